@@ -1,0 +1,69 @@
+#pragma once
+// CPUID access and the fields shared by every part of the program: leaf ranges, vendor text,
+// signature fields of leaf 1 and the 48-character brand text.
+// Bit layouts follow the published CPUID leaf 1 and 0x80000001 encodings.
+
+#include <cstdint>
+#include <string>
+
+#include "probe/platform.h"
+#include "probe/registers.h"
+
+namespace talvex {
+
+// Everything a probe routine may touch: the processor (through a register source) and the OS.
+struct Probe {
+    const RegisterSource& source;
+    Platform& platform;
+};
+
+// Result codes of ReadCPUID.
+enum : int {
+    kCPUIDOk = 0,
+    kCPUIDMissing = 1,    // no CPUID instruction
+    kCPUIDBeyondMax = 2,  // standard leaf above the highest one (signed comparison)
+};
+
+// Base leaves of the four ranges.
+inline constexpr uint32_t kStandardBase = 0x00000000;
+inline constexpr uint32_t kExtendedBase = 0x80000000;
+inline constexpr uint32_t kTransmetaBase = 0x80860000;
+inline constexpr uint32_t kCentaurBase = 0xC0000000;
+
+// Executes leaf 0 and then the requested leaf (sub-leaf 0). Writes `regs` only on code 0.
+int ReadCPUID(const Probe& probe, uint32_t leaf, TCPUIDRegs& regs);
+
+bool HasTimeStampCounter(const Probe& probe);
+uint32_t GetLogicalProcessorCount(const Probe& probe);
+bool HasFrequencyControl(const Probe& probe);
+
+// A range is present when its base leaf answers and reports a highest leaf above the base (unsigned).
+bool RangePresent(const Probe& probe, uint32_t base);
+// The highest leaf of a present range; `base` itself when absent.
+uint32_t RangeTop(const Probe& probe, uint32_t base);
+
+// Vendor text of leaf 0: EBX, EDX, ECX, each cut at its first zero byte.
+std::string VendorText(const TCPUIDRegs& leaf0);
+// "Unknown" when leaf 0 cannot be read.
+std::string QueryVendorText(const Probe& probe);
+// The 16 characters of one brand leaf, cut at the first zero byte.
+std::string BrandPiece(const TCPUIDRegs& regs);
+// Brand text of leaves 0x80000002..4; empty when the extended range ends below 0x80000004.
+std::string QueryBrandText(const Probe& probe);
+
+// Leaf 1 EAX fields.
+constexpr uint32_t Bits(uint32_t value, unsigned high, unsigned low) {
+    return (value >> low) & ((high - low >= 31) ? 0xFFFFFFFFu : ((1u << (high - low + 1)) - 1u));
+}
+constexpr uint32_t SigStepping(uint32_t eax) { return Bits(eax, 3, 0); }
+constexpr uint32_t SigModel(uint32_t eax) { return Bits(eax, 7, 4); }
+constexpr uint32_t SigFamily(uint32_t eax) { return Bits(eax, 11, 8); }
+constexpr uint32_t SigType(uint32_t eax) { return Bits(eax, 13, 12); }
+constexpr uint32_t SigExtModel(uint32_t eax) { return Bits(eax, 19, 16); }
+constexpr uint32_t SigExtFamily(uint32_t eax) { return Bits(eax, 27, 20); }
+// Leaf 1 EBX fields.
+constexpr uint32_t BrandIndex(uint32_t ebx) { return Bits(ebx, 7, 0); }
+constexpr uint32_t InitialApicId(uint32_t ebx) { return Bits(ebx, 31, 24); }
+constexpr bool BitSet(uint32_t value, unsigned bit) { return ((value >> bit) & 1u) != 0; }
+
+}  // namespace talvex

@@ -1,0 +1,54 @@
+#pragma once
+// CPUID dumps recorded elsewhere, and the register source that replays one processor of them.
+
+#include <cstdint>
+#include <istream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "probe/registers.h"
+
+namespace talvex {
+
+struct DumpLeaf {
+    uint32_t leaf = 0;
+    uint32_t subleaf = 0;
+    TCPUIDRegs regs;
+};
+
+// One logical processor of a dump, its leaves in file order.
+struct DumpProcessor {
+    std::vector<DumpLeaf> leaves;
+};
+
+// A dump that cannot be read; the message names the file and line.
+class DumpError : public std::runtime_error {
+public:
+    DumpError(const std::string& file, long line, const std::string& what);
+    const std::string& file() const { return file_; }
+    long line() const { return line_; }
+
+private:
+    std::string file_;
+    long line_;
+};
+
+// Reads every processor section of a dump. Throws DumpError on anything it does not understand.
+std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file);
+std::vector<DumpProcessor> ReadDumpFile(const std::string& path);
+
+// Answers from a recorded processor: a leaf missing from the dump answers four zero registers.
+class ReplaySource final : public RegisterSource {
+public:
+    explicit ReplaySource(const DumpProcessor& processor);
+    bool HasCPUID() const override { return true; }
+    TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override;
+
+private:
+    std::map<std::pair<uint32_t, uint32_t>, TCPUIDRegs> leaves_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,49 @@
+#pragma once
+// What the probe and the window need of the operating system, behind one small interface,
+// so tests can stand in for timers, processor count and affinity.
+
+#include <cstdint>
+
+namespace talvex {
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The operating system's processor type number (386, 486, 586, 21164, ...).
+    virtual uint32_t ProcessorType() const = 0;
+    // Number of configured processors.
+    virtual unsigned ProcessorCount() const = 0;
+    // Pins the calling thread to the processors of the mask; false when refused.
+    virtual bool SetThreadAffinityMask(uint32_t mask) = 0;
+
+    // High-resolution counter (counts) and its counts per second.
+    virtual int64_t QueryPerformanceCounter() = 0;
+    virtual int64_t QueryPerformanceFrequency() = 0;
+    // Millisecond timer; wraps at 2^32.
+    virtual uint32_t TimeGetTime() = 0;
+    virtual uint64_t ReadTimeStampCounter() = 0;
+    // False for a replayed processor: there is no live counter to time, so no clock is measured.
+    virtual bool HasLiveClock() const { return true; }
+};
+
+class LinuxPlatform : public Platform {
+public:
+    uint32_t ProcessorType() const override;
+    unsigned ProcessorCount() const override;
+    bool SetThreadAffinityMask(uint32_t mask) override;
+    int64_t QueryPerformanceCounter() override;
+    int64_t QueryPerformanceFrequency() override;
+    uint32_t TimeGetTime() override;
+    uint64_t ReadTimeStampCounter() override;
+};
+
+// A processor recorded elsewhere: the same operating system answers, but no clock to measure
+// and no pinning.
+class ReplayPlatform final : public LinuxPlatform {
+public:
+    bool SetThreadAffinityMask(uint32_t) override { return true; }
+    bool HasLiveClock() const override { return false; }
+};
+
+}  // namespace talvex

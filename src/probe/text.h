@@ -1,0 +1,14 @@
+#pragma once
+// Number forms shared by the window, the report and the command-line tool.
+
+#include <cstdint>
+#include <string>
+
+namespace talvex {
+
+// Upper-case hexadecimal, zero-padded to at least `width` digits, no prefix.
+std::string Hex(uint64_t value, int width);
+// Plain decimal, no grouping, no leading zeros.
+inline std::string Decimal(uint64_t value) { return std::to_string(value); }
+
+}  // namespace talvex

@@ -1,0 +1,1 @@
+#include "version/build_version.h"

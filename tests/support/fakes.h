@@ -1,0 +1,94 @@
+#pragma once
+// Stand-ins for the processor and the operating system, for tests and benchmarks.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "probe/cpuid.h"
+#include "probe/platform.h"
+#include "probe/registers.h"
+
+namespace talvex::testing {
+
+// A processor given as a table of leaves; records every execution it is asked for.
+class FakeSource : public RegisterSource {
+public:
+    FakeSource() = default;
+    FakeSource(std::initializer_list<std::pair<const uint32_t, TCPUIDRegs>> table) : leaves(table) {}
+
+    bool HasCPUID() const override { return has_cpuid; }
+    TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override {
+        calls.push_back({leaf, subleaf});
+        if (throw_on_leaf == leaf) throw std::runtime_error("fake processor failure");
+        auto it = leaves.find(leaf);
+        return it == leaves.end() ? TCPUIDRegs{} : it->second;
+    }
+
+    // Sets one leaf; returns *this so tables read as a chain.
+    FakeSource& Set(uint32_t leaf, uint32_t eax, uint32_t ebx = 0, uint32_t ecx = 0, uint32_t edx = 0) {
+        leaves[leaf] = TCPUIDRegs{eax, ebx, ecx, edx};
+        return *this;
+    }
+    // Leaf 0 with a vendor text of up to 12 characters and the highest standard leaf.
+    FakeSource& Vendor(const char* text, uint32_t max_leaf) {
+        uint32_t r[3] = {0, 0, 0};
+        for (int i = 0; i < 12 && text[i]; ++i)
+            r[i / 4] |= static_cast<uint32_t>(static_cast<unsigned char>(text[i])) << (8 * (i % 4));
+        return Set(0, max_leaf, r[0], r[2], r[1]);
+    }
+
+    std::map<uint32_t, TCPUIDRegs> leaves;
+    bool has_cpuid = true;
+    std::optional<uint32_t> throw_on_leaf;
+    mutable std::vector<std::pair<uint32_t, uint32_t>> calls;
+};
+
+// The operating system, with a clock that plays back scripted readings.
+class FakePlatform : public Platform {
+public:
+    uint32_t ProcessorType() const override { return processor_type; }
+    unsigned ProcessorCount() const override { return processor_count; }
+    bool SetThreadAffinityMask(uint32_t mask) override {
+        masks.push_back(mask);
+        return accept_affinity;
+    }
+    int64_t QueryPerformanceCounter() override { return Next(qpc, qpc_last, qpc_step); }
+    int64_t QueryPerformanceFrequency() override { return frequency; }
+    uint32_t TimeGetTime() override {
+        ++ms_reads;
+        return static_cast<uint32_t>(Next(ms, ms_last, ms_step));
+    }
+    uint64_t ReadTimeStampCounter() override { return static_cast<uint64_t>(Next(tsc, tsc_last, tsc_step)); }
+    bool HasLiveClock() const override { return live_clock; }
+
+    uint32_t processor_type = 586;
+    unsigned processor_count = 1;
+    bool accept_affinity = true;
+    bool live_clock = true;
+    std::vector<uint32_t> masks;
+
+    // Scripted readings; once a script runs out, each reading adds its step to the last one.
+    std::deque<int64_t> qpc, ms, tsc;
+    int64_t qpc_step = 0, ms_step = 1, tsc_step = 0;
+    int64_t qpc_last = 0, ms_last = 0, tsc_last = 0;
+    int64_t frequency = 1000000000;
+    long ms_reads = 0;
+
+private:
+    static int64_t Next(std::deque<int64_t>& script, int64_t& last, int64_t step) {
+        if (!script.empty()) {
+            last = script.front();
+            script.pop_front();
+        } else {
+            last += step;
+        }
+        return last;
+    }
+};
+
+}  // namespace talvex::testing
