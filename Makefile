@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci
 
 all: build
 
@@ -24,5 +24,29 @@ run: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
 
+# The whole test suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+SANITIZE_BUILD ?= build-sanitize
+check-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DTALVEX_WERROR=ON -DTALVEX_SANITIZE=ON -DTALVEX_BENCH=OFF \
+		-DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir $(SANITIZE_BUILD) --output-on-failure
+
+# libFuzzer targets (clang): `make fuzz` runs each for FUZZ_SECONDS (default 600), CI for 60.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	tools/install-deps clang libclang-rt-14-dev
+	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTALVEX_FUZZ=ON -DTALVEX_GUI=OFF \
+		-DTALVEX_TESTS=OFF -DTALVEX_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	tools/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-ci:
+	$(MAKE) fuzz FUZZ_SECONDS=60
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
