@@ -1,0 +1,223 @@
+#include "main/report/load_data.h"
+
+#include "probe/cache.h"
+#include "probe/clock.h"
+#include "probe/naming.h"
+#include "probe/text.h"
+
+namespace talvex {
+
+const char* LoadFieldName(LoadField field) {
+    using enum LoadField;
+    switch (field) {
+        case editCPUName: return "editCPUName";
+        case editVendorID: return "editVendorID";
+        case editNameString: return "editNameString";
+        case editBrandID: return "editBrandID";
+        case editHT: return "editHT";
+        case editFamily: return "editFamily";
+        case editModel: return "editModel";
+        case editStep: return "editStep";
+        case editExtFamily: return "editExtFamily";
+        case editExtModel: return "editExtModel";
+        case editExtStep: return "editExtStep";
+        case editCPUClock: return "editCPUClock";
+        case editFamilyEx: return "editFamilyEx";
+        case editL1I: return "editL1I";
+        case editL1D: return "editL1D";
+        case editL2: return "editL2";
+        case editL3: return "editL3";
+        case editAPICID: return "editAPICID";
+        case editProcessorType: return "editProcessorType";
+        case editModelEx: return "editModelEx";
+        case Label12: return "Label12";
+        case cmbFeature: return "cmbFeature";
+        case lblMMX: return "lblMMX";
+        case lblSSE: return "lblSSE";
+        case lblSSE2: return "lblSSE2";
+        case lblSSE3: return "lblSSE3";
+        case lblEMMX: return "lblEMMX";
+        case lbl3DNOW: return "lbl3DNOW";
+        case lblE3DNOW: return "lblE3DNOW";
+        case lblHT: return "lblHT";
+        case lblIA64: return "lblIA64";
+        case lblAA64: return "lblAA64";
+    }
+    return "";
+}
+
+namespace {
+
+const char* ProcessorTypeText(uint32_t type) {
+    switch (type) {
+        case 0: return "Original OEM Processor";
+        case 1: return "OverDrive Processor";
+        case 2: return "Dual Processor";
+        default: return "Reserved";
+    }
+}
+
+std::string SizeText(uint16_t size, const char* unit) { return Decimal(size) + unit; }
+
+// Step 1: the feature selector's list and the "Feature Flag" entries, by the range presence rule.
+void LoadFeatureList(const Probe& probe, LoadSink& sink) {
+    TCPUIDRegs r;
+    if (ReadCPUID(probe, 0, r) != kCPUIDOk || r.EAX == 0) {
+        sink.SetEnabled(LoadField::cmbFeature, false);
+        return;
+    }
+    sink.ClearFeatureList();
+    for (const FlagRegisterInfo& entry : kFlagRegisters) sink.SetFeatureMenuVisible(entry, false);
+    sink.SetEnabled(LoadField::cmbFeature, true);
+    for (const FlagRegisterInfo& entry : kFlagRegisters) {
+        // The two standard registers are listed whenever leaf 0 reports a leaf beyond itself.
+        if (entry.base_leaf != kStandardBase) {
+            if (ReadCPUID(probe, entry.base_leaf, r) != kCPUIDOk || r.EAX <= entry.base_leaf) continue;
+        }
+        sink.AddFeatureEntry(entry);
+        sink.SetFeatureMenuVisible(entry, true);
+    }
+}
+
+// Step 5: vendor text and the fields of leaf 1.
+void LoadStandardFields(const Probe& probe, LoadSink& sink) {
+    using enum LoadField;
+    TCPUIDRegs r;
+    if (ReadCPUID(probe, 0, r) != kCPUIDOk) return;
+    sink.SetText(editVendorID, VendorText(r));
+    if (r.EAX == 0) return;
+    ReadCPUID(probe, 1, r);
+    const uint32_t s = r.EAX;
+    const uint32_t b = r.EBX;
+    sink.SetText(editFamilyEx, SigFamily(s) == 15 ? Hex(SigExtFamily(s), 2) : std::string());
+    // Tested on the model field, not the family field.
+    sink.SetText(editModelEx, SigModel(s) == 15 ? Hex(SigExtModel(s), 1) : std::string());
+    sink.SetText(editFamily, Hex(SigFamily(s), 1));
+    sink.SetText(editModel, Hex(SigModel(s), 1));
+    sink.SetText(editStep, Hex(SigStepping(s), 1));
+    sink.SetText(editAPICID, Hex(InitialApicId(b), 2));
+    const uint32_t logical = GetLogicalProcessorCount(probe);
+    sink.SetText(editHT, logical == 0 ? std::string() : Decimal(logical));
+    sink.SetText(editBrandID, BrandIndex(b) == 0 ? std::string() : Hex(BrandIndex(b), 2));
+    sink.SetText(editProcessorType, ProcessorTypeText(SigType(s)));
+}
+
+// Steps 6 and 7: the "Generation" fields and the brand text. False when leaf 0x80000000 fails,
+// which skips both.
+bool LoadExtendedFields(const Probe& probe, LoadSink& sink) {
+    using enum LoadField;
+    TCPUIDRegs r;
+    if (ReadCPUID(probe, kExtendedBase, r) != kCPUIDOk) return false;
+    if (r.EAX > kExtendedBase) {
+        ReadCPUID(probe, 0x80000001, r);
+        if (r.EAX == 0) {
+            sink.SetText(editExtFamily, "");
+            sink.SetText(editExtModel, "");
+            sink.SetText(editExtStep, "");
+        } else {
+            sink.SetText(editExtFamily, Hex(SigFamily(r.EAX), 1));
+            sink.SetText(editExtModel, Hex(SigModel(r.EAX), 1));
+            sink.SetText(editExtStep, Hex(SigStepping(r.EAX), 1));
+        }
+    }
+
+    ReadCPUID(probe, kExtendedBase, r);
+    if (r.EAX < 0x80000004) {
+        // Built from the digits as the fields show them now, kept or fresh.
+        sink.SetText(editNameString, "x86 Family " + sink.Text(editFamily) + " Model " + sink.Text(editModel)
+                                         + " Stepping " + sink.Text(editStep));
+        sink.SetEnabled(editNameString, false);
+    } else {
+        sink.SetEnabled(editNameString, true);
+        std::string brand;
+        for (uint32_t leaf = 0x80000002; leaf <= 0x80000004; ++leaf) {
+            TCPUIDRegs piece;
+            ReadCPUID(probe, leaf, piece);
+            brand += BrandPiece(piece);  // nothing trimmed: leading spaces are the processor's own
+        }
+        sink.SetText(editNameString, brand);
+    }
+    return true;
+}
+
+// Step 8.
+void LoadCaches(const Probe& probe, LoadSink& sink) {
+    using enum LoadField;
+    TCacheInfo cache;
+    GetCacheInfo(probe, cache);
+    sink.SetText(editL1D, SizeText(cache.L1D, "KB"));
+    if (cache.TraceCache > 0) {
+        sink.SetText(Label12, "L1 T-Cache");
+        sink.SetText(editL1I, SizeText(cache.TraceCache, "KuOps"));
+    } else {
+        sink.SetText(Label12, "L1 I-Cache");
+        sink.SetText(editL1I, SizeText(cache.L1I, "KB"));
+    }
+    sink.SetText(editL2, cache.L2 == 0 ? std::string() : SizeText(cache.L2, "KB"));
+    sink.SetText(editL3, cache.L3 == 0 ? std::string() : SizeText(cache.L3, "KB"));
+}
+
+// Steps 9 and 10.
+void LoadSummaryLabels(const Probe& probe, LoadSink& sink) {
+    using enum LoadField;
+    TCPUIDRegs r;
+    if (ReadCPUID(probe, 0, r) == kCPUIDOk && r.EAX != 0) {
+        ReadCPUID(probe, 1, r);
+        sink.SetEnabled(lblMMX, BitSet(r.EDX, 23));
+        sink.SetEnabled(lblSSE, BitSet(r.EDX, 25));
+        sink.SetEnabled(lblSSE2, BitSet(r.EDX, 26));
+        sink.SetEnabled(lblSSE3, BitSet(r.ECX, 0));
+        sink.SetEnabled(lblHT, GetLogicalProcessorCount(probe) >= 2);
+        sink.SetEnabled(lblIA64, BitSet(r.EDX, 30));
+    }
+    if (ReadCPUID(probe, kExtendedBase, r) == kCPUIDOk && r.EAX > kExtendedBase) {
+        ReadCPUID(probe, 0x80000001, r);
+        sink.SetEnabled(lblEMMX, BitSet(r.EDX, 22));
+        sink.SetEnabled(lbl3DNOW, BitSet(r.EDX, 31));
+        sink.SetEnabled(lblE3DNOW, BitSet(r.EDX, 30));
+        sink.SetEnabled(lblAA64, BitSet(r.EDX, 29));
+    }
+}
+
+}  // namespace
+
+void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator) {
+    LoadFeatureList(probe, sink);
+    sink.SetText(LoadField::editCPUName, GetProcessorName(probe));
+    sink.SetText(LoadField::editCPUClock, FormatClock(MeasureClock(probe), decimal_separator));
+    sink.SetText(LoadField::editNameString, "");
+    LoadStandardFields(probe, sink);
+    LoadExtendedFields(probe, sink);
+    LoadCaches(probe, sink);
+    LoadSummaryLabels(probe, sink);
+}
+
+RecordingSink::RecordingSink() {
+    fields[static_cast<size_t>(LoadField::Label12)].text = "L1 I-Cache";
+    for (LoadField label : {LoadField::lblMMX, LoadField::lblSSE, LoadField::lblSSE2, LoadField::lblSSE3,
+                            LoadField::lblEMMX, LoadField::lbl3DNOW, LoadField::lblE3DNOW, LoadField::lblHT,
+                            LoadField::lblIA64, LoadField::lblAA64})
+        fields[static_cast<size_t>(label)].enabled = false;
+}
+
+void RecordingSink::SetText(LoadField field, std::string_view bytes) {
+    Field& f = fields[static_cast<size_t>(field)];
+    f.text.assign(bytes);
+    f.written = true;
+}
+
+std::string RecordingSink::Text(LoadField field) const { return fields[static_cast<size_t>(field)].text; }
+
+void RecordingSink::SetEnabled(LoadField field, bool enabled) {
+    fields[static_cast<size_t>(field)].enabled = enabled;
+}
+
+void RecordingSink::ClearFeatureList() { feature_list.clear(); }
+
+void RecordingSink::AddFeatureEntry(const FlagRegisterInfo& entry) { feature_list.push_back(&entry); }
+
+void RecordingSink::SetFeatureMenuVisible(const FlagRegisterInfo& entry, bool visible) {
+    feature_menu_visible[static_cast<size_t>(entry.id)] = visible;
+}
+
+}  // namespace talvex
