@@ -1,0 +1,28 @@
+#pragma once
+// The plain-text information report that the copy command puts on the clipboard (after its time
+// stamp line) and that talvex-report prints: name, clock, caches, vendor, signature fields,
+// feature summary and a hexadecimal dump of every leaf of the four ranges. Every line, the last
+// included, ends in "\r\n".
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "probe/cpuid.h"
+
+namespace talvex {
+
+// At most this many leaves are dumped per range (base to base + 255), so a processor that
+// claims an absurd highest leaf cannot make the report enormous.
+inline constexpr uint32_t kMaxLeavesPerRange = 256;
+
+// Appends the report, built from fresh queries and one fresh clock measurement.
+void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator);
+
+// Appends the five lines of one leaf; a refused query shows four zero registers.
+void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out);
+
+// Replaces `out` with the 32 characters "0"/"1" of `value`, bit 31 first.
+void ToBinaryDigits(uint32_t value, std::string& out);
+
+}  // namespace talvex
