@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci
+.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci install deb check-install
 
 all: build
 
@@ -23,6 +23,18 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# `make install PREFIX=...` (default /usr/local); `make deb` leaves talvex_VERSION_ARCH.deb in $(BUILD).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
+
+# Installs into a temporary prefix and checks the desktop files, man pages and the .deb.
+check-install: configure
+	tools/check-install $(BUILD)
 
 # The whole test suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 SANITIZE_BUILD ?= build-sanitize
