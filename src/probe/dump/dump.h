@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <istream>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -36,11 +35,14 @@ private:
     long line_;
 };
 
-// Reads every processor section of a dump. Throws DumpError on anything it does not understand.
+// Reads every processor section of a dump, recognising the layout from the content: Talvex's own
+// report, `cpuid -r`, libcpuid's raw arrays, or the InstLatx64 / AIDA64 / EVEREST listing.
+// Throws DumpError on anything it does not understand.
 std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file);
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path);
 
 // Answers from a recorded processor: a leaf missing from the dump answers four zero registers.
+// A query is a binary search in a sorted array: no allocation, no locking.
 class ReplaySource final : public RegisterSource {
 public:
     explicit ReplaySource(const DumpProcessor& processor);
@@ -48,7 +50,8 @@ public:
     TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override;
 
 private:
-    std::map<std::pair<uint32_t, uint32_t>, TCPUIDRegs> leaves_;
+    // Key: leaf in the high 32 bits, sub-leaf in the low ones.
+    std::vector<std::pair<uint64_t, TCPUIDRegs>> leaves_;
 };
 
 }  // namespace talvex

@@ -1,0 +1,96 @@
+#pragma once
+// Pieces shared by the dump readers: text scanning, the processor sections being collected,
+// and the interface each format's reader implements.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "probe/dump/dump.h"
+
+namespace talvex::dump_detail {
+
+// Longest line read; a longer one is refused rather than buffered.
+inline constexpr size_t kMaxLineLength = 8192;
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+inline std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+inline void SkipBlanks(std::string_view& s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+}
+
+inline bool ConsumePrefix(std::string_view& s, std::string_view prefix) {
+    if (!s.starts_with(prefix)) return false;
+    s.remove_prefix(prefix.size());
+    return true;
+}
+
+inline int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Takes between `min_digits` and `max_digits` hex digits (either case) from the front of `s`.
+// Fails, taking nothing, when there are fewer or when more digits follow.
+std::optional<uint32_t> TakeHex(std::string_view& s, size_t min_digits, size_t max_digits);
+// Exactly eight hex digits: the form of every register in every layout.
+inline std::optional<uint32_t> TakeRegister(std::string_view& s) { return TakeHex(s, 8, 8); }
+// A number as eight upper-case hex digits, for messages.
+std::string Hex8(uint32_t value);
+// Decimal digits, at most `limit`.
+std::optional<uint32_t> TakeDecimal(std::string_view& s, uint32_t limit);
+
+// The processors read so far. A processor's (leaf, sub-leaf) may repeat only with the same values.
+class Sections {
+public:
+    explicit Sections(const std::string& file) : file_(file) {}
+
+    // Starts a new processor; an empty current one is reused.
+    void Open();
+    bool CurrentEmpty() const { return cpus_.empty() || cpus_.back().leaves.empty(); }
+    bool CurrentHas(uint32_t leaf, uint32_t subleaf) const;
+    void Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long line);
+    [[noreturn]] void Fail(long line, const std::string& what) const;
+    std::vector<DumpProcessor> Take(long last_line);
+
+private:
+    const std::string& file_;
+    std::vector<DumpProcessor> cpus_;
+    std::map<std::pair<uint32_t, uint32_t>, TCPUIDRegs> seen_;
+};
+
+// One layout's reader: gets every line from the one that identified the layout on.
+class FormatReader {
+public:
+    virtual ~FormatReader() = default;
+    // `line` has no line end and no trailing carriage return.
+    virtual void Line(std::string_view line, long number) = 0;
+    virtual void Finish(long last_line) = 0;
+};
+
+std::unique_ptr<FormatReader> MakeCpuidRawReader(Sections& sections);
+std::unique_ptr<FormatReader> MakeLibcpuidReader(Sections& sections);
+std::unique_ptr<FormatReader> MakeInstLatReader(Sections& sections);
+std::unique_ptr<FormatReader> MakeReportReader(Sections& sections);
+
+// Line shapes that identify a layout, used both by the readers and to recognise the layout.
+bool IsCpuidRawHeader(std::string_view trimmed);
+bool IsCpuidRawData(std::string_view trimmed);
+bool IsLibcpuidLine(std::string_view trimmed);
+bool IsInstLatData(std::string_view trimmed);
+inline constexpr std::string_view kReportDumpMarker = "***CPUID Register Data***";
+
+}  // namespace talvex::dump_detail

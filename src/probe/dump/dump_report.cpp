@@ -1,0 +1,87 @@
+// Reader for Talvex's own report: the leaf dump after "***CPUID Register Data***", five lines a
+// leaf ("00000000h", "EAX: 0000000D", "EBX: ...", "ECX: ...", "EDX: ..."), every leaf for
+// sub-leaf 0. The report lines before the marker are skipped; a line that is not a leaf ends the
+// dump, and the next marker (a further report in the same file) starts the next processor.
+#include "probe/dump/dump_reader.h"
+
+namespace talvex::dump_detail {
+
+namespace {
+
+constexpr std::string_view kRegisterNames[] = {"EAX: ", "EBX: ", "ECX: ", "EDX: "};
+
+bool LooksLikeRegister(std::string_view t) {
+    for (std::string_view name : kRegisterNames)
+        if (t.starts_with(name.substr(0, 4))) return true;
+    return false;
+}
+
+// "0000000Dh": eight hex digits and "h".
+std::optional<uint32_t> ParseLeafLine(std::string_view t) {
+    auto leaf = TakeRegister(t);
+    if (!leaf || t != "h") return std::nullopt;
+    return leaf;
+}
+
+// Eight hex digits and an "h", or something that only a damaged leaf line would look like.
+bool LooksLikeLeaf(std::string_view t) { return !t.empty() && t.back() == 'h' && t.size() <= 12; }
+
+class ReportReader final : public FormatReader {
+public:
+    explicit ReportReader(Sections& sections) : sections_(sections) {}
+
+    void Line(std::string_view raw, long number) override {
+        const std::string_view t = Trim(raw);
+        if (t == kReportDumpMarker) {
+            if (next_reg_ != 0) sections_.Fail(number, "leaf cut short");
+            sections_.Open();
+            in_dump_ = true;
+            return;
+        }
+        if (!in_dump_) return;
+        if (next_reg_ != 0) {
+            std::string_view s = t;
+            if (!ConsumePrefix(s, kRegisterNames[next_reg_ - 1]))
+                sections_.Fail(number, "expected " + std::string(kRegisterNames[next_reg_ - 1].substr(0, 3)));
+            auto v = TakeRegister(s);
+            if (!v || !s.empty()) sections_.Fail(number, "register is not 8 hex digits");
+            uint32_t* regs[] = {&regs_.EAX, &regs_.EBX, &regs_.ECX, &regs_.EDX};
+            *regs[next_reg_ - 1] = *v;
+            if (++next_reg_ > 4) {
+                sections_.Add(leaf_, 0, regs_, leaf_line_);
+                next_reg_ = 0;
+            }
+            return;
+        }
+        if (t.empty()) return;
+        if (auto leaf = ParseLeafLine(t)) {
+            leaf_ = *leaf;
+            leaf_line_ = number;
+            regs_ = TCPUIDRegs{};
+            next_reg_ = 1;
+            return;
+        }
+        if (LooksLikeLeaf(t) || LooksLikeRegister(t)) sections_.Fail(number, "malformed leaf line");
+        in_dump_ = false;  // the text after the dump
+    }
+
+    void Finish(long last_line) override {
+        if (next_reg_ != 0) sections_.Fail(last_line, "leaf cut short");
+    }
+
+private:
+    Sections& sections_;
+    bool in_dump_ = false;
+    int next_reg_ = 0;  // 1..4: the register line expected next; 0: a leaf line
+    uint32_t leaf_ = 0;
+    long leaf_line_ = 0;
+    TCPUIDRegs regs_;
+};
+
+}  // namespace
+
+std::unique_ptr<FormatReader> MakeReportReader(Sections& sections) {
+    return std::make_unique<ReportReader>(sections);
+}
+
+}  // namespace talvex::dump_detail
