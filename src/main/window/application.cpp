@@ -1,0 +1,52 @@
+#include "main/window/application.h"
+
+#include <QMessageBox>
+
+#include <cstdlib>
+
+#include "main/window/layout.h"
+
+namespace talvex {
+
+namespace {
+void ShowErrorBox(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(layout::kTitle), text, QMessageBox::Ok);
+    box.exec();
+}
+
+ErrorReporter& CurrentReporter() {
+    static ErrorReporter reporter = ShowErrorBox;
+    return reporter;
+}
+}  // namespace
+
+QString ErrorBoxText(std::string_view message) {
+    QString text = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+        text += QLatin1Char('.');
+    return text;
+}
+
+void SetErrorReporter(ErrorReporter reporter) {
+    CurrentReporter() = reporter ? std::move(reporter) : ErrorReporter(ShowErrorBox);
+}
+
+void ReportError(std::string_view message) { CurrentReporter()(ErrorBoxText(message)); }
+
+TalvexApplication::TalvexApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TalvexApplication::notify(QObject* receiver, QEvent* event) {
+    bool handled = false;
+    RunHandler([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}
+
+bool DisplayConfigured() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
+}  // namespace talvex

@@ -1,0 +1,47 @@
+#pragma once
+// The application object and the program's one error handler: an error escaping any event
+// handler ends that handler, is shown in the "Talvex" error box, and the program goes on.
+
+#include <QApplication>
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <string_view>
+
+namespace talvex {
+
+// The box text: the message, with a full stop appended when its last character sorts after "."
+// (compared as an unsigned byte, so any non-ASCII ending gets one too).
+QString ErrorBoxText(std::string_view message);
+
+// Shows one error. Defaults to the modal box; tests put a recorder here.
+using ErrorReporter = std::function<void(const QString& text)>;
+void SetErrorReporter(ErrorReporter reporter);
+void ReportError(std::string_view message);
+
+// Runs `handler`; an error escaping it is reported and the call returns false.
+template <class Handler>
+bool RunHandler(Handler&& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& e) {
+        ReportError(e.what());
+    } catch (...) {
+        ReportError("Unknown error");
+    }
+    return false;
+}
+
+class TalvexApplication final : public QApplication {
+public:
+    TalvexApplication(int& argc, char** argv);
+    // Every event handler is reached through here, so this is where errors stop.
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// True when Qt has somewhere to draw: an X or Wayland display, or a platform chosen explicitly.
+bool DisplayConfigured();
+
+}  // namespace talvex

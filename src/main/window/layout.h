@@ -1,0 +1,157 @@
+#pragma once
+// The main window's layout: every control with its place, size, tab order and first caption, and
+// the menu tree. The window is built from these tables and the layout tests read them, so a
+// control is placed in exactly one spot. Positions are pixels of the client area at 96 dpi.
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace talvex::layout {
+
+inline constexpr int kClientWidth = 933;
+inline constexpr int kClientHeight = 335;
+inline constexpr int kWindowLeft = 109;
+inline constexpr int kWindowTop = 188;
+inline constexpr int kFontPixels = 12;
+// The first family is the window's own; the others stand in for it where it is not installed.
+inline constexpr std::array<const char*, 6> kFontFamilies{
+    "ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic",
+    "Droid Sans Fallback",
+};
+inline constexpr const char* kTitle = "Talvex";
+
+enum class Kind {
+    Edit,          // read-only text field on the 3D-light colour
+    Button,
+    Combo,         // drop-down with an edit part; keys filtered to Up and Down
+    Label,         // fixed caption, sized to it
+    SummaryLabel,  // greyed until the data load finds its feature
+};
+
+struct Control {
+    const char* name;
+    Kind kind;
+    int left, top, width, height;  // a label's width and height are what its caption needed at design
+    int tab;                       // -1: no tab stop
+    const char* caption;           // a field's or selector's initial text, a label's caption
+};
+
+inline constexpr Control kControls[] = {
+    // name               kind                left  top  width height tab caption
+    {"editCPUName",       Kind::Edit,          48,   8, 273, 20,  0, ""},
+    {"editVendorID",      Kind::Edit,          48,  32, 129, 20,  1, ""},
+    {"editNameString",    Kind::Edit,          48,  56, 273, 20,  2, ""},
+    {"editBrandID",       Kind::Edit,         136, 200,  41, 20,  3, ""},
+    {"editHT",            Kind::Edit,         136, 152,  41, 20,  4, ""},
+    {"editFamily",        Kind::Edit,          96,  80,  25, 20,  5, ""},
+    {"editModel",         Kind::Edit,         152,  80,  25, 20,  6, ""},
+    {"editStep",          Kind::Edit,         208,  80,  25, 20,  7, ""},
+    {"editExtFamily",     Kind::Edit,          96, 104,  25, 20,  8, ""},
+    {"editExtModel",      Kind::Edit,         152, 104,  25, 20,  9, ""},
+    {"editExtStep",       Kind::Edit,         208, 104,  25, 20, 10, ""},
+    {"editCPUClock",      Kind::Edit,          96, 128,  81, 20, 11, ""},
+    {"editFamilyEx",      Kind::Edit,         296,  80,  25, 20, 12, ""},
+    {"editL1I",           Kind::Edit,         248, 128,  73, 20, 13, ""},
+    {"editL1D",           Kind::Edit,         248, 152,  73, 20, 14, ""},
+    {"editL2",            Kind::Edit,         248, 176,  73, 20, 15, ""},
+    {"editL3",            Kind::Edit,         248, 200,  73, 20, 16, ""},
+    {"cmd_TSC",           Kind::Button,        16, 296, 137, 25, 17, "クロック再測定"},
+    {"editAPICID",        Kind::Edit,         136, 176,  41, 20, 82, ""},
+    {"cmbProcessorMask",  Kind::Combo,        248, 224,  73, 20, 83, "CPU1"},
+    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, "Standard Flags(EDX)"},
+    {"editProcessorType", Kind::Edit,         184,  32, 137, 20, 85, ""},
+    {"editModelEx",       Kind::Edit,         296, 104,  25, 20, 86, ""},
+    {"Label1",            Kind::Label,         16,  16,  23, 12, -1, "CPU"},
+    {"Label2",            Kind::Label,          8,  36,  36, 12, -1, "Vendor"},
+    {"Label6",            Kind::Label,         56,  86,  34, 12, -1, "Family"},
+    {"Label7",            Kind::Label,        120,  96,  30, 12, -1, "Model"},
+    {"Label8",            Kind::Label,        184,  96,  23, 12, -1, "Step"},
+    {"Label09",           Kind::Label,         40, 108,  55, 12, -1, "Generation"},
+    {"Label11",           Kind::Label,        240,  84,  47, 12, -1, "FamilyEx"},
+    {"Label3",            Kind::Label,        240, 108,  43, 12, -1, "ModelEx"},
+    {"Label10",           Kind::Label,         64, 132,  29, 12, -1, "Clock"},
+    {"Label12",           Kind::Label,        184, 132,  57, 12, -1, "L1 I-Cache"},
+    {"Label5",            Kind::Label,         48, 156,  86, 12, -1, "Hyper-Threading"},
+    {"Label14",           Kind::Label,        184, 156,  62, 12, -1, "L1 D-Cache"},
+    {"Label9",            Kind::Label,         92, 180,  41, 12, -1, "APIC ID"},
+    {"Label15",           Kind::Label,        192, 180,  48, 12, -1, "L2 Cache"},
+    {"Label4",            Kind::Label,         90, 204,  45, 12, -1, "Brand ID"},
+    {"Label16",           Kind::Label,        192, 204,  48, 12, -1, "L3 Cache"},
+    {"Label17",           Kind::Label,        192, 228,  51, 12, -1, "Processor"},
+    {"Label18",           Kind::Label,        168, 282, 109, 12, -1, "CPUID Feature Flags"},
+    {"lblMMX",            Kind::SummaryLabel,  32, 248,  25, 12, -1, "MMX"},
+    {"lblSSE",            Kind::SummaryLabel,  72, 248,  21, 12, -1, "SSE"},
+    {"lblSSE2",           Kind::SummaryLabel, 104, 248,  27, 12, -1, "SSE2"},
+    {"lblSSE3",           Kind::SummaryLabel, 144, 248,  27, 12, -1, "SSE3"},
+    {"lblEMMX",           Kind::SummaryLabel, 184, 248,  31, 12, -1, "MMX+"},
+    {"lbl3DNOW",          Kind::SummaryLabel, 224, 248,  39, 12, -1, "3DNow!"},
+    {"lblE3DNOW",         Kind::SummaryLabel, 272, 248,  45, 12, -1, "3DNow!+"},
+    {"lblHT",             Kind::SummaryLabel,  32, 264,  86, 12, -1, "Hyper-Threading"},
+    {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, "IA-64"},
+    {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, "AA-64"},
+};
+
+// The bit panel: bit k in column k / 16, row k % 16; three controls a row.
+struct BitPanel {
+    static constexpr int kRows = 16;
+    static constexpr int kRowStep = 20;
+    static constexpr int kColumnStep = 280;
+    static constexpr int kNameLeft = 336, kFlagLeft = 386, kLabelLeft = 424;
+    static constexpr int kBoxTop = 8, kLabelTop = 12;
+    static constexpr int kNameWidth = 51, kFlagWidth = 31, kBoxHeight = 20;
+    static constexpr int kFirstTab = 18;  // edit_bitNN at 18 + 2k, edit_flag_bitNN at 19 + 2k
+};
+
+// Every control, the bit panel's 96 included, with its name written out.
+struct PlacedControl {
+    std::string name;
+    Kind kind;
+    int left, top, width, height, tab;
+    std::string caption;
+};
+std::vector<PlacedControl> AllControls();
+
+enum class MenuKind { Menu, Item, Separator };
+
+struct MenuEntry {
+    const char* name;
+    const char* parent;  // "" for the menu bar
+    MenuKind kind;
+    const char* caption;  // '&' marks the access key
+    bool visible;
+    bool enabled;
+};
+
+inline constexpr MenuEntry kMenu[] = {
+    // name, parent, kind, caption, visible, enabled
+    {"mnuMainFile", "", MenuKind::Menu, "ファイル(&C)", true, true},
+    {"mnuMainExit", "mnuMainFile", MenuKind::Item, "終了(&E)", true, true},
+    {"mnuMainEdit", "", MenuKind::Menu, "編集(&E)", true, true},
+    {"mnuMainEditCopy", "mnuMainEdit", MenuKind::Item, "情報をコピー(&C)", true, true},
+    {"N2", "mnuMainEdit", MenuKind::Separator, "-", true, true},
+    {"mnuMainEditCPU", "mnuMainEdit", MenuKind::Menu, "CPU", true, true},
+    {"mnuMainEditFlag", "mnuMainEdit", MenuKind::Menu, "Feature Flag", true, true},
+    {"mnuMainEditFlagStdEDX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(EDX)", false, true},
+    {"mnuMainEditFlagStdECX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(ECX)", false, true},
+    {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item, "Extended Flags", false, true},
+    {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item, "Transmeta Flags", false, true},
+    {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item, "Centaur Flags", false, true},
+    {"mnuMainEditGetClock", "mnuMainEdit", MenuKind::Item, "クロック再測定", true, true},
+    {"mnuMainHelp", "", MenuKind::Menu, "ヘルプ(&H)", true, false},
+};
+// mnuMainEditCPU1..32, captions "CPU1".."CPU32", all hidden until the processor selector is filled.
+inline constexpr int kProcessorEntries = 32;
+
+// Every menu entry, the 32 processor entries included, in menu order.
+struct PlacedMenuEntry {
+    std::string name;
+    std::string parent;
+    MenuKind kind;
+    std::string caption;
+    bool visible;
+    bool enabled;
+};
+std::vector<PlacedMenuEntry> AllMenuEntries();
+
+}  // namespace talvex::layout
