@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci install deb check-install
+.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci install deb check-install screenshot
 
 all: build
 
@@ -23,6 +23,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# The window under Xvfb, saved as docs/screenshot.png.
+screenshot: build
+	tools/screenshot $(BUILD)/src/main/talvex docs/screenshot.png
 
 # `make install PREFIX=...` (default /usr/local); `make deb` leaves talvex_VERSION_ARCH.deb in $(BUILD).
 PREFIX ?= /usr/local
