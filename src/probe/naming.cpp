@@ -161,6 +161,8 @@ std::string IntelFamily6(const Facts& f) {
         if (f.brand == 4) return "Pentium III(Tualatin)";
         return "Celeron(Tualatin)";
     case 12: return "Mobile Pentium M(Dothan)";
+    // Dothan reports model 13 (signature 0x6Dx); the extended model keeps later parts out.
+    case 13: return f.ext_model == 0 ? "Mobile Pentium M(Dothan)" : "P6 Family CPU(Unknown)";
     default: return "P6 Family CPU(Unknown)";
     }
 }
@@ -171,7 +173,9 @@ std::string IntelFamily15(const Facts& f) {
     case 0: case 1:
         if (f.brand == 12) return "Xeon MP(Foster MP)";
         if (f.brand == 14) return "Xeon(Foster)";
-        if (f.l2 == 512) return "Pentium 4(Willamette)";
+        // Willamette carries 256 KB (its Celeron 128 KB); testing for 512 alone named every
+        // Pentium 4 Willamette a Celeron.
+        if (f.l2 >= 256) return "Pentium 4(Willamette)";
         return "Celeron(Willamette-128K)";
     case 2:
         if (f.brand == 12) return "Xeon MP(Gallatin)";

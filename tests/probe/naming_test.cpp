@@ -169,7 +169,8 @@ TEST(IntelNames, FamilySix) {
         Intel(Sig(6, 11), "Pentium III(Tualatin)").Brand(4).L2(256),
         Intel(Sig(6, 11), "Celeron(Tualatin)").L2(256),
         Intel(Sig(6, 12), "Mobile Pentium M(Dothan)"),
-        Intel(Sig(6, 13), "P6 Family CPU(Unknown)"),
+        Intel(Sig(6, 13, 6), "Mobile Pentium M(Dothan)"),
+        Intel(Sig(6, 13) | ExtModel(4), "P6 Family CPU(Unknown)"),
         Intel(Sig(6, 15), "P6 Family CPU(Unknown)"),
     });
 }
@@ -181,7 +182,8 @@ TEST(IntelNames, FamilyFifteen) {
         Intel(Sig(15, 0), "Xeon MP(Foster MP)").Brand(12).L2(512),
         Intel(Sig(15, 1), "Xeon(Foster)").Brand(14).L2(512),
         Intel(Sig(15, 1), "Pentium 4(Willamette)").Brand(8).L2(512),
-        Intel(Sig(15, 0), "Celeron(Willamette-128K)").L2(256),
+        Intel(Sig(15, 0), "Pentium 4(Willamette)").Brand(8).L2(256),
+        Intel(Sig(15, 0), "Celeron(Willamette-128K)").Brand(10).L2(128),
         // Model 2, every row in order; each row shows that the one before it did not hold.
         Intel(Sig(15, 2), "Xeon MP(Gallatin)").Brand(12).L3(512),
         Intel(Sig(15, 2), "Xeon(Gallatin)").Brand(11).L3(512),
