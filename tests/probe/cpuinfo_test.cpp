@@ -1,0 +1,65 @@
+// The live processor, read through the hardware source, against what the kernel says of it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "probe/cpuid.h"
+
+namespace talvex {
+namespace {
+
+// The fields of the first processor block of /proc/cpuinfo.
+std::map<std::string, std::string> FirstProcessor() {
+    std::map<std::string, std::string> fields;
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(in, line) && !line.empty()) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string key = line.substr(0, colon);
+        key.erase(key.find_last_not_of(" \t") + 1);
+        const auto value = line.find_first_not_of(' ', colon + 1);
+        fields[key] = value == std::string::npos ? std::string() : line.substr(value);
+    }
+    return fields;
+}
+
+TEST(LiveProcessor, ReadCPUIDAgreesWithProcCpuinfo) {
+    auto info = FirstProcessor();
+    if (info["vendor_id"].empty()) GTEST_SKIP() << "no x86 /proc/cpuinfo";
+    ASSERT_EQ(info["processor"], "0");
+
+    HardwareSource source;
+    LinuxPlatform os;
+    ASSERT_TRUE(os.SetThreadAffinityMask(1));  // the block read above is processor 0
+    const Probe probe{source, os};
+
+    EXPECT_EQ(QueryVendorText(probe), info["vendor_id"]);
+    TCPUIDRegs r;
+    ASSERT_EQ(ReadCPUID(probe, 1, r), kCPUIDOk);
+    const uint32_t family = SigFamily(r.EAX);
+    const uint32_t shown_family = family == 15 ? family + SigExtFamily(r.EAX) : family;
+    const uint32_t shown_model =
+        family == 6 || family == 15 ? SigExtModel(r.EAX) << 4 | SigModel(r.EAX) : SigModel(r.EAX);
+    EXPECT_EQ(std::to_string(shown_family), info["cpu family"]);
+    EXPECT_EQ(std::to_string(shown_model), info["model"]);
+    EXPECT_EQ(std::to_string(SigStepping(r.EAX)), info["stepping"]);
+
+    std::set<std::string> flags;
+    std::istringstream words(info["flags"]);
+    for (std::string w; words >> w;) flags.insert(w);
+    const struct {
+        const char* name;
+        unsigned bit;
+    } edx_flags[] = {{"fpu", 0}, {"tsc", 4}, {"cx8", 8}, {"cmov", 15}, {"mmx", 23},
+                     {"sse", 25}, {"sse2", 26}, {"ht", 28}};
+    for (const auto& f : edx_flags)
+        EXPECT_EQ(flags.count(f.name) == 1, BitSet(r.EDX, f.bit)) << f.name;
+}
+
+}  // namespace
+}  // namespace talvex
