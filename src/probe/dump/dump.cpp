@@ -54,6 +54,7 @@ void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long
     if (cpus_.empty()) cpus_.emplace_back();
     auto [it, inserted] = seen_.try_emplace({leaf, subleaf}, regs);
     if (inserted) {
+        if (cpus_.back().leaves.empty()) cpus_.back().line = line;
         cpus_.back().leaves.push_back(DumpLeaf{leaf, subleaf, regs});
     } else if (!(it->second == regs)) {
         Fail(line, "leaf " + Hex8(leaf) + " sub-leaf " + std::to_string(subleaf) +

@@ -21,6 +21,7 @@ struct DumpLeaf {
 // One logical processor of a dump, its leaves in file order.
 struct DumpProcessor {
     std::vector<DumpLeaf> leaves;
+    long line = 0;  // where its first leaf was read
 };
 
 // A dump that cannot be read; the message names the file and line.

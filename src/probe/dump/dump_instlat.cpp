@@ -12,6 +12,16 @@ namespace talvex::dump_detail {
 
 namespace {
 
+// "CPUID" in either case.
+bool ConsumeKeyword(std::string_view& s) {
+    constexpr std::string_view kKeyword = "CPUID";
+    if (s.size() < kKeyword.size()) return false;
+    for (size_t i = 0; i < kKeyword.size(); ++i)
+        if ((s[i] & ~0x20) != kKeyword[i]) return false;
+    s.remove_prefix(kKeyword.size());
+    return true;
+}
+
 struct DataLine {
     uint32_t leaf = 0;
     std::optional<uint32_t> subleaf;
@@ -20,7 +30,7 @@ struct DataLine {
 
 std::optional<DataLine> ParseDataLine(std::string_view s) {
     DataLine d;
-    if (!ConsumePrefix(s, "CPUID")) return std::nullopt;
+    if (!ConsumeKeyword(s)) return std::nullopt;
     SkipBlanks(s);
     auto leaf = TakeRegister(s);
     if (!leaf) return std::nullopt;
@@ -109,9 +119,9 @@ private:
 
 }  // namespace
 
-// "CPUID", blanks and eight hex digits: whatever follows, the line must parse as data.
+// "CPUID" (either case), blanks and eight hex digits: whatever follows, the line must parse as data.
 bool IsInstLatData(std::string_view t) {
-    if (!ConsumePrefix(t, "CPUID")) return false;
+    if (!ConsumeKeyword(t)) return false;
     const size_t before = t.size();
     SkipBlanks(t);
     if (t.size() == before || t.size() < 8) return false;

@@ -1,0 +1,62 @@
+#pragma once
+// talvex-report: the clipboard report (or the data load as JSON) on standard output, for this
+// processor or one recorded in a dump. Everything but main() lives here so tests can call it.
+
+#include <cstdint>
+#include <ctime>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "probe/cpuid.h"
+
+namespace talvex::cli {
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // runtime failure: pinning, writing
+inline constexpr int kExitUsage = 2;    // bad usage or bad input
+
+enum class OutputFormat { Text, Json };
+
+struct Options {
+    OutputFormat format = OutputFormat::Text;
+    unsigned cpu = 1;  // 1-based: the processor to pin to, or the dump's processor section
+    std::optional<std::string> replay;  // "-" for standard input
+    bool help = false;
+    bool version = false;
+};
+
+// Bad command line; the message is one line without the program name.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+Options ParseOptions(int argc, const char* const* argv);
+const char* HelpText();
+std::string VersionLine();
+
+// Report bytes for a terminal: "\r\n" becomes "\n", other control bytes (a bare "\n" included)
+// and 0x7F become "\xNN", bytes 0x80..0xFF the UTF-8 of the Latin-1 character. Always valid UTF-8.
+void AppendTerminalText(std::string& out, std::string_view bytes);
+// A JSON string literal, quotes included, bytes 0x80..0xFF taken as Latin-1.
+void AppendJsonString(std::string& out, std::string_view bytes);
+bool IsValidUtf8(std::string_view bytes);
+
+// "***" + date + " " + time + "***" in the current LC_TIME locale; the time is left out at
+// exactly midnight. No line end.
+std::string TimeStampLine(const std::tm& local);
+// The environment's decimal separator (LC_NUMERIC), without changing the process's locale.
+std::string EnvironmentDecimalSeparator();
+
+// The data load and what the window shows beside it, as one JSON object and a line end.
+// `hz` is the clock measured once by the caller.
+std::string BuildJson(const Probe& probe, std::string_view decimal_separator, int64_t hz);
+
+// The whole program: returns the exit status.
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace talvex::cli

@@ -1,0 +1,274 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "main/cli/cli.h"
+#include "main/report/report.h"
+#include "probe/dump/dump.h"
+
+namespace talvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDumps = TALVEX_DUMPS_DIR;
+const std::string kData = std::string(TALVEX_TESTS_DIR) + "/main/cli/data";
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spill(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "talvex-cli-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+// Runs talvex-report with the arguments (each shell-quoted) and optional standard input.
+Result Exec(const std::vector<std::string>& args, const std::string& stdin_text = "") {
+    TempDir dir;
+    std::string cmd = TALVEX_REPORT_EXE;
+    for (const std::string& a : args) cmd += " '" + a + "'";
+    Spill(dir / "in", stdin_text);
+    cmd += " <" + (dir / "in").string() + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+    const int raw = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = Slurp(dir / "out");
+    r.err = Slurp(dir / "err");
+    return r;
+}
+
+// The report of one dump section as BuildReport writes it ("\r\n" line ends).
+std::string ReportOf(const DumpProcessor& cpu) {
+    ReplaySource source(cpu);
+    ReplayPlatform platform;
+    std::string out;
+    BuildReport(Probe{source, platform}, out, ".");
+    return out;
+}
+
+std::string ReportOfText(const std::string& text, size_t section = 0) {
+    std::istringstream in(text);
+    return ReportOf(ReadDump(in, "report").at(section));
+}
+
+std::string WithoutFirstLine(const std::string& s) { return s.substr(s.find('\n') + 1); }
+
+std::vector<std::string> DumpNames() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(kDumps + "/normalized"))
+        if (e.path().extension() == ".txt") names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Both families of raw files (libcpuid arrays, InstLatx64 listings) describe the same processor
+// as their normalized twins; and a report, with either line end, replays to itself.
+TEST(ReportCli, RawDumpsTwinsAndReportsReplayToTheSameReport) {
+    const auto names = DumpNames();
+    ASSERT_EQ(names.size(), 74u);
+    size_t libcpuid = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string raw = Slurp(kDumps + "/" + name);
+        libcpuid += raw.starts_with("basic_cpuid[0]=");
+        const std::string report = ReportOf(ReadDumpFile(kDumps + "/" + name).front());
+        EXPECT_EQ(report, ReportOf(ReadDumpFile(kDumps + "/normalized/" + name).front()));
+        EXPECT_EQ(ReportOfText(report), report);
+        std::string lf;
+        cli::AppendTerminalText(lf, report);
+        EXPECT_EQ(ReportOfText(lf), report);
+    }
+    EXPECT_EQ(libcpuid, 12u);
+}
+
+TEST(ReportCli, ProgramOutputReplaysToTheSameOutput) {
+    TempDir dir;
+    for (const char* name : {"intel-core-i7-920-bloomfield.txt", "amd-ryzen-9-9950x-granite-ridge.txt",
+                             "via-c3-nehemiah.txt"}) {
+        SCOPED_TRACE(name);
+        const Result first = Exec({"--replay", kDumps + "/" + name});
+        ASSERT_EQ(first.status, 0) << first.err;
+        EXPECT_TRUE(cli::IsValidUtf8(first.out));
+        EXPECT_EQ(first.out.find('\r'), std::string::npos);
+        Spill(dir / "first.txt", first.out);
+        const Result second = Exec({"--replay", (dir / "first.txt").string()});
+        ASSERT_EQ(second.status, 0) << second.err;
+        EXPECT_EQ(WithoutFirstLine(second.out), WithoutFirstLine(first.out));
+        const Result piped = Exec({"--replay", "-"}, first.out);
+        EXPECT_EQ(WithoutFirstLine(piped.out), WithoutFirstLine(first.out));
+        EXPECT_THAT(first.out, ::testing::StartsWith("***"));
+        EXPECT_THAT(first.out, ::testing::HasSubstr("***\nCPU Name: "));
+        EXPECT_THAT(first.out, ::testing::HasSubstr("\nClock: .000MHz\n"));
+    }
+}
+
+// Written by hand from the Pentium 4 640 dump: report text around it, mixed case, TAB and blank
+// separators, [SL xx] markers, annotations, MSR lines, two processors.
+TEST(ReportCli, HandWrittenListingMatchesTheSharedDump) {
+    const auto sample = ReadDumpFile(kData + "/everest-pentium-4-640-two-cpus.txt");
+    const auto shared = ReadDumpFile(kDumps + "/intel-pentium-4-640-prescott-2m.txt");
+    ASSERT_EQ(sample.size(), 2u);
+    ASSERT_EQ(shared.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) EXPECT_EQ(ReportOf(sample[i]), ReportOf(shared[i])) << "processor " << i + 1;
+    const std::string second = ReportOf(sample[1]);
+    EXPECT_THAT(second, ::testing::HasSubstr("APIC ID : 01\r\n"));
+    EXPECT_THAT(second, ::testing::HasSubstr("80000008h\r\nEAX: 00003024\r\n"));
+
+    const Result cpu2 = Exec({"--replay", kData + "/everest-pentium-4-640-two-cpus.txt", "--cpu", "2"});
+    ASSERT_EQ(cpu2.status, 0) << cpu2.err;
+    EXPECT_THAT(cpu2.out, ::testing::HasSubstr("\nAPIC ID : 01\n"));
+}
+
+TEST(ReportCli, BadInputAndUsageSayWhereAndExitTwo) {
+    TempDir dir;
+    const std::string leaf0 = "CPUID 00000000: 00000001-756E6547-6C65746E-49656E69\n";
+    struct Case {
+        const char* what;
+        std::string content;  // written to the file "d.txt"
+        std::vector<std::string> args;
+        std::string message;  // start of stderr after "talvex-report: "
+    } cases[] = {
+        {"not a dump", "Hello\nworld\n", {}, "d.txt:1: not a CPUID dump"},
+        {"malformed line", leaf0 + "CPUID 00000001: 00000001-00000000\n", {}, "d.txt:2: malformed CPUID line"},
+        {"register not 8 hex digits", "CPU 0:\n   0x00000000 0x00: eax=0x0001 ebx=0x00000000 "
+                                      "ecx=0x00000000 edx=0x00000000\n", {}, "d.txt:2: not a line"},
+        {"duplicate leaf, other values", leaf0 + "CPUID 00000001: 00000001-00000000-00000000-00000000 [SL 00]\n"
+                                                 "CPUID 00000001: 00000002-00000000-00000000-00000000 [SL 00]\n",
+         {}, "d.txt:3: leaf 00000001 sub-leaf 0 repeated with different values"},
+        {"section that does not exist", leaf0, {"--cpu", "3"}, "d.txt:1: no processor section 3, the dump has 1"},
+        {"empty file", "", {}, "d.txt:1: empty file"},
+        {"line too long", leaf0 + std::string(100000, 'x') + "\n", {}, "d.txt:2: line longer than"},
+        {"missing file", "", {"--replay", "/nonexistent/d.txt"}, "/nonexistent/d.txt:0: cannot open"},
+        {"unknown option", "", {"--colour"}, "unknown argument '--colour'"},
+        {"processor 0", leaf0, {"--cpu", "0"}, "--cpu needs a number from 1 up"},
+        {"processor not a number", leaf0, {"--cpu", "two"}, "--cpu needs a number from 1 up"},
+        {"unknown format", leaf0, {"--format", "xml"}, "unknown format 'xml'"},
+        {"value missing", "", {"--replay"}, "--replay needs a value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Spill(dir / "d.txt", c.content);
+        std::vector<std::string> args = c.args;
+        if (std::find(args.begin(), args.end(), "--replay") == args.end()) {
+            args.insert(args.begin(), {"--replay", (dir / "d.txt").string()});
+        }
+        const Result r = Exec(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        const std::string err = r.err.substr(0, r.err.find('\n'));
+        EXPECT_THAT(err, ::testing::HasSubstr(c.message)) << r.err;
+        if (c.message.starts_with("d.txt")) {
+            EXPECT_THAT(err, ::testing::HasSubstr((dir / c.message).string()));
+        }
+    }
+}
+
+TEST(ReportCli, ProcessorAndDumpBytesCannotDriveTheTerminal) {
+    // Vendor "Gen\x1b[2Jne\x7f" + 0xE9, brand with a bell, a bare line feed and 0xFF.
+    const std::string dump =
+        "CPU 0:\n"
+        "   0x00000000 0x00: eax=0x00000001 ebx=0x1b6e6547 ecx=0x00e97f65 edx=0x6e4a325b\n"
+        "   0x00000001 0x00: eax=0x00000f43 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n"
+        "   0x80000000 0x00: eax=0x80000004 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n"
+        "   0x80000002 0x00: eax=0x0a074142 ebx=0x000000ff ecx=0x00000000 edx=0x00000000\n";
+    const Result r = Exec({"--replay", "-"}, dump);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(cli::IsValidUtf8(r.out));
+    EXPECT_THAT(r.out, ::testing::HasSubstr("\nVendorID: Gen\\x1B[2Jne\\x7F\xC3\xA9\n"));
+    for (unsigned char c : r.out) EXPECT_TRUE(c >= 0x20 || c == '\n') << int{c};
+}
+
+TEST(ReportCli, TextAndJsonEscapes) {
+    struct Case {
+        std::string bytes, terminal, json;
+    } cases[] = {
+        {"plain", "plain", "\"plain\""},
+        {"a\r\nb", "a\nb", "\"a\\u000D\\u000Ab\""},
+        {"bare\nlf", "bare\\x0Alf", "\"bare\\u000Alf\""},
+        {std::string("\x1b[0m\x7f", 5), "\\x1B[0m\\x7F", "\"\\u001B[0m\\u007F\""},
+        {std::string("\0", 1), "\\x00", "\"\\u0000\""},
+        {"\xe9\xff\x80", "\xC3\xA9\xC3\xBF\xC2\x80", "\"\xC3\xA9\xC3\xBF\xC2\x80\""},
+        {"q\"\\", "q\"\\", "\"q\\\"\\\\\""},
+    };
+    for (const Case& c : cases) {
+        std::string t, j;
+        cli::AppendTerminalText(t, c.bytes);
+        cli::AppendJsonString(j, c.bytes);
+        EXPECT_EQ(t, c.terminal);
+        EXPECT_EQ(j, c.json);
+        EXPECT_TRUE(cli::IsValidUtf8(t));
+    }
+}
+
+TEST(ReportCli, TimeStampLeavesTheTimeOutAtMidnight) {
+    struct Case {
+        int hour, min, sec;
+        const char* line;
+    } cases[] = {{0, 0, 0, "***01/31/24***"}, {0, 0, 1, "***01/31/24 00:00:01***"},
+                 {23, 59, 59, "***01/31/24 23:59:59***"}, {12, 0, 0, "***01/31/24 12:00:00***"}};
+    for (const Case& c : cases) {
+        std::tm t{};
+        t.tm_year = 124, t.tm_mon = 0, t.tm_mday = 31, t.tm_hour = c.hour, t.tm_min = c.min, t.tm_sec = c.sec;
+        EXPECT_EQ(cli::TimeStampLine(t), c.line);  // the C locale: %x is mm/dd/yy
+    }
+}
+
+TEST(ReportCli, HelpAndVersion) {
+    const Result v = Exec({"--version"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out, "talvex-report 0.3.11.63\n");
+    const Result h = Exec({"--help"});
+    EXPECT_EQ(h.status, 0);
+    EXPECT_THAT(h.out, ::testing::HasSubstr("--replay FILE"));
+}
+
+std::string ApicLine(const std::string& report) {
+    const size_t at = report.find("\nAPIC ID : ");
+    return at == std::string::npos ? "" : report.substr(at + 1, report.find('\n', at + 1) - at - 1);
+}
+
+// On this machine: processor 2 is a different logical processor from processor 1.
+TEST(ReportCli, LiveProcessorSelection) {
+    if (sysconf(_SC_NPROCESSORS_CONF) < 2) GTEST_SKIP() << "one processor";
+    const Result one = Exec({"--cpu", "1"});
+    const Result two = Exec({"--cpu", "2"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    ASSERT_EQ(two.status, 0) << two.err;
+    ASSERT_NE(ApicLine(one.out), "");
+    EXPECT_NE(ApicLine(one.out), ApicLine(two.out));
+    EXPECT_THAT(one.out, ::testing::MatchesRegex("(.|\n)*\nClock: [0-9]+[.,][0-9]{3}MHz\n(.|\n)*"));
+
+    const Result missing = Exec({"--cpu", "33"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_THAT(missing.err, ::testing::HasSubstr("no processor 33"));
+}
+
+}  // namespace
+}  // namespace talvex
