@@ -1,7 +1,133 @@
+// `--format json`: what the window shows, from the same data load, as one JSON object.
+// Keys: every data-load field by its control name; "enabled" for the controls the load greys;
+// "featureEntries" and "featureMenus"; "flags" bit by bit; "clockHz"; "cache" in KB (KuOps).
 #include "main/cli/cli.h"
+#include "main/report/load_data.h"
+#include "probe/cache.h"
+#include "probe/clock.h"
+#include "probe/flags.h"
+#include "probe/text.h"
 
 namespace talvex::cli {
 
-std::string BuildJson(const Probe&, std::string_view, int64_t) { return "{}\n"; }
+namespace {
+
+// The operating system as given, but without a clock to measure: the caller measured it once
+// already, so the data load must not spend another second.
+class MeasuredPlatform final : public Platform {
+public:
+    explicit MeasuredPlatform(Platform& os) : os_(os) {}
+    uint32_t ProcessorType() const override { return os_.ProcessorType(); }
+    unsigned ProcessorCount() const override { return os_.ProcessorCount(); }
+    bool SetThreadAffinityMask(uint32_t mask) override { return os_.SetThreadAffinityMask(mask); }
+    int64_t QueryPerformanceCounter() override { return os_.QueryPerformanceCounter(); }
+    int64_t QueryPerformanceFrequency() override { return os_.QueryPerformanceFrequency(); }
+    uint32_t TimeGetTime() override { return os_.TimeGetTime(); }
+    uint64_t ReadTimeStampCounter() override { return os_.ReadTimeStampCounter(); }
+    bool HasLiveClock() const override { return false; }
+
+private:
+    Platform& os_;
+};
+
+// Controls whose enabled state the load sets.
+constexpr LoadField kEnableable[] = {
+    LoadField::cmbFeature, LoadField::editNameString, LoadField::lblMMX,  LoadField::lblSSE,
+    LoadField::lblSSE2,    LoadField::lblSSE3,        LoadField::lblEMMX, LoadField::lbl3DNOW,
+    LoadField::lblE3DNOW,  LoadField::lblHT,          LoadField::lblIA64, LoadField::lblAA64,
+};
+
+bool IsEnableable(LoadField f) {
+    for (LoadField e : kEnableable)
+        if (e == f) return true;
+    return false;
+}
+
+void Key(std::string& out, std::string_view indent, std::string_view key) {
+    out += indent;
+    AppendJsonString(out, key);
+    out += ": ";
+}
+
+}  // namespace
+
+std::string BuildJson(const Probe& probe, std::string_view decimal_separator, int64_t hz) {
+    MeasuredPlatform os(probe.platform);
+    const Probe load_probe{probe.source, os};
+    RecordingSink sink;
+    LoadData(load_probe, sink, decimal_separator);
+    sink.SetText(LoadField::editCPUClock, FormatClock(hz, decimal_separator));
+
+    std::string out = "{\n";
+    for (int i = 0; i < kLoadFieldCount; ++i) {
+        const auto field = static_cast<LoadField>(i);
+        if (field == LoadField::cmbFeature || (IsEnableable(field) && field != LoadField::editNameString))
+            continue;  // no text of their own
+        Key(out, "  ", LoadFieldName(field));
+        AppendJsonString(out, sink[field].text);
+        out += ",\n";
+    }
+
+    Key(out, "  ", "enabled");
+    out += "{\n";
+    for (size_t i = 0; i < std::size(kEnableable); ++i) {
+        Key(out, "    ", LoadFieldName(kEnableable[i]));
+        out += sink[kEnableable[i]].enabled ? "true" : "false";
+        out += i + 1 < std::size(kEnableable) ? ",\n" : "\n";
+    }
+    out += "  },\n";
+
+    Key(out, "  ", "featureEntries");
+    out += "[";
+    for (size_t i = 0; i < sink.feature_list.size(); ++i) {
+        if (i > 0) out += ", ";
+        AppendJsonString(out, sink.feature_list[i]->entry_text);
+    }
+    out += "],\n";
+
+    Key(out, "  ", "featureMenus");
+    out += "{\n";
+    for (size_t r = 0; r < kFlagRegisters.size(); ++r) {
+        Key(out, "    ", kFlagRegisters[r].menu_name);
+        out += sink.feature_menu_visible[static_cast<size_t>(kFlagRegisters[r].id)] ? "true" : "false";
+        out += r + 1 < kFlagRegisters.size() ? ",\n" : "\n";
+    }
+    out += "  },\n";
+
+    Key(out, "  ", "flags");
+    out += "[\n";
+    for (size_t r = 0; r < kFlagRegisters.size(); ++r) {
+        const FlagRegisterInfo& info = kFlagRegisters[r];
+        const uint32_t value = ReadFlagRegister(probe, info.id);
+        out += "    {\"register\": ";
+        AppendJsonString(out, info.entry_text);
+        out += ", \"leaf\": \"" + Hex(info.leaf, 8) + "\", \"reg\": \"" + (info.reads_ecx ? "ECX" : "EDX") +
+               "\", \"hex\": \"" + Hex(value, 8) + "\", \"bits\": [\n";
+        for (unsigned bit = 0; bit < 32; ++bit) {
+            const TFlagName& name = (*info.names)[bit];
+            out += "      {\"bit\": " + std::to_string(bit) + ", \"long\": ";
+            AppendJsonString(out, name.long_name);
+            out += ", \"short\": ";
+            AppendJsonString(out, name.short_name);
+            out += ", \"value\": ";
+            out += BitSet(value, bit) ? "1" : "0";
+            out += bit < 31 ? "},\n" : "}\n";
+        }
+        out += r + 1 < kFlagRegisters.size() ? "    ]},\n" : "    ]}\n";
+    }
+    out += "  ],\n";
+
+    Key(out, "  ", "clockHz");
+    out += std::to_string(hz) + ",\n";
+
+    TCacheInfo cache;
+    GetCacheInfo(probe, cache);
+    Key(out, "  ", "cache");
+    out += "{\"L1D\": " + std::to_string(cache.L1D) + ", \"L1I\": " + std::to_string(cache.L1I) +
+           ", \"TraceCache\": " + std::to_string(cache.TraceCache) + ", \"L2\": " + std::to_string(cache.L2) +
+           ", \"L3\": " + std::to_string(cache.L3) + "}\n";
+    out += "}\n";
+    return out;
+}
 
 }  // namespace talvex::cli
