@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "probe/cache.h"
 #include "support/fakes.h"
 
 namespace talvex {
@@ -414,6 +417,27 @@ TEST(NamingQueries, FamilyThreeAndFifteenReexecuteTheirLeaves) {
         int n = 0;
         for (const auto& [leaf, sub] : cpu.calls) n += leaf == c.leaf;
         EXPECT_EQ(n, c.times) << c.vendor << std::hex << " sig " << c.sig;
+    }
+}
+
+// Any register values at all, under every vendor key: no fault (the sanitizer build checks for
+// undefined behaviour), and names stay short texts.
+TEST(NamingQueries, ArbitraryRegistersUnderEveryVendor) {
+    std::mt19937 random(20240611);
+    auto next = [&random] { return static_cast<uint32_t>(random()); };
+    const char* vendors[] = {"GenuineIntel", "AuthenticAMD", "UMC UMC UMC ", "CyrixInstead", "NexGenDriven",
+                             "CentaurHauls", "RiseRiseRise", "GenuineTMx86", "SiS SiS SiS ", "Geode by NSC",
+                             "Compaq FX!32", "ConnectixCPU", "HygonGenuine"};
+    for (int round = 0; round < 400; ++round) {
+        FakeSource cpu;
+        cpu.Vendor(vendors[round % 13], next() % 4);
+        for (uint32_t leaf : {1u, 2u, 0x80000001u, 0x80000005u, 0x80000006u, 0x80000007u, 0x80860001u})
+            cpu.Set(leaf, next(), next(), next(), next());
+        cpu.Set(0x80860000, 0x80860000u + next() % 3);
+        FakePlatform os;
+        TCacheInfo info;
+        GetCacheInfo(Probe{cpu, os}, info);
+        EXPECT_LE(GetProcessorName(Probe{cpu, os}).size(), 48u);
     }
 }
 
