@@ -2,6 +2,7 @@
 // lines and header, and a set of old processors must get the names and sizes worked out by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
