@@ -16,7 +16,8 @@ using LeafSet = std::set<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t, uint
 
 LeafSet Leaves(const DumpProcessor& p) {
     LeafSet s;
-    for (const DumpLeaf& l : p.leaves) s.insert({l.leaf, l.subleaf, l.regs.EAX, l.regs.EBX, l.regs.ECX, l.regs.EDX});
+    for (const DumpLeaf& l : p.leaves)
+        s.insert({l.leaf, l.subleaf, l.regs.EAX, l.regs.EBX, l.regs.ECX, l.regs.EDX});
     return s;
 }
 
@@ -73,12 +74,12 @@ TEST(DumpReaders, LibcpuidKeepsOnlyTheReportedRanges) {
         {"intel-pentium-ii-dixon.txt", {{0, 0}, {1, 0}, {2, 0}, {0x80000000, 0}}},
         // K8: highest standard leaf 1, extended up to 0x80000018.
         {"amd-athlon-64-3000-winchester.txt",
-         {{0, 0}, {1, 0}, {0x80000000, 0}, {0x80000001, 0}, {0x80000002, 0}, {0x80000003, 0},
-          {0x80000004, 0}, {0x80000005, 0}, {0x80000006, 0}, {0x80000007, 0}, {0x80000008, 0},
-          {0x80000009, 0}, {0x8000000A, 0}, {0x8000000B, 0}, {0x8000000C, 0}, {0x8000000D, 0},
-          {0x8000000E, 0}, {0x8000000F, 0}, {0x80000010, 0}, {0x80000011, 0}, {0x80000012, 0},
-          {0x80000013, 0}, {0x80000014, 0}, {0x80000015, 0}, {0x80000016, 0}, {0x80000017, 0},
-          {0x80000018, 0}}},
+         {{0, 0},          {1, 0},          {0x80000000, 0}, {0x80000001, 0}, {0x80000002, 0},
+          {0x80000003, 0}, {0x80000004, 0}, {0x80000005, 0}, {0x80000006, 0}, {0x80000007, 0},
+          {0x80000008, 0}, {0x80000009, 0}, {0x8000000A, 0}, {0x8000000B, 0}, {0x8000000C, 0},
+          {0x8000000D, 0}, {0x8000000E, 0}, {0x8000000F, 0}, {0x80000010, 0}, {0x80000011, 0},
+          {0x80000012, 0}, {0x80000013, 0}, {0x80000014, 0}, {0x80000015, 0}, {0x80000016, 0},
+          {0x80000017, 0}, {0x80000018, 0}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -103,23 +104,28 @@ TEST(DumpReaders, LayoutsAndTheirQuirks) {
         LeafSet first;
     } cases[] = {
         {"cpuid -r with comments and two CPUs",
-         "# comment\nCPU 0:\n   0x00000000 0x00: eax=0x00000001 ebx=0x756e6547 ecx=0x6c65746e edx=0x49656e69\n"
+         "# comment\nCPU 0:\n   0x00000000 0x00: eax=0x00000001 ebx=0x756e6547 ecx=0x6c65746e "
+         "edx=0x49656e69\n"
          "   0x00000004 0x01: eax=0x00000002 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n"
          "CPU 1:\n   0x00000000 0x00: eax=0x00000001 ebx=0x756e6547 ecx=0x6c65746e edx=0x49656e69\n",
-         2, {{0, 0, 1, 0x756e6547, 0x6c65746e, 0x49656e69}, {4, 1, 2, 0, 0, 0}}},
+         2,
+         {{0, 0, 1, 0x756e6547, 0x6c65746e, 0x49656e69}, {4, 1, 2, 0, 0, 0}}},
         {"own report with CRLF, text around, two reports",
          "***01/02/24 10:00:00***\r\nCPU Name: X\r\nVendorID: GenuineIntel\r\n***CPUID Register Data***\r\n"
          "00000000h\r\nEAX: 00000001\r\nEBX: 756E6547\r\nECX: 6C65746E\r\nEDX: 49656E69\r\n"
          "80000000h\r\nEAX: 80000000\r\nEBX: 00000000\r\nECX: 00000000\r\nEDX: 00000000\r\n"
          "trailing words\r\n***CPUID Register Data***\r\n00000000h\r\nEAX: 00000000\r\nEBX: 00000000\r\n"
          "ECX: 00000000\r\nEDX: 00000000\r\n",
-         2, {{0, 0, 1, 0x756E6547, 0x6C65746E, 0x49656E69}, {0x80000000, 0, 0x80000000, 0, 0, 0}}},
+         2,
+         {{0, 0, 1, 0x756E6547, 0x6C65746E, 0x49656E69}, {0x80000000, 0, 0x80000000, 0, 0, 0}}},
         {"libcpuid with version line and CPU separators",
          "version=0.6.0\n_____ Logical CPU #0 _____\nbasic_cpuid[0]=00000001 756e6547 6c65746e 49656e69\n"
-         "basic_cpuid[1]=00000001 00000002 00000003 00000004\nbasic_cpuid[2]=00000001 00000002 00000003 00000004\n"
+         "basic_cpuid[1]=00000001 00000002 00000003 00000004\nbasic_cpuid[2]=00000001 00000002 00000003 "
+         "00000004\n"
          "ext_cpuid[0]=00000000 00000000 00000000 00000000\n"
          "_____ Logical CPU #1 _____\nbasic_cpuid[0]=00000000 756e6547 6c65746e 49656e69\n",
-         2, {{0, 0, 1, 0x756e6547, 0x6c65746e, 0x49656e69}, {1, 0, 1, 2, 3, 4}, {0x80000000, 0, 0, 0, 0, 0}}},
+         2,
+         {{0, 0, 1, 0x756e6547, 0x6c65746e, 0x49656e69}, {1, 0, 1, 2, 3, 4}, {0x80000000, 0, 0, 0, 0, 0}}},
         {"listing: lower case, TAB and blank separators, markers, annotations, report text",
          "------[ Versions ]------\nProgram Version : 1.0\nCPUID Revision : 7\n"
          "------[ CPUID Registers / Logical CPU #0 ]------\n"
@@ -131,16 +137,24 @@ TEST(DumpReaders, LayoutsAndTheirQuirks) {
          "MSR 00000017: 00000000-00000000\n"
          "------[ MSR Registers ]------\nCPU#001 AffMask: 0x2\n"
          "CPUID 00000000: 00000004-756E6547-6C65746E-49656E69\n",
-         2, {{0, 0, 4, 0x756e6547, 0x6C65746E, 0x49656E69}, {4, 0, 1, 0, 0, 0}, {4, 10, 10, 0, 0, 0},
-             {0xB, 0, 1, 0, 0, 0}, {0xB, 1, 2, 0, 0, 0}}},
+         2,
+         {{0, 0, 4, 0x756e6547, 0x6C65746E, 0x49656E69},
+          {4, 0, 1, 0, 0, 0},
+          {4, 10, 10, 0, 0, 0},
+          {0xB, 0, 1, 0, 0, 0},
+          {0xB, 1, 2, 0, 0, 0}}},
         {"listing without headers: a new leaf 0 starts the next processor",
-         "CPUID 00000000: 00000001-00000000-00000000-00000000\nCPUID 00000001: 00000001-00000000-00000000-00000000\n"
-         "CPUID 00000000: 00000001-00000000-00000000-00000000\nCPUID 00000001: 00000002-00000000-00000000-00000000\n",
-         2, {{0, 0, 1, 0, 0, 0}, {1, 0, 1, 0, 0, 0}}},
+         "CPUID 00000000: 00000001-00000000-00000000-00000000\nCPUID 00000001: "
+         "00000001-00000000-00000000-00000000\n"
+         "CPUID 00000000: 00000001-00000000-00000000-00000000\nCPUID 00000001: "
+         "00000002-00000000-00000000-00000000\n",
+         2,
+         {{0, 0, 1, 0, 0, 0}, {1, 0, 1, 0, 0, 0}}},
         {"identical repeat is harmless",
          "CPU 0:\n   0x00000001 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n"
          "   0x00000001 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n",
-         1, {{1, 0, 1, 0, 0, 0}}},
+         1,
+         {{1, 0, 1, 0, 0, 0}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -151,7 +165,8 @@ TEST(DumpReaders, LayoutsAndTheirQuirks) {
 }
 
 TEST(DumpReaders, BadInputNamesFileAndLine) {
-    const std::string leaf0 = "   0x00000000 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n";
+    const std::string leaf0 =
+        "   0x00000000 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n";
     const std::string report_head = "CPU Name: X\n***CPUID Register Data***\n";
     struct Case {
         const char* what;
@@ -161,11 +176,13 @@ TEST(DumpReaders, BadInputNamesFileAndLine) {
         {"empty file", "", "t.txt:1: empty file"},
         {"only blank lines", "\n\n  \n", "t.txt:3: not a CPUID dump"},
         {"unknown layout", "\nhello\nworld\n", "t.txt:2: not a CPUID dump"},
-        {"cpuid -r malformed line", "CPU 0:\n" + leaf0 + "   garbage\n", "t.txt:3: not a line of a cpuid -r"},
+        {"cpuid -r malformed line", "CPU 0:\n" + leaf0 + "   garbage\n",
+         "t.txt:3: not a line of a cpuid -r"},
         {"cpuid -r short register",
          "CPU 0:\n   0x00000001 0x00: eax=0x1 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n", "t.txt:2:"},
         {"cpuid -r conflicting repeat",
-         "CPU 0:\n" + leaf0 + "   0x00000000 0x00: eax=0x00000002 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n",
+         "CPU 0:\n" + leaf0 +
+             "   0x00000000 0x00: eax=0x00000002 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n",
          "t.txt:3: leaf 00000000 sub-leaf 0 repeated with different values"},
         {"libcpuid register of 7 digits", "basic_cpuid[0]=0000001 00000000 00000000 00000000\n",
          "t.txt:1: register is not 8 hex digits"},
@@ -173,7 +190,8 @@ TEST(DumpReaders, BadInputNamesFileAndLine) {
          "t.txt:1: basic_cpuid: index missing or beyond 31"},
         {"libcpuid huge index", "intel_fn4[99999999999]=00000001 00000000 00000000 00000000\n", "t.txt:1:"},
         {"libcpuid conflicting repeat",
-         "basic_cpuid[0]=00000001 00000000 00000000 00000000\nbasic_cpuid[0]=00000002 00000000 00000000 00000000\n",
+         "basic_cpuid[0]=00000001 00000000 00000000 00000000\nbasic_cpuid[0]=00000002 00000000 00000000 "
+         "00000000\n",
          "t.txt:2: basic_cpuid[0] repeated with different values"},
         {"libcpuid stray line", "basic_cpuid[0]=00000001 00000000 00000000 00000000\nhello\n",
          "t.txt:2: not a line of a libcpuid dump"},
@@ -181,15 +199,20 @@ TEST(DumpReaders, BadInputNamesFileAndLine) {
          "t.txt:1: processor without basic_cpuid[0]"},
         {"listing line that does not parse", "Report\nCPUID 00000000: 00000001-00000000-00000000\n",
          "t.txt:2: malformed CPUID line"},
-        {"listing register not 8 digits", "CPUID 00000000: 00000001-0000000-00000000-00000000\n", "t.txt:1:"},
-        {"listing text after registers", "CPUID 00000000: 00000001-00000000-00000000-00000000 x\n", "t.txt:1:"},
+        {"listing register not 8 digits", "CPUID 00000000: 00000001-0000000-00000000-00000000\n",
+         "t.txt:1:"},
+        {"listing text after registers", "CPUID 00000000: 00000001-00000000-00000000-00000000 x\n",
+         "t.txt:1:"},
         {"listing conflicting sub-leaf",
          "CPUID 00000004: 00000001-00000000-00000000-00000000 [SL 01]\n"
          "CPUID 00000004: 00000002-00000000-00000000-00000000 [SL 01]\n",
          "t.txt:2: leaf 00000004 sub-leaf 1 repeated"},
-        {"report register missing", report_head + "00000000h\nEAX: 00000001\nECX: 00000000\n", "t.txt:5: expected EBX"},
-        {"report register bad", report_head + "00000000h\nEAX: 0000001G\n", "t.txt:4: register is not 8 hex"},
-        {"report leaf cut short at the end", report_head + "00000000h\nEAX: 00000001\n", "t.txt:4: leaf cut short"},
+        {"report register missing", report_head + "00000000h\nEAX: 00000001\nECX: 00000000\n",
+         "t.txt:5: expected EBX"},
+        {"report register bad", report_head + "00000000h\nEAX: 0000001G\n",
+         "t.txt:4: register is not 8 hex"},
+        {"report leaf cut short at the end", report_head + "00000000h\nEAX: 00000001\n",
+         "t.txt:4: leaf cut short"},
         {"report damaged leaf line", report_head + "0000000h\n", "t.txt:3: malformed leaf line"},
         {"report without leaves", report_head, "t.txt:2: no CPUID data"},
     };
@@ -205,14 +228,20 @@ TEST(DumpReaders, OverlongLineIsRefusedAtThatLine) {
 }
 
 TEST(DumpReaders, ReplayAnswersRecordedSubLeavesAndZerosElsewhere) {
-    const auto cpus = Read("CPUID 00000000: 00000004-00000001-00000002-00000003\n"
-                           "CPUID 00000004: 00000011-00000000-00000000-00000000\n"
-                           "CPUID 00000004: 00000022-00000000-00000000-00000000\n"
-                           "CPUID 80000000: 80000001-00000000-00000000-00000000\n");
+    const auto cpus = Read(
+        "CPUID 00000000: 00000004-00000001-00000002-00000003\n"
+        "CPUID 00000004: 00000011-00000000-00000000-00000000\n"
+        "CPUID 00000004: 00000022-00000000-00000000-00000000\n"
+        "CPUID 80000000: 80000001-00000000-00000000-00000000\n");
     ReplaySource src(cpus[0]);
     struct Case {
         uint32_t leaf, subleaf, eax;
-    } cases[] = {{0, 0, 4}, {4, 0, 0x11}, {4, 1, 0x22}, {4, 2, 0}, {1, 0, 0}, {0x80000000, 0, 0x80000001},
+    } cases[] = {{0, 0, 4},
+                 {4, 0, 0x11},
+                 {4, 1, 0x22},
+                 {4, 2, 0},
+                 {1, 0, 0},
+                 {0x80000000, 0, 0x80000001},
                  {0xFFFFFFFF, 0xFFFFFFFF, 0}};
     for (const Case& c : cases) EXPECT_EQ(src.Execute(c.leaf, c.subleaf).EAX, c.eax) << std::hex << c.leaf;
 }

@@ -23,7 +23,7 @@ enum class OutputFormat { Text, Json };
 
 struct Options {
     OutputFormat format = OutputFormat::Text;
-    unsigned cpu = 1;  // 1-based: the processor to pin to, or the dump's processor section
+    unsigned cpu = 1;                   // 1-based: the processor to pin to, or the dump's processor section
     std::optional<std::string> replay;  // "-" for standard input
     bool help = false;
     bool version = false;

@@ -124,8 +124,8 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
     GetCacheInfo(probe, cache);
     Key(out, "  ", "cache");
     out += "{\"L1D\": " + std::to_string(cache.L1D) + ", \"L1I\": " + std::to_string(cache.L1I) +
-           ", \"TraceCache\": " + std::to_string(cache.TraceCache) + ", \"L2\": " + std::to_string(cache.L2) +
-           ", \"L3\": " + std::to_string(cache.L3) + "}\n";
+           ", \"TraceCache\": " + std::to_string(cache.TraceCache) +
+           ", \"L2\": " + std::to_string(cache.L2) + ", \"L3\": " + std::to_string(cache.L3) + "}\n";
     out += "}\n";
     return out;
 }

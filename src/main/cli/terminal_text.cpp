@@ -1,8 +1,9 @@
 // Text for a terminal or a JSON reader. What the processor or a dump says is bytes: shown as
 // Latin-1, with control bytes made visible, so output is valid UTF-8 and cannot drive a terminal.
-#include <clocale>
 #include <langinfo.h>
 #include <locale.h>
+
+#include <clocale>
 
 #include "main/cli/cli.h"
 

@@ -3,6 +3,7 @@
 #include "probe/dump/dump.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "probe/dump/dump_reader.h"
@@ -46,20 +47,36 @@ void Sections::Open() {
     seen_.clear();
 }
 
+namespace {
+constexpr uint64_t Key(uint32_t leaf, uint32_t subleaf) { return (uint64_t{leaf} << 32) | subleaf; }
+
+template <typename Entries>
+auto LowerBound(Entries& entries, uint64_t key) {
+    return std::lower_bound(entries.begin(), entries.end(), key,
+                            [](const auto& entry, uint64_t k) { return entry.first < k; });
+}
+}  // namespace
+
 bool Sections::CurrentHas(uint32_t leaf, uint32_t subleaf) const {
-    return seen_.find({leaf, subleaf}) != seen_.end();
+    const uint64_t key = Key(leaf, subleaf);
+    auto it = LowerBound(seen_, key);
+    return it != seen_.end() && it->first == key;
 }
 
 void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long line) {
     if (cpus_.empty()) cpus_.emplace_back();
-    auto [it, inserted] = seen_.try_emplace({leaf, subleaf}, regs);
-    if (inserted) {
-        if (cpus_.back().leaves.empty()) cpus_.back().line = line;
-        cpus_.back().leaves.push_back(DumpLeaf{leaf, subleaf, regs});
-    } else if (!(it->second == regs)) {
-        Fail(line, "leaf " + Hex8(leaf) + " sub-leaf " + std::to_string(subleaf) +
-                       " repeated with different values");
+    const uint64_t key = Key(leaf, subleaf);
+    auto it = seen_.empty() || seen_.back().first < key ? seen_.end() : LowerBound(seen_, key);
+    if (it != seen_.end() && it->first == key) {
+        if (!(it->second == regs)) {
+            Fail(line, "leaf " + Hex8(leaf) + " sub-leaf " + std::to_string(subleaf) +
+                           " repeated with different values");
+        }
+        return;
     }
+    seen_.insert(it, {key, regs});
+    if (cpus_.back().leaves.empty()) cpus_.back().line = line;
+    cpus_.back().leaves.push_back(DumpLeaf{leaf, subleaf, regs});
 }
 
 void Sections::Fail(long line, const std::string& what) const { throw DumpError(file_, line, what); }
@@ -83,28 +100,55 @@ namespace {
 
 using namespace dump_detail;
 
-// Reads one line without its end into `line`; false at the end of the input. A line longer
-// than kMaxLineLength is refused before it is stored.
-bool ReadLine(std::istream& in, std::string& line, long number, const std::string& file) {
-    line.clear();
-    std::streambuf* buf = in.rdbuf();
-    if (buf == nullptr || !in.good()) return false;
-    bool any = false;
-    for (;;) {
-        const int c = buf->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            in.setstate(std::ios::eofbit);
-            break;
+// Hands out the lines of a stream one by one through a fixed buffer, so memory stays bounded
+// whatever the file's size; a line longer than kMaxLineLength is refused before it is stored.
+class LineSource {
+public:
+    LineSource(std::istream& in, const std::string& file) : in_(in), file_(file), buf_(kChunk) {}
+
+    // The next line without its end (and without a carriage return before it); false at the end.
+    bool Next(std::string& line, long number) {
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (pos_ == end_ && !Fill()) return any;
+            any = true;
+            const char* start = buf_.data() + pos_;
+            const auto* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
+            const size_t n = nl != nullptr ? static_cast<size_t>(nl - start) : end_ - pos_;
+            if (line.size() + n > kMaxLineLength)
+                throw DumpError(file_, number,
+                                "line longer than " + std::to_string(kMaxLineLength) + " characters");
+            line.append(start, n);
+            pos_ += n;
+            if (nl != nullptr) {
+                ++pos_;
+                break;
+            }
         }
-        any = true;
-        if (c == '\n') break;
-        if (line.size() == kMaxLineLength)
-            throw DumpError(file, number, "line longer than " + std::to_string(kMaxLineLength) + " characters");
-        line.push_back(static_cast<char>(c));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return true;
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return any;
-}
+
+private:
+    static constexpr size_t kChunk = 64 * 1024;
+
+    bool Fill() {
+        std::streambuf* sb = in_.rdbuf();
+        if (sb == nullptr || !in_.good()) return false;
+        const std::streamsize got = sb->sgetn(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        pos_ = 0;
+        end_ = got > 0 ? static_cast<size_t>(got) : 0;
+        if (end_ == 0) in_.setstate(std::ios::eofbit);
+        return end_ != 0;
+    }
+
+    std::istream& in_;
+    const std::string& file_;
+    std::vector<char> buf_;
+    size_t pos_ = 0;
+    size_t end_ = 0;
+};
 
 enum class Layout { Unknown, CpuidRaw, Libcpuid, InstLat, Report };
 
@@ -123,11 +167,12 @@ Layout Recognise(std::string_view t, bool text_before) {
 std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
     Sections sections(file);
     std::unique_ptr<FormatReader> reader;
+    LineSource lines(in, file);
     std::string raw;
     long number = 0;
     long first_text = 0;     // first line that is neither blank nor a comment, before the layout is known
     long first_comment = 0;  // first '#' line before the layout is known
-    while (ReadLine(in, raw, number + 1, file)) {
+    while (lines.Next(raw, number + 1)) {
         ++number;
         if (reader) {
             reader->Line(raw, number);
@@ -170,22 +215,18 @@ std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
     return ReadDump(in, path);
 }
 
-namespace {
-constexpr uint64_t Key(uint32_t leaf, uint32_t subleaf) { return (uint64_t{leaf} << 32) | subleaf; }
-}  // namespace
-
 ReplaySource::ReplaySource(const DumpProcessor& processor) {
     leaves_.reserve(processor.leaves.size());
-    for (const DumpLeaf& d : processor.leaves) leaves_.emplace_back(Key(d.leaf, d.subleaf), d.regs);
+    for (const DumpLeaf& d : processor.leaves)
+        leaves_.emplace_back(dump_detail::Key(d.leaf, d.subleaf), d.regs);
     // Stable, so that of two entries for one key the first in the file answers.
     std::stable_sort(leaves_.begin(), leaves_.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 TCPUIDRegs ReplaySource::Execute(uint32_t leaf, uint32_t subleaf) const {
-    const uint64_t key = Key(leaf, subleaf);
-    auto it = std::lower_bound(leaves_.begin(), leaves_.end(), key,
-                               [](const auto& entry, uint64_t k) { return entry.first < k; });
+    const uint64_t key = dump_detail::Key(leaf, subleaf);
+    auto it = dump_detail::LowerBound(leaves_, key);
     return it != leaves_.end() && it->first == key ? it->second : TCPUIDRegs{};
 }
 

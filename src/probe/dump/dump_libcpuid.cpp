@@ -20,7 +20,8 @@ struct ArrayInfo {
     uint32_t entries;
 };
 
-// name                  leaf         index is        entries
+// clang-format off
+// name                       leaf        index is        entries
 constexpr std::array kArrays = {
     ArrayInfo{"basic_cpuid",     0x00000000, Index::Leaf,    32},
     ArrayInfo{"ext_cpuid",       0x80000000, Index::Leaf,    32},
@@ -31,6 +32,7 @@ constexpr std::array kArrays = {
     ArrayInfo{"amd_fn8000001dh", 0x8000001D, Index::SubLeaf, 4},
     ArrayInfo{"amd_fn80000026h", 0x80000026, Index::SubLeaf, 4},
 };
+// clang-format on
 constexpr size_t kBasic = 0;
 constexpr size_t kExt = 1;
 constexpr uint32_t kMaxEntries = 32;
@@ -79,7 +81,8 @@ public:
         if (!s.empty()) sections_.Fail(number, "text after the fourth register");
         Entry& e = current_.entry[a][*index];
         if (e.present && !(e.regs == r))
-            sections_.Fail(number, std::string(t.substr(0, t.find('='))) + " repeated with different values");
+            sections_.Fail(number,
+                           std::string(t.substr(0, t.find('='))) + " repeated with different values");
         e = Entry{true, r};
         if (current_.first_line == 0) current_.first_line = number;
     }

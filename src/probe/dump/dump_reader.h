@@ -2,8 +2,8 @@
 // Pieces shared by the dump readers: text scanning, the processor sections being collected,
 // and the interface each format's reader implements.
 
+#include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,12 +36,19 @@ inline bool ConsumePrefix(std::string_view& s, std::string_view prefix) {
     return true;
 }
 
-inline int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+// Value of each byte as a hex digit, -1 when it is none: one load per digit on the hot path.
+inline constexpr std::array<signed char, 256> kHexValue = [] {
+    std::array<signed char, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        t[static_cast<size_t>(c)] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                             : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                             : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                                    : -1);
+    }
+    return t;
+}();
+
+inline int HexDigit(char c) { return kHexValue[static_cast<unsigned char>(c)]; }
 
 // Takes between `min_digits` and `max_digits` hex digits (either case) from the front of `s`.
 // Fails, taking nothing, when there are fewer or when more digits follow.
@@ -69,7 +76,9 @@ public:
 private:
     const std::string& file_;
     std::vector<DumpProcessor> cpus_;
-    std::map<std::pair<uint32_t, uint32_t>, TCPUIDRegs> seen_;
+    // The current processor's (leaf << 32 | sub-leaf) keys, sorted; leaves mostly come in
+    // ascending order, so an insertion is usually an append, and clearing keeps the capacity.
+    std::vector<std::pair<uint64_t, TCPUIDRegs>> seen_;
 };
 
 // One layout's reader: gets every line from the one that identified the layout on.

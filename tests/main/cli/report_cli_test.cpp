@@ -31,9 +31,7 @@ std::string Slurp(const fs::path& p) {
     return s.str();
 }
 
-void Spill(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
+void Spill(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
 class TempDir {
 public:
@@ -135,7 +133,8 @@ TEST(ReportCli, HandWrittenListingMatchesTheSharedDump) {
     const auto shared = ReadDumpFile(kDumps + "/intel-pentium-4-640-prescott-2m.txt");
     ASSERT_EQ(sample.size(), 2u);
     ASSERT_EQ(shared.size(), 2u);
-    for (size_t i = 0; i < 2; ++i) EXPECT_EQ(ReportOf(sample[i]), ReportOf(shared[i])) << "processor " << i + 1;
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(ReportOf(sample[i]), ReportOf(shared[i])) << "processor " << i + 1;
     const std::string second = ReportOf(sample[1]);
     EXPECT_THAT(second, ::testing::HasSubstr("APIC ID : 01\r\n"));
     EXPECT_THAT(second, ::testing::HasSubstr("80000008h\r\nEAX: 00003024\r\n"));
@@ -155,13 +154,24 @@ TEST(ReportCli, BadInputAndUsageSayWhereAndExitTwo) {
         std::string message;  // start of stderr after "talvex-report: "
     } cases[] = {
         {"not a dump", "Hello\nworld\n", {}, "d.txt:1: not a CPUID dump"},
-        {"malformed line", leaf0 + "CPUID 00000001: 00000001-00000000\n", {}, "d.txt:2: malformed CPUID line"},
-        {"register not 8 hex digits", "CPU 0:\n   0x00000000 0x00: eax=0x0001 ebx=0x00000000 "
-                                      "ecx=0x00000000 edx=0x00000000\n", {}, "d.txt:2: not a line"},
-        {"duplicate leaf, other values", leaf0 + "CPUID 00000001: 00000001-00000000-00000000-00000000 [SL 00]\n"
-                                                 "CPUID 00000001: 00000002-00000000-00000000-00000000 [SL 00]\n",
-         {}, "d.txt:3: leaf 00000001 sub-leaf 0 repeated with different values"},
-        {"section that does not exist", leaf0, {"--cpu", "3"}, "d.txt:1: no processor section 3, the dump has 1"},
+        {"malformed line",
+         leaf0 + "CPUID 00000001: 00000001-00000000\n",
+         {},
+         "d.txt:2: malformed CPUID line"},
+        {"register not 8 hex digits",
+         "CPU 0:\n   0x00000000 0x00: eax=0x0001 ebx=0x00000000 "
+         "ecx=0x00000000 edx=0x00000000\n",
+         {},
+         "d.txt:2: not a line"},
+        {"duplicate leaf, other values",
+         leaf0 + "CPUID 00000001: 00000001-00000000-00000000-00000000 [SL 00]\n"
+                 "CPUID 00000001: 00000002-00000000-00000000-00000000 [SL 00]\n",
+         {},
+         "d.txt:3: leaf 00000001 sub-leaf 0 repeated with different values"},
+        {"section that does not exist",
+         leaf0,
+         {"--cpu", "3"},
+         "d.txt:1: no processor section 3, the dump has 1"},
         {"empty file", "", {}, "d.txt:1: empty file"},
         {"line too long", leaf0 + std::string(100000, 'x') + "\n", {}, "d.txt:2: line longer than"},
         {"missing file", "", {"--replay", "/nonexistent/d.txt"}, "/nonexistent/d.txt:0: cannot open"},
@@ -230,11 +240,14 @@ TEST(ReportCli, TimeStampLeavesTheTimeOutAtMidnight) {
     struct Case {
         int hour, min, sec;
         const char* line;
-    } cases[] = {{0, 0, 0, "***01/31/24***"}, {0, 0, 1, "***01/31/24 00:00:01***"},
-                 {23, 59, 59, "***01/31/24 23:59:59***"}, {12, 0, 0, "***01/31/24 12:00:00***"}};
+    } cases[] = {{0, 0, 0, "***01/31/24***"},
+                 {0, 0, 1, "***01/31/24 00:00:01***"},
+                 {23, 59, 59, "***01/31/24 23:59:59***"},
+                 {12, 0, 0, "***01/31/24 12:00:00***"}};
     for (const Case& c : cases) {
         std::tm t{};
-        t.tm_year = 124, t.tm_mon = 0, t.tm_mday = 31, t.tm_hour = c.hour, t.tm_min = c.min, t.tm_sec = c.sec;
+        t.tm_year = 124, t.tm_mon = 0, t.tm_mday = 31, t.tm_hour = c.hour, t.tm_min = c.min,
+        t.tm_sec = c.sec;
         EXPECT_EQ(cli::TimeStampLine(t), c.line);  // the C locale: %x is mm/dd/yy
     }
 }

@@ -1,6 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -61,13 +60,20 @@ TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
         EXPECT_EQ("\"" + StringValue(json, "editCPUName") + "\"", name);
         EXPECT_EQ(StringValue(json, "editCPUClock"), ".000MHz");
         EXPECT_THAT(json, ::testing::HasSubstr("\n  \"clockHz\": 0,\n"));
-        EXPECT_THAT(json, ::testing::HasSubstr("\"L1D\": " + LineValue(report, "L1 D-Cache: ").substr(
-                                                   0, LineValue(report, "L1 D-Cache: ").size() - 2)));
+        EXPECT_THAT(
+            json,
+            ::testing::HasSubstr(
+                "\"L1D\": " +
+                LineValue(report, "L1 D-Cache: ").substr(0, LineValue(report, "L1 D-Cache: ").size() - 2)));
         const TCPUIDRegs leaf1 = source.Execute(1, 0);
-        EXPECT_THAT(json, ::testing::HasSubstr("\"register\": \"Standard Flags(EDX)\", \"leaf\": \"00000001\", "
-                                               "\"reg\": \"EDX\", \"hex\": \"" + Hex(leaf1.EDX, 8) + "\""));
-        EXPECT_THAT(json, ::testing::HasSubstr("{\"bit\": 0, \"long\": \"Floating-Point Unit\", \"short\": \"FPU\", "
-                                               "\"value\": " + std::to_string(leaf1.EDX & 1) + "}"));
+        EXPECT_THAT(json,
+                    ::testing::HasSubstr("\"register\": \"Standard Flags(EDX)\", \"leaf\": \"00000001\", "
+                                         "\"reg\": \"EDX\", \"hex\": \"" +
+                                         Hex(leaf1.EDX, 8) + "\""));
+        EXPECT_THAT(
+            json, ::testing::HasSubstr("{\"bit\": 0, \"long\": \"Floating-Point Unit\", \"short\": \"FPU\", "
+                                       "\"value\": " +
+                                       std::to_string(leaf1.EDX & 1) + "}"));
     }
     EXPECT_EQ(files, 74u);
 }
@@ -76,15 +82,17 @@ TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
 TEST(ReportJson, IsValidJsonWithHostileBytes) {
     if (std::system("python3 -c 'import json' 2>/dev/null") != 0) GTEST_SKIP() << "no python3";
     const fs::path dump = fs::temp_directory_path() / ("talvex-json-" + std::to_string(getpid()) + ".txt");
-    std::ofstream(dump) << "CPU 0:\n"
-                           "   0x00000000 0x00: eax=0x00000001 ebx=0x22016547 ecx=0x00e97f65 edx=0x6e4a5c5b\n"
-                           "   0x00000001 0x00: eax=0x00000f43 ebx=0x00000000 ecx=0x00000000 edx=0x00800011\n";
-    const std::string cmd = std::string(TALVEX_REPORT_EXE) + " --format json --replay " + dump.string() +
-                            " | python3 -c 'import json,sys; d=json.load(sys.stdin); "
-                            "assert d[\"editVendorID\"] == \"Ge\\x01\\\"[\\\\Jne\\x7f\\xe9\", d[\"editVendorID\"]; "
-                            "assert d[\"enabled\"][\"lblMMX\"] is True; assert d[\"clockHz\"] == 0; "
-                            "assert [b[\"value\"] for b in d[\"flags\"][0][\"bits\"]][:5] == [1,0,0,0,1]; "
-                            "assert d[\"featureEntries\"] == [\"Standard Flags(EDX)\", \"Standard Flags(ECX)\"]'";
+    std::ofstream(dump)
+        << "CPU 0:\n"
+           "   0x00000000 0x00: eax=0x00000001 ebx=0x22016547 ecx=0x00e97f65 edx=0x6e4a5c5b\n"
+           "   0x00000001 0x00: eax=0x00000f43 ebx=0x00000000 ecx=0x00000000 edx=0x00800011\n";
+    const std::string cmd =
+        std::string(TALVEX_REPORT_EXE) + " --format json --replay " + dump.string() +
+        " | python3 -c 'import json,sys; d=json.load(sys.stdin); "
+        "assert d[\"editVendorID\"] == \"Ge\\x01\\\"[\\\\Jne\\x7f\\xe9\", d[\"editVendorID\"]; "
+        "assert d[\"enabled\"][\"lblMMX\"] is True; assert d[\"clockHz\"] == 0; "
+        "assert [b[\"value\"] for b in d[\"flags\"][0][\"bits\"]][:5] == [1,0,0,0,1]; "
+        "assert d[\"featureEntries\"] == [\"Standard Flags(EDX)\", \"Standard Flags(ECX)\"]'";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     fs::remove(dump);
 }
