@@ -81,15 +81,18 @@ private:
 
 // The stand-in fonts run wider than the window's own; narrow the glyphs just enough that every
 // fixed caption keeps the width it was laid out for, so no label runs into its field.
-int CaptionStretch(const QFont& font) {
-    const QFontMetrics metrics(font);
-    double scale = 1.0;
-    for (const layout::Control& c : layout::kControls) {
-        if (c.kind != layout::Kind::Label && c.kind != layout::Kind::SummaryLabel) continue;
-        const int needed = metrics.horizontalAdvance(QString::fromUtf8(c.caption));
-        if (needed > c.width) scale = std::min(scale, static_cast<double>(c.width) / needed);
+int CaptionStretch(QFont font) {
+    int stretch = 100;
+    for (; stretch > 75; --stretch) {
+        font.setStretch(stretch);
+        const QFontMetrics metrics(font);
+        const auto fits_caption = [&](const layout::Control& c) {
+            if (c.kind != layout::Kind::Label && c.kind != layout::Kind::SummaryLabel) return true;
+            return metrics.size(0, QString::fromUtf8(c.caption)).width() <= c.width;
+        };
+        if (std::all_of(std::begin(layout::kControls), std::end(layout::kControls), fits_caption)) break;
     }
-    return std::max(75, static_cast<int>(scale * 100.0));
+    return stretch;
 }
 
 QString NumberedName(const char* stem, int k) {

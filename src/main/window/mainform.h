@@ -27,7 +27,7 @@ class Tmainform final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The window queries the processor through `probe` for as long as it lives.
+    // The window queries the processor through `probe` (a pair of references that must outlive it).
     explicit Tmainform(const Probe& probe, QWidget* parent = nullptr);
 
     // Creation handler: caption, processor selector, first pinning, Refresh.
@@ -155,7 +155,7 @@ private:
     bool editKeyNull(QObject* watched, QEvent* event);
     bool editASCIINull(QObject* watched, QEvent* event);
 
-    const Probe& probe_;
+    Probe probe_;
     QWidget* client_ = nullptr;
 };
 

@@ -1,0 +1,279 @@
+// The window against its layout table: what can go wrong when a window is built from data.
+#include <QAction>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QWindow>
+
+#include <map>
+
+#include "main/window/layout.h"
+#include "window_support.h"
+
+namespace talvex {
+namespace {
+
+using testing::WindowFixture;
+using Kind = layout::Kind;
+
+QRect DesignRect(const layout::PlacedControl& c) { return QRect(c.left, c.top, c.width, c.height); }
+
+struct LayoutTest : WindowFixture {
+    void SetUp() override {
+        WindowFixture::SetUp();
+        testing::PlainProcessor(cpu);
+        cpu.Set(0x80860000, 0x80860001).Set(0xC0000000, 0xC0000001);
+    }
+    QWidget* Control(const std::string& name) const {
+        return form->client()->findChild<QWidget*>(QString::fromStdString(name), Qt::FindDirectChildrenOnly);
+    }
+};
+
+TEST_F(LayoutTest, EveryControlAndMenuEntryExistsUnderItsName) {
+    Create();
+    for (const layout::PlacedControl& c : layout::AllControls()) {
+        QWidget* w = Control(c.name);
+        ASSERT_NE(w, nullptr) << c.name;
+        const bool right_kind = (c.kind == Kind::Edit && qobject_cast<QLineEdit*>(w))
+                                || (c.kind == Kind::Button && qobject_cast<QPushButton*>(w))
+                                || (c.kind == Kind::Combo && qobject_cast<QComboBox*>(w))
+                                || (c.kind >= Kind::Label && qobject_cast<QLabel*>(w));
+        EXPECT_TRUE(right_kind) << c.name;
+    }
+    for (const layout::PlacedMenuEntry& m : layout::AllMenuEntries()) {
+        const QString name = QString::fromStdString(m.name);
+        if (m.kind == layout::MenuKind::Menu)
+            EXPECT_NE(Named<QMenu>(name), nullptr) << m.name;
+        else
+            EXPECT_NE(Named<QAction>(name), nullptr) << m.name;
+    }
+    EXPECT_EQ(layout::AllControls().size(), 51u + 96u);
+}
+
+TEST_F(LayoutTest, ControlsStayInsideTheClientAreaAndOverlapOnlyWhereLaidOut) {
+    Open();
+    EXPECT_EQ(form->client()->size(), QSize(layout::kClientWidth, layout::kClientHeight));
+    const auto controls = layout::AllControls();
+    // Every register's names, since the long-name labels grow with their text.
+    for (const FlagRegisterInfo& reg : kFlagRegisters) {
+        form->findChild<QAction*>(reg.menu_name)->trigger();
+        for (size_t i = 0; i < controls.size(); ++i) {
+            const QRect a = Control(controls[i].name)->geometry();
+            EXPECT_TRUE(QRect(0, 0, layout::kClientWidth, layout::kClientHeight).contains(a))
+                << controls[i].name << " " << reg.entry_text;
+            for (size_t j = i + 1; j < controls.size(); ++j) {
+                const QRect b = Control(controls[j].name)->geometry();
+                if (!a.intersects(b)) continue;
+                EXPECT_TRUE(DesignRect(controls[i]).intersects(DesignRect(controls[j])))
+                    << controls[i].name << " overlaps " << controls[j].name << " " << reg.entry_text;
+            }
+        }
+    }
+}
+
+TEST_F(LayoutTest, CaptionsFitTheirControlsInTheFontInUse) {
+    Open();
+    const QFont font = form->editCPUName->font();
+    const QString family = QFontInfo(font).family();
+    EXPECT_TRUE(family == "IPAPGothic" || family == "ＭＳ Ｐゴシック" || family.contains("Gothic")
+                || family.contains("CJK"))
+        << family.toStdString();
+    const QFontMetrics metrics(font);
+    for (const QChar ch : QString::fromUtf8("クロック再測定"))
+        EXPECT_TRUE(metrics.inFontUcs4(ch.unicode())) << family.toStdString();
+    EXPECT_EQ(QFontInfo(font).pixelSize(), layout::kFontPixels);
+
+    for (const layout::PlacedControl& c : layout::AllControls()) {
+        QWidget* w = Control(c.name);
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            // Sized to the caption, and within the room the layout gave it.
+            EXPECT_GE(label->width(), metrics.horizontalAdvance(label->text())) << c.name;
+            if (!c.caption.empty()) {
+                EXPECT_LE(label->width(), c.width) << c.name;
+            }
+        }
+    }
+    EXPECT_LE(metrics.horizontalAdvance(form->cmd_TSC->text()) + 8, form->cmd_TSC->width());
+    for (const FlagRegisterInfo& reg : kFlagRegisters)
+        EXPECT_LE(metrics.horizontalAdvance(reg.entry_text), form->cmbFeature->lineEdit()->width())
+            << reg.entry_text;
+    EXPECT_LE(metrics.horizontalAdvance("CPU32"), form->cmbProcessorMask->lineEdit()->width());
+    // The YES/NO box and the digit fields hold their widest texts.
+    const QRect yes = form->edit_flag_bit[0]->contentsRect();
+    EXPECT_LE(metrics.horizontalAdvance("YES"), yes.width());
+    EXPECT_LE(metrics.height(), form->editFamily->contentsRect().height());
+}
+
+TEST_F(LayoutTest, TabOrderFollowsTheLayout) {
+    Create();
+    std::map<int, QWidget*> by_tab;
+    for (const layout::PlacedControl& c : layout::AllControls())
+        if (c.tab >= 0) by_tab[c.tab] = Control(c.name);
+    ASSERT_EQ(by_tab.size(), 87u);
+    ASSERT_EQ(by_tab.rbegin()->first, 86);
+    std::vector<QWidget*> order;
+    for (const auto& [tab, w] : by_tab) order.push_back(w);
+    for (size_t i = 0; i + 1 < order.size(); ++i) {
+        QWidget* next = order[i]->nextInFocusChain();
+        while (std::find(order.begin(), order.end(), next) == order.end()) next = next->nextInFocusChain();
+        EXPECT_EQ(next, order[i + 1]) << order[i]->objectName().toStdString();
+    }
+}
+
+TEST_F(LayoutTest, InitialStatesAreTheLayouts) {
+    Create();
+    EXPECT_EQ(form->windowTitle(), "Talvex");
+    for (const layout::PlacedControl& c : layout::AllControls()) {
+        QWidget* w = Control(c.name);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            EXPECT_TRUE(edit->text().isEmpty()) << c.name;
+            EXPECT_TRUE(edit->isReadOnly()) << c.name;
+            EXPECT_EQ(edit->palette().color(QPalette::Base), edit->palette().color(QPalette::Light));
+        }
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(label->text().toStdString(), c.caption) << c.name;
+            EXPECT_EQ(label->isEnabled(), c.kind == Kind::Label) << c.name;
+        }
+    }
+    EXPECT_EQ(form->cmbProcessorMask->currentText(), "CPU1");
+    EXPECT_EQ(form->cmbProcessorMask->count(), 0);
+    EXPECT_EQ(form->cmbFeature->currentText(), "Standard Flags(EDX)");
+    EXPECT_EQ(form->cmbFeature->count(), 0);
+    for (const layout::PlacedMenuEntry& m : layout::AllMenuEntries()) {
+        const QString name = QString::fromStdString(m.name);
+        QAction* action =
+            m.kind == layout::MenuKind::Menu ? Named<QMenu>(name)->menuAction() : Named<QAction>(name);
+        EXPECT_EQ(action->isVisible(), m.visible) << m.name;
+        if (m.visible) {  // a hidden action reads as disabled
+            EXPECT_EQ(action->isEnabled(), m.enabled) << m.name;
+        }
+        if (m.kind != layout::MenuKind::Separator) {
+            EXPECT_EQ(action->text().toStdString(), m.caption) << m.name;
+        }
+    }
+    EXPECT_TRUE(form->mnuMainHelp->actions().isEmpty());
+    EXPECT_TRUE(form->N2->isSeparator());
+    // Fixed size, no maximise button.
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(form->client()->geometry(),
+              QRect(0, form->menuBar()->height(), layout::kClientWidth, layout::kClientHeight));
+    EXPECT_EQ(form->height(), form->menuBar()->height() + layout::kClientHeight);
+}
+
+TEST_F(LayoutTest, SelectorsTakeOnlyUpAndDownAndRaiseOneChangeEach) {
+    os.processor_count = 4;
+    Open();
+    for (QComboBox* combo : {form->cmbProcessorMask, form->cmbFeature}) {
+        SCOPED_TRACE(combo->objectName().toStdString());
+        QSignalSpy changes(combo, &QComboBox::activated);
+        const QString text = combo->currentText();
+        const int index = combo->currentIndex();
+        for (QWidget* target : {static_cast<QWidget*>(combo), static_cast<QWidget*>(combo->lineEdit())}) {
+            QTest::keyClicks(target, "cpu2 Extended");
+            for (Qt::Key key :
+                 {Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Return, Qt::Key_End, Qt::Key_PageDown})
+                QTest::keyClick(target, key);
+            QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+        }
+        EXPECT_EQ(combo->currentText(), text);
+        EXPECT_EQ(combo->currentIndex(), index);
+        EXPECT_EQ(changes.count(), 0);
+
+        QTest::keyClick(combo, Qt::Key_Down);
+        EXPECT_EQ(combo->currentIndex(), index + 1);
+        EXPECT_EQ(changes.count(), 1);
+        QTest::keyClick(combo, Qt::Key_Up);
+        EXPECT_EQ(combo->currentIndex(), index);
+        EXPECT_EQ(changes.count(), 2);
+        combo->setCurrentIndex(index + 1);  // from code: no change event
+        EXPECT_EQ(changes.count(), 2);
+    }
+    // Each arrow press pinned once: 1 at creation, then 2 and 1 again.
+    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2, 1}));
+    EXPECT_TRUE(testing::ShownErrors().empty());
+}
+
+TEST(ErrorBoxText, FullStopAppendedWhenTheLastCharacterSortsAfterIt) {
+    struct Row {
+        const char* message;
+        const char* shown;
+    } rows[] = {
+        {"Integer overflow", "Integer overflow."},
+        {"Already ends.", "Already ends."},
+        {"Ends with a dash -", "Ends with a dash -"},  // '-' sorts before '.'
+        {"Ends with a slash /", "Ends with a slash /."},
+        {"Ends in 9", "Ends in 9."},
+        {"Ends with a bang!", "Ends with a bang!"},
+        {"", ""},
+        {"クリップボードを開くことができません", "クリップボードを開くことができません."},
+    };
+    for (const Row& row : rows) EXPECT_EQ(ErrorBoxText(row.message).toStdString(), row.shown) << row.message;
+}
+
+TEST_F(LayoutTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
+    Open();
+    cpu.throw_on_leaf = 0x80860000;  // the clock measurement's first query
+    QTest::mouseClick(form->cmd_TSC, Qt::LeftButton);
+    ASSERT_EQ(testing::ShownErrors().size(), 1u);
+    EXPECT_EQ(testing::ShownErrors()[0], "fake processor failure.");
+
+    cpu.throw_on_leaf.reset();
+    form->editCPUClock->clear();
+    QTest::mouseClick(form->cmd_TSC, Qt::LeftButton);
+    EXPECT_EQ(testing::ShownErrors().size(), 1u);
+    EXPECT_FALSE(form->editCPUClock->text().isEmpty());
+}
+
+TEST_F(LayoutTest, ClosingTheWindowEndsTheMessageLoop) {
+    Open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    bool timed_out = false;
+    QTimer::singleShot(0, form.get(), [this] { form->windowHandle()->close(); });
+    QTimer::singleShot(5000, [&] {
+        timed_out = true;
+        QCoreApplication::exit(2);
+    });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(timed_out);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST(Program, ClosedThroughTheWindowSystemItEnds) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TALVEX_CLOSE_AFTER_SHOWN", "1");
+    program.setProcessEnvironment(env);
+    program.start(TALVEX_EXE, {});
+    ASSERT_TRUE(program.waitForFinished(15000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST(Program, WithoutADisplayItSaysSoAndNamesTheReportTool) {
+    QProcess program;
+    QProcessEnvironment env;
+    env.insert("PATH", "/usr/bin:/bin");
+    program.setProcessEnvironment(env);
+    program.start(TALVEX_EXE, {});
+    ASSERT_TRUE(program.waitForFinished(15000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_TRUE(err.contains("talvex-report")) << err.toStdString();
+    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+}
+
+}  // namespace
+}  // namespace talvex
+
+int main(int argc, char** argv) { return talvex::testing::RunWindowTests(argc, argv); }

@@ -1,0 +1,65 @@
+#pragma once
+// Shared by the window tests: the application with the program's error handler, a recorder in
+// place of the modal error box, and a window over the fake processor.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "main/window/application.h"
+#include "main/window/mainform.h"
+#include "support/fakes.h"
+
+namespace talvex::testing {
+
+inline std::vector<QString>& ShownErrors() {
+    static std::vector<QString> errors;
+    return errors;
+}
+
+inline int RunWindowTests(int argc, char** argv) {
+    TalvexApplication app(argc, argv);
+    SetErrorReporter([](const QString& text) { ShownErrors().push_back(text); });
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+// A processor with standard, extended and Transmeta leaves, so every panel has data.
+inline void PlainProcessor(FakeSource& cpu) {
+    cpu.Vendor("GenuineIntel", 2)
+        .Set(1, 0x00000F29, 0x00020809, 0x00004400, 0xBFEBFBFF)
+        .Set(2, 0x665B5001, 0, 0, 0x007B7040)
+        .Set(0x80000000, 0x80000004)
+        .Set(0x80000001, 0, 0, 0, 0x20100000)
+        .Set(0x80000002, 0x20202020, 0x20202020, 0x20202020, 0x6E492020)
+        .Set(0x80000003, 0x286C6574, 0x50202952, 0x69746E65, 0x52286D75)
+        .Set(0x80000004, 0x20342029, 0x20555043, 0x30382E32, 0x007A4847);
+}
+
+struct WindowFixture : ::testing::Test {
+    FakeSource cpu;
+    FakePlatform os;
+    std::unique_ptr<Tmainform> form;
+
+    void SetUp() override { ShownErrors().clear(); }
+    void TearDown() override { form.reset(); }
+
+    Tmainform& Create() {
+        form = std::make_unique<Tmainform>(Probe{cpu, os});
+        return *form;
+    }
+    Tmainform& Open() {
+        Create();
+        RunHandler([&] { form->FormCreate(); });
+        return *form;
+    }
+    template <class T>
+    T* Named(const QString& name) const { return form->findChild<T*>(name); }
+};
+
+}  // namespace talvex::testing
