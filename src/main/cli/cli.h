@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <locale.h>
 #include <iosfwd>
 #include <optional>
 #include <stdexcept>
@@ -46,11 +47,27 @@ void AppendTerminalText(std::string& out, std::string_view bytes);
 void AppendJsonString(std::string& out, std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
 
-// "***" + date + " " + time + "***" in the current LC_TIME locale; the time is left out at
-// exactly midnight. No line end.
+// The environment's locale for the date, the time and the decimal separator, held privately:
+// the process's own locale stays "C" for every formatting routine.
+class EnvironmentLocale {
+public:
+    EnvironmentLocale();
+    ~EnvironmentLocale();
+    EnvironmentLocale(const EnvironmentLocale&) = delete;
+    EnvironmentLocale& operator=(const EnvironmentLocale&) = delete;
+
+    // "." when the environment names no usable locale.
+    std::string DecimalSeparator() const;
+    // "***" + short date + " " + long time + "***" ("%x", "%X"); the time is left out at exactly
+    // midnight. No line end.
+    std::string TimeStampLine(const std::tm& local) const;
+
+private:
+    locale_t locale_;  // (locale_t)0 when the environment's could not be loaded: then "C"
+};
+
+// TimeStampLine in the "C" locale (dates as mm/dd/yy).
 std::string TimeStampLine(const std::tm& local);
-// The environment's decimal separator (LC_NUMERIC), without changing the process's locale.
-std::string EnvironmentDecimalSeparator();
 
 // The data load and what the window shows beside it, as one JSON object and a line end.
 // `hz` is the clock measured once by the caller.

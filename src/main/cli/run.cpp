@@ -19,14 +19,15 @@ constexpr unsigned kMaxProcessors = 32;
 
 // The replayed or live processor, described as text or JSON.
 std::string Describe(const Probe& probe, const Options& o) {
-    const std::string sep = EnvironmentDecimalSeparator();
+    const EnvironmentLocale env;
+    const std::string sep = env.DecimalSeparator();
     std::string out;
     if (o.format == OutputFormat::Json) return BuildJson(probe, sep, MeasureClock(probe));
 
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const std::string stamp = TimeStampLine(local);
+    const std::string stamp = env.TimeStampLine(local);
     // The date comes in the locale's own encoding; anything but UTF-8 is shown byte by byte.
     if (IsValidUtf8(stamp)) {
         out = stamp + "\n";

@@ -4,6 +4,7 @@
 #include <locale.h>
 
 #include <clocale>
+#include <ctime>
 
 #include "main/cli/cli.h"
 
@@ -90,13 +91,15 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
-std::string TimeStampLine(const std::tm& local) {
+namespace {
+
+std::string StampWith(const std::tm& local, locale_t loc) {
     char date[128] = "";
     char time[128] = "";
-    std::strftime(date, sizeof date, "%x", &local);
+    strftime_l(date, sizeof date, "%x", &local, loc);
     std::string line = std::string("***") + date;
     if (local.tm_hour != 0 || local.tm_min != 0 || local.tm_sec != 0) {
-        std::strftime(time, sizeof time, "%X", &local);
+        strftime_l(time, sizeof time, "%X", &local, loc);
         line += ' ';
         line += time;
     }
@@ -104,14 +107,30 @@ std::string TimeStampLine(const std::tm& local) {
     return line;
 }
 
-std::string EnvironmentDecimalSeparator() {
-    // A private locale object: the process's own LC_NUMERIC stays "C" for every formatting routine.
-    locale_t env = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
-    if (env == static_cast<locale_t>(nullptr)) return ".";
-    const char* point = nl_langinfo_l(RADIXCHAR, env);
-    std::string sep = point != nullptr && *point != '\0' ? point : ".";
-    freelocale(env);
-    return sep;
+locale_t CLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return c;
 }
+
+}  // namespace
+
+EnvironmentLocale::EnvironmentLocale()
+    : locale_(newlocale(LC_NUMERIC_MASK | LC_TIME_MASK, "", static_cast<locale_t>(nullptr))) {}
+
+EnvironmentLocale::~EnvironmentLocale() {
+    if (locale_ != static_cast<locale_t>(nullptr)) freelocale(locale_);
+}
+
+std::string EnvironmentLocale::DecimalSeparator() const {
+    if (locale_ == static_cast<locale_t>(nullptr)) return ".";
+    const char* point = nl_langinfo_l(RADIXCHAR, locale_);
+    return point != nullptr && *point != '\0' ? point : ".";
+}
+
+std::string EnvironmentLocale::TimeStampLine(const std::tm& local) const {
+    return StampWith(local, locale_ != static_cast<locale_t>(nullptr) ? locale_ : CLocale());
+}
+
+std::string TimeStampLine(const std::tm& local) { return StampWith(local, CLocale()); }
 
 }  // namespace talvex::cli
