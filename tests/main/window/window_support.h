@@ -15,6 +15,9 @@
 #include "main/window/mainform.h"
 #include "support/fakes.h"
 
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace talvex::testing {
 
 inline std::vector<QString>& ShownErrors() {
