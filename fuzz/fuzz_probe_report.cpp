@@ -75,17 +75,6 @@ private:
     std::vector<uint8_t> pool_;
 };
 
-class NullSink final : public talvex::LoadSink {
-public:
-    void SetText(talvex::Field, std::string_view text) override { total_ += text.size(); }
-    void SetEnabled(talvex::Field, bool) override {}
-    void SetLabel12Caption(std::string_view text) override { total_ += text.size(); }
-    void ClearFeatureList() override {}
-    void AddFeatureEntry(std::string_view text) override { total_ += text.size(); }
-    void SetFeatureMenuVisible(talvex::FlagRegister, bool) override {}
-    size_t total_ = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -97,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)talvex::GetProcessorName(probe);
     talvex::TCacheInfo caches;
     talvex::GetCacheInfo(probe, caches);
-    NullSink sink;
+    talvex::RecordingSink sink;
     talvex::LoadData(probe, sink, ".");
     for (const auto& reg : talvex::kFlagRegisters) (void)talvex::ReadFlagRegister(probe, reg.id);
 
