@@ -4,6 +4,7 @@
 #include <locale.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <ctime>
 
 #include "main/cli/cli.h"
@@ -112,10 +113,31 @@ locale_t CLocale() {
     return c;
 }
 
+// The locale the environment names for one category: LC_ALL, then the category's own variable,
+// then LANG; "C" when none is set.
+std::string_view LocaleName(const char* category_variable) {
+    for (const char* var : {"LC_ALL", category_variable, "LANG"}) {
+        const char* value = std::getenv(var);
+        if (value != nullptr && *value != '\0') return value;
+    }
+    return "C";
+}
+
+// Locales that write dates and numbers exactly as "C" does; loading them would cost more than
+// the rest of a replay.
+bool FormatsLikeC(std::string_view name) {
+    return name == "C" || name == "POSIX" || name == "C.UTF-8" || name == "C.utf8";
+}
+
+locale_t LoadEnvironmentLocale() {
+    if (FormatsLikeC(LocaleName("LC_NUMERIC")) && FormatsLikeC(LocaleName("LC_TIME")))
+        return static_cast<locale_t>(nullptr);
+    return newlocale(LC_NUMERIC_MASK | LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+}
+
 }  // namespace
 
-EnvironmentLocale::EnvironmentLocale()
-    : locale_(newlocale(LC_NUMERIC_MASK | LC_TIME_MASK, "", static_cast<locale_t>(nullptr))) {}
+EnvironmentLocale::EnvironmentLocale() : locale_(LoadEnvironmentLocale()) {}
 
 EnvironmentLocale::~EnvironmentLocale() {
     if (locale_ != static_cast<locale_t>(nullptr)) freelocale(locale_);

@@ -249,6 +249,14 @@ TEST(ReportCli, TimeStampLeavesTheTimeOutAtMidnight) {
         t.tm_year = 124, t.tm_mon = 0, t.tm_mday = 31, t.tm_hour = c.hour, t.tm_min = c.min,
         t.tm_sec = c.sec;
         EXPECT_EQ(cli::TimeStampLine(t), c.line);  // the C locale: %x is mm/dd/yy
+        // C.UTF-8 is not loaded, and a locale that does not exist falls back to C.
+        for (const char* name : {"C.UTF-8", "xx_YY.UTF-8"}) {
+            setenv("LC_ALL", name, 1);
+            const cli::EnvironmentLocale env;
+            EXPECT_EQ(env.TimeStampLine(t), c.line) << name;
+            EXPECT_EQ(env.DecimalSeparator(), ".") << name;
+            unsetenv("LC_ALL");
+        }
     }
 }
 
