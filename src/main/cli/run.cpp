@@ -41,6 +41,17 @@ std::string Describe(const Probe& probe, const Options& o) {
     return out;
 }
 
+// Flushed here, so a full disk or a closed pipe is reported rather than lost at exit.
+int Write(std::string_view text, std::ostream& out, std::ostream& err) {
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    if (!out) {
+        err << "talvex-report: cannot write the output\n";
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 std::vector<DumpProcessor> ReadReplay(const std::string& file) {
     if (file == "-") return ReadDump(std::cin, "stdin");
     return ReadDumpFile(file);
@@ -56,14 +67,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         err << "talvex-report: " << e.what() << "\nTry 'talvex-report --help'.\n";
         return kExitUsage;
     }
-    if (o.help) {
-        out << HelpText();
-        return out ? kExitOk : kExitFailure;
-    }
-    if (o.version) {
-        out << VersionLine();
-        return out ? kExitOk : kExitFailure;
-    }
+    if (o.help || o.version) return Write(o.help ? HelpText() : VersionLine(), out, err);
 
     std::string text;
     try {
@@ -103,13 +107,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         err << "talvex-report: " << e.what() << "\n";
         return kExitFailure;
     }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-        err << "talvex-report: cannot write the output\n";
-        return kExitFailure;
-    }
-    return kExitOk;
+    return Write(text, out, err);
 }
 
 }  // namespace talvex::cli
