@@ -268,7 +268,7 @@ TEST(ReportCli, HelpAndVersion) {
     EXPECT_EQ(h.status, 0);
     EXPECT_THAT(h.out, ::testing::HasSubstr("--replay FILE"));
     // Output that cannot be written is a runtime failure, not a silent success.
-    for (const std::string    for (const std::string args : {"--version", "--replay " + kDumps + "/via-c3-samuel.txt"}) { args : {std::string("--version"), "--replay " + kDumps + "/via-c3-samuel.txt"}) {
+    for (const std::string& args : {std::string("--version"), "--replay " + kDumps + "/via-c3-samuel.txt"}) {
         const std::string cmd = std::string(TALVEX_REPORT_EXE) + " " + args + " >/dev/full 2>/dev/null";
         const int raw = std::system(cmd.c_str());
         EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << args;
