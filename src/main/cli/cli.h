@@ -2,9 +2,10 @@
 // talvex-report: the clipboard report (or the data load as JSON) on standard output, for this
 // processor or one recorded in a dump. Everything but main() lives here so tests can call it.
 
+#include <locale.h>
+
 #include <cstdint>
 #include <ctime>
-#include <locale.h>
 #include <iosfwd>
 #include <optional>
 #include <stdexcept>
