@@ -1,6 +1,8 @@
 // Start-up: version, application, the one window, its creation handler, the message loop.
 #include <cstdio>
+#include <cstdlib>  // std::_Exit
 #include <string>
+#include <vector>
 
 #include <QTimer>
 #include <QWindow>
@@ -9,6 +11,27 @@
 #include "main/window/mainform.h"
 #include "probe/cpuid.h"
 #include "version/version.h"
+
+namespace {
+
+// Qt's messages while it opens the display: held back, so that a display that cannot be opened
+// gives one clear line instead of Qt's several and an abort.
+std::vector<QString>& HeldMessages() {
+    static std::vector<QString> held;
+    return held;
+}
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "talvex: Qt cannot open a display here (%s); "
+                             "run talvex-report for a text report instead\n",
+                     qPrintable(qEnvironmentVariable("DISPLAY", qEnvironmentVariable("QT_QPA_PLATFORM"))));
+        std::_Exit(1);
+    }
+    HeldMessages().push_back(message);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace talvex;
@@ -28,7 +51,11 @@ int main(int argc, char** argv) {
         startup_error = e.what();
     }
 
+    qInstallMessageHandler(HoldStartupMessage);
     TalvexApplication app(argc, argv);
+    qInstallMessageHandler(nullptr);
+    for (const QString& message : HeldMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
+    HeldMessages().clear();
     QApplication::setApplicationName("Talvex");
     if (!started) {
         ReportError(startup_error);

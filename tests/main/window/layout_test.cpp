@@ -259,18 +259,22 @@ TEST(Program, ClosedThroughTheWindowSystemItEnds) {
     EXPECT_EQ(program.exitCode(), 0);
 }
 
-TEST(Program, WithoutADisplayItSaysSoAndNamesTheReportTool) {
-    QProcess program;
-    QProcessEnvironment env;
-    env.insert("PATH", "/usr/bin:/bin");
-    program.setProcessEnvironment(env);
-    program.start(TALVEX_EXE, {});
-    ASSERT_TRUE(program.waitForFinished(15000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 1);
-    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
-    EXPECT_TRUE(err.contains("talvex-report")) << err.toStdString();
-    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+TEST(Program, WithoutADisplayItSaysSoInOneLineAndNamesTheReportTool) {
+    // No display at all, and one that is named but cannot be reached.
+    for (const char* display : {"", ":4917"}) {
+        QProcess program;
+        QProcessEnvironment env;
+        env.insert("PATH", "/usr/bin:/bin");
+        if (*display != '\0') env.insert("DISPLAY", display);
+        program.setProcessEnvironment(env);
+        program.start(TALVEX_EXE, {});
+        ASSERT_TRUE(program.waitForFinished(15000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << display;
+        EXPECT_EQ(program.exitCode(), 1) << display;
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_TRUE(err.contains("talvex-report")) << err.toStdString();
+        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    }
 }
 
 }  // namespace
