@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "main/report/load_data.h"
+#include "main/window/application.h"
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/clock.h"
@@ -304,20 +305,31 @@ void Tmainform::BindMembers() {
 #undef TALVEX_BIND
 
 void Tmainform::ConnectEvents() {
+    // Errors stop in the slot, before Qt's event delivery: Qt is built without clean-ups for an
+    // exception passing through it, so unwinding there leaks the event's data.
+    const auto guard = [this](void (Tmainform::*slot)()) {
+        return [this, slot] { RunHandler([&] { (this->*slot)(); }); };
+    };
     // activated: raised by the user's choice (list or arrow keys), never by a change from code.
-    connect(cmbProcessorMask, &QComboBox::activated, this, &Tmainform::cmbProcessorMaskChange);
-    connect(cmbFeature, &QComboBox::activated, this, &Tmainform::cmbFeatureChange);
-    connect(cmd_TSC, &QPushButton::clicked, this, &Tmainform::cmd_TSCClick);
-    connect(mnuMainEditGetClock, &QAction::triggered, this, &Tmainform::mnuMainEditGetClockClick);
-    connect(mnuMainEditCopy, &QAction::triggered, this, &Tmainform::mnuMainEditCopyClick);
-    connect(mnuMainExit, &QAction::triggered, this, &Tmainform::mnuMainExitClick);
-    connect(mnuMainEditFlagStdEDX, &QAction::triggered, this, &Tmainform::mnuMainEditFlagStdEDXClick);
-    connect(mnuMainEditFlagStdECX, &QAction::triggered, this, &Tmainform::mnuMainEditFlagStdECXClick);
-    connect(mnuMainEditFlagExtended, &QAction::triggered, this, &Tmainform::mnuMainEditFlagExtendedClick);
-    connect(mnuMainEditFlagTransmeta, &QAction::triggered, this, &Tmainform::mnuMainEditFlagTransmetaClick);
-    connect(mnuMainEditFlagCentaur, &QAction::triggered, this, &Tmainform::mnuMainEditFlagCentaurClick);
-    for (int k = 0; k < 32; ++k)
-        connect(mnuMainEditCPUn[k], &QAction::triggered, this, [this, k] { mnuMainEditCPUClick(k); });
+    connect(cmbProcessorMask, &QComboBox::activated, this,
+            [this](int index) { RunHandler([&] { cmbProcessorMaskChange(index); }); });
+    connect(cmbFeature, &QComboBox::activated, this, guard(&Tmainform::cmbFeatureChange));
+    connect(cmd_TSC, &QPushButton::clicked, this, guard(&Tmainform::cmd_TSCClick));
+    connect(mnuMainEditGetClock, &QAction::triggered, this, guard(&Tmainform::mnuMainEditGetClockClick));
+    connect(mnuMainEditCopy, &QAction::triggered, this, guard(&Tmainform::mnuMainEditCopyClick));
+    connect(mnuMainExit, &QAction::triggered, this, guard(&Tmainform::mnuMainExitClick));
+    connect(mnuMainEditFlagStdEDX, &QAction::triggered, this, guard(&Tmainform::mnuMainEditFlagStdEDXClick));
+    connect(mnuMainEditFlagStdECX, &QAction::triggered, this, guard(&Tmainform::mnuMainEditFlagStdECXClick));
+    connect(mnuMainEditFlagExtended, &QAction::triggered, this,
+            guard(&Tmainform::mnuMainEditFlagExtendedClick));
+    connect(mnuMainEditFlagTransmeta, &QAction::triggered, this,
+            guard(&Tmainform::mnuMainEditFlagTransmetaClick));
+    connect(mnuMainEditFlagCentaur, &QAction::triggered, this,
+            guard(&Tmainform::mnuMainEditFlagCentaurClick));
+    for (int k = 0; k < 32; ++k) {
+        connect(mnuMainEditCPUn[k], &QAction::triggered, this,
+                [this, k] { RunHandler([&] { mnuMainEditCPUClick(k); }); });
+    }
 }
 
 QAction* Tmainform::FlagMenuEntry(FlagRegister id) const {
