@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 #include "probe/cpuid.h"
 
 namespace talvex {
@@ -11,6 +13,11 @@ namespace talvex {
 // "***" date " " time "***": the locale's short date and long time; the time is left out at
 // exactly midnight.
 QString ClipboardStampLine(const QDateTime& now);
+
+// Places plain text on the clipboard; false when the clipboard refused it. The default writes to
+// the application's clipboard and reads it back; tests put a refusing one here.
+using ClipboardWriter = std::function<bool(const QString& text)>;
+void SetClipboardWriter(ClipboardWriter writer);
 
 // Builds the report from fresh queries and places it on the clipboard as plain text.
 // Throws when the clipboard cannot be set.
