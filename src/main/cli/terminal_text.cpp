@@ -41,6 +41,19 @@ void AppendTerminalText(std::string& out, std::string_view bytes) {
     }
 }
 
+void AppendProcessorText(std::string& out, std::string_view bytes) {
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out.push_back(kHexDigits[c >> 4]);
+            out.push_back(kHexDigits[c & 0xF]);
+        } else {
+            out.push_back(ch);
+        }
+    }
+}
+
 void AppendJsonString(std::string& out, std::string_view bytes) {
     out.push_back('"');
     for (char ch : bytes) {

@@ -90,10 +90,17 @@ void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out) {
     AppendHexLine(out, "EDX: ", regs.EDX, 8);
 }
 
-void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator) {
+void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
+                 ProcessorTextWriter write_text) {
+    const auto append_text_line = [&](std::string_view label, std::string_view text) {
+        if (write_text == nullptr) return AppendLine(out, label, text);
+        out += label;
+        write_text(out, text);
+        out += kLineEnd;
+    };
     const std::string name = GetProcessorName(probe);
     const int64_t hz = MeasureClock(probe);
-    AppendLine(out, "CPU Name: ", name);
+    append_text_line("CPU Name: ", name);
     AppendLine(out, "Clock: ", FormatClock(hz, decimal_separator));
 
     TCacheInfo cache;
@@ -108,7 +115,7 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
 
     TCPUIDRegs leaf0;
     if (ReadCPUID(probe, 0, leaf0) != kCPUIDOk) return;
-    AppendLine(out, "VendorID: ", VendorText(leaf0));
+    append_text_line("VendorID: ", VendorText(leaf0));
     if (leaf0.EAX == 0) return;
 
     TCPUIDRegs std1;

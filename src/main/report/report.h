@@ -16,8 +16,14 @@ namespace talvex {
 // claims an absurd highest leaf cannot make the report enormous.
 inline constexpr uint32_t kMaxLeavesPerRange = 256;
 
-// Appends the report, built from fresh queries and one fresh clock measurement.
-void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator);
+// Appends processor text (the name and the vendor) to the report. The report's own line ends are
+// "\r\n" too, so a writer that must tell them apart from the processor's bytes escapes these.
+using ProcessorTextWriter = void (*)(std::string& out, std::string_view bytes);
+
+// Appends the report, built from fresh queries and one fresh clock measurement. Processor text is
+// copied byte for byte unless `write_text` is given.
+void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
+                 ProcessorTextWriter write_text = nullptr);
 
 // Appends the five lines of one leaf; a refused query shows four zero registers.
 void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out);
