@@ -1,5 +1,7 @@
 // The program's course: options, pinning or reading the dump, building the whole output, writing it.
 // Nothing reaches standard output before the output is complete, so a failure leaves it empty.
+#include <sched.h>
+
 #include <ctime>
 #include <fstream>
 #include <iostream>
@@ -16,6 +18,22 @@ namespace {
 
 // The processor a window on this machine would be pinned to, at most 32 of them.
 constexpr unsigned kMaxProcessors = 32;
+
+// The processors this process was allowed to run on when it started (`taskset`, a cpuset), as
+// --cpu numbers. Widening that set is possible but would override the user's own restriction.
+std::string AllowedProcessors(unsigned cpu, bool& allowed) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    allowed = true;
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return "";
+    std::string list;
+    for (unsigned k = 0; k < kMaxProcessors; ++k) {
+        if (!CPU_ISSET(k, &set)) continue;
+        list += (list.empty() ? "" : ",") + std::to_string(k + 1);
+    }
+    allowed = CPU_ISSET(cpu - 1, &set);
+    return list;
+}
 
 // The replayed or live processor, described as text or JSON.
 std::string Describe(const Probe& probe, const Options& o) {
@@ -36,7 +54,7 @@ std::string Describe(const Probe& probe, const Options& o) {
         out += '\n';
     }
     std::string report;
-    BuildReport(probe, report, sep);
+    BuildReport(probe, report, sep, AppendProcessorText);
     AppendTerminalText(out, report);
     return out;
 }
@@ -94,6 +112,14 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
             if (o.cpu > count || o.cpu > kMaxProcessors) {
                 err << "talvex-report: there is no processor " << o.cpu << " (this machine has " << count
                     << (count > kMaxProcessors ? ", of which the first 32 can be chosen" : "") << ")\n";
+                return kExitFailure;
+            }
+            bool allowed = true;
+            const std::string list = AllowedProcessors(o.cpu, allowed);
+            if (!allowed) {
+                err << "talvex-report: cannot run on processor " << o.cpu
+                    << ": this process may run only on "
+                    << (list.empty() ? "none of the first 32" : "processor(s) " + list) << "\n";
                 return kExitFailure;
             }
             if (!platform.SetThreadAffinityMask(1u << (o.cpu - 1))) {

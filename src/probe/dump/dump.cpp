@@ -111,7 +111,7 @@ public:
         line.clear();
         bool any = false;
         for (;;) {
-            if (pos_ == end_ && !Fill()) return any;
+            if (pos_ == end_ && !Fill(number)) return any;
             any = true;
             const char* start = buf_.data() + pos_;
             const auto* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
@@ -133,10 +133,24 @@ public:
 private:
     static constexpr size_t kChunk = 64 * 1024;
 
-    bool Fill() {
+    // A failing read (a directory, a device that refuses, a stream buffer that throws) ends the
+    // whole reading: a dump cut short would otherwise pass for a complete one.
+    bool Fill(long number) {
         std::streambuf* sb = in_.rdbuf();
+        if (in_.bad()) throw DumpError(file_, number, "cannot read");
         if (sb == nullptr || !in_.good()) return false;
-        const std::streamsize got = sb->sgetn(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        std::streamsize got = 0;
+        try {
+            got = sb->sgetn(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        } catch (const std::ios_base::failure& e) {
+            // The file buffer's failures carry the system's reason; others only their text.
+            const bool system = e.code() && e.code().category() != std::iostream_category();
+            throw DumpError(file_, number, "cannot read: " + (system ? e.code().message() : e.what()));
+        } catch (const std::exception& e) {
+            throw DumpError(file_, number, std::string("cannot read: ") + e.what());
+        }
+        // What came before a failure is still read; the next Fill reports it at the line reached.
+        if (got <= 0 && in_.bad()) throw DumpError(file_, number, "cannot read");
         pos_ = 0;
         end_ = got > 0 ? static_cast<size_t>(got) : 0;
         if (end_ == 0) in_.setstate(std::ios::eofbit);
@@ -199,7 +213,7 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
         }
         if (reader) reader->Line(raw, number);
     }
-    if (in.bad()) throw DumpError(file, number, "read error");
+    if (in.bad()) throw DumpError(file, number, "cannot read");
     if (number == 0) throw DumpError(file, 1, "empty file");
     if (!reader) {
         const long at = first_text != 0 ? first_text : (first_comment != 0 ? first_comment : number);
