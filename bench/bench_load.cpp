@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_support.h"
 #include "main/report/load_data.h"
 #include "probe/dump/dump.h"
 #include "probe/flags.h"
@@ -18,21 +19,6 @@
 
 namespace talvex {
 namespace {
-
-// Passes every execution through and remembers it.
-class CountingSource final : public RegisterSource {
-public:
-    explicit CountingSource(const RegisterSource& inner) : inner_(inner) {}
-    bool HasCPUID() const override { return inner_.HasCPUID(); }
-    TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override {
-        executed.emplace_back(leaf, subleaf);
-        return inner_.Execute(leaf, subleaf);
-    }
-    mutable std::vector<std::pair<uint32_t, uint32_t>> executed;
-
-private:
-    const RegisterSource& inner_;
-};
 
 // Drops every write: what is timed is the load, not a widget or a map.
 class NullSink final : public LoadSink {
@@ -80,19 +66,6 @@ void BM_LoadFromDump(benchmark::State& state) {
     for (auto _ : state) Load(Probe{cpu, os});
 }
 BENCHMARK(BM_LoadFromDump);
-
-template <typename Work>
-double MedianNs(int runs, Work work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const auto spent = std::chrono::steady_clock::now() - start;
-        times.push_back(std::chrono::duration<double, std::nano>(spent).count());
-    }
-    std::nth_element(times.begin(), times.begin() + runs / 2, times.end());
-    return times[static_cast<size_t>(runs / 2)];
-}
 
 void Summary() {
     HardwareSource hardware;
