@@ -1,0 +1,124 @@
+// Faults the window meets: pinning refused, a processor number that is not offered, the clipboard
+// refusing the report. Each ends in a whole state, never a half-filled window.
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include "main/report/load_data.h"
+#include "main/window/copy.h"
+#include "probe/dump/dump.h"
+#include "window_support.h"
+
+namespace talvex {
+namespace {
+
+using testing::ShownErrors;
+
+// Answers as one recorded processor or another: the processor the thread happens to run on.
+class SwitchSource final : public RegisterSource {
+public:
+    const RegisterSource* current = nullptr;
+    bool HasCPUID() const override { return current->HasCPUID(); }
+    TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override {
+        return current->Execute(leaf, subleaf);
+    }
+};
+
+DumpProcessor Recorded(const std::string& name) {
+    return ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/" + name + ".txt").at(0);
+}
+
+// Every text the window shows in its client area (fields, captions, selectors), by object name.
+std::map<QString, QString> Shown(const Tmainform& form) {
+    std::map<QString, QString> texts;
+    const auto direct = Qt::FindDirectChildrenOnly;
+    for (QLineEdit* e : form.client()->findChildren<QLineEdit*>(direct)) texts[e->objectName()] = e->text();
+    for (QLabel* l : form.client()->findChildren<QLabel*>(direct)) texts[l->objectName()] = l->text();
+    for (QComboBox* c : form.client()->findChildren<QComboBox*>(direct))
+        texts[c->objectName()] = c->currentText();
+    return texts;
+}
+
+struct WindowFaults : ::testing::Test {
+    DumpProcessor first = Recorded("intel-pentium-4-northwood-2.80");
+    DumpProcessor second = Recorded("amd-ryzen-7-7700x-raphael");
+    ReplaySource first_source{first};
+    ReplaySource second_source{second};
+    SwitchSource cpu;
+    testing::FakePlatform os;
+    std::unique_ptr<Tmainform> form;
+
+    void SetUp() override {
+        ShownErrors().clear();
+        cpu.current = &first_source;
+        os.processor_count = 2;
+    }
+    void TearDown() override { SetClipboardWriter(nullptr); }
+    Tmainform& Open() {
+        form = std::make_unique<Tmainform>(Probe{cpu, os});
+        RunHandler([&] { form->FormCreate(); });
+        return *form;
+    }
+};
+
+TEST_F(WindowFaults, ARefusedMaskReloadsTheWholeWindow) {
+    os.accept_affinity = false;
+    Open();
+    ASSERT_EQ(form->editVendorID->text(), "GenuineIntel");
+    for (QLineEdit* e : form->client()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        e->setText("stale");
+
+    cpu.current = &second_source;
+    form->mnuMainEditCPUn[1]->trigger();
+    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2}));
+    EXPECT_TRUE(ShownErrors().empty());
+
+    // The same window opened afresh on that processor shows exactly the same.
+    testing::FakePlatform fresh_os;
+    fresh_os.processor_count = 2;
+    Tmainform fresh(Probe{cpu, fresh_os});
+    fresh.FormCreate();
+    std::map<QString, QString> expected = Shown(fresh);
+    expected["cmbProcessorMask"] = "CPU2";
+    EXPECT_EQ(Shown(*form), expected);
+    EXPECT_EQ(form->editVendorID->text(), "AuthenticAMD");
+}
+
+TEST_F(WindowFaults, ProcessorNumbersNotOfferedChangeNothing) {
+    Open();
+    const auto before = Shown(*form);
+    for (int index : {-1, 2, 31, 32, 1000}) {
+        form->mnuMainEditCPUClick(index);
+        EXPECT_EQ(Shown(*form), before) << index;
+    }
+    for (int index : {-1, 32, 1000}) form->cmbProcessorMaskChange(index);
+    EXPECT_EQ(Shown(*form), before);
+    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1}));
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+TEST_F(WindowFaults, ARefusingClipboardIsReportedAndChangesNothing) {
+    Open();
+    QGuiApplication::clipboard()->setText("held before");
+    const auto before = Shown(*form);
+    int offered = 0;
+    SetClipboardWriter([&](const QString&) {
+        ++offered;
+        return false;
+    });
+    form->mnuMainEditCopy->trigger();
+    EXPECT_EQ(offered, 1);
+    EXPECT_EQ(ShownErrors(), (std::vector<QString>{QString::fromUtf8("クリップボードを開くことができません.")}));
+    EXPECT_EQ(Shown(*form), before);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "held before");
+
+    // Once the clipboard takes it again, the same command works.
+    SetClipboardWriter(nullptr);
+    form->mnuMainEditCopy->trigger();
+    EXPECT_EQ(ShownErrors().size(), 1u);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nVendorID: GenuineIntel\r\n"));
+}
+
+}  // namespace
+}  // namespace talvex
+
+int main(int argc, char** argv) { return talvex::testing::RunWindowTests(argc, argv); }

@@ -1,0 +1,56 @@
+// One whole session on a recorded processor, as a user would run it: start, load, every flag
+// register, the other processor, the clock, the copy command, then close. tools/valgrind-window
+// runs this program under memcheck.
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include "probe/dump/dump.h"
+#include "window_support.h"
+
+namespace talvex {
+namespace {
+
+TEST(Session, StartLoadSwitchCopyClose) {
+    testing::ShownErrors().clear();
+    const auto cpus =
+        ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/intel-pentium-4-northwood-2.80.txt");
+    const ReplaySource source(cpus.at(0));
+    testing::FakePlatform os;
+    os.processor_count = 2;
+    auto form = std::make_unique<Tmainform>(Probe{source, os});
+    mainform = form.get();
+    RunHandler([&] { form->FormCreate(); });
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(form->editVendorID->text(), "GenuineIntel");
+
+    // Every register the selector offers, by keyboard, then back by the menu.
+    const int registers = form->cmbFeature->count();
+    ASSERT_GE(registers, 3);
+    for (int k = 1; k < registers; ++k) {
+        QTest::keyClick(form->cmbFeature, Qt::Key_Down);
+        EXPECT_EQ(form->cmbFeature->currentIndex(), k);
+    }
+    form->mnuMainEditFlagStdEDX->trigger();
+    EXPECT_EQ(form->edit_bit[0]->text(), "FPU");
+
+    QTest::keyClick(form->cmbProcessorMask, Qt::Key_Down);
+    EXPECT_EQ(os.masks.back(), 2u);
+    QTest::mouseClick(form->cmd_TSC, Qt::LeftButton);
+
+    form->mnuMainEditCopy->trigger();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nVendorID: GenuineIntel\r\n"));
+    QGuiApplication::clipboard()->clear();
+
+    form->mnuMainExit->trigger();
+    QTest::qWait(10);
+    EXPECT_FALSE(form->isVisible());
+    mainform = nullptr;
+    form.reset();
+    EXPECT_TRUE(testing::ShownErrors().empty());
+}
+
+}  // namespace
+}  // namespace talvex
+
+int main(int argc, char** argv) { return talvex::testing::RunWindowTests(argc, argv); }
