@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci install deb check-install screenshot
+.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci install deb check-install screenshot valgrind
 
 all: build
 
@@ -50,6 +50,10 @@ check-sanitize: deps
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(SANITIZE_BUILD) --output-on-failure
+
+# The window offscreen under valgrind's memcheck: a scripted session and one real start.
+valgrind: build
+	tools/valgrind-window $(BUILD)
 
 # libFuzzer targets (clang): `make fuzz` runs each for FUZZ_SECONDS (default 600), CI for 60.
 FUZZ_BUILD ?= build-fuzz
