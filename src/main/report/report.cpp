@@ -34,14 +34,6 @@ void AppendHexLine(std::string& out, std::string_view label, uint32_t value, int
     out += kLineEnd;
 }
 
-// True when the range answers with a highest leaf above its base; `top` is then that leaf.
-bool QueryRange(const Probe& probe, uint32_t base, uint32_t& top) {
-    TCPUIDRegs regs;
-    if (ReadCPUID(probe, base, regs) != kCPUIDOk || regs.EAX <= base) return false;
-    top = regs.EAX;
-    return true;
-}
-
 // Leaves base..top, both included, bounded to kMaxLeavesPerRange. Counted from the base so a
 // top of 0xFFFFFFFF cannot wrap the loop.
 void DumpRange(const Probe& probe, uint32_t base, uint32_t top, std::string& out) {
@@ -59,8 +51,7 @@ void AppendFeatureSummary(const Probe& probe, std::string& out) {
     if (BitSet(std1.ECX, 0)) line += ", SSE3";
     if (GetLogicalProcessorCount(probe) >= 2) line += ", Hyper-Threading";
     if (BitSet(std1.EDX, 30)) line += ", IA-64";
-    uint32_t top;
-    if (QueryRange(probe, kExtendedBase, top)) {
+    if (RangePresent(probe, kExtendedBase)) {
         TCPUIDRegs ext1;
         ReadCPUID(probe, 0x80000001, ext1);
         if (BitSet(ext1.EDX, 22)) line += ", MMX+";
@@ -132,8 +123,7 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
     AppendHexLine(out, "APIC ID : ", InitialApicId(std1.EBX), 2);
     AppendHexLine(out, "BrandID : ", BrandIndex(std1.EBX), 2);
 
-    uint32_t top;
-    if (QueryRange(probe, kExtendedBase, top)) {
+    if (RangePresent(probe, kExtendedBase)) {
         TCPUIDRegs ext1;
         ReadCPUID(probe, 0x80000001, ext1);
         out += "***Extended***";
@@ -149,8 +139,10 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
     out += kLineEnd;
     TCPUIDRegs standard;
     if (ReadCPUID(probe, kStandardBase, standard) == kCPUIDOk) DumpRange(probe, kStandardBase, standard.EAX, out);
-    for (uint32_t base : {kExtendedBase, kTransmetaBase, kCentaurBase})
-        if (QueryRange(probe, base, top)) DumpRange(probe, base, top, out);
+    for (uint32_t base : {kExtendedBase, kTransmetaBase, kCentaurBase}) {
+        const uint32_t top = RangeTop(probe, base);
+        if (top > base) DumpRange(probe, base, top, out);
+    }
 }
 
 }  // namespace talvex
