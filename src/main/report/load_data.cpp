@@ -71,9 +71,7 @@ void LoadFeatureList(const Probe& probe, LoadSink& sink) {
     sink.SetEnabled(LoadField::cmbFeature, true);
     for (const FlagRegisterInfo& entry : kFlagRegisters) {
         // The two standard registers are listed whenever leaf 0 reports a leaf beyond itself.
-        if (entry.base_leaf != kStandardBase) {
-            if (ReadCPUID(probe, entry.base_leaf, r) != kCPUIDOk || r.EAX <= entry.base_leaf) continue;
-        }
+        if (entry.base_leaf != kStandardBase && !RangePresent(probe, entry.base_leaf)) continue;
         sink.AddFeatureEntry(entry);
         sink.SetFeatureMenuVisible(entry, true);
     }
@@ -170,7 +168,7 @@ void LoadSummaryLabels(const Probe& probe, LoadSink& sink) {
         sink.SetEnabled(lblHT, GetLogicalProcessorCount(probe) >= 2);
         sink.SetEnabled(lblIA64, BitSet(r.EDX, 30));
     }
-    if (ReadCPUID(probe, kExtendedBase, r) == kCPUIDOk && r.EAX > kExtendedBase) {
+    if (RangePresent(probe, kExtendedBase)) {
         ReadCPUID(probe, 0x80000001, r);
         sink.SetEnabled(lblEMMX, BitSet(r.EDX, 22));
         sink.SetEnabled(lbl3DNOW, BitSet(r.EDX, 31));
