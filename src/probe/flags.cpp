@@ -153,9 +153,8 @@ const FlagRegisterInfo& FlagRegisterOf(FlagRegister id) {
 
 uint32_t ReadFlagRegister(const Probe& probe, FlagRegister id) {
     const FlagRegisterInfo& info = FlagRegisterOf(id);
+    if (!RangePresent(probe, info.base_leaf)) return 0;
     TCPUIDRegs r;
-    // The range counts only when its base leaf reports a leaf beyond itself (unsigned).
-    if (ReadCPUID(probe, info.base_leaf, r) != kCPUIDOk || r.EAX <= info.base_leaf) return 0;
     ReadCPUID(probe, info.leaf, r);  // its code is not examined
     return info.reads_ecx ? r.ECX : r.EDX;
 }
