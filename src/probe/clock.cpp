@@ -25,8 +25,7 @@ constexpr int64_t CountSince(int64_t from, int64_t to) {
 }  // namespace
 
 int64_t MeasureClock(const Probe& probe) {
-    TCPUIDRegs regs;
-    if (ReadCPUID(probe, kTransmetaBase, regs) == kCPUIDOk && regs.EAX > kTransmetaBase) {
+    if (RangePresent(probe, kTransmetaBase)) {
         TCPUIDRegs clock;
         ReadCPUID(probe, kTransmetaClockLeaf, clock);
         // In 64 bits: a 32-bit product would overflow from 2148 MHz up.
