@@ -2,20 +2,16 @@
 // the output is valid UTF-8, holds no raw control byte but the line feed, and still says exactly
 // what the processor said once the escapes are undone.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "main/cli/cli.h"
+#include "main/cli/cli_support.h"
 
 namespace talvex {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing;  // talvex::testing: the runner
 
 struct Processor {
     std::string vendor;  // 12 bytes
@@ -67,25 +63,6 @@ std::string Dump(const std::vector<Processor>& cpus) {
         }
     }
     return text;
-}
-
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-Result Exec(const std::string& args, const fs::path& dir) {
-    const std::string cmd = std::string(TALVEX_REPORT_EXE) + " " + args + " >" + (dir / "out").string() +
-                            " 2>" + (dir / "err").string();
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir / "out"), Slurp(dir / "err")};
 }
 
 // UTF-8 of characters U+0000..U+00FF back to the Latin-1 bytes; "?" for anything else.
@@ -162,29 +139,29 @@ void ExpectHarmless(const std::string& out, const std::string& what) {
 
 TEST(HostileTextCli, EveryByteIsShownHarmlesslyAndCanBeReadBack) {
     const std::vector<Processor> cpus = HostileProcessors();
-    std::string pattern = (fs::temp_directory_path() / "talvex-hostile-XXXXXX").string();
-    const fs::path dir = mkdtemp(pattern.data());
-    std::ofstream(dir / "dump.txt", std::ios::binary) << Dump(cpus);
+    TempDir dir;
+    Spill(dir / "dump.txt", Dump(cpus));
 
     for (size_t n = 0; n < cpus.size(); ++n) {
-        const std::string replay =
-            "--replay " + (dir / "dump.txt").string() + " --cpu " + std::to_string(n + 1);
+        const std::vector<std::string> replay = {"--replay", (dir / "dump.txt").string(), "--cpu",
+                                                 std::to_string(n + 1)};
         const Processor& p = cpus[n];
 
-        const Result text = Exec(replay, dir);
+        const Result text = Exec(replay);
         ASSERT_EQ(text.status, 0) << text.err;
         ExpectHarmless(text.out, "text " + std::to_string(n + 1));
         // The processor's "\r\n" stays inside its line: it cannot start a line of its own.
         EXPECT_EQ(Latin1Of(Unescape(LineAfter(text.out, "VendorID: "))), p.vendor) << n + 1;
         EXPECT_EQ(text.out.find("\nuine"), std::string::npos);
 
-        const Result json = Exec(replay + " --format json", dir);
+        std::vector<std::string> json_args = replay;
+        json_args.insert(json_args.end(), {"--format", "json"});
+        const Result json = Exec(json_args);
         ASSERT_EQ(json.status, 0) << json.err;
         ExpectHarmless(json.out, "json " + std::to_string(n + 1));
         EXPECT_EQ(Latin1Of(JsonValue(json.out, "editVendorID")), p.vendor) << n + 1;
         EXPECT_EQ(Latin1Of(JsonValue(json.out, "editNameString")), p.brand) << n + 1;
     }
-    fs::remove_all(dir);
 }
 
 TEST(HostileTextCli, ProcessorTextEscapesEveryControlByte) {

@@ -1,72 +1,23 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "main/cli/cli.h"
+#include "main/cli/cli_support.h"
 #include "main/report/report.h"
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 
 namespace talvex {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing;  // talvex::testing: the runner and the dumps
 
-const std::string kDumps = TALVEX_DUMPS_DIR;
 const std::string kData = std::string(TALVEX_TESTS_DIR) + "/main/cli/data";
-
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Spill(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "talvex-cli-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
-
-// Runs talvex-report with the arguments (each shell-quoted) and optional standard input.
-Result Exec(const std::vector<std::string>& args, const std::string& stdin_text = "") {
-    TempDir dir;
-    std::string cmd = TALVEX_REPORT_EXE;
-    for (const std::string& a : args) cmd += " '" + a + "'";
-    Spill(dir / "in", stdin_text);
-    cmd += " <" + (dir / "in").string() + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
-    const int raw = std::system(cmd.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(dir / "out");
-    r.err = Slurp(dir / "err");
-    return r;
-}
 
 // The report of one dump section as BuildReport writes it ("\r\n" line ends).
 std::string ReportOf(const DumpProcessor& cpu) {
-    ReplaySource source(cpu);
-    ReplayPlatform platform;
     std::string out;
-    BuildReport(Probe{source, platform}, out, ".");
+    BuildReport(Replayed(cpu).probe, out, ".");
     return out;
 }
 
@@ -76,14 +27,6 @@ std::string ReportOfText(const std::string& text, size_t section = 0) {
 }
 
 std::string WithoutFirstLine(const std::string& s) { return s.substr(s.find('\n') + 1); }
-
-std::vector<std::string> DumpNames() {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(kDumps + "/normalized"))
-        if (e.path().extension() == ".txt") names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Both families of raw files (libcpuid arrays, InstLatx64 listings) describe the same processor
 // as their normalized twins; and a report, with either line end, replays to itself.
@@ -96,7 +39,7 @@ TEST(ReportCli, RawDumpsTwinsAndReportsReplayToTheSameReport) {
         const std::string raw = Slurp(kDumps + "/" + name);
         libcpuid += raw.starts_with("basic_cpuid[0]=");
         const std::string report = ReportOf(ReadDumpFile(kDumps + "/" + name).front());
-        EXPECT_EQ(report, ReportOf(ReadDumpFile(kDumps + "/normalized/" + name).front()));
+        EXPECT_EQ(report, ReportOf(Normalized(name)));
         EXPECT_EQ(ReportOfText(report), report);
         std::string lf;
         cli::AppendTerminalText(lf, report);

@@ -1,21 +1,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "main/cli/cli.h"
+#include "main/cli/cli_support.h"
 #include "main/report/report.h"
-#include "probe/dump/dump.h"
 #include "probe/text.h"
+#include "support/dumps.h"
 
 namespace talvex {
 namespace {
 
-namespace fs = std::filesystem;
-const std::string kDumps = TALVEX_DUMPS_DIR;
+using namespace testing;  // talvex::testing: the dumps and temporary files
 
 // The value of one top-level string key ("key": "value"), escapes left as they are.
 std::string StringValue(const std::string& json, const std::string& key) {
@@ -39,15 +34,11 @@ std::string LineValue(const std::string& text, const std::string& prefix) {
 // The JSON and the text report come from one set of probe routines, so they must agree on every
 // processor of the corpus; and the flag values are the dump's own registers.
 TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
-    size_t files = 0;
-    for (const auto& e : fs::directory_iterator(kDumps + "/normalized")) {
-        if (e.path().extension() != ".txt") continue;
-        ++files;
-        SCOPED_TRACE(e.path().filename().string());
-        const auto cpus = ReadDumpFile(e.path().string());
-        ReplaySource source(cpus[0]);
-        ReplayPlatform platform;
-        const Probe probe{source, platform};
+    const auto names = DumpNames();
+    for (const std::string& file : names) {
+        SCOPED_TRACE(file);
+        const Replayed cpu(file);
+        const Probe& probe = cpu.probe;
         std::string report;
         BuildReport(probe, report, ".");
         const std::string json = cli::BuildJson(probe, ".", 0);
@@ -65,7 +56,7 @@ TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
             ::testing::HasSubstr(
                 "\"L1D\": " +
                 LineValue(report, "L1 D-Cache: ").substr(0, LineValue(report, "L1 D-Cache: ").size() - 2)));
-        const TCPUIDRegs leaf1 = source.Execute(1, 0);
+        const TCPUIDRegs leaf1 = cpu.source.Execute(1, 0);
         EXPECT_THAT(json,
                     ::testing::HasSubstr("\"register\": \"Standard Flags(EDX)\", \"leaf\": \"00000001\", "
                                          "\"reg\": \"EDX\", \"hex\": \"" +
@@ -75,17 +66,18 @@ TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
                                        "\"value\": " +
                                        std::to_string(leaf1.EDX & 1) + "}"));
     }
-    EXPECT_EQ(files, 74u);
+    EXPECT_EQ(names.size(), 74u);
 }
 
 // A vendor with control bytes and Latin-1 bytes, checked by a real JSON parser when one is present.
 TEST(ReportJson, IsValidJsonWithHostileBytes) {
     if (std::system("python3 -c 'import json' 2>/dev/null") != 0) GTEST_SKIP() << "no python3";
-    const fs::path dump = fs::temp_directory_path() / ("talvex-json-" + std::to_string(getpid()) + ".txt");
-    std::ofstream(dump)
-        << "CPU 0:\n"
-           "   0x00000000 0x00: eax=0x00000001 ebx=0x22016547 ecx=0x00e97f65 edx=0x6e4a5c5b\n"
-           "   0x00000001 0x00: eax=0x00000f43 ebx=0x00000000 ecx=0x00000000 edx=0x00800011\n";
+    TempDir dir;
+    const auto dump = dir / "d.txt";
+    Spill(dump,
+          "CPU 0:\n"
+          "   0x00000000 0x00: eax=0x00000001 ebx=0x22016547 ecx=0x00e97f65 edx=0x6e4a5c5b\n"
+          "   0x00000001 0x00: eax=0x00000f43 ebx=0x00000000 ecx=0x00000000 edx=0x00800011\n");
     const std::string cmd =
         std::string(TALVEX_REPORT_EXE) + " --format json --replay " + dump.string() +
         " | python3 -c 'import json,sys; d=json.load(sys.stdin); "
@@ -94,7 +86,6 @@ TEST(ReportJson, IsValidJsonWithHostileBytes) {
         "assert [b[\"value\"] for b in d[\"flags\"][0][\"bits\"]][:5] == [1,0,0,0,1]; "
         "assert d[\"featureEntries\"] == [\"Standard Flags(EDX)\", \"Standard Flags(ECX)\"]'";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
-    fs::remove(dump);
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#pragma once
+// Runs the built talvex-report through the shell, as a user would, and keeps what it wrote.
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace talvex::testing {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+inline std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void Spill(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+// A fresh directory under the system's temporary one, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "talvex-cli-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs `prefix talvex-report args...` (each argument single-quoted, so it arrives as written) with
+// `stdin_text` as standard input. `prefix` is shell text such as "taskset -c 0".
+inline Result Exec(const std::vector<std::string>& args, const std::string& stdin_text = "",
+                   const std::string& prefix = "") {
+    TempDir dir;
+    std::string cmd = prefix + " " + TALVEX_REPORT_EXE;
+    for (const std::string& a : args) cmd += " '" + a + "'";
+    Spill(dir / "in", stdin_text);
+    cmd += " <" + (dir / "in").string() + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+    const int raw = std::system(cmd.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir / "out"), Slurp(dir / "err")};
+}
+
+}  // namespace talvex::testing
