@@ -4,37 +4,18 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-#include <string>
-
 #include "probe/cache.h"
-#include "probe/dump/dump.h"
 #include "probe/naming.h"
-#include "support/fakes.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// GCC sees malloc and free meet through the replaced pair and warns; the pairing is ours and matched.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "support/count_new.h"
+#include "support/dumps.h"
 
 namespace talvex {
 namespace {
 
+using testing::g_allocations;
+
 const DumpProcessor& SandyBridge() {
-    static const DumpProcessor cpu =
-        ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/intel-core-i7-2600k-sandy-bridge.txt")
-            .at(0);
+    static const DumpProcessor cpu = testing::Normalized("intel-core-i7-2600k-sandy-bridge.txt");
     return cpu;
 }
 

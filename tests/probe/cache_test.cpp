@@ -7,12 +7,6 @@
 #include "support/fakes.h"
 
 namespace talvex {
-
-void PrintTo(const TCacheInfo& c, std::ostream* os) {
-    *os << "{L1D " << c.L1D << ", L1I " << c.L1I << ", TC " << c.TraceCache << ", L2 " << c.L2
-        << ", L3 " << c.L3 << "}";
-}
-
 namespace {
 
 using testing::FakePlatform;

@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <tuple>
 
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 
 namespace talvex {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::DumpNames;
+using testing::kDumps;
 using LeafSet = std::set<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t>>;
 
 LeafSet Leaves(const DumpProcessor& p) {
@@ -33,16 +33,6 @@ std::string ErrorOf(const std::string& text) {
         return e.what();
     }
     return "no error";
-}
-
-const std::string kDumps = TALVEX_DUMPS_DIR;
-
-std::vector<std::string> DumpNames() {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(kDumps + "/normalized"))
-        if (e.path().extension() == ".txt") names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Every raw file, libcpuid arrays or InstLatx64 listing, gives for its first processor exactly the

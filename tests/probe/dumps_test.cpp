@@ -2,28 +2,20 @@
 // lines and header, and a set of old processors must get the names and sizes worked out by hand.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "probe/cache.h"
-#include "probe/dump/dump.h"
 #include "probe/naming.h"
+#include "support/dumps.h"
 #include "support/fakes.h"
 
 namespace talvex {
-
-void PrintTo(const TCacheInfo& c, std::ostream* os) {
-    *os << "{L1D " << c.L1D << ", L1I " << c.L1I << ", TC " << c.TraceCache << ", L2 " << c.L2
-        << ", L3 " << c.L3 << "}";
-}
-
 namespace {
 
-const std::string kNormalized = std::string(TALVEX_DUMPS_DIR) + "/normalized";
+using namespace testing;  // talvex::testing: the dumps
 
 // The file read without the dump reader: header fields and the sub-leaf 0 lines.
 struct FileFacts {
@@ -60,25 +52,16 @@ std::string Trim(const std::string& s) {
     return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
-std::vector<std::string> DumpFiles() {
-    std::vector<std::string> files;
-    for (const auto& e : std::filesystem::directory_iterator(kNormalized))
-        if (e.path().extension() == ".txt") files.push_back(e.path().filename().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 TEST(DumpReplay, EveryProcessorAgreesWithItsFile) {
-    const auto files = DumpFiles();
+    const auto files = DumpNames();
     ASSERT_EQ(files.size(), 74u);
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
         const FileFacts facts = ReadFacts(kNormalized + "/" + file);
         const auto cpus = ReadDumpFile(kNormalized + "/" + file);
         ASSERT_EQ(cpus.size(), 1u);
-        const ReplaySource source(cpus[0]);
-        ReplayPlatform os;
-        const Probe probe{source, os};
+        const Replayed cpu(cpus[0]);
+        const Probe& probe = cpu.probe;
 
         EXPECT_EQ(QueryVendorText(probe), facts.vendor);
         TCPUIDRegs leaf1;
@@ -173,14 +156,11 @@ TEST(DumpReplay, OldProcessorsNamedAndSizedByHand) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const auto cpus = ReadDumpFile(kNormalized + "/" + c.file);
-        const ReplaySource source(cpus.at(0));
-        ReplayPlatform os;
-        const Probe probe{source, os};
+        const Replayed cpu(c.file);
         TCacheInfo cache;
-        GetCacheInfo(probe, cache);
+        GetCacheInfo(cpu.probe, cache);
         EXPECT_EQ(cache, c.cache);
-        EXPECT_EQ(GetProcessorName(probe), c.name);
+        EXPECT_EQ(GetProcessorName(cpu.probe), c.name);
     }
 }
 

@@ -1,17 +1,30 @@
 #pragma once
-// Stand-ins for the processor and the operating system, for tests and benchmarks.
+// Stand-ins for the processor and the operating system, for tests and benchmarks, and how a
+// cache record prints.
 
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "probe/cache.h"
 #include "probe/cpuid.h"
 #include "probe/platform.h"
 #include "probe/registers.h"
+
+namespace talvex {
+
+// A cache record as a failed expectation shows it.
+inline void PrintTo(const TCacheInfo& c, std::ostream* os) {
+    *os << "{L1D " << c.L1D << ", L1I " << c.L1I << ", TC " << c.TraceCache << ", L2 " << c.L2
+        << ", L3 " << c.L3 << "}";
+}
+
+}  // namespace talvex
 
 namespace talvex::testing {
 
