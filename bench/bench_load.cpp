@@ -4,8 +4,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -13,8 +11,8 @@
 
 #include "bench_support.h"
 #include "main/report/load_data.h"
-#include "probe/dump/dump.h"
 #include "probe/flags.h"
+#include "support/dumps.h"
 #include "support/fakes.h"
 
 namespace talvex {
@@ -35,6 +33,8 @@ public:
 struct QuickClock : testing::FakePlatform {
     QuickClock() { ms_step = 1000; }
 };
+
+const char* const kAlderLake = "intel-core-i9-12900k-alder-lake.txt";
 
 // What Refresh does, without Qt: the load and the panel's one register.
 void Load(const Probe& probe) {
@@ -59,9 +59,7 @@ void BM_LoadFromHardware(benchmark::State& state) {
 BENCHMARK(BM_LoadFromHardware);
 
 void BM_LoadFromDump(benchmark::State& state) {
-    const auto processors =
-        ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/intel-core-i9-12900k-alder-lake.txt");
-    ReplaySource cpu(processors.front());
+    const ReplaySource cpu(testing::Normalized(kAlderLake));
     QuickClock os;
     for (auto _ : state) Load(Probe{cpu, os});
 }
@@ -70,37 +68,16 @@ BENCHMARK(BM_LoadFromDump);
 void Summary() {
     HardwareSource hardware;
     QuickClock os;
-    const auto executions = LoadExecutions();
-    constexpr int kCalls = 1000;
-    const double one = MedianNs(101, [&] {
-        for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(hardware.Execute(0, 0));
-    }) / kCalls;
-    const double sequence = MedianNs(101, [&] {
-        for (const auto& [leaf, subleaf] : executions)
-            benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));
-    });
+    const Floor f = PrintFloor("load", LoadExecutions());
     const double load = MedianNs(101, [&] { Load(Probe{hardware, os}); });
-    const auto processors =
-        ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/intel-core-i9-12900k-alder-lake.txt");
-    ReplaySource replay(processors.front());
+    const ReplaySource replay(testing::Normalized(kAlderLake));
     const double replayed = MedianNs(1001, [&] { Load(Probe{replay, os}); });
-    const double floor = static_cast<double>(executions.size()) * one;
-    std::printf("CPUID executions per load: %zu\n", executions.size());
-    std::printf("one CPUID (leaf 0): %.1f ns; floor count x one: %.1f us\n", one, floor / 1000);
-    std::printf("the load's own executions alone: %.1f us\n", sequence / 1000);
     std::printf("load from the hardware: %.1f us = %.3f x floor (%.3f x its executions)\n", load / 1000,
-                load / floor, load / sequence);
+                load / f.floor_ns, load / f.sequence_ns);
     std::printf("load from a replayed dump: %.1f us\n", replayed / 1000);
 }
 
 }  // namespace
 }  // namespace talvex
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    talvex::Summary();
-    return 0;
-}
+int main(int argc, char** argv) { return talvex::RunThenSummarize(argc, argv, talvex::Summary); }

@@ -3,8 +3,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -12,7 +10,7 @@
 
 #include "bench_support.h"
 #include "main/report/report.h"
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 
 namespace talvex {
 namespace {
@@ -43,66 +41,35 @@ void BM_ReportExecutionsOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportExecutionsOnly);
 
+void Report(const RegisterSource& cpu) {
+    ReplayPlatform os;
+    std::string out;
+    BuildReport(Probe{cpu, os}, out, ".");
+    benchmark::DoNotOptimize(out.data());
+}
+
 void BM_ReportFromHardware(benchmark::State& state) {
     HardwareSource hardware;
-    ReplayPlatform os;
-    const Probe probe{hardware, os};
-    for (auto _ : state) {
-        std::string out;
-        BuildReport(probe, out, ".");
-        benchmark::DoNotOptimize(out.data());
-    }
+    for (auto _ : state) Report(hardware);
 }
 BENCHMARK(BM_ReportFromHardware);
 
 void BM_ReportFromDump(benchmark::State& state) {
-    const auto processors =
-        ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/amd-ryzen-7-7700x-raphael.txt");
-    ReplaySource cpu(processors.front());
-    ReplayPlatform os;
-    const Probe probe{cpu, os};
-    for (auto _ : state) {
-        std::string out;
-        BuildReport(probe, out, ".");
-        benchmark::DoNotOptimize(out.data());
-    }
+    const ReplaySource cpu(testing::Normalized("amd-ryzen-7-7700x-raphael.txt"));
+    for (auto _ : state) Report(cpu);
 }
 BENCHMARK(BM_ReportFromDump);
 
 // One line with the figures that matter, all taken in this run.
 void Summary() {
     HardwareSource hardware;
-    ReplayPlatform os;
-    const Probe probe{hardware, os};
-    const auto executions = ReportExecutions();
-    constexpr int kCalls = 1000;
-    const double one = MedianNs(101, [&] {
-        for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(hardware.Execute(0, 0));
-    }) / kCalls;
-    const double sequence = MedianNs(101, [&] {
-        for (const auto& [leaf, subleaf] : executions) benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));
-    });
-    const double report = MedianNs(101, [&] {
-        std::string out;
-        BuildReport(probe, out, ".");
-        benchmark::DoNotOptimize(out.data());
-    });
-    const double floor = static_cast<double>(executions.size()) * one;
-    std::printf("CPUID executions per report: %zu\n", executions.size());
-    std::printf("one CPUID (leaf 0): %.1f ns; floor count x one: %.1f us\n", one, floor / 1000);
-    std::printf("the report's own executions alone: %.1f us\n", sequence / 1000);
+    const Floor f = PrintFloor("report", ReportExecutions());
+    const double report = MedianNs(101, [&] { Report(hardware); });
     std::printf("report from the hardware: %.1f us = %.3f x floor (%.3f x its executions)\n", report / 1000,
-                report / floor, report / sequence);
+                report / f.floor_ns, report / f.sequence_ns);
 }
 
 }  // namespace
 }  // namespace talvex
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    talvex::Summary();
-    return 0;
-}
+int main(int argc, char** argv) { return talvex::RunThenSummarize(argc, argv, talvex::Summary); }

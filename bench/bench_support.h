@@ -1,9 +1,12 @@
 #pragma once
 // Pieces shared by the benchmarks that compare a routine with the CPUID executions it makes.
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -37,6 +40,39 @@ double MedianNs(int runs, Work work) {
     }
     std::nth_element(times.begin(), times.begin() + runs / 2, times.end());
     return times[static_cast<size_t>(runs / 2)];
+}
+
+// What a routine's cost on the hardware is held against: its CPUID executions alone, and their
+// count times one execution of leaf 0.
+struct Floor {
+    double floor_ns, sequence_ns;
+};
+
+// Times and prints the floor of `what`, whose executions are `executions`.
+inline Floor PrintFloor(const char* what, const std::vector<std::pair<uint32_t, uint32_t>>& executions) {
+    HardwareSource hardware;
+    constexpr int kCalls = 1000;
+    const double one = MedianNs(101, [&] {
+        for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(hardware.Execute(0, 0));
+    }) / kCalls;
+    const double sequence = MedianNs(101, [&] {
+        for (const auto& [leaf, subleaf] : executions) benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));
+    });
+    const double floor = static_cast<double>(executions.size()) * one;
+    std::printf("CPUID executions per %s: %zu\n", what, executions.size());
+    std::printf("one CPUID (leaf 0): %.1f ns; floor count x one: %.1f us\n", one, floor / 1000);
+    std::printf("the %s's own executions alone: %.1f us\n", what, sequence / 1000);
+    return {floor, sequence};
+}
+
+// Runs the benchmarks the command line selects, then `summary`.
+inline int RunThenSummarize(int argc, char** argv, void (*summary)()) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    summary();
+    return 0;
 }
 
 }  // namespace talvex
