@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 
 namespace talvex {
 namespace {
@@ -64,12 +64,8 @@ class GoldenReportTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(GoldenReportTest, MatchesTheCheckedReport) {
     const std::string name = GetParam();
-    const auto processors = ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/" + name + ".txt");
-    ASSERT_FALSE(processors.empty());
-    ReplaySource cpu(processors.front());
-    ReplayPlatform os;
     std::string report;
-    BuildReport(Probe{cpu, os}, report, ".");
+    BuildReport(testing::Replayed(name + ".txt").probe, report, ".");
 
     // Replayed, the clock is not measured: the line is there, and always the same.
     ASSERT_NE(report.find("\r\nClock: .000MHz\r\n"), std::string::npos);

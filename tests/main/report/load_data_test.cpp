@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 #include "support/fakes.h"
 
 namespace talvex {
@@ -15,11 +15,8 @@ using testing::FakePlatform;
 using testing::FakeSource;
 
 RecordingSink LoadDump(const std::string& name) {
-    const auto processors = ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/" + name);
-    ReplaySource source(processors.at(0));
-    ReplayPlatform platform;
     RecordingSink sink;
-    LoadData(Probe{source, platform}, sink, ",");
+    LoadData(testing::Replayed(name).probe, sink, ",");
     return sink;
 }
 

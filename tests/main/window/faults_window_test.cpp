@@ -5,7 +5,7 @@
 
 #include "main/report/load_data.h"
 #include "main/window/copy.h"
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 #include "window_support.h"
 
 namespace talvex {
@@ -23,10 +23,6 @@ public:
     }
 };
 
-DumpProcessor Recorded(const std::string& name) {
-    return ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/" + name + ".txt").at(0);
-}
-
 // Every text the window shows in its client area (fields, captions, selectors), by object name.
 std::map<QString, QString> Shown(const Tmainform& form) {
     std::map<QString, QString> texts;
@@ -39,10 +35,8 @@ std::map<QString, QString> Shown(const Tmainform& form) {
 }
 
 struct WindowFaults : ::testing::Test {
-    DumpProcessor first = Recorded("intel-pentium-4-northwood-2.80");
-    DumpProcessor second = Recorded("amd-ryzen-7-7700x-raphael");
-    ReplaySource first_source{first};
-    ReplaySource second_source{second};
+    ReplaySource first_source{testing::Normalized("intel-pentium-4-northwood-2.80.txt")};
+    ReplaySource second_source{testing::Normalized("amd-ryzen-7-7700x-raphael.txt")};
     SwitchSource cpu;
     testing::FakePlatform os;
     std::unique_ptr<Tmainform> form;

@@ -4,7 +4,7 @@
 #include <QMenu>
 
 #include "main/report/load_data.h"
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 #include "version/version.h"
 #include "window_support.h"
 
@@ -239,13 +239,11 @@ TEST_F(LoadWindowTest, ClockReMeasureWritesOnlyTheClock) {
 }
 
 TEST_F(LoadWindowTest, ReplayedDumpMatchesTheDataLoad) {
-    const auto processors = ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/via-c7-m-esther.txt");
-    ReplaySource source(processors.at(0));
-    ReplayPlatform platform;
-    form = std::make_unique<Tmainform>(Probe{source, platform});
+    testing::Replayed esther("via-c7-m-esther.txt");
+    form = std::make_unique<Tmainform>(esther.probe);
     RunHandler([&] { form->FormCreate(); });
     RecordingSink expected;
-    LoadData(Probe{source, platform}, expected, ".");
+    LoadData(esther.probe, expected, ".");
     ExpectShows(expected);
     EXPECT_EQ(form->cmbFeature->count(), 4);  // EDX, ECX, extended, Centaur
     form->mnuMainEditFlagCentaur->trigger();

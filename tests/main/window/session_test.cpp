@@ -4,7 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
-#include "probe/dump/dump.h"
+#include "support/dumps.h"
 #include "window_support.h"
 
 namespace talvex {
@@ -12,9 +12,7 @@ namespace {
 
 TEST(Session, StartLoadSwitchCopyClose) {
     testing::ShownErrors().clear();
-    const auto cpus =
-        ReadDumpFile(std::string(TALVEX_DUMPS_DIR) + "/normalized/intel-pentium-4-northwood-2.80.txt");
-    const ReplaySource source(cpus.at(0));
+    const ReplaySource source(testing::Normalized("intel-pentium-4-northwood-2.80.txt"));
     testing::FakePlatform os;
     os.processor_count = 2;
     auto form = std::make_unique<Tmainform>(Probe{source, os});
