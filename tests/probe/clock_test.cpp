@@ -16,23 +16,20 @@ using testing::FakeSource;
 // Logs which timer each reading came from, to check the nesting of the readings.
 class LoggingPlatform : public FakePlatform {
 public:
-    int64_t QueryPerformanceCounter() override {
-        log += 'Q';
-        return FakePlatform::QueryPerformanceCounter();
-    }
+    int64_t QueryPerformanceCounter() override { return Log('Q', FakePlatform::QueryPerformanceCounter()); }
     int64_t QueryPerformanceFrequency() override {
-        log += 'F';
-        return FakePlatform::QueryPerformanceFrequency();
+        return Log('F', FakePlatform::QueryPerformanceFrequency());
     }
-    uint32_t TimeGetTime() override {
-        log += 'M';
-        return FakePlatform::TimeGetTime();
-    }
-    uint64_t ReadTimeStampCounter() override {
-        log += 'T';
-        return FakePlatform::ReadTimeStampCounter();
-    }
+    uint32_t TimeGetTime() override { return Log('M', FakePlatform::TimeGetTime()); }
+    uint64_t ReadTimeStampCounter() override { return Log('T', FakePlatform::ReadTimeStampCounter()); }
     std::string log;
+
+private:
+    template <typename T>
+    T Log(char timer, T reading) {
+        log += timer;
+        return reading;
+    }
 };
 
 struct ClockFixture : ::testing::Test {

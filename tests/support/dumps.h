@@ -26,7 +26,9 @@ inline std::vector<std::string> DumpNames() {
 }
 
 // The first processor of a normalized dump, by file name.
-inline DumpProcessor Normalized(const std::string& name) { return ReadDumpFile(kNormalized + "/" + name).at(0); }
+inline DumpProcessor Normalized(const std::string& name) {
+    return ReadDumpFile(kNormalized + "/" + name).at(0);
+}
 
 // One recorded processor ready to probe, on the platform a replay runs on (no live clock).
 // Not copyable: the probe refers to the members.

@@ -47,7 +47,7 @@ struct HostileFixture : ::testing::Test {
         size_t pos = 0;
         while ((pos = report.find("h\r\n", pos)) != std::string::npos) {
             if (pos >= 8) {
-                const uint32_t leaf = static_cast<uint32_t>(std::stoul(report.substr(pos - 8, 8), nullptr, 16));
+                const auto leaf = static_cast<uint32_t>(std::stoul(report.substr(pos - 8, 8), nullptr, 16));
                 if ((leaf & 0xFFFF0000u) == (base & 0xFFFF0000u) || (base == 0 && leaf < 0x80000000u))
                     leaves.push_back(leaf);
             }
@@ -126,7 +126,8 @@ TEST_F(HostileFixture, RangeBasesAnsweringThemselvesOrGarbage) {
         EXPECT_EQ(!Dumped(o.report, 0x80860000).empty(), c.transmeta_present);
         EXPECT_EQ(!Dumped(o.report, 0xC0000000).empty(), c.centaur_present);
         const Probe probe{cpu, os};
-        EXPECT_EQ(ReadFlagRegister(probe, FlagRegister::TransmetaEDX), c.transmeta_present ? 0xFFFFFFFFu : 0u);
+        EXPECT_EQ(ReadFlagRegister(probe, FlagRegister::TransmetaEDX),
+                  c.transmeta_present ? 0xFFFFFFFFu : 0u);
         EXPECT_EQ(ReadFlagRegister(probe, FlagRegister::CentaurEDX), c.centaur_present ? 0xFFFFFFFFu : 0u);
         EXPECT_EQ(o.load.feature_list.size(), 2u + c.transmeta_present + c.centaur_present);
     }
