@@ -36,7 +36,8 @@ void BM_ReportExecutionsOnly(benchmark::State& state) {
     HardwareSource hardware;
     const auto executions = ReportExecutions();
     for (auto _ : state)
-        for (const auto& [leaf, subleaf] : executions) benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));
+        for (const auto& [leaf, subleaf] : executions)
+            benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));
     state.counters["cpuid"] = static_cast<double>(executions.size());
 }
 BENCHMARK(BM_ReportExecutionsOnly);

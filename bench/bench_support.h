@@ -36,7 +36,8 @@ double MedianNs(int runs, Work work) {
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
         work();
-        times.push_back(std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count());
+        const auto took = std::chrono::steady_clock::now() - start;
+        times.push_back(std::chrono::duration<double, std::nano>(took).count());
     }
     std::nth_element(times.begin(), times.begin() + runs / 2, times.end());
     return times[static_cast<size_t>(runs / 2)];
@@ -56,7 +57,8 @@ inline Floor PrintFloor(const char* what, const std::vector<std::pair<uint32_t, 
         for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(hardware.Execute(0, 0));
     }) / kCalls;
     const double sequence = MedianNs(101, [&] {
-        for (const auto& [leaf, subleaf] : executions) benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));
+        for (const auto& [leaf, subleaf] : executions)
+            benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));
     });
     const double floor = static_cast<double>(executions.size()) * one;
     std::printf("CPUID executions per %s: %zu\n", what, executions.size());

@@ -92,8 +92,9 @@ int main(int argc, char** argv) {
     }
     std::sort(results.begin(), results.end());
     const size_t mid = results.size() / 2;
-    const double median = results.size() % 2 ? static_cast<double>(results[mid])
-                                             : (static_cast<double>(results[mid - 1]) + static_cast<double>(results[mid])) / 2.0;
+    const double median = results.size() % 2
+                              ? static_cast<double>(results[mid])
+                              : (static_cast<double>(results[mid - 1]) + static_cast<double>(results[mid])) / 2.0;
     std::printf("median: %.0f Hz\n", median);
 
     const std::optional<Reference> reference = KernelReference();
