@@ -26,6 +26,7 @@ test: build
 
 # The window under Xvfb, saved as docs/screenshot.png.
 screenshot: build
+	tools/install-deps xdotool
 	tools/screenshot $(BUILD)/src/main/talvex docs/screenshot.png
 
 # `make install PREFIX=...` (default /usr/local); `make deb` leaves talvex_VERSION_ARCH.deb in $(BUILD).
