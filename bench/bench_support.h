@@ -53,9 +53,12 @@ struct Floor {
 inline Floor PrintFloor(const char* what, const std::vector<std::pair<uint32_t, uint32_t>>& executions) {
     HardwareSource hardware;
     constexpr int kCalls = 1000;
-    const double one = MedianNs(101, [&] {
-        for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(hardware.Execute(0, 0));
-    }) / kCalls;
+    const double one = MedianNs(101,
+                                [&] {
+                                    for (int i = 0; i < kCalls; ++i)
+                                        benchmark::DoNotOptimize(hardware.Execute(0, 0));
+                                })
+                       / kCalls;
     const double sequence = MedianNs(101, [&] {
         for (const auto& [leaf, subleaf] : executions)
             benchmark::DoNotOptimize(hardware.Execute(leaf, subleaf));

@@ -69,8 +69,8 @@ std::optional<Reference> KernelReference() {
     const std::string cpuinfo = ReadFile("/proc/cpuinfo");
     const size_t flags = cpuinfo.find("\nflags");
     const size_t flags_end = cpuinfo.find('\n', flags + 1);
-    if (flags != std::string::npos &&
-        cpuinfo.substr(flags, flags_end - flags).find(" tsc_known_freq") != std::string::npos)
+    if (flags != std::string::npos
+        && cpuinfo.substr(flags, flags_end - flags).find(" tsc_known_freq") != std::string::npos)
         if (auto mhz = LastValueAfter(cpuinfo.substr(0, cpuinfo.find("\n\n")), "cpu MHz\t\t: "))
             return Reference{*mhz, "/proc/cpuinfo \"cpu MHz\" (tsc_known_freq)"};
     return std::nullopt;
@@ -92,9 +92,10 @@ int main(int argc, char** argv) {
     }
     std::sort(results.begin(), results.end());
     const size_t mid = results.size() / 2;
-    const double median = results.size() % 2
-                              ? static_cast<double>(results[mid])
-                              : (static_cast<double>(results[mid - 1]) + static_cast<double>(results[mid])) / 2.0;
+    const double median =
+        results.size() % 2
+            ? static_cast<double>(results[mid])
+            : (static_cast<double>(results[mid - 1]) + static_cast<double>(results[mid])) / 2.0;
     std::printf("median: %.0f Hz\n", median);
 
     const std::optional<Reference> reference = KernelReference();

@@ -19,6 +19,7 @@ struct TDescriptor {
 };
 
 // L2OrL3 (0x40, "no higher-level cache") clears L3 on family 15 and L2 on every other family.
+// clang-format off
 constexpr std::array<TDescriptor, 45> kDescriptors{{
     // code  field                   value
     {0x06, CacheField::L1I,        8},
@@ -67,6 +68,7 @@ constexpr std::array<TDescriptor, 45> kDescriptors{{
     {0x8A, CacheField::L3,         8192},
     {0x8D, CacheField::L3,         3072},
 }};
+// clang-format on
 
 struct Signature {
     uint32_t family = 0, model = 0, stepping = 0;
@@ -101,6 +103,7 @@ void FromDescriptors(const TCPUIDRegs& leaf2, uint32_t family, TCacheInfo& info)
 }
 
 // Source B: Intel family 5 parts that answer no leaf 2.
+// clang-format off
 void FromModelTable(const Signature& sig, TCacheInfo& info) {
     if (sig.family != 5) return;
     uint16_t size = 0;
@@ -114,6 +117,7 @@ void FromModelTable(const Signature& sig, TCacheInfo& info) {
     info.L1I = size;
     info.L1D = size;
 }
+// clang-format on
 
 // Source A: the extended cache leaves, executed without consulting the highest extended leaf.
 void FromExtendedLeaves(const Probe& probe, const std::string& vendor, const Signature& sig,

@@ -10,6 +10,7 @@ namespace {
 constexpr TFlagName kReserved{"Reserved", ""};
 }  // namespace
 
+// clang-format off
 const std::array<TFlagName, 32> kStdEDXNames{{
     // long name                         short name
     {"Floating-Point Unit",              "FPU"},
@@ -45,7 +46,9 @@ const std::array<TFlagName, 32> kStdEDXNames{{
     {"IA-64 Processor Capable",          "IA-64"},
     {"Pending Break Event",              "PBE"},
 }};
+// clang-format on
 
+// clang-format off
 const std::array<TFlagName, 32> kStdECXNames{{
     // long name                         short name
     {"Streaming SIMD Extensions 3",      "SSE3"},
@@ -65,7 +68,9 @@ const std::array<TFlagName, 32> kStdECXNames{{
     kReserved, kReserved, kReserved, kReserved, kReserved,  // 26..30
     kReserved,                                              // 31
 }};
+// clang-format on
 
+// clang-format off
 const std::array<TFlagName, 32> kExtEDXNames{{
     // long name                         short name
     {"FPU",                              "FPU"},
@@ -101,7 +106,9 @@ const std::array<TFlagName, 32> kExtEDXNames{{
     {"3DNow! Instruction Extensions",    "3DNow!+"},
     {"3DNow! Instructions",              "3DNow!"},
 }};
+// clang-format on
 
+// clang-format off
 const std::array<TFlagName, 32> kTransmetaEDXNames{{
     // long name                         short name
     {"Recovery CMS is active",           "Recovery"},
@@ -116,7 +123,9 @@ const std::array<TFlagName, 32> kTransmetaEDXNames{{
     kReserved, kReserved, kReserved, kReserved, kReserved,  // 25..29
     kReserved, kReserved,                                   // 30..31
 }};
+// clang-format on
 
+// clang-format off
 const std::array<TFlagName, 32> kCentaurEDXNames{{
     // long name                         short name
     {"Alternate Instruction Set",        "AIS"},
@@ -132,6 +141,7 @@ const std::array<TFlagName, 32> kCentaurEDXNames{{
     kReserved, kReserved, kReserved, kReserved, kReserved,  // 25..29
     kReserved, kReserved,                                   // 30..31
 }};
+// clang-format on
 
 using enum FlagRegister;
 const std::array<FlagRegisterInfo, 5> kFlagRegisters{{
@@ -141,8 +151,7 @@ const std::array<FlagRegisterInfo, 5> kFlagRegisters{{
     {ExtEDX, "Extended Flags", "mnuMainEditFlagExtended", 0x80000000, 0x80000001, false, &kExtEDXNames},
     {TransmetaEDX, "Transmeta Flags", "mnuMainEditFlagTransmeta", 0x80860000, 0x80860001, false,
      &kTransmetaEDXNames},
-    {CentaurEDX, "Centaur Flags", "mnuMainEditFlagCentaur", 0xC0000000, 0xC0000001, false,
-     &kCentaurEDXNames},
+    {CentaurEDX, "Centaur Flags", "mnuMainEditFlagCentaur", 0xC0000000, 0xC0000001, false, &kCentaurEDXNames},
 }};
 
 const FlagRegisterInfo& FlagRegisterOf(FlagRegister id) {

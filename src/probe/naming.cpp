@@ -14,9 +14,11 @@ namespace talvex {
 
 namespace {
 
+// clang-format off
 enum class Vendor : uint8_t {
     Intel, AMD, UMC, Cyrix, NexGen, Centaur, Rise, Transmeta, SiS, NSC, Compaq, Connectix
 };
+// clang-format on
 
 struct TVendorKey {
     std::string_view key;
@@ -24,6 +26,7 @@ struct TVendorKey {
 };
 
 // Tried in this order; each an exact comparison of the whole vendor text.
+// clang-format off
 constexpr std::array<TVendorKey, 12> kVendorKeys{{
     // key              vendor
     {"GenuineIntel",    Vendor::Intel},
@@ -39,6 +42,7 @@ constexpr std::array<TVendorKey, 12> kVendorKeys{{
     {"Compaq FX!32",    Vendor::Compaq},
     {"ConnectixCPU",    Vendor::Connectix},
 }};
+// clang-format on
 
 struct TProcessorType {
     uint32_t number;
@@ -46,6 +50,7 @@ struct TProcessorType {
 };
 
 // The operating system's processor type numbers that replace the name.
+// clang-format off
 constexpr std::array<TProcessorType, 22> kProcessorTypes{{
     // number  name
     {386,      "386"},
@@ -71,6 +76,7 @@ constexpr std::array<TProcessorType, 22> kProcessorTypes{{
     {2336,     "ARM 920"},
     {70001,    "ARM 7TDMI"},
 }};
+// clang-format on
 
 // Everything gathered at the start; further values are queried by the branches that need them.
 struct Facts {
@@ -100,6 +106,7 @@ std::string IntelFamily3(const Facts& f) {
     return {};
 }
 
+// clang-format off
 std::string IntelFamily4(const Facts& f) {
     switch (f.model) {
     case 0: case 1: return "Intel486DX";
@@ -113,7 +120,9 @@ std::string IntelFamily4(const Facts& f) {
     default: return "486 Family CPU(Unknown)";
     }
 }
+// clang-format on
 
+// clang-format off
 std::string IntelFamily5(const Facts& f) {
     switch (f.model) {
     case 0: case 3: return "Pentium";
@@ -126,6 +135,7 @@ std::string IntelFamily5(const Facts& f) {
     default: return "Pentium Family CPU(Unknown)";
     }
 }
+// clang-format on
 
 std::string IntelFamily6(const Facts& f) {
     const bool dixon_step = f.stepping == 10 || f.stepping == 13;
@@ -167,6 +177,7 @@ std::string IntelFamily6(const Facts& f) {
     }
 }
 
+// clang-format off
 std::string IntelFamily15(const Facts& f) {
     if (f.ext_family == 1) return "Itanium 2(McKinley)";
     switch (f.model) {
@@ -200,6 +211,7 @@ std::string IntelFamily15(const Facts& f) {
     default: return "Pentium 4 Family CPU(Unknown)";
     }
 }
+// clang-format on
 
 std::string IntelName(const Facts& f) {
     switch (f.family) {
@@ -225,6 +237,7 @@ std::string AMDFamily4(const Facts& f) {
     }
 }
 
+// clang-format off
 std::string AMDFamily5(const Facts& f) {
     switch (f.model) {
     case 0: case 1: case 2: case 3: return "K5 Processor";
@@ -238,6 +251,7 @@ std::string AMDFamily5(const Facts& f) {
     default: return "K5/K6 Family CPU(Unknown)";
     }
 }
+// clang-format on
 
 std::string AMDFamily6(const Facts& f) {
     switch (f.model) {
@@ -274,6 +288,7 @@ std::string OpteronName(uint32_t series, uint32_t number) {
     return kSeries[series - 3] + Decimal(2 * number + 38);
 }
 
+// clang-format off
 std::string AMDFamily15(const Facts& f) {
     if (!BitSet(Query(f.probe, 0x80000001).EDX, 29)) return "Sempron(Paris)";
     const uint32_t brand_id = Bits(Query(f.probe, 0x80000001).EBX, 11, 0);
@@ -303,6 +318,7 @@ std::string AMDFamily15(const Facts& f) {
     default: return name + "(Unknown)";
     }
 }
+// clang-format on
 
 std::string AMDName(const Facts& f) {
     switch (f.family) {
@@ -373,6 +389,7 @@ std::string CentaurName(const Facts& f) {
     }
 }
 
+// clang-format off
 std::string RiseName(const Facts& f) {
     if (f.family != 5) return "Rise CPU(Unknown)";
     switch (f.model) {
@@ -381,6 +398,7 @@ std::string RiseName(const Facts& f) {
     default: return "Rise mP6 Family CPU(Unknown)";
     }
 }
+// clang-format on
 
 std::string TransmetaName(const Facts& f) {
     if (!RangePresent(f.probe, kTransmetaBase)) return "Transmeta CPU(Unknown)";

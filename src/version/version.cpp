@@ -26,12 +26,12 @@ uint32_t ParsePiece(std::string_view text, std::string_view piece) {
     uint64_t value = 0;
     for (char c : piece) {
         if (c < '0' || c > '9')
-            throw std::runtime_error("Version text \"" + std::string(text) + "\": \"" + std::string(piece) +
-                                     "\" is not a non-negative decimal number");
+            throw std::runtime_error("Version text \"" + std::string(text) + "\": \"" + std::string(piece)
+                                     + "\" is not a non-negative decimal number");
         value = value * 10 + static_cast<uint64_t>(c - '0');
         if (value > UINT32_MAX)
-            throw std::runtime_error("Version text \"" + std::string(text) + "\": \"" + std::string(piece) +
-                                     "\" does not fit in 32 bits");
+            throw std::runtime_error("Version text \"" + std::string(text) + "\": \"" + std::string(piece)
+                                     + "\" does not fit in 32 bits");
     }
     return static_cast<uint32_t>(value);
 }
@@ -41,8 +41,8 @@ uint32_t ParsePiece(std::string_view text, std::string_view piece) {
 TVersion ParseVersionText(std::string_view text) {
     const std::vector<std::string_view> pieces = SplitPieces(text);
     if (pieces.size() < 4)
-        throw std::runtime_error("Version text \"" + std::string(text) + "\" has " +
-                                 std::to_string(pieces.size()) + " numbers; four are needed");
+        throw std::runtime_error("Version text \"" + std::string(text) + "\" has "
+                                 + std::to_string(pieces.size()) + " numbers; four are needed");
     TVersion version;
     version.Major = ParsePiece(text, pieces[0]);
     version.Minor = ParsePiece(text, pieces[1]);

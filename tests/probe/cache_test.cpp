@@ -37,9 +37,13 @@ TEST(CacheDescriptors, ScanOrderAndFieldValues) {
         TCPUIDRegs leaf2;  // EAX, EBX, ECX, EDX
         TCacheInfo expected;
     } cases[] = {
-        {"L1 and L2 among TLB descriptors", 6, {0x03020101, 0, 0, 0x0C040843},
+        {"L1 and L2 among TLB descriptors",
+         6,
+         {0x03020101, 0, 0, 0x0C040843},
          {.L1D = 16, .L1I = 16, .L2 = 512}},
-        {"NetBurst: trace cache, 0x40 clears L3 only", 15, {0x665B5001, 0, 0x40000000, 0x22707A00},
+        {"NetBurst: trace cache, 0x40 clears L3 only",
+         15,
+         {0x665B5001, 0, 0x40000000, 0x22707A00},
          {.L1D = 8, .TraceCache = 12, .L2 = 256}},
         {"family 6: 0x40 after 0x43 clears L2", 6, {0x00000001, 0, 0, 0x00004340}, {}},
         {"family 6: 0x43 after 0x40 sets L2", 6, {0x00000001, 0, 0, 0x00004043}, {.L2 = 512}},
@@ -56,8 +60,9 @@ TEST(CacheDescriptors, ScanOrderAndFieldValues) {
     };
     for (const Case& c : cases) {
         FakeSource cpu;
-        cpu.Vendor("GenuineIntel", 2).Set(1, Sig(c.family, 2)).Set(2, c.leaf2.EAX, c.leaf2.EBX,
-                                                                      c.leaf2.ECX, c.leaf2.EDX);
+        cpu.Vendor("GenuineIntel", 2)
+            .Set(1, Sig(c.family, 2))
+            .Set(2, c.leaf2.EAX, c.leaf2.EBX, c.leaf2.ECX, c.leaf2.EDX);
         EXPECT_EQ(Cache(cpu), c.expected) << c.what;
         EXPECT_EQ(LeavesAsked(cpu), (std::vector<uint32_t>{1, 2})) << c.what;
     }
@@ -75,6 +80,7 @@ TEST(CacheModelTable, IntelWithoutLeaf2) {
         uint32_t max_leaf;
         uint32_t signature;
         TCacheInfo expected;
+        // clang-format off
     } cases[] = {
         {1, Sig(5, 0), {.L1D = 8, .L1I = 8}},   {1, Sig(5, 3), {.L1D = 8, .L1I = 8}},
         {1, Sig(5, 4), {.L1D = 16, .L1I = 16}}, {1, Sig(5, 7), {.L1D = 8, .L1I = 8}},
@@ -84,6 +90,7 @@ TEST(CacheModelTable, IntelWithoutLeaf2) {
         // Highest standard leaf 0: leaf 1 is refused, so the family reads 0.
         {0, Sig(5, 4), {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         FakeSource cpu;
         cpu.Vendor("GenuineIntel", c.max_leaf).Set(1, c.signature).Set(2, 1, 0, 0, 0x43);

@@ -105,7 +105,7 @@ TEST_F(ProbeFixture, BrandTextPiecesAreCutPerLeaf) {
     cpu.Vendor("GenuineIntel", 1).Set(0x80000000, 0x80000004);
     cpu.Set(0x80000002, 0x20202020, 0x6C65746E, 0x0000, 0x4142);  // "    ntel" then zero bytes
     cpu.Set(0x80000003, 0x44434241, 0, 0, 0);                     // "ABCD"
-    cpu.Set(0x80000004, 0x00005A59, 0x31313131, 0, 0);             // "YZ" then a zero byte
+    cpu.Set(0x80000004, 0x00005A59, 0x31313131, 0, 0);            // "YZ" then a zero byte
     EXPECT_EQ(QueryBrandText(probe), "    ntelABCDYZ");
     cpu.Set(0x80000000, 0x80000003);
     EXPECT_EQ(QueryBrandText(probe), "");

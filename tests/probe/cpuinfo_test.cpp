@@ -55,10 +55,9 @@ TEST(LiveProcessor, ReadCPUIDAgreesWithProcCpuinfo) {
     const struct {
         const char* name;
         unsigned bit;
-    } edx_flags[] = {{"fpu", 0}, {"tsc", 4}, {"cx8", 8}, {"cmov", 15}, {"mmx", 23},
-                     {"sse", 25}, {"sse2", 26}, {"ht", 28}};
-    for (const auto& f : edx_flags)
-        EXPECT_EQ(flags.count(f.name) == 1, BitSet(r.EDX, f.bit)) << f.name;
+    } edx_flags[] = {{"fpu", 0},  {"tsc", 4},  {"cx8", 8},   {"cmov", 15},
+                     {"mmx", 23}, {"sse", 25}, {"sse2", 26}, {"ht", 28}};
+    for (const auto& f : edx_flags) EXPECT_EQ(flags.count(f.name) == 1, BitSet(r.EDX, f.bit)) << f.name;
 }
 
 }  // namespace

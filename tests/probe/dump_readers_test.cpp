@@ -162,6 +162,7 @@ TEST(DumpReaders, BadInputNamesFileAndLine) {
         const char* what;
         std::string text;
         std::string message;
+        // clang-format off
     } cases[] = {
         {"empty file", "", "t.txt:1: empty file"},
         {"only blank lines", "\n\n  \n", "t.txt:3: not a CPUID dump"},
@@ -206,6 +207,7 @@ TEST(DumpReaders, BadInputNamesFileAndLine) {
         {"report damaged leaf line", report_head + "0000000h\n", "t.txt:3: malformed leaf line"},
         {"report without leaves", report_head, "t.txt:2: no CPUID data"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ErrorOf(c.text).substr(0, c.message.size()), c.message) << ErrorOf(c.text);

@@ -39,9 +39,10 @@ FileFacts ReadFacts(const std::string& path) {
     while (std::getline(in, line)) {
         unsigned leaf = 0, sub = 0;
         TCPUIDRegs r;
-        if (std::sscanf(line.c_str(), " 0x%x 0x%x: eax=0x%x ebx=0x%x ecx=0x%x edx=0x%x", &leaf, &sub,
-                        &r.EAX, &r.EBX, &r.ECX, &r.EDX) == 6 &&
-            sub == 0)
+        if (std::sscanf(line.c_str(), " 0x%x 0x%x: eax=0x%x ebx=0x%x ecx=0x%x edx=0x%x", &leaf, &sub, &r.EAX,
+                        &r.EBX, &r.ECX, &r.EDX)
+                == 6
+            && sub == 0)
             f.leaves.emplace_back(leaf, r);
     }
     return f;
@@ -107,8 +108,7 @@ TEST(DumpReplay, OldProcessorsNamedAndSizedByHand) {
         // 6/7/3, brand 0; EDX 0C 04 08 43: L2 512 -> model 7 "otherwise".
         {"intel-pentium-iii-katmai.txt", "Pentium III(Katmai)", {.L1D = 16, .L1I = 16, .L2 = 512}},
         // 6/B/1, brand 4; EDX ... 83: L2 512 -> the L2 = 512 row precedes brand 4.
-        {"intel-pentium-iii-tualatin-1266.txt", "Pentium III-S(Tualatin)",
-         {.L1D = 16, .L1I = 16, .L2 = 512}},
+        {"intel-pentium-iii-tualatin-1266.txt", "Pentium III-S(Tualatin)", {.L1D = 16, .L1I = 16, .L2 = 512}},
         // 6/6/A; EDX ... 42: L2 256 and stepping 10 -> first model 6 row.
         {"intel-pentium-ii-dixon.txt", "Mobile Pentium II(Dixon)", {.L1D = 16, .L1I = 16, .L2 = 256}},
         // 6/9/5; EDX 2C 04 30 40: 0x40 on family 6 leaves L2 0 -> model 9 "otherwise", empty.
@@ -116,13 +116,16 @@ TEST(DumpReplay, OldProcessorsNamedAndSizedByHand) {
         // 6/D/6, extended model 0 -> Dothan; EDX 2C 04 30 7D: 0x7D (2 MB) is not in the table.
         {"intel-pentium-m-dothan-1.60.txt", "Mobile Pentium M(Dothan)", {.L1D = 32, .L1I = 32}},
         // F/0/A, brand 8; EDX 00 7A 70 40, EAX 66: L2 256, TC 12, L1D 8 -> L2 256 or more.
-        {"intel-pentium-4-willamette-1700.txt", "Pentium 4(Willamette)",
+        {"intel-pentium-4-willamette-1700.txt",
+         "Pentium 4(Willamette)",
          {.L1D = 8, .TraceCache = 12, .L2 = 256}},
         // F/2/9, brand 9, EBX[23:16] 2 with EDX[28] set, L3 0 -> "brand 9 and logical 2 or more".
-        {"intel-pentium-4-northwood-2.80.txt", "Pentium 4 HT(Northwood)",
+        {"intel-pentium-4-northwood-2.80.txt",
+         "Pentium 4 HT(Northwood)",
          {.L1D = 8, .TraceCache = 12, .L2 = 512}},
         // F/2/9, brand 14, logical 1 -> "Mobile Pentium 4-M(Northwood)".
-        {"intel-mobile-pentium-4-m.txt", "Mobile Pentium 4-M(Northwood)",
+        {"intel-mobile-pentium-4-m.txt",
+         "Mobile Pentium 4-M(Northwood)",
          {.L1D = 8, .TraceCache = 12, .L2 = 512}},
         // F/4/3, brand 0 -> model 3-5 "otherwise"; 0x60 and 0x7D are not in the table.
         {"intel-pentium-4-640-prescott-2m.txt", "Celeron D(Prescott-256K)", {.TraceCache = 12}},
@@ -139,7 +142,8 @@ TEST(DumpReplay, OldProcessorsNamedAndSizedByHand) {
         // F/F/0 ext model 2; long mode; brand ID 0x10A: selector 1, NN 10 -> 3200+, nothing appended.
         {"amd-athlon-64-3200-venice.txt", "Athlon 64 3200+", {.L1D = 64, .L1I = 64, .L2 = 512}},
         // F/5/A; brand ID 0x405: selector 4, NN 5 -> 2 x 5 + 38 = 48; model 5 SledgeHammer.
-        {"amd-opteron-248-sledgehammer.txt", "Opteron DP 248(SledgeHammer)",
+        {"amd-opteron-248-sledgehammer.txt",
+         "Opteron DP 248(SledgeHammer)",
          {.L1D = 64, .L1I = 64, .L2 = 1024}},
         // 5/8/0; 0x80000005 ECX/EDX 0x20...: 32 KB each; no 0x80000006 recorded -> L2 0.
         {"amd-k6-2-chomper.txt", "K6-2(Chompers)", {.L1D = 32, .L1I = 32}},

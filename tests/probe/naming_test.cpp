@@ -33,17 +33,37 @@ struct Cpu {
     uint32_t os_type = 586;
     uint32_t max_leaf = 2;
 
-    Cpu Brand(uint32_t index) const { Cpu c = *this; c.ebx1 = (c.ebx1 & ~0xFFu) | index; return c; }
+    Cpu Brand(uint32_t index) const {
+        Cpu c = *this;
+        c.ebx1 = (c.ebx1 & ~0xFFu) | index;
+        return c;
+    }
     Cpu Logical(uint32_t n) const {
         Cpu c = *this;
         c.ebx1 = (c.ebx1 & ~0xFF0000u) | n << 16;
         c.edx1 |= 1u << 28;
         return c;
     }
-    Cpu L2(uint16_t kb) const { Cpu c = *this; c.l2 = kb; return c; }
-    Cpu L3(uint16_t kb) const { Cpu c = *this; c.l3 = kb; return c; }
-    Cpu Mobile() const { Cpu c = *this; c.ext7_edx |= 0x2; return c; }
-    Cpu MP() const { Cpu c = *this; c.ext1_edx |= 1u << 19; return c; }
+    Cpu L2(uint16_t kb) const {
+        Cpu c = *this;
+        c.l2 = kb;
+        return c;
+    }
+    Cpu L3(uint16_t kb) const {
+        Cpu c = *this;
+        c.l3 = kb;
+        return c;
+    }
+    Cpu Mobile() const {
+        Cpu c = *this;
+        c.ext7_edx |= 0x2;
+        return c;
+    }
+    Cpu MP() const {
+        Cpu c = *this;
+        c.ext1_edx |= 1u << 19;
+        return c;
+    }
     // AMD family 15: long mode plus the brand ID selector and number.
     Cpu BrandId(uint32_t selector, uint32_t nn) const {
         Cpu c = *this;
@@ -51,10 +71,27 @@ struct Cpu {
         c.ext1_ebx = selector << 8 | nn;
         return c;
     }
-    Cpu NoLongMode() const { Cpu c = *this; c.ext1_edx &= ~(1u << 29); return c; }
-    Cpu Revision(uint32_t r) const { Cpu c = *this; c.transmeta_range = true; c.revision = r; return c; }
-    Cpu Os(uint32_t type) const { Cpu c = *this; c.os_type = type; return c; }
-    Cpu MaxLeaf(uint32_t leaf) const { Cpu c = *this; c.max_leaf = leaf; return c; }
+    Cpu NoLongMode() const {
+        Cpu c = *this;
+        c.ext1_edx &= ~(1u << 29);
+        return c;
+    }
+    Cpu Revision(uint32_t r) const {
+        Cpu c = *this;
+        c.transmeta_range = true;
+        c.revision = r;
+        return c;
+    }
+    Cpu Os(uint32_t type) const {
+        Cpu c = *this;
+        c.os_type = type;
+        return c;
+    }
+    Cpu MaxLeaf(uint32_t leaf) const {
+        Cpu c = *this;
+        c.max_leaf = leaf;
+        return c;
+    }
 };
 
 uint32_t Descriptor(uint16_t kb) {
@@ -405,7 +442,7 @@ TEST(NamingQueries, FamilyThreeAndFifteenReexecuteTheirLeaves) {
         uint32_t leaf;
         int times;  // executions of `leaf` by the whole call
     } cases[] = {
-        {"GenuineIntel", 0x4300, 1, 3},         // naming, cache description, 4-bit type
+        {"GenuineIntel", 0x4300, 1, 3},  // naming, cache description, 4-bit type
         {"GenuineIntel", Sig(6, 8), 1, 2},
         {"AuthenticAMD", Sig(15, 4), 0x80000001, 2},  // long mode, then the brand ID
     };

@@ -20,8 +20,8 @@ namespace talvex {
 
 // A cache record as a failed expectation shows it.
 inline void PrintTo(const TCacheInfo& c, std::ostream* os) {
-    *os << "{L1D " << c.L1D << ", L1I " << c.L1I << ", TC " << c.TraceCache << ", L2 " << c.L2
-        << ", L3 " << c.L3 << "}";
+    *os << "{L1D " << c.L1D << ", L1I " << c.L1I << ", TC " << c.TraceCache << ", L2 " << c.L2 << ", L3 "
+        << c.L3 << "}";
 }
 
 }  // namespace talvex

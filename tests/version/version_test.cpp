@@ -14,11 +14,11 @@ TEST(ParseVersionTextTest, WellFormedTexts) {
         uint32_t major, minor, release, build;
     } cases[] = {
         {"0.3.11.63", 0, 3, 11, 63},
-        {"1..2.3.4", 1, 2, 3, 4},        // empty piece dropped
-        {".1.2.3.4.", 1, 2, 3, 4},       // points at either end
-        {"1.2.3.4.5", 1, 2, 3, 4},       // fifth piece ignored
-        {"1.2.3.4.x", 1, 2, 3, 4},       // even when it is not a number
-        {"1.2.3.4\r\n", 1, 2, 3, 4},     // a line end ends a piece
+        {"1..2.3.4", 1, 2, 3, 4},     // empty piece dropped
+        {".1.2.3.4.", 1, 2, 3, 4},    // points at either end
+        {"1.2.3.4.5", 1, 2, 3, 4},    // fifth piece ignored
+        {"1.2.3.4.x", 1, 2, 3, 4},    // even when it is not a number
+        {"1.2.3.4\r\n", 1, 2, 3, 4},  // a line end ends a piece
         {"1.2\n3.4", 1, 2, 3, 4},
         {"007.0.0.0010", 7, 0, 0, 10},
         {"4294967295.0.0.4294967295", 4294967295u, 0, 0, 4294967295u},
@@ -35,16 +35,16 @@ TEST(ParseVersionTextTest, WellFormedTexts) {
 
 TEST(ParseVersionTextTest, MalformedTextsAreRefused) {
     const char* cases[] = {
-        "",                    // no pieces
-        "1.2.3",               // three pieces
-        "1...2.3",             // three after dropping the empty ones
-        "1.x.3.4",             // not a number
-        "1.-2.3.4",            // negative
-        "1.+2.3.4",            // a sign is not a digit
-        "1. 2.3.4",            // no trimming
-        "1.2.3.99999999999",   // beyond 32 bits
-        "1.2.3.4294967296",    // just beyond
-        "4294967295",          // a single piece
+        "",                   // no pieces
+        "1.2.3",              // three pieces
+        "1...2.3",            // three after dropping the empty ones
+        "1.x.3.4",            // not a number
+        "1.-2.3.4",           // negative
+        "1.+2.3.4",           // a sign is not a digit
+        "1. 2.3.4",           // no trimming
+        "1.2.3.99999999999",  // beyond 32 bits
+        "1.2.3.4294967296",   // just beyond
+        "4294967295",         // a single piece
     };
     for (const char* text : cases) {
         EXPECT_THROW(ParseVersionText(text), std::runtime_error) << '"' << text << '"';

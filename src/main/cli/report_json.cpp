@@ -101,8 +101,8 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
         const uint32_t value = ReadFlagRegister(probe, info.id);
         out += "    {\"register\": ";
         AppendJsonString(out, info.entry_text);
-        out += ", \"leaf\": \"" + Hex(info.leaf, 8) + "\", \"reg\": \"" + (info.reads_ecx ? "ECX" : "EDX") +
-               "\", \"hex\": \"" + Hex(value, 8) + "\", \"bits\": [\n";
+        out += ", \"leaf\": \"" + Hex(info.leaf, 8) + "\", \"reg\": \"" + (info.reads_ecx ? "ECX" : "EDX")
+               + "\", \"hex\": \"" + Hex(value, 8) + "\", \"bits\": [\n";
         for (unsigned bit = 0; bit < 32; ++bit) {
             const TFlagName& name = (*info.names)[bit];
             out += "      {\"bit\": " + std::to_string(bit) + ", \"long\": ";
@@ -123,9 +123,9 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
     TCacheInfo cache;
     GetCacheInfo(probe, cache);
     Key(out, "  ", "cache");
-    out += "{\"L1D\": " + std::to_string(cache.L1D) + ", \"L1I\": " + std::to_string(cache.L1I) +
-           ", \"TraceCache\": " + std::to_string(cache.TraceCache) +
-           ", \"L2\": " + std::to_string(cache.L2) + ", \"L3\": " + std::to_string(cache.L3) + "}\n";
+    out += "{\"L1D\": " + std::to_string(cache.L1D) + ", \"L1I\": " + std::to_string(cache.L1I)
+           + ", \"TraceCache\": " + std::to_string(cache.TraceCache) + ", \"L2\": " + std::to_string(cache.L2)
+           + ", \"L3\": " + std::to_string(cache.L3) + "}\n";
     out += "}\n";
     return out;
 }

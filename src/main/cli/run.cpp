@@ -117,8 +117,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
             bool allowed = true;
             const std::string list = AllowedProcessors(o.cpu, allowed);
             if (!allowed) {
-                err << "talvex-report: cannot run on processor " << o.cpu
-                    << ": this process may run only on "
+                err << "talvex-report: cannot run on processor " << o.cpu << ": this process may run only on "
                     << (list.empty() ? "none of the first 32" : "processor(s) " + list) << "\n";
                 return kExitFailure;
             }

@@ -10,38 +10,38 @@ namespace talvex {
 const char* LoadFieldName(LoadField field) {
     using enum LoadField;
     switch (field) {
-        case editCPUName: return "editCPUName";
-        case editVendorID: return "editVendorID";
-        case editNameString: return "editNameString";
-        case editBrandID: return "editBrandID";
-        case editHT: return "editHT";
-        case editFamily: return "editFamily";
-        case editModel: return "editModel";
-        case editStep: return "editStep";
-        case editExtFamily: return "editExtFamily";
-        case editExtModel: return "editExtModel";
-        case editExtStep: return "editExtStep";
-        case editCPUClock: return "editCPUClock";
-        case editFamilyEx: return "editFamilyEx";
-        case editL1I: return "editL1I";
-        case editL1D: return "editL1D";
-        case editL2: return "editL2";
-        case editL3: return "editL3";
-        case editAPICID: return "editAPICID";
-        case editProcessorType: return "editProcessorType";
-        case editModelEx: return "editModelEx";
-        case Label12: return "Label12";
-        case cmbFeature: return "cmbFeature";
-        case lblMMX: return "lblMMX";
-        case lblSSE: return "lblSSE";
-        case lblSSE2: return "lblSSE2";
-        case lblSSE3: return "lblSSE3";
-        case lblEMMX: return "lblEMMX";
-        case lbl3DNOW: return "lbl3DNOW";
-        case lblE3DNOW: return "lblE3DNOW";
-        case lblHT: return "lblHT";
-        case lblIA64: return "lblIA64";
-        case lblAA64: return "lblAA64";
+    case editCPUName: return "editCPUName";
+    case editVendorID: return "editVendorID";
+    case editNameString: return "editNameString";
+    case editBrandID: return "editBrandID";
+    case editHT: return "editHT";
+    case editFamily: return "editFamily";
+    case editModel: return "editModel";
+    case editStep: return "editStep";
+    case editExtFamily: return "editExtFamily";
+    case editExtModel: return "editExtModel";
+    case editExtStep: return "editExtStep";
+    case editCPUClock: return "editCPUClock";
+    case editFamilyEx: return "editFamilyEx";
+    case editL1I: return "editL1I";
+    case editL1D: return "editL1D";
+    case editL2: return "editL2";
+    case editL3: return "editL3";
+    case editAPICID: return "editAPICID";
+    case editProcessorType: return "editProcessorType";
+    case editModelEx: return "editModelEx";
+    case Label12: return "Label12";
+    case cmbFeature: return "cmbFeature";
+    case lblMMX: return "lblMMX";
+    case lblSSE: return "lblSSE";
+    case lblSSE2: return "lblSSE2";
+    case lblSSE3: return "lblSSE3";
+    case lblEMMX: return "lblEMMX";
+    case lbl3DNOW: return "lbl3DNOW";
+    case lblE3DNOW: return "lblE3DNOW";
+    case lblHT: return "lblHT";
+    case lblIA64: return "lblIA64";
+    case lblAA64: return "lblAA64";
     }
     return "";
 }
@@ -50,10 +50,10 @@ namespace {
 
 const char* ProcessorTypeText(uint32_t type) {
     switch (type) {
-        case 0: return "Original OEM Processor";
-        case 1: return "OverDrive Processor";
-        case 2: return "Dual Processor";
-        default: return "Reserved";
+    case 0: return "Original OEM Processor";
+    case 1: return "OverDrive Processor";
+    case 2: return "Dual Processor";
+    default: return "Reserved";
     }
 }
 

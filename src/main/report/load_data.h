@@ -39,7 +39,7 @@ enum class LoadField {
     editAPICID,
     editProcessorType,
     editModelEx,
-    Label12,  // caption only: "L1 I-Cache" or "L1 T-Cache"
+    Label12,     // caption only: "L1 I-Cache" or "L1 T-Cache"
     cmbFeature,  // enabled state only; its list goes through ClearFeatureList/AddFeatureEntry
     lblMMX,
     lblSSE,

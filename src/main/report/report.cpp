@@ -138,7 +138,8 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
     out += "***CPUID Register Data***";
     out += kLineEnd;
     TCPUIDRegs standard;
-    if (ReadCPUID(probe, kStandardBase, standard) == kCPUIDOk) DumpRange(probe, kStandardBase, standard.EAX, out);
+    if (ReadCPUID(probe, kStandardBase, standard) == kCPUIDOk)
+        DumpRange(probe, kStandardBase, standard.EAX, out);
     for (uint32_t base : {kExtendedBase, kTransmetaBase, kCentaurBase}) {
         const uint32_t top = RangeTop(probe, base);
         if (top > base) DumpRange(probe, base, top, out);

@@ -20,8 +20,8 @@ std::vector<PlacedControl> AllControls() {
     for (int k = 0; k < 32; ++k) {
         const int dx = P::kColumnStep * (k / P::kRows);
         const int dy = P::kRowStep * (k % P::kRows);
-        all.push_back({Numbered("edit_bit", k), Kind::Edit, P::kNameLeft + dx, P::kBoxTop + dy,
-                       P::kNameWidth, P::kBoxHeight, P::kFirstTab + 2 * k, ""});
+        all.push_back({Numbered("edit_bit", k), Kind::Edit, P::kNameLeft + dx, P::kBoxTop + dy, P::kNameWidth,
+                       P::kBoxHeight, P::kFirstTab + 2 * k, ""});
         all.push_back({Numbered("edit_flag_bit", k), Kind::Edit, P::kFlagLeft + dx, P::kBoxTop + dy,
                        P::kFlagWidth, P::kBoxHeight, P::kFirstTab + 2 * k + 1, ""});
         // The design width of a long name runs up to the next column (or the window's edge).

@@ -16,13 +16,12 @@ inline constexpr int kWindowTop = 188;
 inline constexpr int kFontPixels = 12;
 // The first family is the window's own; the others stand in for it where it is not installed.
 inline constexpr std::array<const char*, 6> kFontFamilies{
-    "ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic",
-    "Droid Sans Fallback",
+    "ＭＳ Ｐゴシック", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "VL PGothic", "Droid Sans Fallback",
 };
 inline constexpr const char* kTitle = "Talvex";
 
 enum class Kind {
-    Edit,          // read-only text field on the 3D-light colour
+    Edit,  // read-only text field on the 3D-light colour
     Button,
     Combo,         // drop-down with an edit part; keys filtered to Up and Down
     Label,         // fixed caption, sized to it
@@ -37,6 +36,7 @@ struct Control {
     const char* caption;           // a field's or selector's initial text, a label's caption
 };
 
+// clang-format off
 inline constexpr Control kControls[] = {
     // name               kind                left  top  width height tab caption
     {"editCPUName",       Kind::Edit,          48,   8, 273, 20,  0, ""},
@@ -91,6 +91,7 @@ inline constexpr Control kControls[] = {
     {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, "IA-64"},
     {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, "AA-64"},
 };
+// clang-format on
 
 // The bit panel: bit k in column k / 16, row k % 16; three controls a row.
 struct BitPanel {

@@ -96,9 +96,7 @@ int CaptionStretch(QFont font) {
     return stretch;
 }
 
-QString NumberedName(const char* stem, int k) {
-    return QString::asprintf("%s%02d", stem, k);
-}
+QString NumberedName(const char* stem, int k) { return QString::asprintf("%s%02d", stem, k); }
 
 }  // namespace
 
@@ -141,39 +139,37 @@ void Tmainform::BuildControls() {
         const QString caption = QString::fromUtf8(c.caption.c_str());
         QWidget* widget = nullptr;
         switch (c.kind) {
-            case layout::Kind::Edit: {
-                auto* edit = new QLineEdit(caption, client_);
-                edit->setReadOnly(true);
-                QPalette p = edit->palette();
-                p.setColor(QPalette::Base, p.color(QPalette::Light));
-                edit->setPalette(p);
-                edit->setTextMargins(0, 0, 0, 0);
-                widget = edit;
-                break;
-            }
-            case layout::Kind::Button:
-                widget = new QPushButton(caption, client_);
-                break;
-            case layout::Kind::Combo: {
-                auto* combo = new QComboBox(client_);
-                combo->setEditable(true);
-                combo->setInsertPolicy(QComboBox::NoInsert);
-                combo->lineEdit()->setReadOnly(true);
-                combo->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
-                combo->lineEdit()->setAcceptDrops(false);
-                combo->setEditText(caption);
-                combo->installEventFilter(this);
-                combo->lineEdit()->installEventFilter(this);
-                widget = combo;
-                break;
-            }
-            case layout::Kind::Label:
-            case layout::Kind::SummaryLabel: {
-                auto* label = new QLabel(caption, client_);
-                label->setEnabled(c.kind == layout::Kind::Label);
-                widget = label;
-                break;
-            }
+        case layout::Kind::Edit: {
+            auto* edit = new QLineEdit(caption, client_);
+            edit->setReadOnly(true);
+            QPalette p = edit->palette();
+            p.setColor(QPalette::Base, p.color(QPalette::Light));
+            edit->setPalette(p);
+            edit->setTextMargins(0, 0, 0, 0);
+            widget = edit;
+            break;
+        }
+        case layout::Kind::Button: widget = new QPushButton(caption, client_); break;
+        case layout::Kind::Combo: {
+            auto* combo = new QComboBox(client_);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->lineEdit()->setReadOnly(true);
+            combo->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
+            combo->lineEdit()->setAcceptDrops(false);
+            combo->setEditText(caption);
+            combo->installEventFilter(this);
+            combo->lineEdit()->installEventFilter(this);
+            widget = combo;
+            break;
+        }
+        case layout::Kind::Label:
+        case layout::Kind::SummaryLabel: {
+            auto* label = new QLabel(caption, client_);
+            label->setEnabled(c.kind == layout::Kind::Label);
+            widget = label;
+            break;
+        }
         }
         widget->setObjectName(name);
         if (c.kind == layout::Kind::Label || c.kind == layout::Kind::SummaryLabel) {
@@ -199,8 +195,7 @@ void Tmainform::BuildMenu() {
         const QString caption = QString::fromUtf8(m.caption.c_str());
         QAction* action = nullptr;
         if (m.kind == layout::MenuKind::Menu) {
-            QMenu* menu =
-                m.parent.empty() ? mnuMain->addMenu(caption) : menus.at(m.parent)->addMenu(caption);
+            QMenu* menu = m.parent.empty() ? mnuMain->addMenu(caption) : menus.at(m.parent)->addMenu(caption);
             menu->setObjectName(name);
             menu->setEnabled(m.enabled);
             menus[m.name] = menu;
@@ -334,11 +329,11 @@ void Tmainform::ConnectEvents() {
 
 QAction* Tmainform::FlagMenuEntry(FlagRegister id) const {
     switch (id) {
-        case FlagRegister::StdEDX: return mnuMainEditFlagStdEDX;
-        case FlagRegister::StdECX: return mnuMainEditFlagStdECX;
-        case FlagRegister::ExtEDX: return mnuMainEditFlagExtended;
-        case FlagRegister::TransmetaEDX: return mnuMainEditFlagTransmeta;
-        case FlagRegister::CentaurEDX: return mnuMainEditFlagCentaur;
+    case FlagRegister::StdEDX: return mnuMainEditFlagStdEDX;
+    case FlagRegister::StdECX: return mnuMainEditFlagStdECX;
+    case FlagRegister::ExtEDX: return mnuMainEditFlagExtended;
+    case FlagRegister::TransmetaEDX: return mnuMainEditFlagTransmeta;
+    case FlagRegister::CentaurEDX: return mnuMainEditFlagCentaur;
     }
     return nullptr;
 }
@@ -464,14 +459,13 @@ void Tmainform::mnuMainEditFlagCentaurClick() {
 
 bool Tmainform::editKeyNull(QObject*, QEvent* event) {
     switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            // Tab stays with focus navigation, as it never reaches a control's own key handler.
-            return key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Tab && key != Qt::Key_Backtab;
-        }
-        default:
-            return false;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        // Tab stays with focus navigation, as it never reaches a control's own key handler.
+        return key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Tab && key != Qt::Key_Backtab;
+    }
+    default: return false;
     }
 }
 

@@ -23,8 +23,9 @@ std::vector<QString>& HeldMessages() {
 
 void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "talvex: Qt cannot open a display here (%s); "
-                             "run talvex-report for a text report instead\n",
+        std::fprintf(stderr,
+                     "talvex: Qt cannot open a display here (%s); "
+                     "run talvex-report for a text report instead\n",
                      qPrintable(qEnvironmentVariable("DISPLAY", qEnvironmentVariable("QT_QPA_PLATFORM"))));
         std::_Exit(1);
     }
@@ -37,8 +38,9 @@ int main(int argc, char** argv) {
     using namespace talvex;
     // Without a display Qt would abort; say what to use instead.
     if (!DisplayConfigured()) {
-        std::fprintf(stderr, "talvex: no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset); "
-                             "run talvex-report for a text report instead\n");
+        std::fprintf(stderr,
+                     "talvex: no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset); "
+                     "run talvex-report for a text report instead\n");
         return 1;
     }
 

@@ -69,8 +69,8 @@ void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long
     auto it = seen_.empty() || seen_.back().first < key ? seen_.end() : LowerBound(seen_, key);
     if (it != seen_.end() && it->first == key) {
         if (!(it->second == regs)) {
-            Fail(line, "leaf " + Hex8(leaf) + " sub-leaf " + std::to_string(subleaf) +
-                           " repeated with different values");
+            Fail(line, "leaf " + Hex8(leaf) + " sub-leaf " + std::to_string(subleaf)
+                           + " repeated with different values");
         }
         return;
     }

@@ -66,8 +66,8 @@ public:
         if (a == kArrays.size()) sections_.Fail(number, "not a line of a libcpuid dump");
         auto index = ConsumePrefix(s, "[") ? TakeDecimal(s, kArrays[a].entries - 1) : std::nullopt;
         if (!index || !ConsumePrefix(s, "]=")) {
-            sections_.Fail(number, std::string(kArrays[a].name) + ": index missing or beyond " +
-                                       std::to_string(kArrays[a].entries - 1));
+            sections_.Fail(number, std::string(kArrays[a].name) + ": index missing or beyond "
+                                       + std::to_string(kArrays[a].entries - 1));
         }
         TCPUIDRegs r;
         uint32_t* regs[] = {&r.EAX, &r.EBX, &r.ECX, &r.EDX};
@@ -81,8 +81,7 @@ public:
         if (!s.empty()) sections_.Fail(number, "text after the fourth register");
         Entry& e = current_.entry[a][*index];
         if (e.present && !(e.regs == r))
-            sections_.Fail(number,
-                           std::string(t.substr(0, t.find('='))) + " repeated with different values");
+            sections_.Fail(number, std::string(t.substr(0, t.find('='))) + " repeated with different values");
         e = Entry{true, r};
         if (current_.first_line == 0) current_.first_line = number;
     }

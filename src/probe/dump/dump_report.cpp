@@ -42,8 +42,7 @@ public:
         if (next_reg_ != 0) {
             std::string_view s = t;
             if (!ConsumePrefix(s, kRegisterNames[next_reg_ - 1]))
-                sections_.Fail(number,
-                               "expected " + std::string(kRegisterNames[next_reg_ - 1].substr(0, 3)));
+                sections_.Fail(number, "expected " + std::string(kRegisterNames[next_reg_ - 1].substr(0, 3)));
             auto v = TakeRegister(s);
             if (!v || !s.empty()) sections_.Fail(number, "register is not 8 hex digits");
             uint32_t* regs[] = {&regs_.EAX, &regs_.EBX, &regs_.ECX, &regs_.EDX};

@@ -40,12 +40,14 @@ uint32_t Word(const std::string& s, size_t at) {
     return v;
 }
 
+// clang-format off
 std::string Row(uint32_t leaf, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     char line[128];
     std::snprintf(line, sizeof line, "   0x%08x 0x00: eax=0x%08x ebx=0x%08x ecx=0x%08x edx=0x%08x\n",
                   leaf, a, b, c, d);
     return line;
 }
+// clang-format on
 
 // The dump in `cpuid -r` layout: vendor in EBX, EDX, ECX; brand over 0x80000002..4.
 std::string Dump(const std::vector<Processor>& cpus) {

@@ -50,8 +50,8 @@ TEST(ReportCli, RawDumpsTwinsAndReportsReplayToTheSameReport) {
 
 TEST(ReportCli, ProgramOutputReplaysToTheSameOutput) {
     TempDir dir;
-    for (const char* name : {"intel-core-i7-920-bloomfield.txt", "amd-ryzen-9-9950x-granite-ridge.txt",
-                             "via-c3-nehemiah.txt"}) {
+    for (const char* name :
+         {"intel-core-i7-920-bloomfield.txt", "amd-ryzen-9-9950x-granite-ridge.txt", "via-c3-nehemiah.txt"}) {
         SCOPED_TRACE(name);
         const Result first = Exec({"--replay", kDumps + "/" + name});
         ASSERT_EQ(first.status, 0) << first.err;
@@ -107,8 +107,9 @@ TEST(ReportCli, BadInputAndUsageSayWhereAndExitTwo) {
          {},
          "d.txt:2: not a line"},
         {"duplicate leaf, other values",
-         leaf0 + "CPUID 00000001: 00000001-00000000-00000000-00000000 [SL 00]\n"
-                 "CPUID 00000001: 00000002-00000000-00000000-00000000 [SL 00]\n",
+         leaf0
+             + "CPUID 00000001: 00000001-00000000-00000000-00000000 [SL 00]\n"
+               "CPUID 00000001: 00000002-00000000-00000000-00000000 [SL 00]\n",
          {},
          "d.txt:3: leaf 00000001 sub-leaf 0 repeated with different values"},
         {"section that does not exist",
@@ -189,8 +190,7 @@ TEST(ReportCli, TimeStampLeavesTheTimeOutAtMidnight) {
                  {12, 0, 0, "***01/31/24 12:00:00***"}};
     for (const Case& c : cases) {
         std::tm t{};
-        t.tm_year = 124, t.tm_mon = 0, t.tm_mday = 31, t.tm_hour = c.hour, t.tm_min = c.min,
-        t.tm_sec = c.sec;
+        t.tm_year = 124, t.tm_mon = 0, t.tm_mday = 31, t.tm_hour = c.hour, t.tm_min = c.min, t.tm_sec = c.sec;
         EXPECT_EQ(cli::TimeStampLine(t), c.line);  // the C locale: %x is mm/dd/yy
         // C.UTF-8 is not loaded, and a locale that does not exist falls back to C.
         for (const char* name : {"C.UTF-8", "xx_YY.UTF-8"}) {

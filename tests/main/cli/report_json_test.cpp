@@ -54,17 +54,17 @@ TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
         EXPECT_THAT(
             json,
             ::testing::HasSubstr(
-                "\"L1D\": " +
-                LineValue(report, "L1 D-Cache: ").substr(0, LineValue(report, "L1 D-Cache: ").size() - 2)));
+                "\"L1D\": "
+                + LineValue(report, "L1 D-Cache: ").substr(0, LineValue(report, "L1 D-Cache: ").size() - 2)));
         const TCPUIDRegs leaf1 = cpu.source.Execute(1, 0);
         EXPECT_THAT(json,
                     ::testing::HasSubstr("\"register\": \"Standard Flags(EDX)\", \"leaf\": \"00000001\", "
-                                         "\"reg\": \"EDX\", \"hex\": \"" +
-                                         Hex(leaf1.EDX, 8) + "\""));
+                                         "\"reg\": \"EDX\", \"hex\": \""
+                                         + Hex(leaf1.EDX, 8) + "\""));
         EXPECT_THAT(
             json, ::testing::HasSubstr("{\"bit\": 0, \"long\": \"Floating-Point Unit\", \"short\": \"FPU\", "
-                                       "\"value\": " +
-                                       std::to_string(leaf1.EDX & 1) + "}"));
+                                       "\"value\": "
+                                       + std::to_string(leaf1.EDX & 1) + "}"));
     }
     EXPECT_EQ(names.size(), 74u);
 }

@@ -151,7 +151,10 @@ TEST_F(HostileFixture, ControlCharactersAndHighBytesPassThroughAsBytes) {
         .Set(0x80000003, 0x7F20FFA0)
         .Set(0x80000004, 0);
     const Outcome o = Run();
-    const std::string vendor = "AA\x1B\x07" "B\xFF\x80\x81" "A\r\xFE\xFF";
+    const std::string vendor =
+        "AA\x1B\x07"
+        "B\xFF\x80\x81"
+        "A\r\xFE\xFF";
     EXPECT_EQ(o.load[LoadField::editVendorID].text, vendor);
     EXPECT_EQ(o.load[LoadField::editNameString].text, "\xC5\xE9\x1B[31m\r\xA0\xFF \x7F");
     EXPECT_NE(o.report.find("VendorID: " + vendor + "\r\n"), std::string::npos);

@@ -121,8 +121,8 @@ struct LoadDataFake : ::testing::Test {
 TEST_F(LoadDataFake, BrandLeafWithZeroByteContributesOnlyWhatPrecedesIt) {
     cpu.Vendor("GenuineIntel", 1).Set(1, 0x00000F29).Set(0x80000000, 0x80000004);
     cpu.Set(0x80000002, 0x20202020, 0x00424120, 0x5A5A5A5A, 0x5A5A5A5A);  // "    " " AB\0" ...
-    cpu.Set(0x80000003, 0x44434241);                                        // "ABCD" then zeros
-    cpu.Set(0x80000004, 0x00000000, 0x45454545);                            // empty piece
+    cpu.Set(0x80000003, 0x44434241);                                      // "ABCD" then zeros
+    cpu.Set(0x80000004, 0x00000000, 0x45454545);                          // empty piece
     Load();
     EXPECT_EQ(sink[editNameString].text, "     ABABCD");
 }
@@ -163,10 +163,10 @@ TEST_F(LoadDataFake, LeafOneEbxAndLogicalCount) {
         const char* ht;
         bool lbl_ht;
     } cases[] = {
-        {0x00000000, 0x00000000, "00", "", "", false},          // no HTT bit: count 0
-        {0x00010000, 0x10000000, "00", "", "1", false},         // one logical processor
+        {0x00000000, 0x00000000, "00", "", "", false},   // no HTT bit: count 0
+        {0x00010000, 0x10000000, "00", "", "1", false},  // one logical processor
         {0x07020016, 0x10000000, "07", "16", "2", true},
-        {0xFF00FFFF, 0x10000000, "FF", "FF", "", false},        // HTT set, count 0
+        {0xFF00FFFF, 0x10000000, "FF", "FF", "", false},  // HTT set, count 0
     };
     for (const Case& c : cases) {
         cpu.Vendor("GenuineIntel", 1).Set(1, 0x00000F29, c.ebx, 0, c.edx);
@@ -216,7 +216,7 @@ TEST_F(LoadDataFake, HighestStandardLeafZeroKeepsLeafOneFieldsAndTheList) {
     EXPECT_EQ(sink[editFamily].text, "5");
     EXPECT_FALSE(sink[cmbFeature].enabled);
     EXPECT_EQ(sink.feature_list.size(), 1u);
-    EXPECT_FALSE(sink[lblMMX].enabled);  // standard labels keep their state
+    EXPECT_FALSE(sink[lblMMX].enabled);   // standard labels keep their state
     EXPECT_TRUE(sink[lbl3DNOW].enabled);  // the extended steps still run
     EXPECT_EQ(sink[editExtFamily].text, "F");
     EXPECT_EQ(sink[editNameString].text, "x86 Family 5 Model  Stepping ");
@@ -241,8 +241,8 @@ TEST_F(LoadDataFake, AnErrorStopsTheLoadWhereItOccurs) {
     cpu.Vendor("GenuineIntel", 1).Set(1, 0x00000F29).Set(0x80000000, 0x80000004);
     cpu.throw_on_leaf = 0x80000002;
     EXPECT_THROW(Load(), std::runtime_error);
-    EXPECT_EQ(sink[editFamily].text, "F");          // written before the failing step
-    EXPECT_FALSE(sink[editL1D].written);            // never reached
+    EXPECT_EQ(sink[editFamily].text, "F");  // written before the failing step
+    EXPECT_FALSE(sink[editL1D].written);    // never reached
 }
 
 }  // namespace

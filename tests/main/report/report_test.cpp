@@ -76,6 +76,7 @@ TEST_F(ReportFixture, HyperThreadingPentium4WithTraceCache) {
         .Set(2, 0x7A706601)
         .Set(0x80000000, 0x80000000)  // extended range ending at its base: absent
         .Set(0x80000001, 0x00000F24, 0, 0, 0xC0400000);
+    // clang-format off
     const std::vector<std::string> expected = {
         "L1 T-Cache: 12KuOps", "L1 D-Cache: 8KB", "L2 Cache  : 256KB", "L3 Cache  : 0KB",
         "VendorID: GenuineIntel", "***Standard***", "Family  : F", "Model   : 2", "Stepping: 4",
@@ -85,6 +86,7 @@ TEST_F(ReportFixture, HyperThreadingPentium4WithTraceCache) {
         "00000001h", "EAX: 00002F24", "EBX: 01020009", "ECX: 00000000", "EDX: 16800010",
         "00000002h", "EAX: 7A706601", "EBX: 00000000", "ECX: 00000000", "EDX: 00000000",
     };
+    // clang-format on
     EXPECT_EQ(ReportFromCaches(), expected);
 }
 
@@ -96,11 +98,13 @@ TEST_F(ReportFixture, ExtendedSectionAndLeafOneFields) {
         .Set(0x80000001, 0x00000722, 0, 0, 0xC0400000);
     const std::vector<std::string> lines = ReportFromCaches();
     const std::vector<std::string> head(lines.begin() + 6, lines.begin() + 20);
+    // clang-format off
     const std::vector<std::string> expected = {
         "Family  : 6", "Model   : 2", "Stepping: 2", "FamilyEx: 12", "CPU Type: 01", "APIC ID : A5",
         "BrandID : 00", "***Extended***", "Generation: 7", "Model     : 2", "Stepping  : 2",
         "MMX, MMX+, 3DNow!, 3DNow!+", "***CPUID Register Data***", "00000000h",
     };
+    // clang-format on
     EXPECT_EQ(head, expected);
     EXPECT_EQ(DumpedLeaves(lines), (std::vector<uint32_t>{0, 1, 0x80000000, 0x80000001}));
 }
@@ -150,10 +154,10 @@ TEST_F(ReportFixture, FeatureSummary) {
         {0, 0, 0, 0x80000001, 0, ""},
         {1u << 25, 0, 0, 0, 0, ", SSE"},
         {0x16800000, 0, 0x00020000, 0, 0, "MMX, SSE, SSE2, Hyper-Threading"},
-        {0x06800000, 0, 0x00020000, 0, 0, "MMX, SSE, SSE2"},               // HTT flag clear
-        {0x16800000, 0, 0x00010000, 0, 0, "MMX, SSE, SSE2"},               // one logical processor
+        {0x06800000, 0, 0x00020000, 0, 0, "MMX, SSE, SSE2"},  // HTT flag clear
+        {0x16800000, 0, 0x00010000, 0, 0, "MMX, SSE, SSE2"},  // one logical processor
         {0x40000000, 1, 0, 0, 0, ", SSE3, IA-64"},
-        {0x00800000, 0, 0, 0x80000000, 0xC0400000, "MMX"},                 // extended range absent
+        {0x00800000, 0, 0, 0x80000000, 0xC0400000, "MMX"},  // extended range absent
         {0x00800000, 0, 0, 0x80000008, 0x80000000, "MMX, 3DNow!"},
         {0x00000000, 0, 0, 0x80000001, 0x40400000, ", MMX+, 3DNow!+"},
         {0x56800000, 1, 0x00FF0000, 0x80000001, 0xC0400000,
@@ -237,12 +241,9 @@ TEST(ToBinaryDigitsTest, MostSignificantBitFirst) {
         uint32_t value;
         const char* digits;
     } cases[] = {
-        {0, "00000000000000000000000000000000"},
-        {2, "00000000000000000000000000000010"},
-        {3, "00000000000000000000000000000011"},
-        {0x80000000, "10000000000000000000000000000000"},
-        {0x12345678, "00010010001101000101011001111000"},
-        {0xFFFFFFFF, "11111111111111111111111111111111"},
+        {0, "00000000000000000000000000000000"},          {2, "00000000000000000000000000000010"},
+        {3, "00000000000000000000000000000011"},          {0x80000000, "10000000000000000000000000000000"},
+        {0x12345678, "00010010001101000101011001111000"}, {0xFFFFFFFF, "11111111111111111111111111111111"},
     };
     for (const Case& c : cases) {
         std::string out = "previous";

@@ -101,7 +101,8 @@ TEST_F(WindowFaults, ARefusingClipboardIsReportedAndChangesNothing) {
     });
     form->mnuMainEditCopy->trigger();
     EXPECT_EQ(offered, 1);
-    EXPECT_EQ(ShownErrors(), (std::vector<QString>{QString::fromUtf8("クリップボードを開くことができません.")}));
+    EXPECT_EQ(ShownErrors(),
+              (std::vector<QString>{QString::fromUtf8("クリップボードを開くことができません.")}));
     EXPECT_EQ(Shown(*form), before);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "held before");
 

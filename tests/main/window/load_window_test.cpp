@@ -218,7 +218,7 @@ TEST_F(LoadWindowTest, AnErrorInsideTheLoadIsShownAndTheWindowStaysUsable) {
     ASSERT_EQ(testing::ShownErrors().size(), 1u);
     EXPECT_EQ(testing::ShownErrors()[0], "fake processor failure.");
     EXPECT_EQ(form->editVendorID->text(), "CentaurHauls");  // written before the error
-    EXPECT_EQ(form->edit_bit[0]->text(), "marker");          // the panel fill did not run
+    EXPECT_EQ(form->edit_bit[0]->text(), "marker");         // the panel fill did not run
 
     cpu.throw_on_leaf.reset();
     QTest::keyClick(form->cmbProcessorMask, Qt::Key_Up);

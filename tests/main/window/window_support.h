@@ -62,7 +62,9 @@ struct WindowFixture : ::testing::Test {
         return *form;
     }
     template <class T>
-    T* Named(const QString& name) const { return form->findChild<T*>(name); }
+    T* Named(const QString& name) const {
+        return form->findChild<T*>(name);
+    }
 };
 
 }  // namespace talvex::testing
