@@ -4,6 +4,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>
 #endif
@@ -24,6 +26,42 @@ bool LinuxPlatform::SetThreadAffinityMask(uint32_t mask) {
     for (unsigned bit = 0; bit < 32; ++bit)
         if (mask & (1u << bit)) CPU_SET(bit, &set);
     return sched_setaffinity(0, sizeof set, &set) == 0;  // 0: the calling thread
+}
+
+namespace {
+// Room for every processor the kernel may number, not only the 1024 of a plain cpu_set_t.
+size_t CpuSetBits() {
+    const long n = sysconf(_SC_NPROCESSORS_CONF);
+    return std::max<size_t>(n > 0 ? static_cast<size_t>(n) : 1u, 8192u);
+}
+}  // namespace
+
+std::vector<unsigned> LinuxPlatform::ThreadAffinity() const {
+    const size_t bits = CpuSetBits();
+    const size_t size = CPU_ALLOC_SIZE(bits);
+    cpu_set_t* set = CPU_ALLOC(bits);
+    std::vector<unsigned> processors;
+    if (set == nullptr) return processors;
+    CPU_ZERO_S(size, set);
+    if (sched_getaffinity(0, size, set) == 0) {
+        for (size_t k = 0; k < bits; ++k)
+            if (CPU_ISSET_S(k, size, set)) processors.push_back(static_cast<unsigned>(k));
+    }
+    CPU_FREE(set);
+    return processors;
+}
+
+bool LinuxPlatform::SetThreadAffinity(const std::vector<unsigned>& processors) {
+    size_t bits = CpuSetBits();
+    for (unsigned k : processors) bits = std::max<size_t>(bits, size_t{k} + 1);
+    const size_t size = CPU_ALLOC_SIZE(bits);
+    cpu_set_t* set = CPU_ALLOC(bits);
+    if (set == nullptr) return false;
+    CPU_ZERO_S(size, set);
+    for (unsigned k : processors) CPU_SET_S(k, size, set);
+    const bool ok = !processors.empty() && sched_setaffinity(0, size, set) == 0;
+    CPU_FREE(set);
+    return ok;
 }
 
 int64_t LinuxPlatform::QueryPerformanceCounter() {

@@ -3,6 +3,7 @@
 // so tests can stand in for timers, processor count and affinity.
 
 #include <cstdint>
+#include <vector>
 
 namespace talvex {
 
@@ -16,6 +17,11 @@ public:
     virtual unsigned ProcessorCount() const = 0;
     // Pins the calling thread to the processors of the mask; false when refused.
     virtual bool SetThreadAffinityMask(uint32_t mask) = 0;
+    // The processors (0-based, ascending) the calling thread may run on now; empty when the system
+    // will not say. Read at start-up, this is the set the user allowed (`taskset`, a cpuset).
+    virtual std::vector<unsigned> ThreadAffinity() const = 0;
+    // Lets the calling thread run on exactly these processors, any number of them; false when refused.
+    virtual bool SetThreadAffinity(const std::vector<unsigned>& processors) = 0;
 
     // High-resolution counter (counts) and its counts per second.
     virtual int64_t QueryPerformanceCounter() = 0;
@@ -32,6 +38,8 @@ public:
     uint32_t ProcessorType() const override;
     unsigned ProcessorCount() const override;
     bool SetThreadAffinityMask(uint32_t mask) override;
+    std::vector<unsigned> ThreadAffinity() const override;
+    bool SetThreadAffinity(const std::vector<unsigned>& processors) override;
     int64_t QueryPerformanceCounter() override;
     int64_t QueryPerformanceFrequency() override;
     uint32_t TimeGetTime() override;
@@ -43,6 +51,7 @@ public:
 class ReplayPlatform final : public LinuxPlatform {
 public:
     bool SetThreadAffinityMask(uint32_t) override { return true; }
+    bool SetThreadAffinity(const std::vector<unsigned>&) override { return true; }
     bool HasLiveClock() const override { return false; }
 };
 

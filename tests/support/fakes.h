@@ -70,6 +70,13 @@ public:
         masks.push_back(mask);
         return accept_affinity;
     }
+    std::vector<unsigned> ThreadAffinity() const override { return affinity; }
+    bool SetThreadAffinity(const std::vector<unsigned>& processors) override {
+        affinity_calls.push_back(processors);
+        if (!accept_affinity) return false;
+        affinity = processors;
+        return true;
+    }
     int64_t QueryPerformanceCounter() override { return Next(qpc, qpc_last, qpc_step); }
     int64_t QueryPerformanceFrequency() override { return frequency; }
     uint32_t TimeGetTime() override {
@@ -84,6 +91,8 @@ public:
     bool accept_affinity = true;
     bool live_clock = true;
     std::vector<uint32_t> masks;
+    std::vector<unsigned> affinity{0};
+    std::vector<std::vector<unsigned>> affinity_calls;
 
     // Scripted readings; once a script runs out, each reading adds its step to the last one.
     std::deque<int64_t> qpc, ms, tsc;

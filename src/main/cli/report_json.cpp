@@ -4,31 +4,12 @@
 #include "main/cli/cli.h"
 #include "main/report/load_data.h"
 #include "probe/cache.h"
-#include "probe/clock.h"
 #include "probe/flags.h"
 #include "probe/text.h"
 
 namespace talvex::cli {
 
 namespace {
-
-// The operating system as given, but without a clock to measure: the caller measured it once
-// already, so the data load must not spend another second.
-class MeasuredPlatform final : public Platform {
-public:
-    explicit MeasuredPlatform(Platform& os) : os_(os) {}
-    uint32_t ProcessorType() const override { return os_.ProcessorType(); }
-    unsigned ProcessorCount() const override { return os_.ProcessorCount(); }
-    bool SetThreadAffinityMask(uint32_t mask) override { return os_.SetThreadAffinityMask(mask); }
-    int64_t QueryPerformanceCounter() override { return os_.QueryPerformanceCounter(); }
-    int64_t QueryPerformanceFrequency() override { return os_.QueryPerformanceFrequency(); }
-    uint32_t TimeGetTime() override { return os_.TimeGetTime(); }
-    uint64_t ReadTimeStampCounter() override { return os_.ReadTimeStampCounter(); }
-    bool HasLiveClock() const override { return false; }
-
-private:
-    Platform& os_;
-};
 
 // Controls whose enabled state the load sets.
 constexpr LoadField kEnableable[] = {
@@ -52,11 +33,8 @@ void Key(std::string& out, std::string_view indent, std::string_view key) {
 }  // namespace
 
 std::string BuildJson(const Probe& probe, std::string_view decimal_separator, int64_t hz) {
-    MeasuredPlatform os(probe.platform);
-    const Probe load_probe{probe.source, os};
     RecordingSink sink;
-    LoadData(load_probe, sink, decimal_separator);
-    sink.SetText(LoadField::editCPUClock, FormatClock(hz, decimal_separator));
+    LoadData(probe, sink, decimal_separator, hz);
 
     std::string out = "{\n";
     for (int i = 0; i < kLoadFieldCount; ++i) {

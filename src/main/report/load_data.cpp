@@ -179,10 +179,11 @@ void LoadSummaryLabels(const Probe& probe, LoadSink& sink) {
 
 }  // namespace
 
-void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator) {
+void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator,
+              std::optional<int64_t> hz) {
     LoadFeatureList(probe, sink);
     sink.SetText(LoadField::editCPUName, GetProcessorName(probe));
-    sink.SetText(LoadField::editCPUClock, FormatClock(MeasureClock(probe), decimal_separator));
+    sink.SetText(LoadField::editCPUClock, FormatClock(hz ? *hz : MeasureClock(probe), decimal_separator));
     sink.SetText(LoadField::editNameString, "");
     LoadStandardFields(probe, sink);
     LoadExtendedFields(probe, sink);

@@ -8,6 +8,8 @@
 // sink must return what it was last given, or its initial text.
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,8 +79,10 @@ public:
     virtual void SetFeatureMenuVisible(const FlagRegisterInfo& entry, bool visible) = 0;
 };
 
-// Fills every data field from fresh queries. Blocks for one clock measurement.
-void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator);
+// Fills every data field from fresh queries. Blocks for one clock measurement, unless the caller
+// hands in a clock it measured already (`hz`).
+void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator,
+              std::optional<int64_t> hz = std::nullopt);
 
 // The field values of a load held in a plain table, for a sink without widgets (and for tests).
 class RecordingSink : public LoadSink {
