@@ -1,0 +1,7 @@
+#include "probe/uarch.h"
+
+namespace talvex {
+
+std::optional<UarchName> IdentifyMicroarchitecture(const UarchQuery&) { return std::nullopt; }
+
+}  // namespace talvex
