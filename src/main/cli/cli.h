@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "main/report/output_text.h"
 #include "probe/cpuid.h"
 
 namespace talvex::cli {
@@ -40,16 +41,6 @@ public:
 Options ParseOptions(int argc, const char* const* argv);
 const char* HelpText();
 std::string VersionLine();
-
-// Report bytes for a terminal: "\r\n" becomes "\n", other control bytes (a bare "\n" included)
-// and 0x7F become "\xNN", bytes 0x80..0xFF the UTF-8 of the Latin-1 character. Always valid UTF-8.
-void AppendTerminalText(std::string& out, std::string_view bytes);
-// Processor text inside the report, before AppendTerminalText sees it: control bytes and 0x7F
-// become "\xNN" here, so a "\r\n" from the processor cannot pass for a line end.
-void AppendProcessorText(std::string& out, std::string_view bytes);
-// A JSON string literal, quotes included, bytes 0x80..0xFF taken as Latin-1.
-void AppendJsonString(std::string& out, std::string_view bytes);
-bool IsValidUtf8(std::string_view bytes);
 
 // The environment's locale for the date, the time and the decimal separator, held privately:
 // the process's own locale stays "C" for every formatting routine.

@@ -130,7 +130,7 @@ std::string LineAfter(const std::string& text, const std::string& label) {
 }
 
 void ExpectHarmless(const std::string& out, const std::string& what) {
-    EXPECT_TRUE(cli::IsValidUtf8(out)) << what;
+    EXPECT_TRUE(IsValidUtf8(out)) << what;
     for (unsigned char c : out) {
         if ((c < 0x20 && c != '\n') || c == 0x7F) {
             ADD_FAILURE() << what << ": raw control byte " << int{c};
@@ -177,7 +177,7 @@ TEST(HostileTextCli, ProcessorTextEscapesEveryControlByte) {
     };
     for (const Case& c : cases) {
         std::string out = "L: ";
-        cli::AppendProcessorText(out, c.bytes);
+        AppendProcessorText(out, c.bytes);
         EXPECT_EQ(out, "L: " + c.written);
     }
 }

@@ -42,7 +42,7 @@ TEST(ReportCli, RawDumpsTwinsAndReportsReplayToTheSameReport) {
         EXPECT_EQ(report, ReportOf(Normalized(name)));
         EXPECT_EQ(ReportOfText(report), report);
         std::string lf;
-        cli::AppendTerminalText(lf, report);
+        AppendTerminalText(lf, report);
         EXPECT_EQ(ReportOfText(lf), report);
     }
     EXPECT_EQ(libcpuid, 12u);
@@ -55,7 +55,7 @@ TEST(ReportCli, ProgramOutputReplaysToTheSameOutput) {
         SCOPED_TRACE(name);
         const Result first = Exec({"--replay", kDumps + "/" + name});
         ASSERT_EQ(first.status, 0) << first.err;
-        EXPECT_TRUE(cli::IsValidUtf8(first.out));
+        EXPECT_TRUE(IsValidUtf8(first.out));
         EXPECT_EQ(first.out.find('\r'), std::string::npos);
         Spill(dir / "first.txt", first.out);
         const Result second = Exec({"--replay", (dir / "first.txt").string()});
@@ -153,7 +153,7 @@ TEST(ReportCli, ProcessorAndDumpBytesCannotDriveTheTerminal) {
         "   0x80000002 0x00: eax=0x0a074142 ebx=0x000000ff ecx=0x00000000 edx=0x00000000\n";
     const Result r = Exec({"--replay", "-"}, dump);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(cli::IsValidUtf8(r.out));
+    EXPECT_TRUE(IsValidUtf8(r.out));
     EXPECT_THAT(r.out, ::testing::HasSubstr("\nVendorID: Gen\\x1B[2Jne\\x7F\xC3\xA9\n"));
     for (unsigned char c : r.out) EXPECT_TRUE(c >= 0x20 || c == '\n') << int{c};
 }
@@ -172,11 +172,11 @@ TEST(ReportCli, TextAndJsonEscapes) {
     };
     for (const Case& c : cases) {
         std::string t, j;
-        cli::AppendTerminalText(t, c.bytes);
-        cli::AppendJsonString(j, c.bytes);
+        AppendTerminalText(t, c.bytes);
+        AppendJsonString(j, c.bytes);
         EXPECT_EQ(t, c.terminal);
         EXPECT_EQ(j, c.json);
-        EXPECT_TRUE(cli::IsValidUtf8(t));
+        EXPECT_TRUE(IsValidUtf8(t));
     }
 }
 

@@ -42,12 +42,12 @@ TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
         std::string report;
         BuildReport(probe, report, ".");
         const std::string json = cli::BuildJson(probe, ".", 0);
-        EXPECT_TRUE(cli::IsValidUtf8(json));
+        EXPECT_TRUE(IsValidUtf8(json));
         std::string vendor;
-        cli::AppendJsonString(vendor, LineValue(report, "VendorID: "));
+        AppendJsonString(vendor, LineValue(report, "VendorID: "));
         EXPECT_EQ("\"" + StringValue(json, "editVendorID") + "\"", vendor);
         std::string name;
-        cli::AppendJsonString(name, LineValue(report, "CPU Name: "));
+        AppendJsonString(name, LineValue(report, "CPU Name: "));
         EXPECT_EQ("\"" + StringValue(json, "editCPUName") + "\"", name);
         EXPECT_EQ(StringValue(json, "editCPUClock"), ".000MHz");
         EXPECT_THAT(json, ::testing::HasSubstr("\n  \"clockHz\": 0,\n"));
