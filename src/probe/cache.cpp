@@ -89,7 +89,7 @@ void ApplyDescriptor(uint8_t code, uint32_t family, TCacheInfo& info) {
     }
 }
 
-// Source C: fifteen bytes, EDX, ECX, EBX high byte first, then EAX[31:8]. EAX[7:0] is the repeat
+// The leaf-2 descriptors: fifteen bytes, EDX, ECX, EBX high byte first, then EAX[31:8]. EAX[7:0] is the repeat
 // count; bit 31 (register invalid) is not consulted, so every register is decoded alike.
 void FromDescriptors(const TCPUIDRegs& leaf2, uint32_t family, TCacheInfo& info) {
     const uint32_t order[4] = {leaf2.EDX, leaf2.ECX, leaf2.EBX, leaf2.EAX};
@@ -102,7 +102,7 @@ void FromDescriptors(const TCPUIDRegs& leaf2, uint32_t family, TCacheInfo& info)
     }
 }
 
-// Source B: Intel family 5 parts that answer no leaf 2.
+// The model table: Intel family 5 parts that answer no leaf 2.
 // clang-format off
 void FromModelTable(const Signature& sig, TCacheInfo& info) {
     if (sig.family != 5) return;
@@ -119,7 +119,7 @@ void FromModelTable(const Signature& sig, TCacheInfo& info) {
 }
 // clang-format on
 
-// Source A: the extended cache leaves, executed without consulting the highest extended leaf.
+// The extended cache leaves, executed without consulting the highest extended leaf.
 void FromExtendedLeaves(const Probe& probe, const std::string& vendor, const Signature& sig,
                         TCacheInfo& info) {
     TCPUIDRegs r;

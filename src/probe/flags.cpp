@@ -144,15 +144,16 @@ const std::array<TFlagName, 32> kCentaurEDXNames{{
 // clang-format on
 
 using enum FlagRegister;
+// clang-format off
 const std::array<FlagRegisterInfo, 5> kFlagRegisters{{
-    // id, entry text, menu entry, base leaf, leaf, reads ECX, names
-    {StdEDX, "Standard Flags(EDX)", "mnuMainEditFlagStdEDX", 0x00000000, 0x00000001, false, &kStdEDXNames},
-    {StdECX, "Standard Flags(ECX)", "mnuMainEditFlagStdECX", 0x00000000, 0x00000001, true, &kStdECXNames},
-    {ExtEDX, "Extended Flags", "mnuMainEditFlagExtended", 0x80000000, 0x80000001, false, &kExtEDXNames},
-    {TransmetaEDX, "Transmeta Flags", "mnuMainEditFlagTransmeta", 0x80860000, 0x80860001, false,
-     &kTransmetaEDXNames},
-    {CentaurEDX, "Centaur Flags", "mnuMainEditFlagCentaur", 0xC0000000, 0xC0000001, false, &kCentaurEDXNames},
+    // id          entry text             base leaf   leaf        reads ECX  names
+    {StdEDX,       "Standard Flags(EDX)", 0x00000000, 0x00000001, false,     &kStdEDXNames},
+    {StdECX,       "Standard Flags(ECX)", 0x00000000, 0x00000001, true,      &kStdECXNames},
+    {ExtEDX,       "Extended Flags",      0x80000000, 0x80000001, false,     &kExtEDXNames},
+    {TransmetaEDX, "Transmeta Flags",     0x80860000, 0x80860001, false,     &kTransmetaEDXNames},
+    {CentaurEDX,   "Centaur Flags",       0xC0000000, 0xC0000001, false,     &kCentaurEDXNames},
 }};
+// clang-format on
 
 const FlagRegisterInfo& FlagRegisterOf(FlagRegister id) {
     for (const FlagRegisterInfo& info : kFlagRegisters)

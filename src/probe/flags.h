@@ -19,7 +19,6 @@ struct TFlagName {
 struct FlagRegisterInfo {
     FlagRegister id;
     const char* entry_text;  // the selector's entry and the menu entry's caption
-    const char* menu_name;
     uint32_t base_leaf;
     uint32_t leaf;
     bool reads_ecx;  // ECX of `leaf` instead of EDX

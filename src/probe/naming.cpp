@@ -1,6 +1,9 @@
 // Processor naming. Signature fields are those of leaf 1 (family, model and stepping are always
 // the 4-bit fields); leaf 0x80000001 gives EDX[19] (MP), EDX[29] (long mode) and EBX[11:0] (the
 // AMD brand ID); leaf 0x80860001 EBX is the Transmeta revision word.
+// The names are the program's own texts, odd spellings included ("Celeron(Convington)",
+// "Celeron(Convinton)", "Intel CPU(Unkown Family)", "K6-2(Chompers)" and the like): users and their
+// saved reports know them so, so they are kept on purpose. Do not correct them.
 #include "probe/naming.h"
 
 #include <array>
@@ -429,7 +432,7 @@ std::string NSCName(const Facts& f) {
 }
 
 // A listed processor type number replaces the name; any other leaves it as it is.
-std::string OperatingSystemStep(const Probe& probe, std::string name) {
+std::string OperatingSystemName(const Probe& probe, std::string name) {
     const uint32_t number = probe.platform.ProcessorType();
     for (const TProcessorType& t : kProcessorTypes)
         if (t.number == number) return t.name;
@@ -469,11 +472,11 @@ std::string GetProcessorName(const Probe& probe) {
         case Vendor::Transmeta: return TransmetaName(f);
         case Vendor::SiS: return SiSName(f);
         case Vendor::NSC: return NSCName(f);
-        case Vendor::Compaq: return OperatingSystemStep(probe, "Alpha");
-        case Vendor::Connectix: return OperatingSystemStep(probe, "PowerPC");
+        case Vendor::Compaq: return OperatingSystemName(probe, "Alpha");
+        case Vendor::Connectix: return OperatingSystemName(probe, "PowerPC");
         }
     }
-    return OperatingSystemStep(probe, {});
+    return OperatingSystemName(probe, {});
 }
 
 }  // namespace talvex

@@ -2,19 +2,12 @@
 
 namespace talvex {
 
-std::string Hex(uint64_t value, int width) {
+void AppendHex(std::string& out, uint64_t value, int width) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    char buf[16];
-    int n = 0;
-    do {
-        buf[n++] = kDigits[value & 0xF];
-        value >>= 4;
-    } while (value != 0);
-    std::string out;
-    out.reserve(static_cast<size_t>(width > n ? width : n));
-    for (int i = n; i < width; ++i) out.push_back('0');
-    while (n > 0) out.push_back(buf[--n]);
-    return out;
+    int digits = 1;
+    while (digits < 16 && (value >> (4 * digits)) != 0) ++digits;
+    for (int i = (width > digits ? width : digits) - 1; i >= 0; --i)
+        out += i < 16 ? kDigits[(value >> (4 * i)) & 0xFu] : '0';
 }
 
 }  // namespace talvex

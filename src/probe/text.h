@@ -6,8 +6,14 @@
 
 namespace talvex {
 
-// Upper-case hexadecimal, zero-padded to at least `width` digits, no prefix.
-std::string Hex(uint64_t value, int width);
+// Upper-case hexadecimal, zero-padded to at least `width` digits, no prefix: every hex number the
+// program writes goes through here.
+void AppendHex(std::string& out, uint64_t value, int width);
+inline std::string Hex(uint64_t value, int width) {
+    std::string out;
+    AppendHex(out, value, width);
+    return out;
+}
 // Plain decimal, no grouping, no leading zeros.
 inline std::string Decimal(uint64_t value) { return std::to_string(value); }
 

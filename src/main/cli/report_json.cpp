@@ -66,7 +66,7 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
     Key(out, "  ", "featureMenus");
     out += "{\n";
     for (size_t r = 0; r < kFlagRegisters.size(); ++r) {
-        Key(out, "    ", kFlagRegisters[r].menu_name);
+        Key(out, "    ", FeatureMenuName(kFlagRegisters[r].id));
         out += sink.feature_menu_visible[static_cast<size_t>(kFlagRegisters[r].id)] ? "true" : "false";
         out += r + 1 < kFlagRegisters.size() ? ",\n" : "\n";
     }

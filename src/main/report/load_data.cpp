@@ -8,42 +8,49 @@
 namespace talvex {
 
 const char* LoadFieldName(LoadField field) {
-    using enum LoadField;
-    switch (field) {
-    case editCPUName: return "editCPUName";
-    case editVendorID: return "editVendorID";
-    case editNameString: return "editNameString";
-    case editBrandID: return "editBrandID";
-    case editHT: return "editHT";
-    case editFamily: return "editFamily";
-    case editModel: return "editModel";
-    case editStep: return "editStep";
-    case editExtFamily: return "editExtFamily";
-    case editExtModel: return "editExtModel";
-    case editExtStep: return "editExtStep";
-    case editCPUClock: return "editCPUClock";
-    case editFamilyEx: return "editFamilyEx";
-    case editL1I: return "editL1I";
-    case editL1D: return "editL1D";
-    case editL2: return "editL2";
-    case editL3: return "editL3";
-    case editAPICID: return "editAPICID";
-    case editProcessorType: return "editProcessorType";
-    case editModelEx: return "editModelEx";
-    case Label12: return "Label12";
-    case cmbFeature: return "cmbFeature";
-    case lblMMX: return "lblMMX";
-    case lblSSE: return "lblSSE";
-    case lblSSE2: return "lblSSE2";
-    case lblSSE3: return "lblSSE3";
-    case lblEMMX: return "lblEMMX";
-    case lbl3DNOW: return "lbl3DNOW";
-    case lblE3DNOW: return "lblE3DNOW";
-    case lblHT: return "lblHT";
-    case lblIA64: return "lblIA64";
-    case lblAA64: return "lblAA64";
+#define TALVEX_LOAD_FIELD_NAME(name) #name,
+    static constexpr const char* kNames[] = {TALVEX_LOAD_FIELDS(TALVEX_LOAD_FIELD_NAME)};
+#undef TALVEX_LOAD_FIELD_NAME
+    static_assert(std::size(kNames) == kLoadFieldCount);
+    return kNames[static_cast<size_t>(field)];
+}
+
+const char* FeatureMenuName(FlagRegister id) {
+    switch (id) {
+    case FlagRegister::StdEDX: return "mnuMainEditFlagStdEDX";
+    case FlagRegister::StdECX: return "mnuMainEditFlagStdECX";
+    case FlagRegister::ExtEDX: return "mnuMainEditFlagExtended";
+    case FlagRegister::TransmetaEDX: return "mnuMainEditFlagTransmeta";
+    case FlagRegister::CentaurEDX: return "mnuMainEditFlagCentaur";
     }
     return "";
+}
+
+std::array<std::optional<bool>, std::size(kSummaryFeatures)> QuerySummaryFeatures(const Probe& probe) {
+    std::array<std::optional<bool>, std::size(kSummaryFeatures)> has{};
+    TCPUIDRegs std1, ext1;
+    const bool standard = ReadCPUID(probe, 0, std1) == kCPUIDOk && std1.EAX != 0;
+    if (standard) ReadCPUID(probe, 1, std1);
+    const bool extended = RangePresent(probe, kExtendedBase);
+    if (extended) ReadCPUID(probe, 0x80000001, ext1);
+    for (size_t i = 0; i < std::size(kSummaryFeatures); ++i) {
+        const SummaryFeature& f = kSummaryFeatures[i];
+        switch (f.reg) {
+        case SummaryRegister::None:
+            if (standard) has[i] = GetLogicalProcessorCount(probe) >= 2;
+            break;
+        case SummaryRegister::StdEDX:
+            if (standard) has[i] = BitSet(std1.EDX, f.bit);
+            break;
+        case SummaryRegister::StdECX:
+            if (standard) has[i] = BitSet(std1.ECX, f.bit);
+            break;
+        case SummaryRegister::ExtEDX:
+            if (extended) has[i] = BitSet(ext1.EDX, f.bit);
+            break;
+        }
+    }
+    return has;
 }
 
 namespace {
@@ -59,7 +66,7 @@ const char* ProcessorTypeText(uint32_t type) {
 
 std::string SizeText(uint16_t size, const char* unit) { return Decimal(size) + unit; }
 
-// Step 1: the feature selector's list and the "Feature Flag" entries, by the range presence rule.
+// The feature selector's list and the "Feature Flag" entries, by the range presence rule.
 void LoadFeatureList(const Probe& probe, LoadSink& sink) {
     TCPUIDRegs r;
     if (ReadCPUID(probe, 0, r) != kCPUIDOk || r.EAX == 0) {
@@ -77,7 +84,7 @@ void LoadFeatureList(const Probe& probe, LoadSink& sink) {
     }
 }
 
-// Step 5: vendor text and the fields of leaf 1.
+// The vendor text and the fields of leaf 1.
 void LoadStandardFields(const Probe& probe, LoadSink& sink) {
     using enum LoadField;
     TCPUIDRegs r;
@@ -100,7 +107,7 @@ void LoadStandardFields(const Probe& probe, LoadSink& sink) {
     sink.SetText(editProcessorType, ProcessorTypeText(SigType(s)));
 }
 
-// Steps 6 and 7: the "Generation" fields and the brand text. False when leaf 0x80000000 fails,
+// The "Generation" fields and the brand text. False when leaf 0x80000000 fails,
 // which skips both.
 bool LoadExtendedFields(const Probe& probe, LoadSink& sink) {
     using enum LoadField;
@@ -138,7 +145,7 @@ bool LoadExtendedFields(const Probe& probe, LoadSink& sink) {
     return true;
 }
 
-// Step 8.
+// The cache fields, and the L1 caption that says whether the first cache is a trace cache.
 void LoadCaches(const Probe& probe, LoadSink& sink) {
     using enum LoadField;
     TCacheInfo cache;
@@ -155,26 +162,11 @@ void LoadCaches(const Probe& probe, LoadSink& sink) {
     sink.SetText(editL3, cache.L3 == 0 ? std::string() : SizeText(cache.L3, "KB"));
 }
 
-// Steps 9 and 10.
+// The summary labels: greyed for a feature the processor lacks, untouched where it cannot say.
 void LoadSummaryLabels(const Probe& probe, LoadSink& sink) {
-    using enum LoadField;
-    TCPUIDRegs r;
-    if (ReadCPUID(probe, 0, r) == kCPUIDOk && r.EAX != 0) {
-        ReadCPUID(probe, 1, r);
-        sink.SetEnabled(lblMMX, BitSet(r.EDX, 23));
-        sink.SetEnabled(lblSSE, BitSet(r.EDX, 25));
-        sink.SetEnabled(lblSSE2, BitSet(r.EDX, 26));
-        sink.SetEnabled(lblSSE3, BitSet(r.ECX, 0));
-        sink.SetEnabled(lblHT, GetLogicalProcessorCount(probe) >= 2);
-        sink.SetEnabled(lblIA64, BitSet(r.EDX, 30));
-    }
-    if (RangePresent(probe, kExtendedBase)) {
-        ReadCPUID(probe, 0x80000001, r);
-        sink.SetEnabled(lblEMMX, BitSet(r.EDX, 22));
-        sink.SetEnabled(lbl3DNOW, BitSet(r.EDX, 31));
-        sink.SetEnabled(lblE3DNOW, BitSet(r.EDX, 30));
-        sink.SetEnabled(lblAA64, BitSet(r.EDX, 29));
-    }
+    const auto has = QuerySummaryFeatures(probe);
+    for (size_t i = 0; i < has.size(); ++i)
+        if (has[i]) sink.SetEnabled(kSummaryFeatures[i].label, *has[i]);
 }
 
 }  // namespace
@@ -193,10 +185,7 @@ void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separ
 
 RecordingSink::RecordingSink() {
     fields[static_cast<size_t>(LoadField::Label12)].text = "L1 I-Cache";
-    for (LoadField label : {LoadField::lblMMX, LoadField::lblSSE, LoadField::lblSSE2, LoadField::lblSSE3,
-                            LoadField::lblEMMX, LoadField::lbl3DNOW, LoadField::lblE3DNOW, LoadField::lblHT,
-                            LoadField::lblIA64, LoadField::lblAA64})
-        fields[static_cast<size_t>(label)].enabled = false;
+    for (const SummaryFeature& f : kSummaryFeatures) fields[static_cast<size_t>(f.label)].enabled = false;
 }
 
 void RecordingSink::SetText(LoadField field, std::string_view bytes) {

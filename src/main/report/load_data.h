@@ -19,46 +19,61 @@
 
 namespace talvex {
 
-// Everything the load writes, named as the window's controls are.
-enum class LoadField {
-    editCPUName,
-    editVendorID,
-    editNameString,
-    editBrandID,
-    editHT,
-    editFamily,
-    editModel,
-    editStep,
-    editExtFamily,
-    editExtModel,
-    editExtStep,
-    editCPUClock,
-    editFamilyEx,
-    editL1I,
-    editL1D,
-    editL2,
-    editL3,
-    editAPICID,
-    editProcessorType,
-    editModelEx,
-    Label12,     // caption only: "L1 I-Cache" or "L1 T-Cache"
-    cmbFeature,  // enabled state only; its list goes through ClearFeatureList/AddFeatureEntry
-    lblMMX,
-    lblSSE,
-    lblSSE2,
-    lblSSE3,
-    lblEMMX,
-    lbl3DNOW,
-    lblE3DNOW,
-    lblHT,
-    lblIA64,
-    lblAA64,
-};
+// Everything the load writes, named as the window's controls are: the names are the controls'
+// object names and the JSON's keys, so they are written once, here.
+#define TALVEX_LOAD_FIELDS(X)                                                                               \
+    X(editCPUName)                                                                                          \
+    X(editVendorID)                                                                                         \
+    X(editNameString) X(editBrandID) X(editHT) X(editFamily) X(editModel) X(editStep) X(editExtFamily)      \
+        X(editExtModel) X(editExtStep) X(editCPUClock) X(editFamilyEx) X(editL1I) X(editL1D) X(editL2)      \
+            X(editL3) X(editAPICID) X(editProcessorType) X(editModelEx)                                     \
+                X(Label12) /* caption only: "L1 I-Cache" or "L1 T-Cache" */                                 \
+        X(cmbFeature)      /* enabled state only; its list goes through ClearFeatureList/AddFeatureEntry */ \
+        X(lblMMX) X(lblSSE) X(lblSSE2) X(lblSSE3) X(lblEMMX) X(lbl3DNOW) X(lblE3DNOW) X(lblHT) X(lblIA64)   \
+            X(lblAA64)
+
+#define TALVEX_LOAD_FIELD_ENUMERATOR(name) name,
+enum class LoadField { TALVEX_LOAD_FIELDS(TALVEX_LOAD_FIELD_ENUMERATOR) };
+#undef TALVEX_LOAD_FIELD_ENUMERATOR
 
 inline constexpr int kLoadFieldCount = static_cast<int>(LoadField::lblAA64) + 1;
 
 // The control's name ("editCPUName", ...); also the key of the JSON output.
 const char* LoadFieldName(LoadField field);
+
+// The "Feature Flag" menu entry that shows one flag register ("mnuMainEditFlagStdEDX", ...).
+const char* FeatureMenuName(FlagRegister id);
+
+// The feature summary: one label of the window each, and the report's summary line. A row without
+// a register stands for Hyper-Threading (two or more logical processors per package).
+enum class SummaryRegister { None, StdEDX, StdECX, ExtEDX };
+struct SummaryFeature {
+    SummaryRegister reg;
+    unsigned bit;
+    LoadField label;
+    const char* text;
+    bool in_report;  // the report's line leaves AA-64 out
+};
+// clang-format off
+inline constexpr SummaryFeature kSummaryFeatures[] = {
+    // register                  bit  label                text               in report
+    {SummaryRegister::StdEDX,    23, LoadField::lblMMX,    "MMX",             true},
+    {SummaryRegister::StdEDX,    25, LoadField::lblSSE,    "SSE",             true},
+    {SummaryRegister::StdEDX,    26, LoadField::lblSSE2,   "SSE2",            true},
+    {SummaryRegister::StdECX,     0, LoadField::lblSSE3,   "SSE3",            true},
+    {SummaryRegister::None,       0, LoadField::lblHT,     "Hyper-Threading", true},
+    {SummaryRegister::StdEDX,    30, LoadField::lblIA64,   "IA-64",           true},
+    {SummaryRegister::ExtEDX,    22, LoadField::lblEMMX,   "MMX+",            true},
+    {SummaryRegister::ExtEDX,    31, LoadField::lbl3DNOW,  "3DNow!",          true},
+    {SummaryRegister::ExtEDX,    30, LoadField::lblE3DNOW, "3DNow!+",         true},
+    {SummaryRegister::ExtEDX,    29, LoadField::lblAA64,   "AA-64",           false},
+};
+// clang-format on
+
+// Which summary features the processor has, in the order of kSummaryFeatures. Rows of the standard
+// registers are unknown (nullopt) when leaf 0 fails or reports no leaf beyond itself, rows of the
+// extended register when the extended range is absent.
+std::array<std::optional<bool>, std::size(kSummaryFeatures)> QuerySummaryFeatures(const Probe& probe);
 
 class LoadSink {
 public:

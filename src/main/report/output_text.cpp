@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
+#include "probe/text.h"
+
 namespace talvex {
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 void AppendLatin1(std::string& out, unsigned char c) {
     out.push_back(static_cast<char>(0xC0 | (c >> 6)));
@@ -26,8 +26,7 @@ void AppendTerminalText(std::string& out, std::string_view bytes) {
             ++i;
         } else if (c < 0x20 || c == 0x7F) {
             out += "\\x";
-            out.push_back(kHexDigits[c >> 4]);
-            out.push_back(kHexDigits[c & 0xF]);
+            AppendHex(out, c, 2);
         } else if (c >= 0x80) {
             AppendLatin1(out, c);
         } else {
@@ -41,8 +40,7 @@ void AppendProcessorText(std::string& out, std::string_view bytes) {
         const auto c = static_cast<unsigned char>(ch);
         if (c < 0x20 || c == 0x7F) {
             out += "\\x";
-            out.push_back(kHexDigits[c >> 4]);
-            out.push_back(kHexDigits[c & 0xF]);
+            AppendHex(out, c, 2);
         } else {
             out.push_back(ch);
         }
@@ -58,8 +56,7 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
             out.push_back(ch);
         } else if (c < 0x20 || c == 0x7F) {
             out += "\\u00";
-            out.push_back(kHexDigits[c >> 4]);
-            out.push_back(kHexDigits[c & 0xF]);
+            AppendHex(out, c, 2);
         } else if (c >= 0x80) {
             AppendLatin1(out, c);
         } else {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "main/report/load_data.h"
 #include "probe/cache.h"
 #include "probe/clock.h"
 #include "probe/naming.h"
@@ -12,15 +13,6 @@ namespace talvex {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-
-// Writes straight into the report: the dump is most of it, and temporaries would cost more
-// than the CPUID executions it is made of.
-void AppendHex(std::string& out, uint32_t value, int width) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    int digits = 1;
-    while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
-    for (int i = std::max(width, digits) - 1; i >= 0; --i) out += kDigits[(value >> (4 * i)) & 0xFu];
-}
 
 void AppendLine(std::string& out, std::string_view label, std::string_view text) {
     out += label;
@@ -41,24 +33,15 @@ void DumpRange(const Probe& probe, uint32_t base, uint32_t top, std::string& out
     for (uint32_t i = 0; i < count; ++i) FormatLeafDump(probe, base + i, out);
 }
 
+// The features the processor has, each after ", " but the first row's.
 void AppendFeatureSummary(const Probe& probe, std::string& out) {
-    TCPUIDRegs std1;
-    ReadCPUID(probe, 1, std1);
-    std::string line;
-    if (BitSet(std1.EDX, 23)) line += "MMX";
-    if (BitSet(std1.EDX, 25)) line += ", SSE";
-    if (BitSet(std1.EDX, 26)) line += ", SSE2";
-    if (BitSet(std1.ECX, 0)) line += ", SSE3";
-    if (GetLogicalProcessorCount(probe) >= 2) line += ", Hyper-Threading";
-    if (BitSet(std1.EDX, 30)) line += ", IA-64";
-    if (RangePresent(probe, kExtendedBase)) {
-        TCPUIDRegs ext1;
-        ReadCPUID(probe, 0x80000001, ext1);
-        if (BitSet(ext1.EDX, 22)) line += ", MMX+";
-        if (BitSet(ext1.EDX, 31)) line += ", 3DNow!";
-        if (BitSet(ext1.EDX, 30)) line += ", 3DNow!+";
+    const auto has = QuerySummaryFeatures(probe);
+    for (size_t i = 0; i < has.size(); ++i) {
+        if (!kSummaryFeatures[i].in_report || !has[i].value_or(false)) continue;
+        if (i > 0) out += ", ";
+        out += kSummaryFeatures[i].text;
     }
-    AppendLine(out, "", line);
+    out += kLineEnd;
 }
 
 }  // namespace

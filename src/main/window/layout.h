@@ -28,12 +28,17 @@ enum class Kind {
     SummaryLabel,  // greyed until the data load finds its feature
 };
 
+// What the window does with a control or menu entry beyond showing it. The data load's fields
+// are found by their names (LoadFieldName), the flag register entries by FeatureMenuName.
+enum class Role { None, ProcessorSelector, FeatureSelector, ClockButton, Copy, Exit, Clock };
+
 struct Control {
     const char* name;
     Kind kind;
     int left, top, width, height;  // a label's width and height are what its caption needed at design
     int tab;                       // -1: no tab stop
     const char* caption;           // a field's or selector's initial text, a label's caption
+    Role role = Role::None;
 };
 
 // clang-format off
@@ -56,10 +61,10 @@ inline constexpr Control kControls[] = {
     {"editL1D",           Kind::Edit,         248, 152,  73, 20, 14, ""},
     {"editL2",            Kind::Edit,         248, 176,  73, 20, 15, ""},
     {"editL3",            Kind::Edit,         248, 200,  73, 20, 16, ""},
-    {"cmd_TSC",           Kind::Button,        16, 296, 137, 25, 17, "クロック再測定"},
+    {"cmd_TSC",           Kind::Button,        16, 296, 137, 25, 17, "クロック再測定", Role::ClockButton},
     {"editAPICID",        Kind::Edit,         136, 176,  41, 20, 82, ""},
-    {"cmbProcessorMask",  Kind::Combo,        248, 224,  73, 20, 83, "CPU1"},
-    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, "Standard Flags(EDX)"},
+    {"cmbProcessorMask",  Kind::Combo,        248, 224,  73, 20, 83, "CPU1", Role::ProcessorSelector},
+    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, "Standard Flags(EDX)", Role::FeatureSelector},
     {"editProcessorType", Kind::Edit,         184,  32, 137, 20, 85, ""},
     {"editModelEx",       Kind::Edit,         296, 104,  25, 20, 86, ""},
     {"Label1",            Kind::Label,         16,  16,  23, 12, -1, "CPU"},
@@ -104,12 +109,17 @@ struct BitPanel {
     static constexpr int kFirstTab = 18;  // edit_bitNN at 18 + 2k, edit_flag_bitNN at 19 + 2k
 };
 
-// Every control, the bit panel's 96 included, with its name written out.
+// Every control, the bit panel's 96 included, with its name written out. The bit panel's
+// controls carry their bit.
+enum class PanelPart { None, ShortName, Value, LongName };
 struct PlacedControl {
     std::string name;
     Kind kind;
     int left, top, width, height, tab;
     std::string caption;
+    Role role = Role::None;
+    PanelPart part = PanelPart::None;
+    int bit = -1;
 };
 std::vector<PlacedControl> AllControls();
 
@@ -122,14 +132,15 @@ struct MenuEntry {
     const char* caption;  // '&' marks the access key
     bool visible;
     bool enabled;
+    Role role = Role::None;
 };
 
 inline constexpr MenuEntry kMenu[] = {
     // name, parent, kind, caption, visible, enabled
     {"mnuMainFile", "", MenuKind::Menu, "ファイル(&C)", true, true},
-    {"mnuMainExit", "mnuMainFile", MenuKind::Item, "終了(&E)", true, true},
+    {"mnuMainExit", "mnuMainFile", MenuKind::Item, "終了(&E)", true, true, Role::Exit},
     {"mnuMainEdit", "", MenuKind::Menu, "編集(&E)", true, true},
-    {"mnuMainEditCopy", "mnuMainEdit", MenuKind::Item, "情報をコピー(&C)", true, true},
+    {"mnuMainEditCopy", "mnuMainEdit", MenuKind::Item, "情報をコピー(&C)", true, true, Role::Copy},
     {"N2", "mnuMainEdit", MenuKind::Separator, "-", true, true},
     {"mnuMainEditCPU", "mnuMainEdit", MenuKind::Menu, "CPU", true, true},
     {"mnuMainEditFlag", "mnuMainEdit", MenuKind::Menu, "Feature Flag", true, true},
@@ -138,13 +149,14 @@ inline constexpr MenuEntry kMenu[] = {
     {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item, "Extended Flags", false, true},
     {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item, "Transmeta Flags", false, true},
     {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item, "Centaur Flags", false, true},
-    {"mnuMainEditGetClock", "mnuMainEdit", MenuKind::Item, "クロック再測定", true, true},
+    {"mnuMainEditGetClock", "mnuMainEdit", MenuKind::Item, "クロック再測定", true, true, Role::Clock},
     {"mnuMainHelp", "", MenuKind::Menu, "ヘルプ(&H)", true, false},
 };
 // mnuMainEditCPU1..32, captions "CPU1".."CPU32", all hidden until the processor selector is filled.
 inline constexpr int kProcessorEntries = 32;
 
-// Every menu entry, the 32 processor entries included, in menu order.
+// Every menu entry, the 32 processor entries included (they carry their 0-based processor), in
+// menu order.
 struct PlacedMenuEntry {
     std::string name;
     std::string parent;
@@ -152,6 +164,8 @@ struct PlacedMenuEntry {
     std::string caption;
     bool visible;
     bool enabled;
+    Role role = Role::None;
+    int processor = -1;
 };
 std::vector<PlacedMenuEntry> AllMenuEntries();
 

@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 
 #include <algorithm>
 #include <map>
@@ -17,67 +19,62 @@
 
 namespace talvex {
 
-Tmainform* mainform = nullptr;
-
-bool IsWinNT() { return true; }
-
 namespace {
 
 QString Latin1(std::string_view bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+// A field shows processor bytes from their beginning, a label at the size its caption needs.
+void SetText(QWidget* w, std::string_view bytes) {
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(Latin1(bytes));
+        edit->setCursorPosition(0);
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(Latin1(bytes));
+        label->adjustSize();
+    }
+}
+
 // The data load's writes, onto the window's widgets.
 class WidgetSink final : public LoadSink {
 public:
-    explicit WidgetSink(Tmainform& form) : form_(form) {}
+    WidgetSink(Tmainform& form, QComboBox& feature_selector, const std::array<QAction*, 5>& flag_entries)
+        : form_(form), features_(feature_selector), flag_entries_(flag_entries) {}
 
     void SetText(LoadField field, std::string_view bytes) override {
-        QWidget* w = Widget(field);
-        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-            edit->setText(Latin1(bytes));
-            edit->setCursorPosition(0);  // a long name shows its beginning
-        } else if (auto* label = qobject_cast<QLabel*>(w)) {
-            label->setText(Latin1(bytes));
-            label->adjustSize();
-        }
+        talvex::SetText(form_.Field(field), bytes);
     }
     std::string Text(LoadField field) const override {
-        QWidget* w = Widget(field);
+        QWidget* w = form_.Field(field);
         if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text().toLatin1().toStdString();
         if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toLatin1().toStdString();
         return {};
     }
-    void SetEnabled(LoadField field, bool enabled) override { Widget(field)->setEnabled(enabled); }
+    void SetEnabled(LoadField field, bool enabled) override { form_.Field(field)->setEnabled(enabled); }
 
     void ClearFeatureList() override {
-        const QString shown = form_.cmbFeature->currentText();
-        form_.cmbFeature->clear();
-        form_.cmbFeature->setEditText(shown);
+        const QString shown = features_.currentText();
+        features_.clear();
+        features_.setEditText(shown);
     }
     void AddFeatureEntry(const FlagRegisterInfo& entry) override {
-        QComboBox* cmb = form_.cmbFeature;
-        const QString shown = cmb->currentText();
-        cmb->addItem(QString::fromLatin1(entry.entry_text));
+        const QString shown = features_.currentText();
+        features_.addItem(QString::fromLatin1(entry.entry_text));
         // The first entry added to an empty list would take over the shown text.
-        if (cmb->currentText() != shown) {
-            cmb->setCurrentIndex(cmb->findText(shown));
-            cmb->setEditText(shown);
+        if (features_.currentText() != shown) {
+            features_.setCurrentIndex(features_.findText(shown));
+            features_.setEditText(shown);
         }
     }
     void SetFeatureMenuVisible(const FlagRegisterInfo& entry, bool visible) override {
-        form_.FlagMenuEntry(entry.id)->setVisible(visible);
+        flag_entries_[static_cast<size_t>(entry.id)]->setVisible(visible);
     }
 
 private:
-    QWidget* Widget(LoadField field) const {
-        auto* w = form_.client()->findChild<QWidget*>(QString::fromLatin1(LoadFieldName(field)),
-                                                      Qt::FindDirectChildrenOnly);
-        if (w == nullptr) throw std::logic_error(std::string("no control ") + LoadFieldName(field));
-        return w;
-    }
-
     Tmainform& form_;
+    QComboBox& features_;
+    const std::array<QAction*, 5>& flag_entries_;
 };
 
 // The stand-in fonts run wider than the window's own; narrow the glyphs just enough that every
@@ -95,8 +92,6 @@ int CaptionStretch(QFont font) {
     }
     return stretch;
 }
-
-QString NumberedName(const char* stem, int k) { return QString::asprintf("%s%02d", stem, k); }
 
 }  // namespace
 
@@ -116,11 +111,28 @@ Tmainform::Tmainform(const Probe& probe, QWidget* parent) : QMainWindow(parent),
 
     BuildControls();
     BuildMenu();
-    BindMembers();
     ConnectEvents();
 
     setFixedSize(sizeHint());
     move(layout::kWindowLeft, layout::kWindowTop);
+}
+
+void Tmainform::Keep(const layout::PlacedControl& c, QWidget* widget) {
+    const auto bit = static_cast<size_t>(c.bit);
+    switch (c.part) {
+    case layout::PanelPart::ShortName: bit_names_.at(bit) = qobject_cast<QLineEdit*>(widget); return;
+    case layout::PanelPart::Value: bit_values_.at(bit) = qobject_cast<QLineEdit*>(widget); return;
+    case layout::PanelPart::LongName: bit_captions_.at(bit) = qobject_cast<QLabel*>(widget); return;
+    case layout::PanelPart::None: break;
+    }
+    switch (c.role) {
+    case layout::Role::ProcessorSelector: processor_selector_ = qobject_cast<QComboBox*>(widget); return;
+    case layout::Role::FeatureSelector: feature_selector_ = qobject_cast<QComboBox*>(widget); break;
+    case layout::Role::ClockButton: clock_button_ = qobject_cast<QPushButton*>(widget); return;
+    default: break;
+    }
+    for (int f = 0; f < kLoadFieldCount; ++f)
+        if (c.name == LoadFieldName(LoadField(f))) fields_[f] = widget;
 }
 
 void Tmainform::BuildControls() {
@@ -179,7 +191,11 @@ void Tmainform::BuildControls() {
             widget->setGeometry(c.left, c.top, c.width, c.height);
         }
         if (c.tab >= 0) tab_stops.emplace_back(c.tab, widget);
+        Keep(c, widget);
     }
+    for (int f = 0; f < kLoadFieldCount; ++f)
+        if (fields_[f] == nullptr)
+            throw std::logic_error(std::string("layout lacks ") + LoadFieldName(LoadField(f)));
     std::sort(tab_stops.begin(), tab_stops.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = 1; i < tab_stops.size(); ++i)
@@ -187,15 +203,15 @@ void Tmainform::BuildControls() {
 }
 
 void Tmainform::BuildMenu() {
-    mnuMain = menuBar();
-    mnuMain->setObjectName("mnuMain");
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("mnuMain");
     std::map<std::string, QMenu*> menus;
     for (const layout::PlacedMenuEntry& m : layout::AllMenuEntries()) {
         const QString name = QString::fromStdString(m.name);
         const QString caption = QString::fromUtf8(m.caption.c_str());
         QAction* action = nullptr;
         if (m.kind == layout::MenuKind::Menu) {
-            QMenu* menu = m.parent.empty() ? mnuMain->addMenu(caption) : menus.at(m.parent)->addMenu(caption);
+            QMenu* menu = m.parent.empty() ? bar->addMenu(caption) : menus.at(m.parent)->addMenu(caption);
             menu->setObjectName(name);
             menu->setEnabled(m.enabled);
             menus[m.name] = menu;
@@ -209,175 +225,76 @@ void Tmainform::BuildMenu() {
         }
         action->setVisible(m.visible);
         action->setEnabled(m.enabled);
+        switch (m.role) {
+        case layout::Role::Copy: copy_entry_ = action; break;
+        case layout::Role::Exit: exit_entry_ = action; break;
+        case layout::Role::Clock: clock_entry_ = action; break;
+        default: break;
+        }
+        if (m.processor >= 0) processor_entries_.at(static_cast<size_t>(m.processor)) = action;
+        for (const FlagRegisterInfo& reg : kFlagRegisters)
+            if (m.name == FeatureMenuName(reg.id)) flag_entries_[static_cast<size_t>(reg.id)] = action;
     }
 }
-
-namespace {
-template <class T>
-T* Named(QObject* root, const QString& name) {
-    T* found = root->findChild<T*>(name);
-    if (found == nullptr) throw std::logic_error("layout lacks " + name.toStdString());
-    return found;
-}
-}  // namespace
-
-#define TALVEX_BIND(member) member = Named<std::remove_pointer_t<decltype(member)>>(this, #member)
-
-void Tmainform::BindMembers() {
-    TALVEX_BIND(editCPUName);
-    TALVEX_BIND(editVendorID);
-    TALVEX_BIND(editNameString);
-    TALVEX_BIND(editBrandID);
-    TALVEX_BIND(editHT);
-    TALVEX_BIND(editFamily);
-    TALVEX_BIND(editModel);
-    TALVEX_BIND(editStep);
-    TALVEX_BIND(editExtFamily);
-    TALVEX_BIND(editExtModel);
-    TALVEX_BIND(editExtStep);
-    TALVEX_BIND(editCPUClock);
-    TALVEX_BIND(editFamilyEx);
-    TALVEX_BIND(editL1I);
-    TALVEX_BIND(editL1D);
-    TALVEX_BIND(editL2);
-    TALVEX_BIND(editL3);
-    TALVEX_BIND(cmd_TSC);
-    TALVEX_BIND(editAPICID);
-    TALVEX_BIND(cmbProcessorMask);
-    TALVEX_BIND(cmbFeature);
-    TALVEX_BIND(editProcessorType);
-    TALVEX_BIND(editModelEx);
-    TALVEX_BIND(Label1);
-    TALVEX_BIND(Label2);
-    TALVEX_BIND(Label3);
-    TALVEX_BIND(Label4);
-    TALVEX_BIND(Label5);
-    TALVEX_BIND(Label6);
-    TALVEX_BIND(Label7);
-    TALVEX_BIND(Label8);
-    TALVEX_BIND(Label9);
-    TALVEX_BIND(Label09);
-    TALVEX_BIND(Label10);
-    TALVEX_BIND(Label11);
-    TALVEX_BIND(Label12);
-    TALVEX_BIND(Label14);
-    TALVEX_BIND(Label15);
-    TALVEX_BIND(Label16);
-    TALVEX_BIND(Label17);
-    TALVEX_BIND(Label18);
-    TALVEX_BIND(lblMMX);
-    TALVEX_BIND(lblSSE);
-    TALVEX_BIND(lblSSE2);
-    TALVEX_BIND(lblSSE3);
-    TALVEX_BIND(lblEMMX);
-    TALVEX_BIND(lbl3DNOW);
-    TALVEX_BIND(lblE3DNOW);
-    TALVEX_BIND(lblHT);
-    TALVEX_BIND(lblIA64);
-    TALVEX_BIND(lblAA64);
-    for (int k = 0; k < 32; ++k) {
-        edit_bit[k] = Named<QLineEdit>(this, NumberedName("edit_bit", k));
-        edit_flag_bit[k] = Named<QLineEdit>(this, NumberedName("edit_flag_bit", k));
-        lbl_bit[k] = Named<QLabel>(this, NumberedName("lbl_bit", k));
-        mnuMainEditCPUn[k] = Named<QAction>(this, QString("mnuMainEditCPU%1").arg(k + 1));
-    }
-    TALVEX_BIND(mnuMainFile);
-    TALVEX_BIND(mnuMainExit);
-    TALVEX_BIND(mnuMainEdit);
-    TALVEX_BIND(mnuMainEditCopy);
-    TALVEX_BIND(N2);
-    TALVEX_BIND(mnuMainEditCPU);
-    TALVEX_BIND(mnuMainEditFlag);
-    TALVEX_BIND(mnuMainEditFlagStdEDX);
-    TALVEX_BIND(mnuMainEditFlagStdECX);
-    TALVEX_BIND(mnuMainEditFlagExtended);
-    TALVEX_BIND(mnuMainEditFlagTransmeta);
-    TALVEX_BIND(mnuMainEditFlagCentaur);
-    TALVEX_BIND(mnuMainEditGetClock);
-    TALVEX_BIND(mnuMainHelp);
-}
-
-#undef TALVEX_BIND
 
 void Tmainform::ConnectEvents() {
     // Errors stop in the slot, before Qt's event delivery: Qt is built without clean-ups for an
     // exception passing through it, so unwinding there leaks the event's data.
-    const auto guard = [this](void (Tmainform::*slot)()) {
-        return [this, slot] { RunHandler([&] { (this->*slot)(); }); };
-    };
+    const auto guarded = [this](auto handler) { return [handler] { RunHandler(handler); }; };
     // activated: raised by the user's choice (list or arrow keys), never by a change from code.
-    connect(cmbProcessorMask, &QComboBox::activated, this,
+    connect(processor_selector_, &QComboBox::activated, this,
             [this](int index) { RunHandler([&] { cmbProcessorMaskChange(index); }); });
-    connect(cmbFeature, &QComboBox::activated, this, guard(&Tmainform::cmbFeatureChange));
-    connect(cmd_TSC, &QPushButton::clicked, this, guard(&Tmainform::cmd_TSCClick));
-    connect(mnuMainEditGetClock, &QAction::triggered, this, guard(&Tmainform::mnuMainEditGetClockClick));
-    connect(mnuMainEditCopy, &QAction::triggered, this, guard(&Tmainform::mnuMainEditCopyClick));
-    connect(mnuMainExit, &QAction::triggered, this, guard(&Tmainform::mnuMainExitClick));
-    connect(mnuMainEditFlagStdEDX, &QAction::triggered, this, guard(&Tmainform::mnuMainEditFlagStdEDXClick));
-    connect(mnuMainEditFlagStdECX, &QAction::triggered, this, guard(&Tmainform::mnuMainEditFlagStdECXClick));
-    connect(mnuMainEditFlagExtended, &QAction::triggered, this,
-            guard(&Tmainform::mnuMainEditFlagExtendedClick));
-    connect(mnuMainEditFlagTransmeta, &QAction::triggered, this,
-            guard(&Tmainform::mnuMainEditFlagTransmetaClick));
-    connect(mnuMainEditFlagCentaur, &QAction::triggered, this,
-            guard(&Tmainform::mnuMainEditFlagCentaurClick));
-    for (int k = 0; k < 32; ++k) {
-        connect(mnuMainEditCPUn[k], &QAction::triggered, this,
-                [this, k] { RunHandler([&] { mnuMainEditCPUClick(k); }); });
+    connect(feature_selector_, &QComboBox::activated, this, guarded([this] { cmbFeatureChange(); }));
+    connect(clock_button_, &QPushButton::clicked, this, guarded([this] { cmd_TSCClick(); }));
+    connect(clock_entry_, &QAction::triggered, this, guarded([this] { cmd_TSCClick(); }));
+    connect(copy_entry_, &QAction::triggered, this, guarded([this] { mnuMainEditCopyClick(); }));
+    connect(exit_entry_, &QAction::triggered, this, guarded([this] { close(); }));
+    for (const FlagRegisterInfo& reg : kFlagRegisters) {
+        const FlagRegister id = reg.id;
+        connect(flag_entries_[static_cast<size_t>(id)], &QAction::triggered, this,
+                guarded([this, id] { mnuMainEditFlagClick(id); }));
     }
-}
-
-QAction* Tmainform::FlagMenuEntry(FlagRegister id) const {
-    switch (id) {
-    case FlagRegister::StdEDX: return mnuMainEditFlagStdEDX;
-    case FlagRegister::StdECX: return mnuMainEditFlagStdECX;
-    case FlagRegister::ExtEDX: return mnuMainEditFlagExtended;
-    case FlagRegister::TransmetaEDX: return mnuMainEditFlagTransmeta;
-    case FlagRegister::CentaurEDX: return mnuMainEditFlagCentaur;
+    for (int k = 0; k < layout::kProcessorEntries; ++k) {
+        connect(processor_entries_[static_cast<size_t>(k)], &QAction::triggered, this,
+                guarded([this, k] { mnuMainEditCPUClick(k); }));
     }
-    return nullptr;
 }
 
 std::string Tmainform::DecimalSeparator() const { return QLocale().decimalPoint().toStdString(); }
 
 void Tmainform::FormCreate() {
     setWindowTitle("Talvex v" + QString::fromStdString(ProgramVersion.Text));
-    if (!IsWinNT()) {
-        cmbProcessorMask->setEnabled(false);
-    } else {
-        // The menu has 32 entries and the mask 32 bits: further processors are not offered.
-        const unsigned n = std::min<unsigned>(probe_.platform.ProcessorCount(), layout::kProcessorEntries);
-        cmbProcessorMask->setEnabled(true);
-        for (unsigned k = 1; k <= n; ++k) {
-            cmbProcessorMask->addItem(QString("CPU%1").arg(k));
-            mnuMainEditCPUn[k - 1]->setVisible(true);
-        }
-        cmbProcessorMask->setCurrentIndex(0);
-        probe_.platform.SetThreadAffinityMask(1);
+    // The menu has 32 entries and the mask 32 bits: further processors are not offered.
+    const unsigned n = std::min<unsigned>(probe_.platform.ProcessorCount(), layout::kProcessorEntries);
+    processor_selector_->setEnabled(true);
+    for (unsigned k = 0; k < n; ++k) {
+        processor_selector_->addItem(QString("CPU%1").arg(k + 1));
+        processor_entries_[k]->setVisible(true);
     }
+    processor_selector_->setCurrentIndex(0);
+    probe_.platform.SetThreadAffinityMask(1);
     Refresh();
 }
 
 void Tmainform::Refresh() {
     LoadData();
     // The panel shows what the selector names, so the two agree after a reload.
-    const QString shown = cmbFeature->currentText();
+    const QString shown = feature_selector_->currentText();
     for (const FlagRegisterInfo& entry : kFlagRegisters) {
         if (shown == QLatin1String(entry.entry_text)) {
-            FillPanel(entry.id);
+            ShowFlagRegister(entry.id);
             return;
         }
     }
-    StdEDX();
+    ShowFlagRegister(FlagRegister::StdEDX);
 }
 
 void Tmainform::LoadData() {
-    WidgetSink sink(*this);
+    WidgetSink sink(*this, *feature_selector_, flag_entries_);
     talvex::LoadData(probe_, sink, DecimalSeparator());
 }
 
 void Tmainform::cmbProcessorMaskChange(int index) {
-    if (!IsWinNT()) return;
     // No entry selected names no processor.
     if (index < 0 || index >= layout::kProcessorEntries) return;
     probe_.platform.SetThreadAffinityMask(1u << index);  // a refused mask still reloads
@@ -385,76 +302,44 @@ void Tmainform::cmbProcessorMaskChange(int index) {
 }
 
 void Tmainform::mnuMainEditCPUClick(int index) {
-    if (index < 0 || index >= cmbProcessorMask->count()) return;
-    cmbProcessorMask->setCurrentIndex(index);
+    if (index < 0 || index >= processor_selector_->count()) return;
+    processor_selector_->setCurrentIndex(index);
     cmbProcessorMaskChange(index);
 }
 
 void Tmainform::cmd_TSCClick() {
-    editCPUClock->setText(Latin1(FormatClock(MeasureClock(probe_), DecimalSeparator())));
+    SetText(Field(LoadField::editCPUClock), FormatClock(MeasureClock(probe_), DecimalSeparator()));
 }
-
-void Tmainform::mnuMainEditGetClockClick() { cmd_TSCClick(); }
 
 void Tmainform::mnuMainEditCopyClick() { CopyReportToClipboard(probe_); }
 
-void Tmainform::mnuMainExitClick() { close(); }
-
-void Tmainform::FillPanel(FlagRegister id) {
+void Tmainform::ShowFlagRegister(FlagRegister id) {
     const std::array<TFlagName, 32>& names = *FlagRegisterOf(id).names;
-    for (int k = 0; k < 32; ++k) {
-        lbl_bit[k]->setText(QString::fromLatin1(names[k].long_name));
-        lbl_bit[k]->adjustSize();
-        edit_bit[k]->setText(QString::fromLatin1(names[k].short_name));
+    for (size_t k = 0; k < 32; ++k) {
+        bit_captions_[k]->setText(QString::fromLatin1(names[k].long_name));
+        bit_captions_[k]->adjustSize();
+        bit_names_[k]->setText(QString::fromLatin1(names[k].short_name));
     }
     CheckFunction(ReadFlagRegister(probe_, id));
 }
 
-void Tmainform::StdEDX() { FillPanel(FlagRegister::StdEDX); }
-void Tmainform::StdECX() { FillPanel(FlagRegister::StdECX); }
-void Tmainform::ExtEDX() { FillPanel(FlagRegister::ExtEDX); }
-void Tmainform::TransmetaEDX() { FillPanel(FlagRegister::TransmetaEDX); }
-void Tmainform::CentaurEDX() { FillPanel(FlagRegister::CentaurEDX); }
-
 void Tmainform::CheckFunction(uint32_t flags) {
-    for (int k = 0; k < 32; ++k) edit_flag_bit[k]->setText(BitSet(flags, k) ? "YES" : "NO");
+    for (unsigned k = 0; k < 32; ++k) bit_values_[k]->setText(BitSet(flags, k) ? "YES" : "NO");
 }
 
 void Tmainform::cmbFeatureChange() {
-    const QString shown = cmbFeature->currentText();
+    const QString shown = feature_selector_->currentText();
     for (const FlagRegisterInfo& entry : kFlagRegisters) {
         if (shown == QLatin1String(entry.entry_text)) {
-            FillPanel(entry.id);
+            ShowFlagRegister(entry.id);
             return;
         }
     }
 }
 
-namespace {
-void ShowFromMenu(Tmainform& form, FlagRegister id) {
-    form.cmbFeature->setEditText(QString::fromLatin1(FlagRegisterOf(id).entry_text));
-}
-}  // namespace
-
-void Tmainform::mnuMainEditFlagStdEDXClick() {
-    ShowFromMenu(*this, FlagRegister::StdEDX);
-    StdEDX();
-}
-void Tmainform::mnuMainEditFlagStdECXClick() {
-    ShowFromMenu(*this, FlagRegister::StdECX);
-    StdECX();
-}
-void Tmainform::mnuMainEditFlagExtendedClick() {
-    ShowFromMenu(*this, FlagRegister::ExtEDX);
-    ExtEDX();
-}
-void Tmainform::mnuMainEditFlagTransmetaClick() {
-    ShowFromMenu(*this, FlagRegister::TransmetaEDX);
-    TransmetaEDX();
-}
-void Tmainform::mnuMainEditFlagCentaurClick() {
-    ShowFromMenu(*this, FlagRegister::CentaurEDX);
-    CentaurEDX();
+void Tmainform::mnuMainEditFlagClick(FlagRegister id) {
+    feature_selector_->setEditText(QString::fromLatin1(FlagRegisterOf(id).entry_text));
+    ShowFlagRegister(id);
 }
 
 bool Tmainform::editKeyNull(QObject*, QEvent* event) {
@@ -475,7 +360,7 @@ bool Tmainform::editASCIINull(QObject*, QEvent* event) {
 }
 
 bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
-    for (QComboBox* combo : {cmbProcessorMask, cmbFeature}) {
+    for (QComboBox* combo : {processor_selector_, feature_selector_}) {
         if (combo != nullptr && (watched == combo || watched == combo->lineEdit()))
             return editKeyNull(watched, event) || editASCIINull(watched, event);
     }

@@ -1,27 +1,26 @@
 #pragma once
 // The main window: the controls of the layout, the data load onto them, the processor selector
 // and the feature flag panel. Every value shown comes from the probe and the data load; the
-// window only maps them onto widgets.
+// window only maps them onto widgets. Controls are named once, in the layout table; the window
+// keeps them in arrays by the data load's field and by flag register, and tests and tools reach
+// them by their object names.
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 
 #include <array>
 #include <string>
 
+#include "main/report/load_data.h"
+#include "main/window/layout.h"
 #include "probe/cpuid.h"
 #include "probe/flags.h"
 
 namespace talvex {
-
-// Linux always offers per-thread affinity, so processor selection is always offered.
-bool IsWinNT();
 
 class Tmainform final : public QMainWindow {
     Q_OBJECT
@@ -37,118 +36,29 @@ public:
 
     void cmbProcessorMaskChange(int index);
     void cmd_TSCClick();
-    void mnuMainEditGetClockClick();
     void mnuMainEditCPUClick(int index);
     void mnuMainEditCopyClick();
-    void mnuMainExitClick();
 
-    // Feature flag panel.
-    void StdEDX();
-    void StdECX();
-    void ExtEDX();
-    void TransmetaEDX();
-    void CentaurEDX();
+    // Feature flag panel: the names and values of one register.
+    void ShowFlagRegister(FlagRegister id);
     void CheckFunction(uint32_t flags);
     void cmbFeatureChange();
-    void mnuMainEditFlagStdEDXClick();
-    void mnuMainEditFlagStdECXClick();
-    void mnuMainEditFlagExtendedClick();
-    void mnuMainEditFlagTransmetaClick();
-    void mnuMainEditFlagCentaurClick();
+    void mnuMainEditFlagClick(FlagRegister id);
 
     // The client area under the menu bar.
     QWidget* client() const { return client_; }
-
-    QLineEdit* editCPUName = nullptr;
-    QLineEdit* editVendorID = nullptr;
-    QLineEdit* editNameString = nullptr;
-    QLineEdit* editBrandID = nullptr;
-    QLineEdit* editHT = nullptr;
-    QLineEdit* editFamily = nullptr;
-    QLineEdit* editModel = nullptr;
-    QLineEdit* editStep = nullptr;
-    QLineEdit* editExtFamily = nullptr;
-    QLineEdit* editExtModel = nullptr;
-    QLineEdit* editExtStep = nullptr;
-    QLineEdit* editCPUClock = nullptr;
-    QLineEdit* editFamilyEx = nullptr;
-    QLineEdit* editL1I = nullptr;
-    QLineEdit* editL1D = nullptr;
-    QLineEdit* editL2 = nullptr;
-    QLineEdit* editL3 = nullptr;
-    QPushButton* cmd_TSC = nullptr;
-    QLineEdit* editAPICID = nullptr;
-    QComboBox* cmbProcessorMask = nullptr;
-    QComboBox* cmbFeature = nullptr;
-    QLineEdit* editProcessorType = nullptr;
-    QLineEdit* editModelEx = nullptr;
-
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label09 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
-    QLabel* Label12 = nullptr;
-    QLabel* Label14 = nullptr;
-    QLabel* Label15 = nullptr;
-    QLabel* Label16 = nullptr;
-    QLabel* Label17 = nullptr;
-    QLabel* Label18 = nullptr;
-
-    QLabel* lblMMX = nullptr;
-    QLabel* lblSSE = nullptr;
-    QLabel* lblSSE2 = nullptr;
-    QLabel* lblSSE3 = nullptr;
-    QLabel* lblEMMX = nullptr;
-    QLabel* lbl3DNOW = nullptr;
-    QLabel* lblE3DNOW = nullptr;
-    QLabel* lblHT = nullptr;
-    QLabel* lblIA64 = nullptr;
-    QLabel* lblAA64 = nullptr;
-
-    // edit_bit00..31, edit_flag_bit00..31, lbl_bit00..31 (their objectNames), index = bit.
-    std::array<QLineEdit*, 32> edit_bit{};
-    std::array<QLineEdit*, 32> edit_flag_bit{};
-    std::array<QLabel*, 32> lbl_bit{};
-
-    QMenuBar* mnuMain = nullptr;
-    QMenu* mnuMainFile = nullptr;
-    QAction* mnuMainExit = nullptr;
-    QMenu* mnuMainEdit = nullptr;
-    QAction* mnuMainEditCopy = nullptr;
-    QAction* N2 = nullptr;
-    QMenu* mnuMainEditCPU = nullptr;
-    // mnuMainEditCPU1..32 (their objectNames), index = processor - 1.
-    std::array<QAction*, 32> mnuMainEditCPUn{};
-    QMenu* mnuMainEditFlag = nullptr;
-    QAction* mnuMainEditFlagStdEDX = nullptr;
-    QAction* mnuMainEditFlagStdECX = nullptr;
-    QAction* mnuMainEditFlagExtended = nullptr;
-    QAction* mnuMainEditFlagTransmeta = nullptr;
-    QAction* mnuMainEditFlagCentaur = nullptr;
-    QAction* mnuMainEditGetClock = nullptr;
-    QMenu* mnuMainHelp = nullptr;
-
-    // The menu entry of one flag register.
-    QAction* FlagMenuEntry(FlagRegister id) const;
+    // The control the data load writes to one field.
+    QWidget* Field(LoadField field) const { return fields_[static_cast<size_t>(field)]; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
+    // Keeps a control built from the layout in the array or member its part or role calls for.
+    void Keep(const layout::PlacedControl& control, QWidget* widget);
     void BuildMenu();
-    void BindMembers();
     void ConnectEvents();
-    void FillPanel(FlagRegister id);
-    void SelectProcessor(int index);
     std::string DecimalSeparator() const;
 
     // editKeyNull and editASCIINull: only Up and Down reach a selector, no character is typed.
@@ -157,9 +67,20 @@ private:
 
     Probe probe_;
     QWidget* client_ = nullptr;
+    std::array<QWidget*, kLoadFieldCount> fields_{};
+    QComboBox* processor_selector_ = nullptr;  // cmbProcessorMask
+    QComboBox* feature_selector_ = nullptr;    // cmbFeature
+    QPushButton* clock_button_ = nullptr;      // cmd_TSC
+    // The bit panel by bit: short name, YES/NO, long name.
+    std::array<QLineEdit*, 32> bit_names_{};
+    std::array<QLineEdit*, 32> bit_values_{};
+    std::array<QLabel*, 32> bit_captions_{};
+    // The menu entries with behaviour: the processors by index, the flag registers by FlagRegister.
+    std::array<QAction*, 32> processor_entries_{};
+    std::array<QAction*, 5> flag_entries_{};
+    QAction* copy_entry_ = nullptr;
+    QAction* exit_entry_ = nullptr;
+    QAction* clock_entry_ = nullptr;
 };
-
-// The one main window of the running program.
-extern Tmainform* mainform;
 
 }  // namespace talvex

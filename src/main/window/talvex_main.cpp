@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     LinuxPlatform platform;
     const Probe probe{source, platform};
     Tmainform form(probe);
-    mainform = &form;
+
     // An error in the creation handler is shown like any other; the window still opens.
     RunHandler([&] { form.FormCreate(); });
     form.show();
@@ -77,6 +77,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsSet("TALVEX_CLOSE_AFTER_SHOWN"))
         QTimer::singleShot(0, &form, [&form] { form.windowHandle()->close(); });
     const int status = app.exec();
-    mainform = nullptr;
+
     return status;
 }

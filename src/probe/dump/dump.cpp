@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "probe/dump/dump_reader.h"
+#include "probe/text.h"
 
 namespace talvex {
 
@@ -69,7 +70,7 @@ void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long
     auto it = seen_.empty() || seen_.back().first < key ? seen_.end() : LowerBound(seen_, key);
     if (it != seen_.end() && it->first == key) {
         if (!(it->second == regs)) {
-            Fail(line, "leaf " + Hex8(leaf) + " sub-leaf " + std::to_string(subleaf)
+            Fail(line, "leaf " + Hex(leaf, 8) + " sub-leaf " + std::to_string(subleaf)
                            + " repeated with different values");
         }
         return;
@@ -85,13 +86,6 @@ std::vector<DumpProcessor> Sections::Take(long last_line) {
     std::erase_if(cpus_, [](const DumpProcessor& p) { return p.leaves.empty(); });
     if (cpus_.empty()) Fail(last_line, "no CPUID data");
     return std::move(cpus_);
-}
-
-std::string Hex8(uint32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string s(8, '0');
-    for (int i = 7; i >= 0; --i, value >>= 4) s[static_cast<size_t>(i)] = kDigits[value & 0xF];
-    return s;
 }
 
 }  // namespace dump_detail

@@ -55,8 +55,6 @@ inline int HexDigit(char c) { return kHexValue[static_cast<unsigned char>(c)]; }
 std::optional<uint32_t> TakeHex(std::string_view& s, size_t min_digits, size_t max_digits);
 // Exactly eight hex digits: the form of every register in every layout.
 inline std::optional<uint32_t> TakeRegister(std::string_view& s) { return TakeHex(s, 8, 8); }
-// A number as eight upper-case hex digits, for messages.
-std::string Hex8(uint32_t value);
 // Decimal digits, at most `limit`.
 std::optional<uint32_t> TakeDecimal(std::string_view& s, uint32_t limit);
 

@@ -11,6 +11,10 @@
 namespace talvex {
 namespace {
 
+using testing::BitCaption;
+using testing::BitName;
+using testing::BitValue;
+using testing::Find;
 using testing::WindowFixture;
 
 TEST(ClipboardStampLine, DateAndLongTimeExceptAtMidnight) {
@@ -44,7 +48,7 @@ TEST_F(CopyTest, ClipboardHoldsExactlyTheStampLineAndTheReport) {
     Open();
     QGuiApplication::clipboard()->clear();
     const QDateTime before = QDateTime::currentDateTime();
-    form->mnuMainEditCopy->trigger();
+    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
     const QDateTime after = QDateTime::currentDateTime();
     ASSERT_TRUE(testing::ShownErrors().empty());
 

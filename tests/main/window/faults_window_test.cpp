@@ -11,6 +11,11 @@
 namespace talvex {
 namespace {
 
+using testing::BitCaption;
+using testing::BitName;
+using testing::BitValue;
+using testing::Find;
+
 using testing::ShownErrors;
 
 // Answers as one recorded processor or another: the processor the thread happens to run on.
@@ -57,12 +62,12 @@ struct WindowFaults : ::testing::Test {
 TEST_F(WindowFaults, ARefusedMaskReloadsTheWholeWindow) {
     os.accept_affinity = false;
     Open();
-    ASSERT_EQ(form->editVendorID->text(), "GenuineIntel");
+    ASSERT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "GenuineIntel");
     for (QLineEdit* e : form->client()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
         e->setText("stale");
 
     cpu.current = &second_source;
-    form->mnuMainEditCPUn[1]->trigger();
+    Find<QAction>(*form, "mnuMainEditCPU2")->trigger();
     EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2}));
     EXPECT_TRUE(ShownErrors().empty());
 
@@ -74,7 +79,7 @@ TEST_F(WindowFaults, ARefusedMaskReloadsTheWholeWindow) {
     std::map<QString, QString> expected = Shown(fresh);
     expected["cmbProcessorMask"] = "CPU2";
     EXPECT_EQ(Shown(*form), expected);
-    EXPECT_EQ(form->editVendorID->text(), "AuthenticAMD");
+    EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "AuthenticAMD");
 }
 
 TEST_F(WindowFaults, ProcessorNumbersNotOfferedChangeNothing) {
@@ -99,7 +104,7 @@ TEST_F(WindowFaults, ARefusingClipboardIsReportedAndChangesNothing) {
         ++offered;
         return false;
     });
-    form->mnuMainEditCopy->trigger();
+    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
     EXPECT_EQ(offered, 1);
     EXPECT_EQ(ShownErrors(),
               (std::vector<QString>{QString::fromUtf8("クリップボードを開くことができません.")}));
@@ -108,7 +113,7 @@ TEST_F(WindowFaults, ARefusingClipboardIsReportedAndChangesNothing) {
 
     // Once the clipboard takes it again, the same command works.
     SetClipboardWriter(nullptr);
-    form->mnuMainEditCopy->trigger();
+    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
     EXPECT_EQ(ShownErrors().size(), 1u);
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nVendorID: GenuineIntel\r\n"));
 }

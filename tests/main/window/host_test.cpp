@@ -7,6 +7,11 @@
 namespace talvex {
 namespace {
 
+using testing::BitCaption;
+using testing::BitName;
+using testing::BitValue;
+using testing::Find;
+
 // The real operating system, except that the measuring second passes in a few reads.
 class HostPlatform final : public LinuxPlatform {
 public:
@@ -41,17 +46,17 @@ TEST_F(HostTest, TheWindowShowsWhatTheProbeSays) {
         auto* edit = form.client()->findChild<QLineEdit*>(LoadFieldName(field));
         EXPECT_EQ(edit->text().toLatin1().toStdString(), expected[field].text) << LoadFieldName(field);
     }
-    EXPECT_FALSE(form.editVendorID->text().isEmpty());
-    EXPECT_EQ(form.edit_flag_bit[4]->text(), "YES");  // every x86-64 processor has a TSC
-    EXPECT_EQ(form.cmbProcessorMask->count(), std::min<int>(os.ProcessorCount(), 32));
+    EXPECT_FALSE(Find<QLineEdit>(form, "editVendorID")->text().isEmpty());
+    EXPECT_EQ(BitValue(form, 4)->text(), "YES");  // every x86-64 processor has a TSC
+    EXPECT_EQ(Find<QComboBox>(form, "cmbProcessorMask")->count(), std::min<int>(os.ProcessorCount(), 32));
 }
 
 TEST_F(HostTest, ChoosingCPU2PinsTheThreadToProcessorOne) {
     if (os.ProcessorCount() < 2) GTEST_SKIP() << "one processor";
     Tmainform form(Probe{cpu, os});
     RunHandler([&] { form.FormCreate(); });
-    QTest::keyClick(form.cmbProcessorMask, Qt::Key_Down);
-    EXPECT_EQ(form.cmbProcessorMask->currentText(), "CPU2");
+    QTest::keyClick(Find<QComboBox>(form, "cmbProcessorMask"), Qt::Key_Down);
+    EXPECT_EQ(Find<QComboBox>(form, "cmbProcessorMask")->currentText(), "CPU2");
     cpu_set_t now;
     ASSERT_EQ(sched_getaffinity(0, sizeof now, &now), 0);
     EXPECT_EQ(CPU_COUNT(&now), 1);

@@ -9,6 +9,10 @@
 namespace talvex {
 namespace {
 
+using testing::BitCaption;
+using testing::BitName;
+using testing::BitValue;
+using testing::Find;
 using testing::WindowFixture;
 
 // Brand bytes over 0x80000002..4, four to a register, EAX first.
@@ -53,13 +57,13 @@ TEST_F(WindowFixture, HostileProcessorTextIsShownAndCopiedAsLatin1) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         EXPECT_FALSE(form->grab().isNull());  // drawn with every character in it
 
-        ExpectLatin1(form->editVendorID->text(), row.vendor);
-        ExpectLatin1(form->editNameString->text(), row.brand);
-        ExpectShownOneForOne(form->editVendorID->displayText(), row.vendor);
-        ExpectShownOneForOne(form->editNameString->displayText(), row.brand);
+        ExpectLatin1(Find<QLineEdit>(*form, "editVendorID")->text(), row.vendor);
+        ExpectLatin1(Find<QLineEdit>(*form, "editNameString")->text(), row.brand);
+        ExpectShownOneForOne(Find<QLineEdit>(*form, "editVendorID")->displayText(), row.vendor);
+        ExpectShownOneForOne(Find<QLineEdit>(*form, "editNameString")->displayText(), row.brand);
 
         QGuiApplication::clipboard()->clear();
-        form->mnuMainEditCopy->trigger();
+        Find<QAction>(*form, "mnuMainEditCopy")->trigger();
         EXPECT_TRUE(testing::ShownErrors().empty());
         const QString vendor_line = "\r\nVendorID: " + QString::fromLatin1(row.vendor.data(), 12) + "\r\n";
         EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(vendor_line));

@@ -18,6 +18,10 @@
 namespace talvex {
 namespace {
 
+using testing::BitCaption;
+using testing::BitName;
+using testing::BitValue;
+using testing::Find;
 using testing::WindowFixture;
 using Kind = layout::Kind;
 
@@ -61,7 +65,7 @@ TEST_F(LayoutTest, ControlsStayInsideTheClientAreaAndOverlapOnlyWhereLaidOut) {
     const auto controls = layout::AllControls();
     // Every register's names, since the long-name labels grow with their text.
     for (const FlagRegisterInfo& reg : kFlagRegisters) {
-        form->findChild<QAction*>(reg.menu_name)->trigger();
+        Find<QAction>(*form, FeatureMenuName(reg.id))->trigger();
         for (size_t i = 0; i < controls.size(); ++i) {
             const QRect a = Control(controls[i].name)->geometry();
             EXPECT_TRUE(QRect(0, 0, layout::kClientWidth, layout::kClientHeight).contains(a))
@@ -78,7 +82,7 @@ TEST_F(LayoutTest, ControlsStayInsideTheClientAreaAndOverlapOnlyWhereLaidOut) {
 
 TEST_F(LayoutTest, CaptionsFitTheirControlsInTheFontInUse) {
     Open();
-    const QFont font = form->editCPUName->font();
+    const QFont font = Find<QLineEdit>(*form, "editCPUName")->font();
     const QString family = QFontInfo(font).family();
     EXPECT_TRUE(family == "IPAPGothic" || family == "ＭＳ Ｐゴシック" || family.contains("Gothic")
                 || family.contains("CJK"))
@@ -98,15 +102,18 @@ TEST_F(LayoutTest, CaptionsFitTheirControlsInTheFontInUse) {
             }
         }
     }
-    EXPECT_LE(metrics.horizontalAdvance(form->cmd_TSC->text()) + 8, form->cmd_TSC->width());
+    EXPECT_LE(metrics.horizontalAdvance(Find<QPushButton>(*form, "cmd_TSC")->text()) + 8,
+              Find<QPushButton>(*form, "cmd_TSC")->width());
     for (const FlagRegisterInfo& reg : kFlagRegisters)
-        EXPECT_LE(metrics.horizontalAdvance(reg.entry_text), form->cmbFeature->lineEdit()->width())
+        EXPECT_LE(metrics.horizontalAdvance(reg.entry_text),
+                  Find<QComboBox>(*form, "cmbFeature")->lineEdit()->width())
             << reg.entry_text;
-    EXPECT_LE(metrics.horizontalAdvance("CPU32"), form->cmbProcessorMask->lineEdit()->width());
+    EXPECT_LE(metrics.horizontalAdvance("CPU32"),
+              Find<QComboBox>(*form, "cmbProcessorMask")->lineEdit()->width());
     // The YES/NO box and the digit fields hold their widest texts.
-    const QRect yes = form->edit_flag_bit[0]->contentsRect();
+    const QRect yes = BitValue(*form, 0)->contentsRect();
     EXPECT_LE(metrics.horizontalAdvance("YES"), yes.width());
-    EXPECT_LE(metrics.height(), form->editFamily->contentsRect().height());
+    EXPECT_LE(metrics.height(), Find<QLineEdit>(*form, "editFamily")->contentsRect().height());
 }
 
 TEST_F(LayoutTest, TabOrderFollowsTheLayout) {
@@ -140,10 +147,10 @@ TEST_F(LayoutTest, InitialStatesAreTheLayouts) {
             EXPECT_EQ(label->isEnabled(), c.kind == Kind::Label) << c.name;
         }
     }
-    EXPECT_EQ(form->cmbProcessorMask->currentText(), "CPU1");
-    EXPECT_EQ(form->cmbProcessorMask->count(), 0);
-    EXPECT_EQ(form->cmbFeature->currentText(), "Standard Flags(EDX)");
-    EXPECT_EQ(form->cmbFeature->count(), 0);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU1");
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->count(), 0);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText(), "Standard Flags(EDX)");
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->count(), 0);
     for (const layout::PlacedMenuEntry& m : layout::AllMenuEntries()) {
         const QString name = QString::fromStdString(m.name);
         QAction* action =
@@ -156,8 +163,8 @@ TEST_F(LayoutTest, InitialStatesAreTheLayouts) {
             EXPECT_EQ(action->text().toStdString(), m.caption) << m.name;
         }
     }
-    EXPECT_TRUE(form->mnuMainHelp->actions().isEmpty());
-    EXPECT_TRUE(form->N2->isSeparator());
+    EXPECT_TRUE(Find<QMenu>(*form, "mnuMainHelp")->actions().isEmpty());
+    EXPECT_TRUE(Find<QAction>(*form, "N2")->isSeparator());
     // Fixed size, no maximise button.
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -171,7 +178,8 @@ TEST_F(LayoutTest, InitialStatesAreTheLayouts) {
 TEST_F(LayoutTest, SelectorsTakeOnlyUpAndDownAndRaiseOneChangeEach) {
     os.processor_count = 4;
     Open();
-    for (QComboBox* combo : {form->cmbProcessorMask, form->cmbFeature}) {
+    for (QComboBox* combo :
+         {Find<QComboBox>(*form, "cmbProcessorMask"), Find<QComboBox>(*form, "cmbFeature")}) {
         SCOPED_TRACE(combo->objectName().toStdString());
         QSignalSpy changes(combo, &QComboBox::activated);
         const QString text = combo->currentText();
@@ -221,15 +229,15 @@ TEST(ErrorBoxText, FullStopAppendedWhenTheLastCharacterSortsAfterIt) {
 TEST_F(LayoutTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
     Open();
     cpu.throw_on_leaf = 0x80860000;  // the clock measurement's first query
-    QTest::mouseClick(form->cmd_TSC, Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
     ASSERT_EQ(testing::ShownErrors().size(), 1u);
     EXPECT_EQ(testing::ShownErrors()[0], "fake processor failure.");
 
     cpu.throw_on_leaf.reset();
-    form->editCPUClock->clear();
-    QTest::mouseClick(form->cmd_TSC, Qt::LeftButton);
+    Find<QLineEdit>(*form, "editCPUClock")->clear();
+    QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
     EXPECT_EQ(testing::ShownErrors().size(), 1u);
-    EXPECT_FALSE(form->editCPUClock->text().isEmpty());
+    EXPECT_FALSE(Find<QLineEdit>(*form, "editCPUClock")->text().isEmpty());
 }
 
 TEST_F(LayoutTest, ClosingTheWindowEndsTheMessageLoop) {

@@ -11,6 +11,10 @@
 namespace talvex {
 namespace {
 
+using testing::BitCaption;
+using testing::BitName;
+using testing::BitValue;
+using testing::Find;
 using testing::WindowFixture;
 
 struct LoadWindowTest : WindowFixture {
@@ -20,14 +24,16 @@ struct LoadWindowTest : WindowFixture {
     }
     std::vector<QString> VisibleProcessorEntries() const {
         std::vector<QString> shown;
-        for (QAction* a : form->mnuMainEditCPU->actions())
+        for (QAction* a : Find<QMenu>(*form, "mnuMainEditCPU")->actions())
             if (a->isVisible()) shown.push_back(a->text());
         return shown;
     }
     std::string Flags() const {
         std::string yes_no;
-        for (QLineEdit* e : form->edit_flag_bit)
-            yes_no += e->text() == "YES" ? '1' : e->text() == "NO" ? '0' : '?';
+        for (int k = 0; k < 32; ++k) {
+            const QString text = BitValue(*form, k)->text();
+            yes_no += text == "YES" ? '1' : text == "NO" ? '0' : '?';
+        }
         return yes_no;
     }
     // Every field's text and enabled state as the same data load left them in a plain table.
@@ -45,8 +51,8 @@ struct LoadWindowTest : WindowFixture {
     void ExpectNames(FlagRegister id) const {
         const auto& names = *FlagRegisterOf(id).names;
         for (int k = 0; k < 32; ++k) {
-            EXPECT_EQ(form->lbl_bit[k]->text().toStdString(), names[k].long_name) << k;
-            EXPECT_EQ(form->edit_bit[k]->text().toStdString(), names[k].short_name) << k;
+            EXPECT_EQ(BitCaption(*form, k)->text().toStdString(), names[k].long_name) << k;
+            EXPECT_EQ(BitName(*form, k)->text().toStdString(), names[k].short_name) << k;
         }
     }
 };
@@ -54,9 +60,9 @@ struct LoadWindowTest : WindowFixture {
 TEST_F(LoadWindowTest, OneProcessor) {
     Open();
     EXPECT_EQ(form->windowTitle(), "Talvex v" + QString::fromStdString(ProgramVersion.Text));
-    EXPECT_EQ(form->cmbProcessorMask->count(), 1);
-    EXPECT_EQ(form->cmbProcessorMask->currentText(), "CPU1");
-    EXPECT_TRUE(form->cmbProcessorMask->isEnabled());
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->count(), 1);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU1");
+    EXPECT_TRUE(Find<QComboBox>(*form, "cmbProcessorMask")->isEnabled());
     EXPECT_EQ(VisibleProcessorEntries(), (std::vector<QString>{"CPU1"}));
     EXPECT_EQ(os.masks, (std::vector<uint32_t>{1}));
     EXPECT_TRUE(testing::ShownErrors().empty());
@@ -77,24 +83,24 @@ TEST_F(LoadWindowTest, FourProcessorsChoosingTheThirdPinsMaskFourAndReloadsEvery
     cpu.leaves = other.leaves;
     os.masks.clear();
 
-    QTest::keyClick(form->cmbProcessorMask, Qt::Key_Down);
-    QTest::keyClick(form->cmbProcessorMask, Qt::Key_Down);
-    EXPECT_EQ(form->cmbProcessorMask->currentText(), "CPU3");
+    QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
+    QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU3");
     EXPECT_EQ(os.masks, (std::vector<uint32_t>{2, 4}));
     ExpectShows(expected);
-    EXPECT_EQ(form->Label12->text().toStdString(), expected[LoadField::Label12].text);
+    EXPECT_EQ(Find<QLabel>(*form, "Label12")->text().toStdString(), expected[LoadField::Label12].text);
 }
 
 TEST_F(LoadWindowTest, ProcessorMenuEntriesSelectLikeTheSelector) {
     os.processor_count = 40;  // only 32 can be offered
     Open();
-    EXPECT_EQ(form->cmbProcessorMask->count(), 32);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->count(), 32);
     EXPECT_EQ(VisibleProcessorEntries().size(), 32u);
     os.masks.clear();
-    form->mnuMainEditCPUn[2]->trigger();
-    EXPECT_EQ(form->cmbProcessorMask->currentText(), "CPU3");
-    form->mnuMainEditCPUn[31]->trigger();
-    EXPECT_EQ(form->cmbProcessorMask->currentText(), "CPU32");
+    Find<QAction>(*form, "mnuMainEditCPU3")->trigger();
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU3");
+    Find<QAction>(*form, "mnuMainEditCPU32")->trigger();
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU32");
     EXPECT_EQ(os.masks, (std::vector<uint32_t>{4, 0x80000000u}));
 
     // No entry selected names no processor: nothing happens.
@@ -109,8 +115,8 @@ TEST_F(LoadWindowTest, ARefusedMaskStillReloads) {
     os.accept_affinity = false;
     Open();
     cpu.Vendor("CentaurHauls", 2);
-    form->mnuMainEditCPUn[1]->trigger();
-    EXPECT_EQ(form->editVendorID->text(), "CentaurHauls");
+    Find<QAction>(*form, "mnuMainEditCPU2")->trigger();
+    EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "CentaurHauls");
 }
 
 TEST_F(LoadWindowTest, EveryPanelShowsItsRegisterBitByBit) {
@@ -132,8 +138,9 @@ TEST_F(LoadWindowTest, EveryPanelShowsItsRegisterBitByBit) {
             TCPUIDRegs& r = cpu.leaves[row.leaf];
             (row.ecx ? r.ECX : r.EDX) = value;
             (row.ecx ? r.EDX : r.ECX) = ~value;  // the other register must not leak in
-            form->FlagMenuEntry(row.id)->trigger();
-            EXPECT_EQ(form->cmbFeature->currentText().toStdString(), FlagRegisterOf(row.id).entry_text);
+            Find<QAction>(*form, FeatureMenuName(row.id))->trigger();
+            EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText().toStdString(),
+                      FlagRegisterOf(row.id).entry_text);
             std::string expected;
             for (int k = 0; k < 32; ++k) expected += BitSet(value, k) ? '1' : '0';
             EXPECT_EQ(Flags(), expected) << FlagRegisterOf(row.id).entry_text << std::hex << value;
@@ -145,57 +152,57 @@ TEST_F(LoadWindowTest, EveryPanelShowsItsRegisterBitByBit) {
 TEST_F(LoadWindowTest, AnAbsentRangeShowsItsNamesWithEveryBitNo) {
     cpu.Set(0x80000000, 0x80000000).Set(0x80000001, 0, 0, 0, 0xFFFFFFFF);  // ends at its base
     Open();
-    form->mnuMainEditFlagExtended->trigger();  // hidden, but its handler must still hold
+    Find<QAction>(*form, "mnuMainEditFlagExtended")->trigger();  // hidden, but its handler must still hold
     EXPECT_EQ(Flags(), std::string(32, '0'));
     ExpectNames(FlagRegister::ExtEDX);
 
     cpu.Vendor("GenuineIntel", 0).Set(1, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF);  // highest standard leaf 0
-    form->mnuMainEditFlagStdECX->trigger();
+    Find<QAction>(*form, "mnuMainEditFlagStdECX")->trigger();
     EXPECT_EQ(Flags(), std::string(32, '0'));
-    form->mnuMainEditFlagStdEDX->trigger();
+    Find<QAction>(*form, "mnuMainEditFlagStdEDX")->trigger();
     EXPECT_EQ(Flags(), std::string(32, '0'));
 }
 
 TEST_F(LoadWindowTest, SelectorTextAndPanelAgreeAfterMenuChoiceAndProcessorChange) {
     os.processor_count = 2;
     Open();
-    EXPECT_EQ(form->cmbFeature->currentText(), "Standard Flags(EDX)");
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText(), "Standard Flags(EDX)");
     ExpectNames(FlagRegister::StdEDX);
-    EXPECT_TRUE(form->mnuMainEditFlagExtended->isVisible());
-    EXPECT_FALSE(form->mnuMainEditFlagTransmeta->isVisible());
+    EXPECT_TRUE(Find<QAction>(*form, "mnuMainEditFlagExtended")->isVisible());
+    EXPECT_FALSE(Find<QAction>(*form, "mnuMainEditFlagTransmeta")->isVisible());
 
-    form->mnuMainEditFlagExtended->trigger();
-    EXPECT_EQ(form->cmbFeature->currentText(), "Extended Flags");
+    Find<QAction>(*form, "mnuMainEditFlagExtended")->trigger();
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText(), "Extended Flags");
     ExpectNames(FlagRegister::ExtEDX);
     EXPECT_EQ(Flags()[29], '1');
 
     // The next processor has no extended range: the list loses it, the panel keeps its names, all NO.
     cpu.Set(0x80000000, 0x80000000);
-    QTest::keyClick(form->cmbProcessorMask, Qt::Key_Down);
-    EXPECT_EQ(form->cmbFeature->currentText(), "Extended Flags");
-    EXPECT_EQ(form->cmbFeature->count(), 2);
-    EXPECT_FALSE(form->mnuMainEditFlagExtended->isVisible());
+    QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText(), "Extended Flags");
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->count(), 2);
+    EXPECT_FALSE(Find<QAction>(*form, "mnuMainEditFlagExtended")->isVisible());
     ExpectNames(FlagRegister::ExtEDX);
     EXPECT_EQ(Flags(), std::string(32, '0'));
 
     // The shown text is in no entry, so the first arrow press chooses the first entry.
-    QTest::keyClick(form->cmbFeature, Qt::Key_Down);
-    EXPECT_EQ(form->cmbFeature->currentText(), "Standard Flags(EDX)");
+    QTest::keyClick(Find<QComboBox>(*form, "cmbFeature"), Qt::Key_Down);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText(), "Standard Flags(EDX)");
     ExpectNames(FlagRegister::StdEDX);
-    QTest::keyClick(form->cmbFeature, Qt::Key_Down);
-    EXPECT_EQ(form->cmbFeature->currentText(), "Standard Flags(ECX)");
+    QTest::keyClick(Find<QComboBox>(*form, "cmbFeature"), Qt::Key_Down);
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText(), "Standard Flags(ECX)");
     ExpectNames(FlagRegister::StdECX);
 }
 
 TEST_F(LoadWindowTest, NoCPUIDKeepsTheLayoutAndDisablesTheFeatureSelector) {
     cpu.has_cpuid = false;
     Open();
-    EXPECT_FALSE(form->cmbFeature->isEnabled());
-    EXPECT_EQ(form->cmbFeature->currentText(), "Standard Flags(EDX)");
-    EXPECT_EQ(form->editCPUClock->text(), ".000MHz");
-    EXPECT_TRUE(form->editVendorID->text().isEmpty());
-    EXPECT_FALSE(form->lblMMX->isEnabled());
-    EXPECT_FALSE(form->mnuMainEditFlagStdEDX->isVisible());
+    EXPECT_FALSE(Find<QComboBox>(*form, "cmbFeature")->isEnabled());
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText(), "Standard Flags(EDX)");
+    EXPECT_EQ(Find<QLineEdit>(*form, "editCPUClock")->text(), ".000MHz");
+    EXPECT_TRUE(Find<QLineEdit>(*form, "editVendorID")->text().isEmpty());
+    EXPECT_FALSE(Find<QLabel>(*form, "lblMMX")->isEnabled());
+    EXPECT_FALSE(Find<QAction>(*form, "mnuMainEditFlagStdEDX")->isVisible());
     EXPECT_EQ(Flags(), std::string(32, '0'));
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
@@ -204,8 +211,8 @@ TEST_F(LoadWindowTest, ProcessorBytesAreShownAsLatin1) {
     cpu.Vendor("Genuine\xC9ntel", 1);
     cpu.Set(0x80000002, 0x20FFE9C0).Set(0x80000003, 0).Set(0x80000004, 0);
     Open();
-    EXPECT_EQ(form->editVendorID->text(), QString::fromUtf8("GenuineÉntel"));
-    EXPECT_EQ(form->editNameString->text(), QString::fromUtf8("Àéÿ "));
+    EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), QString::fromUtf8("GenuineÉntel"));
+    EXPECT_EQ(Find<QLineEdit>(*form, "editNameString")->text(), QString::fromUtf8("Àéÿ "));
 }
 
 TEST_F(LoadWindowTest, AnErrorInsideTheLoadIsShownAndTheWindowStaysUsable) {
@@ -213,29 +220,30 @@ TEST_F(LoadWindowTest, AnErrorInsideTheLoadIsShownAndTheWindowStaysUsable) {
     Open();
     cpu.Vendor("CentaurHauls", 2);
     cpu.throw_on_leaf = 0x80000002;  // the brand string, step 7
-    form->edit_bit[0]->setText("marker");
-    QTest::keyClick(form->cmbProcessorMask, Qt::Key_Down);
+    BitName(*form, 0)->setText("marker");
+    QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
     ASSERT_EQ(testing::ShownErrors().size(), 1u);
     EXPECT_EQ(testing::ShownErrors()[0], "fake processor failure.");
-    EXPECT_EQ(form->editVendorID->text(), "CentaurHauls");  // written before the error
-    EXPECT_EQ(form->edit_bit[0]->text(), "marker");         // the panel fill did not run
+    EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "CentaurHauls");  // written before the error
+    EXPECT_EQ(BitName(*form, 0)->text(), "marker");                             // the panel fill did not run
 
     cpu.throw_on_leaf.reset();
-    QTest::keyClick(form->cmbProcessorMask, Qt::Key_Up);
+    QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Up);
     EXPECT_EQ(testing::ShownErrors().size(), 1u);
-    EXPECT_EQ(form->edit_bit[0]->text(), "FPU");
-    EXPECT_EQ(form->editNameString->text().trimmed(), "Intel(R) Pentium(R) 4 CPU 2.80GHz");
+    EXPECT_EQ(BitName(*form, 0)->text(), "FPU");
+    EXPECT_EQ(Find<QLineEdit>(*form, "editNameString")->text().trimmed(),
+              "Intel(R) Pentium(R) 4 CPU 2.80GHz");
 }
 
 TEST_F(LoadWindowTest, ClockReMeasureWritesOnlyTheClock) {
     cpu.Vendor("GenuineTMx86", 1).Set(0x80860000, 0x80860007).Set(0x80860001, 0, 0, 600);
     Open();
-    EXPECT_EQ(form->editCPUClock->text(), "600.000MHz");
+    EXPECT_EQ(Find<QLineEdit>(*form, "editCPUClock")->text(), "600.000MHz");
     cpu.leaves[0x80860001].ECX = 733;
     cpu.Vendor("changed", 1);
-    form->mnuMainEditGetClock->trigger();
-    EXPECT_EQ(form->editCPUClock->text(), "733.000MHz");
-    EXPECT_EQ(form->editVendorID->text(), "GenuineTMx86");
+    Find<QAction>(*form, "mnuMainEditGetClock")->trigger();
+    EXPECT_EQ(Find<QLineEdit>(*form, "editCPUClock")->text(), "733.000MHz");
+    EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "GenuineTMx86");
 }
 
 TEST_F(LoadWindowTest, ReplayedDumpMatchesTheDataLoad) {
@@ -245,11 +253,11 @@ TEST_F(LoadWindowTest, ReplayedDumpMatchesTheDataLoad) {
     RecordingSink expected;
     LoadData(esther.probe, expected, ".");
     ExpectShows(expected);
-    EXPECT_EQ(form->cmbFeature->count(), 4);  // EDX, ECX, extended, Centaur
-    form->mnuMainEditFlagCentaur->trigger();
+    EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->count(), 4);  // EDX, ECX, extended, Centaur
+    Find<QAction>(*form, "mnuMainEditFlagCentaur")->trigger();
     // Centaur EDX 0xFFCC: RNG and RNG-E set, AIS and AIS-E clear, set reserved bits show YES.
     EXPECT_EQ(Flags().substr(0, 16), "0011001111111111");
-    EXPECT_EQ(form->lbl_bit[8]->text(), "Reserved");
+    EXPECT_EQ(BitCaption(*form, 8)->text(), "Reserved");
 }
 
 }  // namespace

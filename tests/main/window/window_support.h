@@ -2,13 +2,19 @@
 // Shared by the window tests: the application with the program's error handler, a recorder in
 // place of the modal error box, and a window over the fake processor.
 
+#include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "main/window/application.h"
@@ -19,6 +25,23 @@
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace talvex::testing {
+
+// A control or menu entry of the window by its object name, as a user's tools reach it.
+template <class T>
+T* Find(const QWidget& form, const QString& name) {
+    T* found = form.findChild<T*>(name);
+    if (found == nullptr) throw std::logic_error("the window has no " + name.toStdString());
+    return found;
+}
+inline QLineEdit* BitName(const QWidget& form, int bit) {
+    return Find<QLineEdit>(form, QString::asprintf("edit_bit%02d", bit));
+}
+inline QLineEdit* BitValue(const QWidget& form, int bit) {
+    return Find<QLineEdit>(form, QString::asprintf("edit_flag_bit%02d", bit));
+}
+inline QLabel* BitCaption(const QWidget& form, int bit) {
+    return Find<QLabel>(form, QString::asprintf("lbl_bit%02d", bit));
+}
 
 inline std::vector<QString>& ShownErrors() {
     static std::vector<QString> errors;
