@@ -21,16 +21,17 @@ namespace talvex {
 
 // Everything the load writes, named as the window's controls are: the names are the controls'
 // object names and the JSON's keys, so they are written once, here.
-#define TALVEX_LOAD_FIELDS(X)                                                                               \
-    X(editCPUName)                                                                                          \
-    X(editVendorID)                                                                                         \
-    X(editNameString) X(editBrandID) X(editHT) X(editFamily) X(editModel) X(editStep) X(editExtFamily)      \
-        X(editExtModel) X(editExtStep) X(editCPUClock) X(editFamilyEx) X(editL1I) X(editL1D) X(editL2)      \
-            X(editL3) X(editAPICID) X(editProcessorType) X(editModelEx)                                     \
-                X(Label12) /* caption only: "L1 I-Cache" or "L1 T-Cache" */                                 \
-        X(cmbFeature)      /* enabled state only; its list goes through ClearFeatureList/AddFeatureEntry */ \
-        X(lblMMX) X(lblSSE) X(lblSSE2) X(lblSSE3) X(lblEMMX) X(lbl3DNOW) X(lblE3DNOW) X(lblHT) X(lblIA64)   \
-            X(lblAA64)
+// clang-format off
+#define TALVEX_LOAD_FIELDS(X)                                                                      \
+    X(editCPUName) X(editVendorID) X(editNameString) X(editBrandID) X(editHT)                      \
+    X(editFamily) X(editModel) X(editStep) X(editExtFamily) X(editExtModel) X(editExtStep)         \
+    X(editCPUClock) X(editFamilyEx) X(editL1I) X(editL1D) X(editL2) X(editL3) X(editAPICID)        \
+    X(editProcessorType) X(editModelEx)                                                            \
+    X(Label12)    /* caption only: "L1 I-Cache" or "L1 T-Cache" */                                 \
+    X(cmbFeature) /* enabled state only; its list goes through ClearFeatureList/AddFeatureEntry */ \
+    X(lblMMX) X(lblSSE) X(lblSSE2) X(lblSSE3) X(lblEMMX) X(lbl3DNOW) X(lblE3DNOW) X(lblHT)         \
+    X(lblIA64) X(lblAA64)
+// clang-format on
 
 #define TALVEX_LOAD_FIELD_ENUMERATOR(name) name,
 enum class LoadField { TALVEX_LOAD_FIELDS(TALVEX_LOAD_FIELD_ENUMERATOR) };
