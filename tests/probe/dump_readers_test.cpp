@@ -39,7 +39,6 @@ std::string ErrorOf(const std::string& text) {
 // leaves of its normalized twin, and as many processors as the raw file has leaf-0 lines.
 TEST(DumpReaders, EveryRawDumpMatchesItsNormalizedTwin) {
     const auto names = DumpNames();
-    ASSERT_EQ(names.size(), 74u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         const auto raw = ReadDumpFile(kDumps + "/" + name);

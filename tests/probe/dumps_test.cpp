@@ -55,7 +55,6 @@ std::string Trim(const std::string& s) {
 
 TEST(DumpReplay, EveryProcessorAgreesWithItsFile) {
     const auto files = DumpNames();
-    ASSERT_EQ(files.size(), 74u);
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
         const FileFacts facts = ReadFacts(kNormalized + "/" + file);

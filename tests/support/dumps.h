@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,16 @@ namespace talvex::testing {
 inline const std::string kDumps = TALVEX_DUMPS_DIR;
 inline const std::string kNormalized = std::string(TALVEX_DUMPS_DIR) + "/normalized";
 
-// File names of the normalized dumps, sorted.
+// File names of the normalized dumps, sorted. Refuses a folder without dumps, or a normalized
+// dump without its raw twin, so that a test over all of them cannot pass over none.
 inline std::vector<std::string> DumpNames() {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(kNormalized))
         if (e.path().extension() == ".txt") names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
+    if (names.empty()) throw std::runtime_error("no dumps in " + kNormalized);
+    for (const std::string& name : names)
+        if (!std::filesystem::exists(kDumps + "/" + name)) throw std::runtime_error("no raw twin of " + name);
     return names;
 }
 

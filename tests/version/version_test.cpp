@@ -1,5 +1,7 @@
 #include "version/version.h"
 
+#include "version/build_version.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -55,11 +57,12 @@ TEST(ReadVersionInfoTest, FillsProgramVersionWithTheBuiltInVersion) {
     EXPECT_EQ(ProgramVersion.Text, "");
     EXPECT_EQ(ProgramVersion.Build, 0u);
     ReadVersionInfo();
-    EXPECT_EQ(ProgramVersion.Major, 0u);
-    EXPECT_EQ(ProgramVersion.Minor, 3u);
-    EXPECT_EQ(ProgramVersion.Release, 11u);
-    EXPECT_EQ(ProgramVersion.Build, 63u);
-    EXPECT_EQ(ProgramVersion.Text, "0.3.11.63");
+    EXPECT_EQ(ProgramVersion.Text, kBuildVersionText);
+    // The project's version is four plain numbers, so they print back as its text.
+    const std::string joined =
+        std::to_string(ProgramVersion.Major) + "." + std::to_string(ProgramVersion.Minor) + "."
+        + std::to_string(ProgramVersion.Release) + "." + std::to_string(ProgramVersion.Build);
+    EXPECT_EQ(joined, kBuildVersionText);
 }
 
 }  // namespace

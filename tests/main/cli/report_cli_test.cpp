@@ -32,7 +32,6 @@ std::string WithoutFirstLine(const std::string& s) { return s.substr(s.find('\n'
 // as their normalized twins; and a report, with either line end, replays to itself.
 TEST(ReportCli, RawDumpsTwinsAndReportsReplayToTheSameReport) {
     const auto names = DumpNames();
-    ASSERT_EQ(names.size(), 74u);
     size_t libcpuid = 0;
     for (const std::string& name : names) {
         SCOPED_TRACE(name);

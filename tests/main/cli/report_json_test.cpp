@@ -66,7 +66,6 @@ TEST(ReportJson, AgreesWithTheTextReportOnEveryDump) {
                                        "\"value\": "
                                        + std::to_string(leaf1.EDX & 1) + "}"));
     }
-    EXPECT_EQ(names.size(), 74u);
 }
 
 // A vendor with control bytes and Latin-1 bytes, checked by a real JSON parser when one is present.
