@@ -3,12 +3,17 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci install deb check-install screenshot valgrind
+.PHONY: all deps configure build run test clean check-sanitize fuzz fuzz-ci install deb check-install screenshot valgrind \
+	check-format
 
 all: build
 
+# Missing Debian packages are installed through apt-get (with sudo when not root); NO_INSTALL=1 skips it.
+NO_INSTALL ?=
 deps:
+ifeq ($(NO_INSTALL),)
 	@tools/install-deps
+endif
 
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) -G Ninja -DTALVEX_WERROR=ON $(CMAKE_FLAGS)
@@ -23,6 +28,11 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# Every C++ file as .clang-format lays it out (the aligned tables are fenced off).
+check-format:
+	tools/install-deps clang-format
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 # The window under Xvfb, saved as docs/screenshot.png.
 screenshot: build
