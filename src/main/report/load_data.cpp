@@ -107,12 +107,11 @@ void LoadStandardFields(const Probe& probe, LoadSink& sink) {
     sink.SetText(editProcessorType, ProcessorTypeText(SigType(s)));
 }
 
-// The "Generation" fields and the brand text. False when leaf 0x80000000 fails,
-// which skips both.
-bool LoadExtendedFields(const Probe& probe, LoadSink& sink) {
+// The "Generation" fields and the brand text; a failing leaf 0x80000000 skips both.
+void LoadExtendedFields(const Probe& probe, LoadSink& sink) {
     using enum LoadField;
     TCPUIDRegs r;
-    if (ReadCPUID(probe, kExtendedBase, r) != kCPUIDOk) return false;
+    if (ReadCPUID(probe, kExtendedBase, r) != kCPUIDOk) return;
     if (r.EAX > kExtendedBase) {
         ReadCPUID(probe, 0x80000001, r);
         if (r.EAX == 0) {
@@ -142,7 +141,6 @@ bool LoadExtendedFields(const Probe& probe, LoadSink& sink) {
         }
         sink.SetText(editNameString, brand);
     }
-    return true;
 }
 
 // The cache fields, and the L1 caption that says whether the first cache is a trace cache.

@@ -20,18 +20,16 @@ using ErrorReporter = std::function<void(const QString& text)>;
 void SetErrorReporter(ErrorReporter reporter);
 void ReportError(std::string_view message);
 
-// Runs `handler`; an error escaping it is reported and the call returns false.
+// Runs `handler`; an error escaping it is reported, and the program goes on.
 template <class Handler>
-bool RunHandler(Handler&& handler) {
+void RunHandler(Handler&& handler) {
     try {
         handler();
-        return true;
     } catch (const std::exception& e) {
         ReportError(e.what());
     } catch (...) {
         ReportError("Unknown error");
     }
-    return false;
 }
 
 class TalvexApplication final : public QApplication {
