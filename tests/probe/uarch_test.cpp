@@ -186,13 +186,15 @@ std::string PeerDesign(const std::string& output) {
     s = s.substr(0, s.find(", "));  // drop the process node
     s = s.substr(s.find(' ') + 1);  // drop the vendor
     // Convention differences. The peer names NetBurst parts by their core, the P6 and Pentium M
-    // lines in braces, the dies built on the Skylake core by die, the 65 nm Core design by its first
-    // die, and Hygon's design by another name.
+    // lines in braces, the dies built on the Skylake core and some server parts by die, the 65 nm
+    // Core design by its first die, and Hygon's design by another name.
     if (s.find("{Netburst}") != std::string::npos) return "NetBurst";
     if (s.find("{P6 Pentium M}") != std::string::npos) return "Pentium M";
     if (s.find("{P6 Pentium") != std::string::npos) return "P6";
     if (s.find("{Skylake}") != std::string::npos) return "Skylake";
     s = s.substr(0, s.find(" {"));
+    if (s == "Sapphire Rapids") return "Golden Cove";
+    if (s == "Emerald Rapids") return "Raptor Cove";
     if (s == "Merom") return "Core";
     if (s == "Moksha") return "Dhyana";
     return s;
