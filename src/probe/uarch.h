@@ -13,7 +13,10 @@ enum class CoreType { None, Performance, Efficiency };
 
 struct UarchQuery {
     std::string_view vendor;  // the 12-byte vendor text of leaf 0, cut at the first zero byte
-    uint32_t family = 0;      // display family and model, as the vendors define them
+    // Display family: base + extended when the base is 15. Display model: extended * 16 + base when
+    // the base family is 6 or 15 (Intel, and every other vendor whose base family is 6 or more:
+    // Centaur, Zhaoxin), or 15 (AMD, Hygon); the base model otherwise.
+    uint32_t family = 0;
     uint32_t model = 0;
     uint32_t stepping = 0;
     std::string_view brand;  // trimmed brand text, "" when there is none
@@ -22,12 +25,16 @@ struct UarchQuery {
     CoreType core = CoreType::None;
 };
 
+// Views of static text: valid for the life of the program.
 struct UarchName {
-    std::string_view microarchitecture;  // "Golden Cove", "Zen 4", "P6", ...
-    std::string_view codename;           // "Alder Lake", "Raphael", "Katmai", ...
+    std::string_view microarchitecture;  // "Golden Cove", "Zen 4", "P6", ...; never empty
+    std::string_view codename;           // "Alder Lake", "Raphael", "Katmai", ...; never empty
 };
 
-// Nothing when no row of the table matches: never a guess from a neighbouring model.
+// Nothing when no row of the table matches: never a guess from a neighbouring model. On a hybrid die
+// the microarchitecture is that of `core` (the performance core's for None), the codename the die's.
+// Virtual processors that copy a real signature (QEMU's and KVM's default models) get nothing.
+// Makes no allocation.
 std::optional<UarchName> IdentifyMicroarchitecture(const UarchQuery& query);
 
 }  // namespace talvex

@@ -1,0 +1,360 @@
+// Microarchitecture naming: every shared dump against the name its file carries, the hybrid dumps
+// core by core, a peer decoder where it names the dump, this machine, and real products no dump covers.
+#include "probe/uarch.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "probe/platform.h"
+#include "support/dumps.h"
+#include "support/uarch_query.h"
+
+namespace talvex {
+namespace {
+
+using namespace testing;  // talvex::testing: the dumps and the query helper
+
+struct Named {
+    const char* microarchitecture;  // nullptr: no name
+    const char* codename;
+};
+
+std::optional<UarchName> NameOf(const Probe& probe) {
+    return IdentifyMicroarchitecture(Examine(probe).Query());
+}
+
+std::string Show(const std::optional<UarchName>& n) {
+    return n ? std::string(n->microarchitecture) + " | " + std::string(n->codename) : "(none)";
+}
+
+std::string Show(const Named& n) {
+    return n.microarchitecture ? std::string(n.microarchitecture) + " | " + n.codename : "(none)";
+}
+
+// First logical processor of each dump. The file names carry the codename; a note says where the
+// answer differs from it or needs more than the signature.
+const std::map<std::string, Named> kDumpNames = {
+    {"amd-a10-7850k-kaveri.txt", {"Steamroller", "Kaveri"}},
+    {"amd-a8-3850-llano.txt", {"K10", "Llano"}},
+    {"amd-athlon-5350-kabini.txt", {"Jaguar", "Kabini"}},
+    // Model 2C is revision E, sold as Venice; Winchester was revision D (model 1F).
+    {"amd-athlon-64-3000-winchester.txt", {"K8", "Venice"}},
+    {"amd-athlon-64-3200-venice.txt", {"K8", "Venice"}},
+    {"amd-athlon-64-x2-3800-manchester.txt", {"K8", "Manchester"}},
+    {"amd-athlon-ii-x4-620-propus.txt", {"K10", "Propus"}},
+    {"amd-athlon-k7-argon.txt", {"K7", "Argon"}},
+    {"amd-athlon-xp-2200-thoroughbred.txt", {"K7", "Thoroughbred"}},
+    {"amd-athlon-xp-3200-barton.txt", {"K7", "Barton"}},
+    {"amd-athlon-xp-palomino.txt", {"K7", "Palomino"}},
+    {"amd-duron-spitfire.txt", {"K7", "Spitfire"}},
+    {"amd-e-350-zacate.txt", {"Bobcat", "Zacate"}},
+    {"amd-fx-8150-zambezi.txt", {"Bulldozer", "Zambezi"}},
+    {"amd-fx-8350-vishera.txt", {"Piledriver", "Vishera"}},
+    {"amd-k5-pr133.txt", {"K5", "5k86"}},
+    {"amd-k5-pr75.txt", {"K5", "SSA/5"}},
+    {"amd-k6-2-chomper.txt", {"K6", "Chomper"}},
+    {"amd-k6-iii-sharptooth.txt", {"K6", "Sharptooth"}},
+    {"amd-k6-model6.txt", {"K6", "K6"}},
+    {"amd-opteron-248-sledgehammer.txt", {"K8", "SledgeHammer"}},
+    {"amd-opteron-8220-se-santa-rosa.txt", {"K8", "Santa Rosa"}},
+    {"amd-phenom-9850-agena.txt", {"K10", "Agena"}},
+    {"amd-phenom-ii-x6-1055t-thuban.txt", {"K10", "Thuban"}},
+    {"amd-ryzen-7-1800x-summit-ridge.txt", {"Zen", "Summit Ridge"}},
+    {"amd-ryzen-7-2700x-pinnacle-ridge.txt", {"Zen+", "Pinnacle Ridge"}},
+    {"amd-ryzen-7-6800hs-rembrandt.txt", {"Zen 3+", "Rembrandt"}},
+    {"amd-ryzen-7-7700x-raphael.txt", {"Zen 4", "Raphael"}},
+    {"amd-ryzen-9-3900x-matisse.txt", {"Zen 2", "Matisse"}},
+    {"amd-ryzen-9-5950x-vermeer.txt", {"Zen 3", "Vermeer"}},
+    {"amd-ryzen-9-9950x-granite-ridge.txt", {"Zen 5", "Granite Ridge"}},
+    // Its brand has "HX", which on model 44 would mean Fire Range: the Strix Point row asks nothing.
+    {"amd-ryzen-ai-9-hx-370-strix-point.txt", {"Zen 5", "Strix Point"}},
+    {"amd-sempron-2600-palermo.txt", {"K8", "Palermo"}},
+    {"hygon-c86-7185-dhyana.txt", {"Dhyana", "Dhyana"}},
+    {"intel-atom-c2750-avoton.txt", {"Silvermont", "Avoton"}},
+    {"intel-atom-n270-diamondville.txt", {"Bonnell", "Diamondville"}},
+    {"intel-celeron-d-347-cedar-mill.txt", {"NetBurst", "Cedar Mill"}},
+    {"intel-celeron-j4105-gemini-lake.txt", {"Goldmont Plus", "Gemini Lake"}},
+    {"intel-celeron-m-600-banias.txt", {"Pentium M", "Banias"}},
+    {"intel-core-i3-n305-alder-lake-n.txt", {"Gracemont", "Alder Lake-N"}},
+    {"intel-core-i7-1065g7-ice-lake.txt", {"Sunny Cove", "Ice Lake"}},
+    {"intel-core-i7-1165g7-tiger-lake.txt", {"Willow Cove", "Tiger Lake"}},
+    {"intel-core-i7-11700k-rocket-lake.txt", {"Cypress Cove", "Rocket Lake"}},
+    {"intel-core-i7-13700k-raptor-lake.txt", {"Raptor Cove", "Raptor Lake"}},
+    {"intel-core-i7-2600k-sandy-bridge.txt", {"Sandy Bridge", "Sandy Bridge"}},
+    {"intel-core-i7-4770-haswell.txt", {"Haswell", "Haswell"}},
+    {"intel-core-i7-6700k-skylake.txt", {"Skylake", "Skylake"}},
+    {"intel-core-i7-8700k-coffee-lake.txt", {"Skylake", "Coffee Lake"}},
+    {"intel-core-i7-920-bloomfield.txt", {"Nehalem", "Bloomfield"}},
+    {"intel-core-i9-10980xe-cascade-lake-x.txt", {"Skylake", "Cascade Lake-X"}},
+    {"intel-core-i9-12900k-alder-lake.txt", {"Golden Cove", "Alder Lake"}},
+    // Stepping C of model 9E.
+    {"intel-core-i9-9900k-coffee-lake-r.txt", {"Skylake", "Coffee Lake Refresh"}},
+    {"intel-core-ultra-7-155h-meteor-lake.txt", {"Redwood Cove", "Meteor Lake"}},
+    {"intel-core-ultra-9-285h-arrow-lake-h.txt", {"Lion Cove", "Arrow Lake"}},
+    {"intel-core2-quad-q6600-kentsfield.txt", {"Core", "Kentsfield"}},
+    // "Quad" and 3 MB of L2 a die: two Wolfdale-3M dies.
+    {"intel-core2-quad-q9300-yorkfield.txt", {"Penryn", "Yorkfield-6M"}},
+    {"intel-mobile-pentium-4-m.txt", {"NetBurst", "Northwood"}},
+    // Leaf 4 reports the 2 MB L2.
+    {"intel-pentium-4-640-prescott-2m.txt", {"NetBurst", "Prescott-2M"}},
+    {"intel-pentium-4-northwood-2.80.txt", {"NetBurst", "Northwood"}},
+    {"intel-pentium-4-willamette-1700.txt", {"NetBurst", "Willamette"}},
+    // Stepping A; without a deterministic L2 size the 128 KB Mobile Celeron row cannot apply.
+    {"intel-pentium-ii-dixon.txt", {"P6", "Dixon"}},
+    {"intel-pentium-iii-coppermine.txt", {"P6", "Coppermine"}},
+    {"intel-pentium-iii-katmai.txt", {"P6", "Katmai"}},
+    {"intel-pentium-iii-tualatin-1266.txt", {"P6", "Tualatin"}},
+    {"intel-pentium-m-dothan-1.60.txt", {"Pentium M", "Dothan"}},
+    // A Dothan signature under a QEMU brand: no Dothan is there.
+    {"intel-qemu-virtual-cpu.txt", {nullptr, nullptr}},
+    {"intel-xeon-nocona-2.80.txt", {"NetBurst", "Nocona"}},
+    {"via-c3-ezra-t.txt", {"C3", "Ezra-T"}},
+    {"via-c3-nehemiah.txt", {"C3", "Nehemiah"}},
+    {"via-c3-samuel.txt", {"C3", "Samuel"}},
+    {"via-c7-m-esther.txt", {"C7", "Esther"}},
+    {"via-nano-l2200-isaiah.txt", {"Isaiah", "Isaiah"}},
+    {"zhaoxin-kh-40000-yongfeng.txt", {"YongFeng", "YongFeng"}},
+    {"zhaoxin-kx-u6780a-lujiazui.txt", {"LuJiaZui", "LuJiaZui"}},
+};
+
+TEST(UarchDumps, EveryDumpNamed) {
+    for (const std::string& file : DumpNames()) {
+        SCOPED_TRACE(file);
+        const auto expected = kDumpNames.find(file);
+        ASSERT_NE(expected, kDumpNames.end()) << "a new dump needs its row";
+        const Replayed cpu(file);
+        EXPECT_EQ(Show(NameOf(cpu.probe)), Show(expected->second));
+    }
+}
+
+// Every logical processor of the hybrid dumps: the core type picks the design, the die keeps its name.
+TEST(UarchDumps, HybridCoresByCoreType) {
+    struct Hybrid {
+        const char* file;
+        const char *performance, *efficiency, *codename;
+    } dumps[] = {
+        {"intel-core-i9-12900k-alder-lake.txt", "Golden Cove", "Gracemont", "Alder Lake"},
+        {"intel-core-i7-13700k-raptor-lake.txt", "Raptor Cove", "Gracemont", "Raptor Lake"},
+        {"intel-core-ultra-7-155h-meteor-lake.txt", "Redwood Cove", "Crestmont", "Meteor Lake"},
+        {"intel-core-ultra-9-285h-arrow-lake-h.txt", "Lion Cove", "Skymont", "Arrow Lake"},
+        {"amd-ryzen-ai-9-hx-370-strix-point.txt", "Zen 5", "Zen 5c", "Strix Point"},
+    };
+    for (const Hybrid& d : dumps) {
+        SCOPED_TRACE(d.file);
+        int seen[3] = {};
+        for (const DumpProcessor& processor : ReadDumpFile(kDumps + "/" + d.file)) {
+            const Replayed cpu(processor);
+            const Examined e = Examine(cpu.probe);
+            ++seen[static_cast<int>(e.fields.core)];
+            const bool efficiency = e.fields.core == CoreType::Efficiency;
+            EXPECT_EQ(Show(IdentifyMicroarchitecture(e.Query())),
+                      Show(Named{efficiency ? d.efficiency : d.performance, d.codename}));
+        }
+        EXPECT_EQ(seen[static_cast<int>(CoreType::None)], 0);
+        EXPECT_GT(seen[static_cast<int>(CoreType::Performance)], 0);
+        EXPECT_GT(seen[static_cast<int>(CoreType::Efficiency)], 0);
+    }
+}
+
+// --- The peer: /usr/bin/cpuid, a test reader only. -------------------------------------------------
+
+constexpr const char* kPeer = "/usr/bin/cpuid";
+
+// Output of a command, "" when it cannot run.
+std::string Output(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return {};
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
+    return out;
+}
+
+// The design in the peer's first "(uarch synth)" line, in Talvex's words; "" when there is none.
+std::string PeerDesign(const std::string& output) {
+    const auto at = output.find("(uarch synth) = ");
+    if (at == std::string::npos) return {};
+    std::string s = output.substr(at + 16, output.find('\n', at) - at - 16);
+    s = s.substr(0, s.find(", "));  // drop the process node
+    s = s.substr(s.find(' ') + 1);  // drop the vendor
+    // Convention differences. The peer names NetBurst parts by their core, the P6 and Pentium M
+    // lines in braces, the dies built on the Skylake core and some server parts by die, the 65 nm
+    // Core design by its first die, and Hygon's design by another name.
+    if (s.find("{Netburst}") != std::string::npos) return "NetBurst";
+    if (s.find("{P6 Pentium M}") != std::string::npos) return "Pentium M";
+    if (s.find("{P6 Pentium") != std::string::npos) return "P6";
+    if (s.find("{Skylake}") != std::string::npos) return "Skylake";
+    s = s.substr(0, s.find(" {"));
+    if (s == "Sapphire Rapids") return "Golden Cove";
+    if (s == "Emerald Rapids") return "Raptor Cove";
+    if (s == "Merom") return "Core";
+    if (s == "Moksha") return "Dhyana";
+    return s;
+}
+
+// The peer knows no Zen 3+: it names Rembrandt "Zen 3".
+bool SameDesign(std::string_view ours, const std::string& peer) {
+    return ours == peer || (ours == "Zen 3+" && peer == "Zen 3");
+}
+
+TEST(UarchPeer, SameDesignAsThePeer) {
+    if (!std::filesystem::exists(kPeer)) GTEST_SKIP() << kPeer << " is not installed";
+    // Dumps the peer names wrongly, checked by EveryDumpNamed instead.
+    const std::map<std::string, const char*> peer_wrong = {
+        {"amd-k5-pr75.txt", "calls family 5 models 0-3 K6"},
+        {"amd-k5-pr133.txt", "calls family 5 models 0-3 K6"},
+        {"intel-core-i3-n305-alder-lake-n.txt", "calls model BE Golden Cove; it has Gracemont cores only"},
+        {"via-nano-l2200-isaiah.txt", "calls the Nano a C7"},
+        {"intel-qemu-virtual-cpu.txt", "names the copied Dothan signature"},
+    };
+    const std::string stripped = ::testing::TempDir() + "uarch_peer_dump.txt";
+    int compared = 0;
+    for (const std::string& file : DumpNames()) {
+        SCOPED_TRACE(file);
+        // The peer refuses the header line: hand it the register lines only.
+        std::ifstream in(kNormalized + "/" + file);
+        std::ofstream out(stripped);
+        std::string line;
+        std::getline(in, line);
+        while (std::getline(in, line)) out << line << '\n';
+        out.close();
+        const std::string peer = PeerDesign(Output(std::string(kPeer) + " -f " + stripped + " 2>/dev/null"));
+        if (peer.empty() || peer_wrong.count(file)) continue;
+        const auto ours = NameOf(Replayed(file).probe);
+        ASSERT_TRUE(ours.has_value()) << "the peer says " << peer;
+        EXPECT_TRUE(SameDesign(ours->microarchitecture, peer))
+            << "Talvex " << ours->microarchitecture << ", the peer " << peer;
+        ++compared;
+    }
+    EXPECT_GE(compared, 60);
+}
+
+// This machine's processor, through the hardware, against the peer's reading of the same processor.
+TEST(UarchLive, ThisMachineNamed) {
+    HardwareSource hardware;
+    LinuxPlatform os;
+    const Probe probe{hardware, os};
+    const Examined e = Examine(probe);
+    const auto ours = IdentifyMicroarchitecture(e.Query());
+    std::printf("this machine: %s, family %X model %X stepping %X, \"%s\": %s\n", e.vendor.c_str(),
+                e.fields.family, e.fields.model, e.fields.stepping, e.brand.c_str(), Show(ours).c_str());
+    if (!std::filesystem::exists(kPeer)) GTEST_SKIP() << kPeer << " is not installed";
+    const std::string peer = PeerDesign(Output(std::string(kPeer) + " -1 2>/dev/null"));
+    if (peer.empty()) GTEST_SKIP() << "the peer does not name this processor";
+    ASSERT_TRUE(ours.has_value()) << "the peer says " << peer;
+    EXPECT_TRUE(SameDesign(ours->microarchitecture, peer)) << "the peer says " << peer;
+}
+
+// --- Real products no dump covers, one a row. ------------------------------------------------------
+
+struct Product {
+    UarchQuery query;
+    Named expected;
+};
+
+constexpr CoreType P = CoreType::Performance, E = CoreType::Efficiency, N = CoreType::None;
+
+Product Make(std::string_view vendor, uint32_t family, uint32_t model, uint32_t stepping,
+             std::string_view brand, Named expected, uint32_t l2 = 0, uint32_t l3 = 0, CoreType core = N) {
+    return {{vendor, family, model, stepping, brand, l2, l3, core}, expected};
+}
+
+constexpr std::string_view I = "GenuineIntel", A = "AuthenticAMD";
+
+TEST(UarchProducts, HandPickedSignatures) {
+    const Product products[] = {
+        // Intel: brand, stepping and cache rows, and the newest dies.
+        Make(I, 4, 0x3, 5, "", {"i486", "P24"}),             // i486DX2
+        Make(I, 5, 0x4, 3, "", {"P5", "P55C"}),              // Pentium MMX
+        Make(I, 5, 0x9, 0, "", {"Lakemont", "Clanton"}),     // Quark X1000
+        Make(I, 6, 0x6, 0xA, "", {"P6", "Mendocino"}, 128),  // Mobile Celeron 333
+        Make(I, 6, 0xE, 8, "Genuine Intel(R) CPU           T2400  @ 1.83GHz", {"Pentium M", "Yonah"}),
+        Make(I, 6, 0xF, 6, "Intel(R) Core(TM)2 CPU          6600  @ 2.40GHz", {"Core", "Conroe"}),
+        Make(I, 6, 0xF, 6, "Intel(R) Core(TM)2 CPU         T7200  @ 2.00GHz", {"Core", "Merom"}),
+        Make(I, 6, 0xF, 2, "Intel(R) Core(TM)2 CPU          4300  @ 1.80GHz", {"Core", "Allendale"}),
+        Make(I, 6, 0xF, 6, "Intel(R) Xeon(R) CPU            5160  @ 3.00GHz", {"Core", "Woodcrest"}),
+        Make(I, 6, 0xF, 7, "Intel(R) Xeon(R) CPU           E5345  @ 2.33GHz", {"Core", "Clovertown"}),
+        Make(I, 6, 0x17, 10, "Intel(R) Core(TM)2 Duo CPU     E8400  @ 3.00GHz", {"Penryn", "Wolfdale"}, 6144),
+        Make(I, 6, 0x17, 10, "Pentium(R) Dual-Core  CPU      E5200  @ 2.50GHz", {"Penryn", "Wolfdale-3M"},
+             2048),
+        Make(I, 6, 0x17, 6, "Intel(R) Core(TM)2 Duo CPU     T9300  @ 2.50GHz", {"Penryn", "Penryn"}, 6144),
+        Make(I, 6, 0x17, 6, "Intel(R) Xeon(R) CPU           E5450  @ 3.00GHz", {"Penryn", "Harpertown"},
+             6144),
+        Make(I, 6, 0x1A, 5, "Intel(R) Xeon(R) CPU           X5570  @ 2.93GHz", {"Nehalem", "Gainestown"}),
+        Make(I, 6, 0x1E, 5, "Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz", {"Nehalem", "Clarksfield"}),
+        Make(I, 6, 0x1E, 5, "Intel(R) Core(TM) i5 CPU         750  @ 2.67GHz", {"Nehalem", "Lynnfield"}),
+        Make(I, 6, 0x25, 5, "Intel(R) Core(TM) i5 CPU       M 520  @ 2.40GHz", {"Westmere", "Arrandale"}),
+        Make(I, 6, 0x25, 2, "Intel(R) Core(TM) i3 CPU         530  @ 2.93GHz", {"Westmere", "Clarkdale"}),
+        Make(I, 6, 0x2C, 2, "Intel(R) Core(TM) i7 CPU       X 980  @ 3.33GHz", {"Westmere", "Gulftown"}),
+        Make(I, 6, 0x2D, 7, "Intel(R) Xeon(R) CPU E5-2670 0 @ 2.60GHz", {"Sandy Bridge", "Sandy Bridge-EP"}),
+        Make(I, 6, 0x55, 4, "Intel(R) Xeon(R) Platinum 8180 CPU @ 2.50GHz", {"Skylake", "Skylake-SP"}),
+        Make(I, 6, 0x55, 7, "Intel(R) Xeon(R) Gold 6248 CPU @ 2.50GHz", {"Skylake", "Cascade Lake-SP"}),
+        Make(I, 6, 0x8E, 10, "Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz", {"Skylake", "Kaby Lake-R"}),
+        Make(I, 6, 0x8E, 12, "Intel(R) Core(TM) i5-10210U CPU @ 1.60GHz", {"Skylake", "Comet Lake"}),
+        Make(I, 6, 0x8E, 11, "Intel(R) Core(TM) i7-8565U CPU @ 1.80GHz", {"Skylake", "Whiskey Lake"}),
+        Make(I, 6, 0x8F, 8, "Intel(R) Xeon(R) Platinum 8480+", {"Golden Cove", "Sapphire Rapids"}),
+        Make(I, 6, 0xAF, 3, "Intel(R) Xeon(R) 6780E", {"Crestmont", "Sierra Forest"}),
+        Make(I, 6, 0xBD, 1, "Intel(R) Core(TM) Ultra 7 258V", {"Skymont", "Lunar Lake"}, 0, 0, E),
+        Make(I, 6, 0xBD, 1, "Intel(R) Core(TM) Ultra 7 258V", {"Lion Cove", "Lunar Lake"}, 0, 0, P),
+        Make(I, 6, 0xBF, 2, "13th Gen Intel(R) Core(TM) i5-13400", {"Golden Cove", "Raptor Lake"}, 0, 0, P),
+        Make(I, 6, 0x97, 5, "12th Gen Intel(R) Core(TM) i5-12400", {"Golden Cove", "Alder Lake"}),  // 6P+0E
+        Make(I, 15, 0x4, 4, "Intel(R) Pentium(R) D CPU 2.80GHz", {"NetBurst", "Smithfield"}, 1024),
+        Make(I, 15, 0x6, 4, "Intel(R) Pentium(R) D CPU 3.40GHz", {"NetBurst", "Presler"}, 2048),
+        Make(I, 15, 0x6, 8, "Intel(R) Xeon(R) CPU 7140M @ 3.40GHz", {"NetBurst", "Tulsa"}, 1024, 16384),
+        Make(I, 6, 0x99, 0, "", {nullptr, nullptr}),  // no such model: no guess from a neighbour
+        Make(I, 6, 0x6, 3, "QEMU Virtual CPU version 2.5+", {nullptr, nullptr}),
+        // AMD.
+        Make(A, 6, 0x8, 1, "AMD Duron(tm) Processor", {"K7", "Applebred"}),
+        Make(A, 15, 0x43, 2, "AMD Athlon(tm) 64 X2 Dual Core Processor 4800+", {"K8", "Windsor"}),
+        Make(A, 15, 0x2F, 2, "AMD Sempron(tm) Processor 3000+", {"K8", "Palermo"}),
+        Make(A, 15, 0x2D, 2, "AMD Sempron(tm) Processor 3000+", {nullptr, nullptr}),
+        Make(A, 0x10, 0x2, 3, "Quad-Core AMD Opteron(tm) Processor 2356", {"K10", "Barcelona"}),
+        Make(A, 0x10, 0x2, 3, "AMD Phenom(tm) 8450 Triple-Core Processor", {"K10", "Toliman"}),
+        Make(A, 0x10, 0x9, 1, "AMD Opteron(tm) Processor 6174", {"K10", "Magny-Cours"}),
+        Make(A, 0x15, 0x1, 2, "AMD Opteron(TM) Processor 6276", {"Bulldozer", "Interlagos"}),
+        Make(A, 5, 0xA, 2, "Geode(TM) Integrated Processor by AMD PCS", {"Geode LX", "Geode LX"}),
+        Make(A, 0x17, 0x1, 2, "AMD EPYC 7601 32-Core Processor", {"Zen", "Naples"}),
+        Make(A, 0x17, 0x1, 1, "AMD Ryzen Threadripper 1950X 16-Core Processor", {"Zen", "Whitehaven"}),
+        Make(A, 0x17, 0x31, 0, "AMD EPYC 7742 64-Core Processor", {"Zen 2", "Rome"}),
+        Make(A, 0x19, 0x1, 1, "AMD EPYC 7763 64-Core Processor", {"Zen 3", "Milan"}, 512, 32768),
+        Make(A, 0x19, 0x1, 2, "AMD EPYC 7773X 64-Core Processor", {"Zen 3", "Milan-X"}, 512, 98304),
+        Make(A, 0x19, 0x50, 0, "AMD Ryzen 5 5625U with Radeon Graphics", {"Zen 3", "Barcelo"}),
+        Make(A, 0x19, 0x61, 2, "AMD Ryzen 9 7945HX with Radeon Graphics", {"Zen 4", "Dragon Range"}),
+        Make(A, 0x19, 0x74, 1, "AMD Ryzen 7 7840U w/ Radeon  780M Graphics", {"Zen 4", "Phoenix"}),
+        Make(A, 0x19, 0x75, 2, "AMD Ryzen 7 8840U w/ Radeon 780M Graphics", {"Zen 4", "Hawk Point"}),
+        Make(A, 0x19, 0x78, 0, "AMD Ryzen 5 8500G w/ Radeon 740M Graphics", {"Zen 4c", "Phoenix 2"}, 0, 0, E),
+        Make(A, 0x19, 0xA0, 2, "AMD EPYC 9754 128-Core Processor", {"Zen 4c", "Bergamo"}),
+        Make(A, 0x1A, 0x11, 0, "AMD EPYC 9965 192-Core Processor", {"Zen 5c", "Turin Dense"}),
+        Make(A, 0x1A, 0x60, 0, "AMD Ryzen AI 7 350 w/ Radeon 860M", {"Zen 5c", "Krackan Point"}, 0, 0, E),
+        Make(A, 0x1A, 0x70, 0, "AMD RYZEN AI MAX+ 395 w/ Radeon 8060S", {"Zen 5", "Strix Halo"}),
+        Make(A, 0x1A, 0x44, 0, "AMD Ryzen 9 9955HX 16-Core Processor", {"Zen 5", "Fire Range"}),
+        // The other vendors.
+        Make("HygonGenuine", 0x18, 0x4, 0, "Hygon C86 3350 8-core Processor", {nullptr, nullptr}),
+        Make("CentaurHauls", 6, 0x7, 3, "VIA Samuel 2", {"C3", "Samuel 2"}),
+        Make("CentaurHauls", 6, 0x7, 8, "VIA Ezra", {"C3", "Ezra"}),
+        Make("  Shanghai  ", 7, 0x3B, 0, "ZHAOXIN KaiXian KX-6640MA@2.2+GHz", {"LuJiaZui", "LuJiaZui"}),
+        Make("CyrixInstead", 6, 0x0, 0, "", {"M2", "6x86MX"}),
+        Make("GenuineTMx86", 5, 0x4, 3, "Transmeta(tm) Crusoe(tm) Processor TM5800", {"Crusoe", "Crusoe"}),
+        Make("RiseRiseRise", 5, 0x0, 4, "", {"mP6", "Kirin"}),
+        Make("NexGenDriven", 5, 0x0, 4, "", {"Nx586", "Nx586"}),
+        Make("Vortex86 SoC", 6, 0x0, 0, "", {"Vortex86", "Vortex86EX"}),
+        Make("GenuineIotel", 6, 0x2A, 7, "", {nullptr, nullptr}),  // a damaged vendor text names nothing
+    };
+    for (const Product& p : products) {
+        SCOPED_TRACE(std::string(p.query.vendor) + " " + std::to_string(p.query.family) + "/"
+                     + std::to_string(p.query.model) + "/" + std::to_string(p.query.stepping) + " "
+                     + std::string(p.query.brand));
+        EXPECT_EQ(Show(IdentifyMicroarchitecture(p.query)), Show(p.expected));
+    }
+}
+
+}  // namespace
+}  // namespace talvex
