@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
-#include <tuple>
 
 #include "probe/dump/dump_write.h"
 #include "support/capture_fakes.h"
@@ -16,189 +15,163 @@
 namespace talvex {
 namespace {
 
-using testing::kDumps;
-using Key = std::pair<uint32_t, uint32_t>;
+using testing::FunctionSource;
+using Leaves = std::map<std::pair<uint32_t, uint32_t>, TCPUIDRegs>;
 
-std::map<Key, TCPUIDRegs> ByKey(const DumpProcessor& p) {
-    std::map<Key, TCPUIDRegs> m;
-    for (const DumpLeaf& l : p.leaves) m.emplace(Key{l.leaf, l.subleaf}, l.regs);
+Leaves ByKey(const DumpProcessor& p) {
+    Leaves m;
+    for (const DumpLeaf& l : p.leaves) m.emplace(std::pair{l.leaf, l.subleaf}, l.regs);
     return m;
 }
 
-std::vector<Key> Keys(const DumpProcessor& p) {
-    std::vector<Key> k;
-    for (const DumpLeaf& l : p.leaves) k.emplace_back(l.leaf, l.subleaf);
-    return k;
-}
-
 // Whether the capture covers a leaf: inside a range it records, up to that range's top.
-bool Covered(const std::map<Key, TCPUIDRegs>& dump, uint32_t leaf) {
-    const auto top = [&](uint32_t base) {
-        auto it = dump.find({base, 0});
-        const uint32_t eax = it == dump.end() ? base : it->second.EAX;
-        return eax > base ? std::min(eax, base + 255) : base;
-    };
+bool Covered(const Leaves& dump, uint32_t leaf) {
     const auto leaf1 = dump.find({1, 0});
     const bool hypervisor = leaf1 != dump.end() && BitSet(leaf1->second.ECX, 31);
     for (uint32_t base :
-         {0x00000000u, 0x20000000u, 0x40000000u, 0x40000100u, 0x80000000u, 0x80860000u, 0xC0000000u}) {
-        if ((base & 0xFFFF0000u) == 0x40000000u && !hypervisor) continue;
-        if (leaf >= base && leaf <= top(base)) return true;
+         {0x0u, 0x20000000u, 0x40000000u, 0x40000100u, 0x80000000u, 0x80860000u, 0xC0000000u}) {
+        const auto head = dump.find({base, 0});
+        const uint32_t top = head == dump.end() || head->second.EAX <= base ? base : head->second.EAX;
+        if ((base >> 16 != 0x4000 || hypervisor) && leaf >= base && leaf - base <= std::min(top - base, 255u))
+            return true;
     }
     return false;
 }
 
-// Tools also list sub-leaves past the valid ones: zeros, or for the topology leaves the sub-leaf
-// echoed in ECX[7:0] and the x2APIC ID in EDX.
-bool IsNull(const TCPUIDRegs& r) { return r.EAX == 0 && r.EBX == 0 && (r.ECX & ~0xFFu) == 0; }
-
-// Replaying each real processor through the capture gives back every leaf and valid sub-leaf its
-// dumping tool recorded inside the ranges, with the same values: the rules reach as far as the
-// tools that took these dumps. Whatever more the capture asks is answered with zeros by the
-// replay (a terminating null sub-leaf the file left out), never invented.
+// Replaying each real processor through the capture gives back, with the same values, every leaf
+// and sub-leaf its dumping tool recorded inside the ranges, but for the null sub-leaves tools list
+// past the valid ones (zeros; for the topology leaves the sub-leaf echoed in ECX[7:0] and the
+// x2APIC ID in EDX). Whatever more the capture asks, the replay answers with zeros: nothing is
+// invented, and the capture is sorted and executes each (leaf, sub-leaf) once.
 TEST(Capture, RecordsEverythingTheRealDumpsRecorded) {
     for (const std::string& name : testing::DumpNames()) {
         SCOPED_TRACE(name);
-        for (const DumpProcessor& cpu : ReadDumpFile(kDumps + "/" + name)) {
-            const auto dump = ByKey(cpu);
-            const ReplaySource replay(cpu);
-            const DumpProcessor captured = CaptureProcessor(replay);
-            const auto keys = Keys(captured);
-            ASSERT_TRUE(std::is_sorted(keys.begin(), keys.end()));
-            ASSERT_TRUE(std::adjacent_find(keys.begin(), keys.end()) == keys.end());
-            const auto got = ByKey(captured);
-            for (const auto& [key, regs] : dump) {
-                if (!Covered(dump, key.first) || (key.second > 0 && IsNull(regs))) continue;
-                auto it = got.find(key);
-                ASSERT_TRUE(it != got.end())
-                    << std::hex << key.first << "." << key.second << " line " << std::dec << cpu.line;
-                EXPECT_EQ(it->second, regs) << std::hex << key.first << "." << key.second;
+        for (const DumpProcessor& cpu : ReadDumpFile(testing::kDumps + "/" + name)) {
+            const Leaves dump = ByKey(cpu);
+            const DumpProcessor captured = CaptureProcessor(ReplaySource(cpu));
+            const Leaves got = ByKey(captured);
+            ASSERT_EQ(got.size(), captured.leaves.size());
+            ASSERT_TRUE(std::is_sorted(captured.leaves.begin(), captured.leaves.end(), [](auto& a, auto& b) {
+                return std::pair{a.leaf, a.subleaf} < std::pair{b.leaf, b.subleaf};
+            }));
+            for (const auto& [key, r] : dump) {
+                const bool null = key.second > 0 && r.EAX == 0 && r.EBX == 0 && (r.ECX & ~0xFFu) == 0;
+                if (null || !Covered(dump, key.first)) continue;
+                const auto it = got.find(key);
+                ASSERT_TRUE(it != got.end()) << std::hex << key.first << "." << key.second;
+                EXPECT_EQ(it->second, r) << std::hex << key.first << "." << key.second;
             }
-            for (const auto& [key, regs] : got) {
+            for (const auto& [key, r] : got) {
                 if (dump.count(key) == 0) {
-                    EXPECT_EQ(regs, TCPUIDRegs{}) << std::hex << key.first << "." << key.second;
+                    EXPECT_EQ(r, TCPUIDRegs{}) << std::hex << key.first << "." << key.second;
                 }
             }
         }
     }
 }
 
-// Processors whose counts are absurd: every leaf and range stays bounded, and nothing is executed
-// twice. Each row: what the processor claims, the leaf looked at, how many sub-leaves it gets.
+// Processors whose counts never end: every leaf stays within 64 sub-leaves and every range within
+// 256 leaves, each executed once.
 TEST(Capture, AbsurdCountsStayBounded) {
-    using testing::SubLeafSource;
-    const auto forever = [](uint32_t leaf, TCPUIDRegs regs) {
-        return [leaf, regs](uint32_t l, uint32_t) { return l == leaf ? std::optional(regs) : std::nullopt; };
-    };
     struct Case {
         const char* what;
-        uint32_t max_leaf;
-        std::function<std::optional<TCPUIDRegs>(uint32_t, uint32_t)> hostile;
         uint32_t leaf;
-        size_t subleaves;
+        TCPUIDRegs answer;  // to every sub-leaf of `leaf`
     } cases[] = {
-        {"leaf 4 whose cache type never ends", 4, forever(4, {0x121, 0, 0, 0}), 4, 64},
-        {"leaf 7 claiming 0xFFFFFFFF sub-leaves", 7, forever(7, {0xFFFFFFFF, 0, 0, 0}), 7, 64},
-        {"leaf 0xB repeating one level forever", 0xB, forever(0xB, {1, 2, 0x100, 0}), 0xB, 64},
-        {"leaf 0xD naming all 64 state components", 0xD, forever(0xD, {~0u, 0, ~0u, ~0u}), 0xD, 64},
-        {"leaf 0x12 whose EPC sections never end", 0x12, forever(0x12, {1, 0, 0, 0}), 0x12, 64},
-        {"leaf 0x23 naming every sub-leaf valid", 0x23, forever(0x23, {~0u, 0, 0, 0}), 0x23, 32},
-        {"0x8000001D that never ends", 0, forever(0x8000001D, {0x121, 0, 0, 0}), 0x8000001D, 64},
-        {"leaf 4 with no caches", 4, nullptr, 4, 1},
-        {"leaf 0x12 without SGX: 0 and 1 always, 2 ends", 0x12, nullptr, 0x12, 3},
+        {"leaf 4 whose cache type never ends", 4, {0x121, 0, 0, 0}},
+        {"leaf 7 claiming 0xFFFFFFFF sub-leaves", 7, {0xFFFFFFFF, 0, 0, 0}},
+        {"leaf 0xB repeating one level forever", 0xB, {1, 2, 0x100, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        SubLeafSource source;
-        source.Set(0, 0, {c.max_leaf, 0, 0, 0}).Set(0x80000000, 0, {0x8000001F, 0, 0, 0});
-        source.hostile = c.hostile;
-        const DumpProcessor p = CaptureProcessor(source);
-        EXPECT_EQ(std::count_if(p.leaves.begin(), p.leaves.end(),
-                                [&](const DumpLeaf& l) { return l.leaf == c.leaf; }),
-                  static_cast<long>(c.subleaves));
-        EXPECT_EQ(source.executions, static_cast<long>(p.leaves.size()));
+        const FunctionSource source([&](uint32_t leaf, uint32_t) {
+            return leaf == 0 ? TCPUIDRegs{c.leaf, 0, 0, 0} : leaf == c.leaf ? c.answer : TCPUIDRegs{};
+        });
+        const Leaves got = ByKey(CaptureProcessor(source));
+        EXPECT_EQ(std::count_if(got.begin(), got.end(), [&](auto& e) { return e.first.first == c.leaf; }),
+                  64);
+        EXPECT_EQ(source.executions, static_cast<long>(got.size()));
     }
 
-    // A processor answering all ones to everything: every range and leaf at its bound, a few
-    // hundred kilobytes of text at most.
-    SubLeafSource liar;
-    liar.hostile = [](uint32_t, uint32_t) { return std::optional(TCPUIDRegs{~0u, ~0u, ~0u, ~0u}); };
+    // All ones to everything: every range at 256 leaves, every leaf at 64 sub-leaves at most.
+    const FunctionSource liar([](uint32_t, uint32_t) { return TCPUIDRegs{~0u, ~0u, ~0u, ~0u}; });
     const DumpProcessor p = CaptureProcessor(liar);
     std::map<uint32_t, size_t> per_leaf, per_range;
     for (const DumpLeaf& l : p.leaves) {
         ++per_leaf[l.leaf];
-        if (l.subleaf == 0) ++per_range[l.leaf & 0xFFFFFF00u];
+        per_range[l.leaf & 0xFFFFFF00u] += l.subleaf == 0;
     }
     EXPECT_EQ(per_range.size(), 7u);
     for (const auto& [base, leaves] : per_range) EXPECT_EQ(leaves, 256u) << std::hex << base;
     for (const auto& [leaf, subleaves] : per_leaf) EXPECT_LE(subleaves, 64u) << std::hex << leaf;
-    EXPECT_EQ(per_leaf[0x0D], 64u);
+    EXPECT_EQ(per_leaf[0xD], 64u);
     EXPECT_LT(FormatCpuidRaw({p}).size(), 300'000u);
 }
 
-// Pinning to each processor in turn: every processor gets a row, refused and vanished processors
-// are marked, a failure stops the capture, and the original affinity is back on every path.
+// Pinning to each allowed processor in turn (here 1, 3 and 5, the thread's own set): each gets a
+// row with its own registers, a refused or vanished one is marked, a failing one ends the capture,
+// and the original set is back on every path.
 TEST(Capture, PinsToEachProcessorAndRestoresTheAffinity) {
-    using testing::Machine;
-    using testing::MachineSource;
+    constexpr unsigned kNone = 99;
     struct Case {
         const char* what;
-        std::set<unsigned> refused, vanishing;
-        std::optional<unsigned> failing;
+        unsigned refused, vanishing, failing;
         std::vector<CaptureStatus> status;  // empty: the capture throws
     } cases[] = {
         {"all pinned",
-         {},
-         {},
-         {},
+         kNone,
+         kNone,
+         kNone,
          {CaptureStatus::Captured, CaptureStatus::Captured, CaptureStatus::Captured}},
-        {"one refused, one gone during the capture",
-         {3},
-         {5},
-         {},
+        {"3 refused, 5 gone",
+         3,
+         5,
+         kNone,
          {CaptureStatus::Captured, CaptureStatus::NotPinned, CaptureStatus::Moved}},
-        {"the processor fails", {}, {}, 3, {}},
+        {"3 fails", kNone, kNone, 3, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Machine machine;
+        testing::Machine machine;
         machine.affinity = {1, 3, 5};
-        machine.refused = c.refused;
-        machine.vanishing = c.vanishing;
-        MachineSource source(machine);
-        source.failing = c.failing;
-        std::vector<ProcessorCapture> got;
+        machine.refused = {c.refused};
+        // Answers as the processor pinned to; one going offline moves the thread to all of them.
+        const FunctionSource source([&](uint32_t leaf, uint32_t) {
+            const unsigned k = machine.affinity.size() == 1 ? machine.affinity[0] : 0;
+            if (k == c.vanishing) machine.affinity = {0, 1, 2, 3, 4, 5};
+            if (k == c.failing) throw std::runtime_error("processor failure");
+            return leaf == 0 ? TCPUIDRegs{1, 0, 0, 0} : TCPUIDRegs{0, k << 24, 0, 0};
+        });
         if (c.status.empty()) {
             EXPECT_THROW(CaptureAllowedProcessors(machine, source), std::runtime_error);
         } else {
-            got = CaptureAllowedProcessors(machine, source);
+            const auto got = CaptureAllowedProcessors(machine, source);
             ASSERT_EQ(got.size(), 3u);
-        }
-        for (size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].processor, 1u + 2u * i);
-            EXPECT_EQ(got[i].status, c.status[i]);
-            if (got[i].status != CaptureStatus::Captured) {
-                EXPECT_TRUE(got[i].dump.leaves.empty());
-                continue;
+            for (size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].processor, 1 + 2 * i);
+                EXPECT_EQ(got[i].status, c.status[i]);
+                const Leaves leaves = ByKey(got[i].dump);
+                if (got[i].status == CaptureStatus::Captured) {
+                    EXPECT_EQ(InitialApicId(leaves.at({1, 0}).EBX), got[i].processor);
+                } else {
+                    EXPECT_TRUE(leaves.empty());
+                }
             }
-            const auto leaves = ByKey(got[i].dump);
-            EXPECT_EQ(InitialApicId(leaves.at({1, 0}).EBX), got[i].processor);
         }
-        EXPECT_EQ(machine.affinity, (std::vector<unsigned>{1, 3, 5}));
         EXPECT_EQ(machine.affinity_calls.back(), (std::vector<unsigned>{1, 3, 5}));
+        EXPECT_EQ(machine.affinity, (std::vector<unsigned>{1, 3, 5}));
     }
 }
 
-// This machine, every processor the test may run on, against `cpuid -r` run beside it: every line
-// `cpuid -r` lists is in the capture of the same processor with the same values.
+// This machine, every processor, against `cpuid -r` run beside it: every line `cpuid -r` lists is
+// in the capture of the same processor with the same values (the APIC IDs differ per processor).
 TEST(Capture, ThisMachineMatchesCpuidR) {
     ASSERT_EQ(testing::RunCommand("command -v cpuid").status, 0) << "the Debian package cpuid is missing";
     LinuxPlatform platform;
     const std::vector<unsigned> before = platform.ThreadAffinity();
     if (before.size() != platform.ProcessorCount())
-        GTEST_SKIP() << "this process may not run on every processor; cpuid -r lists them all";
-    const HardwareSource hardware;
-    const auto captured = CaptureAllowedProcessors(platform, hardware);
+        GTEST_SKIP() << "this process may not run on every processor, and cpuid -r lists them all";
+    const auto captured = CaptureAllowedProcessors(platform, HardwareSource());
     EXPECT_EQ(platform.ThreadAffinity(), before);
     const testing::Output peer = testing::RunCommand("cpuid -r");
     ASSERT_EQ(peer.status, 0);
@@ -208,9 +181,9 @@ TEST(Capture, ThisMachineMatchesCpuidR) {
     for (size_t k = 0; k < captured.size(); ++k) {
         SCOPED_TRACE("processor " + std::to_string(captured[k].processor));
         ASSERT_EQ(captured[k].status, CaptureStatus::Captured);
-        const auto got = ByKey(captured[k].dump);
+        const Leaves got = ByKey(captured[k].dump);
         for (const DumpLeaf& l : listed[k].leaves) {
-            auto it = got.find({l.leaf, l.subleaf});
+            const auto it = got.find({l.leaf, l.subleaf});
             ASSERT_TRUE(it != got.end()) << std::hex << l.leaf << "." << l.subleaf;
             EXPECT_EQ(it->second, l.regs) << std::hex << l.leaf << "." << l.subleaf;
         }

@@ -1,52 +1,41 @@
 #pragma once
-// Stand-ins for capture tests: a processor that answers by (leaf, sub-leaf), several processors
-// behind one pinning platform, and a peer program run for its output.
+// Stand-ins for capture tests: a processor answering by (leaf, sub-leaf), a machine of several
+// processors to pin to, and a peer program run for its output.
+
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <map>
-#include <optional>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <sys/wait.h>
 
 #include "probe/registers.h"
 #include "support/fakes.h"
 
 namespace talvex::testing {
 
-// A processor given as a table of (leaf, sub-leaf) answers, zeros elsewhere. `hostile`, when set,
-// answers first (for processors whose answers follow a pattern rather than a table).
-class SubLeafSource : public RegisterSource {
+// A processor whose answers come from a function of (leaf, sub-leaf); counts its executions.
+class FunctionSource : public RegisterSource {
 public:
+    explicit FunctionSource(std::function<TCPUIDRegs(uint32_t, uint32_t)> answer)
+        : answer_(std::move(answer)) {}
     bool HasCPUID() const override { return true; }
     TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override {
         ++executions;
-        if (hostile) {
-            if (auto r = hostile(leaf, subleaf)) return *r;
-        }
-        auto it = leaves.find({leaf, subleaf});
-        return it == leaves.end() ? TCPUIDRegs{} : it->second;
+        return answer_(leaf, subleaf);
     }
-    SubLeafSource& Set(uint32_t leaf, uint32_t subleaf, TCPUIDRegs regs) {
-        leaves[{leaf, subleaf}] = regs;
-        return *this;
-    }
-
-    std::map<std::pair<uint32_t, uint32_t>, TCPUIDRegs> leaves;
-    std::function<std::optional<TCPUIDRegs>(uint32_t, uint32_t)> hostile;
     mutable long executions = 0;
+
+private:
+    std::function<TCPUIDRegs(uint32_t, uint32_t)> answer_;
 };
 
-// A machine of several processors: pinning to `refused` ones only fails (as the system refuses a
-// set of offline processors), and pinning to `vanishing` succeeds but the processor goes away at
-// its first execution (the system moves the thread off).
+// Several processors: a set made only of `refused` ones is refused, as the system refuses a set of
+// offline processors.
 class Machine : public FakePlatform {
 public:
     bool SetThreadAffinity(const std::vector<unsigned>& processors) override {
@@ -57,33 +46,7 @@ public:
         affinity = processors;
         return true;
     }
-    // The processor the thread runs on: the one it is pinned to, or none.
-    std::optional<unsigned> Current() const {
-        return affinity.size() == 1 ? std::optional<unsigned>(affinity[0]) : std::nullopt;
-    }
-
-    std::set<unsigned> refused, vanishing;
-};
-
-// Answers as the processor the machine's thread is pinned to: leaf 0 says the highest leaf is 1,
-// leaf 1 EBX[31:24] is the processor's number. Throws when asked on `failing`.
-class MachineSource : public RegisterSource {
-public:
-    explicit MachineSource(Machine& machine) : machine_(machine) {}
-    bool HasCPUID() const override { return true; }
-    TCPUIDRegs Execute(uint32_t leaf, uint32_t) const override {
-        // Not pinned, the thread runs wherever the system puts it: processor 0 here.
-        const unsigned k = machine_.Current().value_or(0);
-        if (machine_.vanishing.count(k) != 0) machine_.affinity = {0, 1, 2, 3, 4, 5, 6, 7};
-        if (failing == k) throw std::runtime_error("processor failure");
-        if (leaf == 0) return {1, 0, 0, 0};
-        if (leaf == 1) return {0x00800F12, k << 24, 0, 0};
-        return {};
-    }
-    std::optional<unsigned> failing;
-
-private:
-    Machine& machine_;
+    std::set<unsigned> refused;
 };
 
 // Standard output of a shell command and its exit status; `status` -1 when it could not run.
