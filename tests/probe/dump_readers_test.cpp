@@ -176,31 +176,16 @@ TEST(DumpReaders, LayoutsAndTheirQuirks) {
          "CPUID 00000007 :00000001-00000080-00000000-00000000\t[SMEP]\n",
          1,
          {{0, 0, 7, 0x68747541, 0x444D4163, 0x69746E65}, {1, 0, 0xF12, 0, 0, 0}, {7, 0, 1, 0x80, 0, 0}}},
-        {"listing: Group / Affinity mask headers",
-         "Group: 0x00 Affinity mask: 0x0000000000000001\nCPUID 00000000: "
-         "00000001-00000000-00000000-00000000\n"
+        {"listing: CPU 0:, Group, CPU#01 AffMask (128-bit) and CPU #n Virtual headers, lower-case hex",
+         "CPU 0:\nCPUID 00000000: 00000001-746e6543-736c7561-48727561\n"
+         "CPUID c0000000: 00000c80-00000000-00000000-00000000\n"
          "Group: 0x00 Affinity mask: 0x0000000000000002\nCPUID 00000001: "
-         "00000002-00000000-00000000-00000000\n",
-         2,
-         {{0, 0, 1, 0, 0, 0}}},
-        {"listing: CPU#00 headers with masks wider than 64 bits",
-         "CPU#00 AffMask: 0X0000000000000000:0000000000000001\nCPUID 00000000: "
-         "00000001-00000000-00000000-00000000\n"
-         "CPU#01 AffMask: 0X0000000000000000:0000000000000002\nCPUID 00000001: "
-         "00000002-00000000-00000000-00000000\n",
-         2,
-         {{0, 0, 1, 0, 0, 0}}},
-        {"listing: CPU 0: headers and lower-case hex",
-         "CPU 0:\nCPUID 00000000: 00000001-746e6543-736c7561-48727561\nCPUID c0000000: "
-         "00000c80-00000000-00000000-00000000\n"
-         "CPU 1:\nCPUID 00000001: 00000002-00000000-00000000-00000000\n",
-         2,
+         "00000002-00000000-00000000-00000000\n"
+         "CPU#01 AffMask: 0X0000000000000000:0000000000000004\nCPUID 00000001: "
+         "00000003-00000000-00000000-00000000\n"
+         "CPUID Registers (CPU #3 Virtual):\nCPUID 00000001: 00000004-00000000-00000000-00000000\n",
+         4,
          {{0, 0, 1, 0x746e6543, 0x736c7561, 0x48727561}, {0xC0000000, 0, 0xC80, 0, 0, 0}}},
-        {"listing: CPUID Registers (CPU #n Virtual) headers",
-         "CPUID Registers (CPU #1 Virtual):\nCPUID 00000000: 00000001-00000000-00000000-00000000\n"
-         "CPUID Registers (CPU #2 Virtual):\nCPUID 00000001: 00000002-00000000-00000000-00000000\n",
-         2,
-         {{0, 0, 1, 0, 0, 0}}},
         {"identical repeat is harmless",
          "CPU 0:\n   0x00000001 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n"
          "   0x00000001 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n",
