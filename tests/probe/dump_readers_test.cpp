@@ -53,6 +53,34 @@ TEST(DumpReaders, EveryRawDumpMatchesItsNormalizedTwin) {
     }
 }
 
+// Every InstLatx64 listing rewritten by hand with its registers joined by single spaces and a blank
+// before the colon reads as the original does, every processor of it.
+TEST(DumpReaders, SpaceSeparatedListingsReadAsTheOriginals) {
+    size_t listings = 0;
+    for (const std::string& name : DumpNames()) {
+        std::ifstream in(kDumps + "/" + name);
+        std::string text, line;
+        bool listing = false;
+        while (std::getline(in, line)) {
+            // "CPUID 00000000: 0000000D-756E6547-..." -> "CPUID 00000000 : 0000000D 756E6547 ..."
+            if (line.starts_with("CPUID ") && line.size() >= 50 && line[14] == ':' && line[24] == '-') {
+                listing = true;
+                line.replace(14, 1, " :");
+                for (size_t at : {25u, 34u, 43u}) line[at] = ' ';
+            }
+            text += line + "\n";
+        }
+        if (!listing) continue;
+        SCOPED_TRACE(name);
+        ++listings;
+        const auto original = ReadDumpFile(kDumps + "/" + name);
+        const auto rewritten = Read(text);
+        ASSERT_EQ(rewritten.size(), original.size());
+        for (size_t i = 0; i < original.size(); ++i) EXPECT_EQ(Leaves(rewritten[i]), Leaves(original[i]));
+    }
+    EXPECT_GE(listings, 50u);
+}
+
 // Checked by hand against the files: which leaves survive libcpuid's padding.
 TEST(DumpReaders, LibcpuidKeepsOnlyTheReportedRanges) {
     struct Case {
@@ -139,6 +167,24 @@ TEST(DumpReaders, LayoutsAndTheirQuirks) {
          "00000002-00000000-00000000-00000000\n",
          2,
          {{0, 0, 1, 0, 0, 0}, {1, 0, 1, 0, 0, 0}}},
+        // The InstLatx64 variants below: each second processor starts without a leaf 0, so only
+        // its header can separate it.
+        {"listing: registers joined by blanks, blanks around the colon, annotation after a TAB",
+         "CPUID 00000000: 00000007 68747541 444D4163 69746E65\n"
+         "CPUID 00000001 : 00000F12 00000000 00000000 00000000 [SL 00]\n"
+         "CPUID 00000007 :00000001-00000080-00000000-00000000\t[SMEP]\n",
+         1,
+         {{0, 0, 7, 0x68747541, 0x444D4163, 0x69746E65}, {1, 0, 0xF12, 0, 0, 0}, {7, 0, 1, 0x80, 0, 0}}},
+        {"listing: CPU 0:, Group, CPU#01 AffMask (128-bit) and CPU #n Virtual headers, lower-case hex",
+         "CPU 0:\nCPUID 00000000: 00000001-746e6543-736c7561-48727561\n"
+         "CPUID c0000000: 00000c80-00000000-00000000-00000000\n"
+         "Group: 0x00 Affinity mask: 0x0000000000000002\nCPUID 00000001: "
+         "00000002-00000000-00000000-00000000\n"
+         "CPU#01 AffMask: 0X0000000000000000:0000000000000004\nCPUID 00000001: "
+         "00000003-00000000-00000000-00000000\n"
+         "CPUID Registers (CPU #3 Virtual):\nCPUID 00000001: 00000004-00000000-00000000-00000000\n",
+         4,
+         {{0, 0, 1, 0x746e6543, 0x736c7561, 0x48727561}, {0xC0000000, 0, 0xC80, 0, 0, 0}}},
         {"identical repeat is harmless",
          "CPU 0:\n   0x00000001 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n"
          "   0x00000001 0x00: eax=0x00000001 ebx=0x00000000 ecx=0x00000000 edx=0x00000000\n",

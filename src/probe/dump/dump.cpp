@@ -180,6 +180,14 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
     long number = 0;
     long first_text = 0;     // first line that is neither blank nor a comment, before the layout is known
     long first_comment = 0;  // first '#' line before the layout is known
+    // A "CPU n:" line heading the file heads either `cpuid -r` or an InstLatx64 listing: the line
+    // after it tells which, and it is handed to that layout's reader.
+    std::string header;
+    long header_line = 0;
+    const auto start = [&](std::unique_ptr<FormatReader> r) {
+        reader = std::move(r);
+        if (header_line != 0) reader->Line(header, header_line);
+    };
     while (lines.Next(raw, number + 1)) {
         ++number;
         if (reader) {
@@ -188,6 +196,16 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
         }
         const std::string_view t = Trim(raw);
         if (t.empty()) continue;
+        if (header_line != 0) {
+            start(IsInstLatData(t) ? MakeInstLatReader(sections) : MakeCpuidRawReader(sections));
+            reader->Line(raw, number);
+            continue;
+        }
+        if (first_text == 0 && IsCpuidRawHeader(t)) {
+            header = raw;
+            header_line = number;
+            continue;
+        }
         switch (Recognise(t, first_text != 0)) {
         case Layout::CpuidRaw: reader = MakeCpuidRawReader(sections); break;
         case Layout::Libcpuid:
@@ -209,6 +227,7 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
     }
     if (in.bad()) throw DumpError(file, number, "cannot read");
     if (number == 0) throw DumpError(file, 1, "empty file");
+    if (!reader && header_line != 0) start(MakeCpuidRawReader(sections));
     if (!reader) {
         const long at = first_text != 0 ? first_text : (first_comment != 0 ? first_comment : number);
         throw DumpError(file, at, "not a CPUID dump in any known layout");

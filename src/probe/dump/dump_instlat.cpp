@@ -1,11 +1,13 @@
 // Reader for the InstLatx64 / AIDA64 / EVEREST listing:
 //   CPUID 00000000: 0000000D-756E6547-6C65746E-49656E69 [GenuineIntel]
 //   CPUID 00000004: 1C004121-01C0003F-0000003F-00000000 [SL 00]
-// Separators after the leaf vary (": ", blanks, a TAB), hex is either case, "[SL xx]" gives the
-// sub-leaf in hex; without it, repeated lines of one leaf are its sub-leaves 0, 1, 2, ...
-// Other bracketed text after the registers is the dumping tool's annotation. The listing sits in
-// report text that is skipped, but a line that begins like a data line must be one. Processors
-// are separated by a CPU header or, in files without headers, by a new leaf-0 line.
+//   CPUID 00000000 : 00000001 746E6543 736C7561 48727561
+// The separator after the leaf varies (": ", " : ", " :", blanks, a TAB), registers are joined by
+// "-" or by blanks, hex is either case, "[SL xx]" gives the sub-leaf in hex; without it, repeated
+// lines of one leaf are its sub-leaves 0, 1, 2, ... Other bracketed text after the registers
+// (after blanks or a TAB) is the dumping tool's annotation. The listing sits in report text that
+// is skipped, but a line that begins like a data line must be one. Processors are separated by a
+// CPU header (see IsCpuHeader) or, in files without headers, by a new leaf-0 line.
 #include "probe/dump/dump_reader.h"
 
 namespace talvex::dump_detail {
@@ -36,12 +38,23 @@ std::optional<DataLine> ParseDataLine(std::string_view s) {
     if (!leaf) return std::nullopt;
     d.leaf = *leaf;
     const size_t before = s.size();
+    SkipBlanks(s);
     ConsumePrefix(s, ":");
     SkipBlanks(s);
     if (s.size() == before) return std::nullopt;  // no separator at all
     uint32_t* regs[] = {&d.regs.EAX, &d.regs.EBX, &d.regs.ECX, &d.regs.EDX};
+    // The first gap decides whether the registers are joined by "-" or by blanks.
+    const bool dashes = s.size() > 8 && s[8] == '-';
     for (int i = 0; i < 4; ++i) {
-        if (i > 0 && !ConsumePrefix(s, "-")) return std::nullopt;
+        if (i > 0) {
+            const size_t gap = s.size();
+            if (dashes) {
+                ConsumePrefix(s, "-");
+            } else {
+                SkipBlanks(s);
+            }
+            if (s.size() == gap) return std::nullopt;
+        }
         auto v = TakeRegister(s);
         if (!v) return std::nullopt;
         *regs[i] = *v;
@@ -60,10 +73,14 @@ std::optional<DataLine> ParseDataLine(std::string_view s) {
 }
 
 // "------[ Logical CPU #0 ]------", "------[ CPUID Registers / Logical CPU #1 Virtual ]------",
-// "CPUID Registers (CPU #1):", "CPU#000 AffMask: 0x0000000000000001".
+// "CPUID Registers (CPU #1):", "CPUID Registers (CPU #1 Virtual):",
+// "CPU#000 AffMask: 0x0000000000000001", "CPU#00 AffMask: 0X0000000000000000:0000000000000001",
+// "Group: 0x00 Affinity mask: 0x0000000000000001", and `cpuid -r`'s "CPU 0:".
 bool IsCpuHeader(std::string_view t) {
     if (t.starts_with("------[")) return t.find("CPU #") != t.npos;
     if (t.starts_with("CPUID Registers (CPU #")) return true;
+    if (t.starts_with("Group:")) return t.find("Affinity mask:") != t.npos;
+    if (IsCpuidRawHeader(t)) return true;
     return t.starts_with("CPU#") && t.size() > 4 && t[4] >= '0' && t[4] <= '9';
 }
 

@@ -1,0 +1,53 @@
+#pragma once
+// The complete capture of a processor: every leaf of every present range with every valid
+// sub-leaf, the form in which dumps are traded. A capture is a DumpProcessor, the same type a
+// dump read from a file gives, so the two are written, replayed and compared alike.
+// The window and the report keep to sub-leaf 0 of one processor; only the dump writers use this.
+
+#include <cstdint>
+#include <vector>
+
+#include "probe/dump/dump.h"
+#include "probe/platform.h"
+#include "probe/registers.h"
+
+namespace talvex {
+
+// Leaves recorded per range at most (base to base + 255), as the report bounds its dump.
+inline constexpr uint32_t kCaptureLeavesPerRange = 256;
+// Sub-leaves recorded per leaf at most (0 to 63), so a processor whose counts never end cannot
+// make the capture loop or grow without bound.
+inline constexpr uint32_t kCaptureSubLeavesPerLeaf = 64;
+
+// Every leaf and valid sub-leaf of the processor `source` answers for, in ascending (leaf,
+// sub-leaf) order, each executed once. Empty when the processor has no CPUID instruction.
+// Recorded: the base leaf of each range (its answer is what says whether the range is present),
+// and the rest of the range when present: standard 0..max; 0x20000000..; the hypervisor windows
+// 0x40000000.. and 0x40000100.. when leaf 1 ECX[31] says a hypervisor answers (the second window
+// only when it names a vendor); extended 0x80000000..; Transmeta 0x80860000..; Centaur
+// 0xC0000000... A range is present when its base answers a highest leaf above the base.
+DumpProcessor CaptureProcessor(const RegisterSource& source);
+
+enum class CaptureStatus {
+    Captured,
+    NotPinned,  // the thread could not be pinned to the processor (offline, not allowed, absent)
+    Moved,      // the processor went away during the capture: the thread was no longer pinned to it
+};
+
+struct ProcessorCapture {
+    unsigned processor = 0;  // the operating system's number, 0-based (as `taskset` counts)
+    CaptureStatus status = CaptureStatus::Captured;
+    DumpProcessor dump;  // empty unless Captured
+};
+
+// Captures each processor of `processors` in turn, pinning the calling thread to it alone through
+// `platform`; one entry per processor, in the order given, whether or not it could be pinned.
+// The thread's affinity as it was on entry is restored on every path, exceptions included (when
+// the system will not say what it was, the thread stays on the last processor tried).
+std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const RegisterSource& source,
+                                                const std::vector<unsigned>& processors);
+
+// The processors the calling thread may run on now (`taskset`, a cpuset), each captured.
+std::vector<ProcessorCapture> CaptureAllowedProcessors(Platform& platform, const RegisterSource& source);
+
+}  // namespace talvex

@@ -1,0 +1,94 @@
+// The peers read what Talvex writes: `cpuid -f` (Debian package cpuid) the `cpuid -r` layout, and
+// `cpuid_tool --load` (Debian package cpuidtool) the libcpuid arrays, for this machine's capture
+// and for every processor of every real dump. A missing peer fails the test: CI installs both.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "probe/capture.h"
+#include "probe/cpuid.h"
+#include "probe/dump/dump_write.h"
+#include "support/capture_fakes.h"
+#include "support/dumps.h"
+
+namespace talvex {
+namespace {
+
+using testing::RunCommand;
+
+// Every processor of every real dump, then this machine's, each as one text.
+struct Sample {
+    std::string name;
+    std::vector<DumpProcessor> cpus;
+};
+
+std::vector<Sample> Samples() {
+    std::vector<Sample> out;
+    for (const std::string& name : testing::DumpNames())
+        out.push_back({name, ReadDumpFile(testing::kDumps + "/" + name)});
+    LinuxPlatform platform;
+    const HardwareSource hardware;
+    Sample live{"this machine", {}};
+    for (ProcessorCapture& c : CaptureAllowedProcessors(platform, hardware))
+        if (c.status == CaptureStatus::Captured) live.cpus.push_back(std::move(c.dump));
+    out.push_back(std::move(live));
+    return out;
+}
+
+// Writes `text` to a file of its own and runs `command` followed by the file's name and
+// `redirect` (by default: standard error alone kept).
+testing::Output RunOn(const std::string& text, const std::string& command,
+                      const std::string& redirect = " 2>&1 >/dev/null") {
+    const std::string path =
+        std::filesystem::temp_directory_path() / ("talvex-peer-" + std::to_string(getpid()));
+    std::ofstream(path, std::ios::binary) << text;
+    testing::Output out = RunCommand(command + path + redirect);
+    std::filesystem::remove(path);
+    return out;
+}
+
+TEST(DumpPeers, CpuidReadsTheCpuidRLayout) {
+    ASSERT_EQ(RunCommand("command -v cpuid").status, 0) << "the Debian package cpuid is missing";
+    for (const Sample& s : Samples()) {
+        SCOPED_TRACE(s.name);
+        const testing::Output out = RunOn(FormatCpuidRaw(s.cpus), "cpuid -f ");
+        EXPECT_EQ(out.status, 0);
+        EXPECT_EQ(out.text, "");  // it names any line it does not take
+    }
+}
+
+// libcpuid also warns about what it decodes ("APIC ID are not supported"), as it does for the
+// original files; only its complaints about lines count. The installed version may predate
+// amd_fn80000026h, so those lines alone may be "not understood". Where it fails outright, it must
+// fail the same on the original file: its own decoding fault (0.6.2 divides by zero on Zhaoxin).
+TEST(DumpPeers, CpuidToolReadsTheLibcpuidArrays) {
+    ASSERT_EQ(RunCommand("command -v cpuid_tool").status, 0) << "the Debian package cpuidtool is missing";
+    for (const Sample& s : Samples()) {
+        SCOPED_TRACE(s.name);
+        const std::string text = FormatLibcpuid(s.cpus);
+        const testing::Output out = RunOn(text, "cpuid_tool --report --load=");
+        if (out.status != 0 && s.name != "this machine") {
+            const std::string original = testing::kDumps + "/" + s.name;
+            EXPECT_EQ(RunCommand("cpuid_tool --report --load=" + original + " >/dev/null 2>&1").status,
+                      out.status);
+            continue;
+        }
+        EXPECT_EQ(out.status, 0);
+        std::istringstream lines(out.text);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("not understood") != std::string::npos) {
+                EXPECT_NE(line.find("'amd_fn80000026h["), std::string::npos) << line;
+            }
+        }
+        // And it read the right registers: the vendor text of the first processor.
+        const std::string vendor = VendorText(ReplaySource(s.cpus.at(0)).Execute(0, 0));
+        const testing::Output report = RunOn(text, "cpuid_tool --quiet --vendorstr --load=", " 2>/dev/null");
+        EXPECT_NE(report.text.find(vendor), std::string::npos) << report.text;
+    }
+}
+
+}  // namespace
+}  // namespace talvex
