@@ -439,7 +439,9 @@ std::string DetailsText(std::span<const ProcessorDetails> all) {
 }
 
 std::string DetailsJson(std::span<const ProcessorDetails> all) {
-    std::string out = "{\"processors\": [";
+    std::string out;
+    out.reserve(32 + all.size() * 3072);  // about 2.5 KB a processor
+    out += "{\"processors\": [";
     for (size_t i = 0; i < all.size(); ++i) {
         out += i == 0 ? "\n" : ",\n";
         JsonObject(out, all[i]);
