@@ -181,8 +181,8 @@ TEST(DetailsHostile, BoundedValues) {
     FakePlatform os;
     const ProcessorDetails d = GetProcessorDetails(Probe{cpu, os});
     ASSERT_EQ(d.caches.size(), 68u);  // 64 sub-leaves of leaf 4, then the 4 trace caches of leaf 2
-    EXPECT_EQ(d.caches[0].type, CacheType::Trace);  // level 1 before the sub-leaves' level 7
-    EXPECT_EQ(d.caches[4].size, uint64_t{1} << 54);   // 2^64 bytes, in KB
+    EXPECT_EQ(d.caches[0].type, CacheType::Trace);   // level 1 before the sub-leaves' level 7
+    EXPECT_EQ(d.caches[4].size, uint64_t{1} << 54);  // 2^64 bytes, in KB
     EXPECT_EQ(d.caches[4].ways, 0u);
     EXPECT_EQ(d.caches[4].shared_by, 4096u);
     EXPECT_EQ(d.topology, (Topology{1, 1}));
