@@ -10,7 +10,7 @@
 //   address bits, ECX[7:0] logical processors - 1;
 // - leaf 0x16 EAX, EBX, ECX [15:0]: base, maximum and bus frequency in MHz;
 // - 0x40000000 EBX, ECX, EDX: the hypervisor's vendor text;
-// - the x86-64 psABI micro-architecture levels, each a list of feature bits (kLevelBits below).
+// - the x86-64 psABI micro-architecture levels, each a list of feature bits (below).
 #include "probe/details.h"
 
 #include "probe/details_caches.h"
@@ -65,6 +65,7 @@ constexpr FeatureBit Feature(std::string_view name) {
 
 // The x86-64 levels: what each adds to the one below. The baseline's SYSCALL is left out: processors
 // report it only in 64-bit mode. OSXSAVE stands for the operating system's support of the AVX state.
+// In Linux's words SSE3 is "pni", LAHF-SAHF "lahf_lm" and LZCNT "abm".
 // clang-format off
 constexpr FeatureBit kLongMode[] = {Feature("lm")};
 constexpr FeatureBit kBaseline[] = {
@@ -189,6 +190,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     d.signature = leaf1.EAX;
     const uint32_t base_family = SigFamily(leaf1.EAX);
     d.family = base_family == 15 ? base_family + SigExtFamily(leaf1.EAX) : base_family;
+    // Intel's rule serves every vendor but AMD and Hygon, whose extended model counts on family 15 only.
     const bool extended_model = amd ? base_family == 15 : base_family == 6 || base_family == 15;
     d.model = extended_model ? SigExtModel(leaf1.EAX) * 16 + SigModel(leaf1.EAX) : SigModel(leaf1.EAX);
     d.stepping = SigStepping(leaf1.EAX);
@@ -217,14 +219,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
 
     for (size_t g = 0; g < kFeatureRegisters.size(); ++g) {
         const FeatureRegister& fr = kFeatureRegisters[g];
-        // Registers of one leaf come together in the table: execute each leaf once.
-        if (g > 0 && kFeatureRegisters[g - 1].leaf == fr.leaf
-            && kFeatureRegisters[g - 1].subleaf == fr.subleaf)
-            continue;
-        const TCPUIDRegs r = leaves.Read(fr.leaf, fr.subleaf);
-        for (size_t h = g; h < kFeatureRegisters.size(); ++h)
-            if (kFeatureRegisters[h].leaf == fr.leaf && kFeatureRegisters[h].subleaf == fr.subleaf)
-                d.feature_registers[h] = RegisterOf(r, kFeatureRegisters[h].reg);
+        d.feature_registers[g] = RegisterOf(leaves.Read(fr.leaf, fr.subleaf), fr.reg);
     }
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
         d.features[i] = BitSet(d.feature_registers[kFeatureNames[i].group], kFeatureNames[i].bit);
