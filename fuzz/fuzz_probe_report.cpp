@@ -1,5 +1,6 @@
 // A processor whose every register comes from the fuzzer's bytes: the naming, the caches, the data
-// load, the five flag panels and the report must finish, and the report stay within its bound.
+// load, the five flag panels and the report must finish, and the report stay within its bound; the
+// processor details must stay bounded and their text and JSON valid UTF-8 without a raw control byte.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -7,10 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "main/report/details_report.h"
 #include "main/report/load_data.h"
+#include "main/report/output_text.h"
 #include "main/report/report.h"
 #include "probe/cache.h"
 #include "probe/cpuid.h"
+#include "probe/details.h"
 #include "probe/flags.h"
 #include "probe/naming.h"
 #include "support/fakes.h"
@@ -49,8 +53,8 @@ public:
 
     bool HasCPUID() const override { return has_cpuid_; }
 
-    TCPUIDRegs Execute(uint32_t leaf, uint32_t) const override {
-        TCPUIDRegs r = Pool(leaf);
+    TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override {
+        TCPUIDRegs r = Pool(leaf, subleaf);
         if (leaf == 0x00000000) r.EAX = tops_[0];
         if (leaf == 0x80000000) r.EAX = tops_[1];
         if (leaf == 0x80860000) r.EAX = tops_[2];
@@ -59,11 +63,13 @@ public:
     }
 
 private:
-    TCPUIDRegs Pool(uint32_t leaf) const {
+    // Sub-leaf 0 answers as before sub-leaves were fuzzed, so the existing corpus keeps its meaning.
+    TCPUIDRegs Pool(uint32_t leaf, uint32_t subleaf) const {
         TCPUIDRegs r;
         if (pool_.empty()) return r;
         uint32_t* regs[] = {&r.EAX, &r.EBX, &r.ECX, &r.EDX};
-        const size_t start = (static_cast<size_t>(leaf) * 2654435761u) % pool_.size();
+        const size_t start =
+            (static_cast<size_t>(leaf) * 2654435761u + static_cast<size_t>(subleaf) * 40503u) % pool_.size();
         for (size_t i = 0; i < 16; ++i)
             *regs[i / 4] |= static_cast<uint32_t>(pool_[(start + i) % pool_.size()]) << (8 * (i % 4));
         return r;
@@ -97,5 +103,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t leaf_bytes = 5 * 16;
     const size_t bound = 4096 + 4 * talvex::kMaxLeavesPerRange * leaf_bytes;
     if (report.size() > bound) __builtin_trap();
+
+    // Two processors of the same registers: the per-processor table and the cache sharing run too.
+    const std::vector<talvex::ProcessorDetails> details{talvex::GetProcessorDetails(probe, 1),
+                                                        talvex::GetProcessorDetails(probe, 2)};
+    if (details[0].caches.size() > talvex::kMaxCaches) __builtin_trap();
+    for (size_t i = 0; i < details[0].caches.size(); ++i)
+        if (talvex::ProcessorsSharingCache(details, 0, i).size() > 2) __builtin_trap();
+    const std::string text = talvex::DetailsText(details);
+    const std::string json = talvex::DetailsJson(details);
+    if (!talvex::IsValidUtf8(text) || !talvex::IsValidUtf8(json)) __builtin_trap();
+    for (const std::string* out : {&text, &json})
+        for (char c : *out)
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\n') __builtin_trap();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "probe/cache.h"
+#include "probe/details.h"
 #include "support/count_new.h"
 #include "support/dumps.h"
 
@@ -33,6 +34,10 @@ TEST(ReplayAllocations, QueriesOnAReplayedDumpDoNotAllocate) {
         TCacheInfo info;
         GetCacheInfo(cpu.probe, info);
         EXPECT_EQ(g_allocations.load() - before, 0) << file << ": GetCacheInfo";
+        // The details record holds its texts and caches in place.
+        const ProcessorDetails details = GetProcessorDetails(cpu.probe);
+        EXPECT_EQ(g_allocations.load() - before, 0) << file << ": GetProcessorDetails";
+        EXPECT_FALSE(details.vendor.view().empty());
     }
 }
 

@@ -1,0 +1,453 @@
+// The processor details as text and as JSON. Only formatting happens here: every value is the
+// record's, decoded in the probe.
+#include "main/report/details_report.h"
+
+#include <algorithm>
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "main/report/output_text.h"
+#include "probe/text.h"
+
+namespace talvex {
+
+namespace {
+
+constexpr size_t kWrapColumn = 100;
+constexpr size_t kKeyWidth = 23;  // "  " + the longest key and two spaces
+
+// Processor text on a terminal: control bytes as "\xNN", bytes 0x80..0xFF as Latin-1.
+void AppendShown(std::string& out, std::string_view bytes) {
+    std::string escaped;
+    AppendProcessorText(escaped, bytes);
+    AppendTerminalText(out, escaped);
+}
+
+std::string Shown(std::string_view bytes) {
+    std::string out;
+    AppendShown(out, bytes);
+    return out;
+}
+
+std::string Pad(std::string text, size_t width) {
+    if (text.size() < width) text.append(width - text.size(), ' ');
+    return text;
+}
+
+// "1-4,7,9-10"
+std::string ProcessorList(const std::vector<unsigned>& cpus) {
+    std::string out;
+    for (size_t i = 0; i < cpus.size();) {
+        size_t j = i;
+        while (j + 1 < cpus.size() && cpus[j + 1] == cpus[j] + 1) ++j;
+        if (!out.empty()) out += ',';
+        out += Decimal(cpus[i]);
+        if (j > i) out += '-' + Decimal(cpus[j]);
+        i = j + 1;
+    }
+    return out;
+}
+
+std::string SizeText(const CacheDetails& c) {
+    if (c.type == CacheType::Trace) return Decimal(c.size) + " K-uops";
+    if (c.size >= 1024 && c.size % 1024 == 0) return Decimal(c.size / 1024) + " MB";
+    return Decimal(c.size) + " KB";
+}
+
+std::string CacheLabel(const CacheDetails& c) {
+    static constexpr const char* kSuffix[] = {"d", "i", "", "t"};
+    return "L" + Decimal(c.level) + kSuffix[static_cast<int>(c.type)];
+}
+
+std::string SignatureText(const ProcessorDetails& d) {
+    return Hex(d.signature, 8) + " (family " + Decimal(d.family) + ", model " + Decimal(d.model)
+           + ", stepping " + Decimal(d.stepping) + ")";
+}
+
+std::string UarchText(const ProcessorDetails& d) {
+    if (!d.uarch) return "not in the table";
+    std::string out(d.uarch->microarchitecture);
+    if (!d.uarch->codename.empty()) out += ", " + std::string(d.uarch->codename);
+    return out;
+}
+
+std::string CoreTypeText(const ProcessorDetails& d) {
+    const char* name = CoreTypeName(d.core_type);
+    return name != nullptr ? name : "not a hybrid core";
+}
+
+std::string HypervisorText(const ProcessorDetails& d) {
+    if (!d.hypervisor) return "none";
+    if (d.hypervisor->view().empty()) return "present, vendor not given";
+    return Shown(d.hypervisor->view());
+}
+
+std::string LevelText(const ProcessorDetails& d) {
+    if (d.x86_64_level == 0) return "0 (no long mode)";
+    return Decimal(d.x86_64_level)
+           + (d.x86_64_level == 1 ? " (x86-64)" : " (x86-64-v" + Decimal(d.x86_64_level) + ")");
+}
+
+std::string AddressText(const ProcessorDetails& d) {
+    if (!d.address_bits) return "not reported";
+    return Decimal(d.address_bits->physical) + " physical, " + Decimal(d.address_bits->linear) + " virtual";
+}
+
+std::string FrequencyText(const ProcessorDetails& d) {
+    if (!d.frequency_mhz) return "not reported";
+    return "base " + Decimal(d.frequency_mhz->base) + " MHz, max " + Decimal(d.frequency_mhz->max)
+           + " MHz, bus " + Decimal(d.frequency_mhz->bus) + " MHz";
+}
+
+std::string CountText(uint32_t n) { return n == 0 ? "unknown" : Decimal(n); }
+
+using FieldText = std::string (*)(const ProcessorDetails&);
+
+// One value when every processor agrees; otherwise each value with the processors that have it.
+std::string Agreed(std::span<const ProcessorDetails> all, FieldText field) {
+    std::vector<std::pair<std::string, std::vector<unsigned>>> groups;
+    for (const ProcessorDetails& d : all) {
+        const std::string value = field(d);
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == value; });
+        if (it == groups.end())
+            groups.push_back({value, {d.cpu}});
+        else
+            it->second.push_back(d.cpu);
+    }
+    if (groups.size() == 1) return groups[0].first;
+    std::string out;
+    for (const auto& [value, cpus] : groups) {
+        if (!out.empty()) out += "; ";
+        out += value + " (processors " + ProcessorList(cpus) + ")";
+    }
+    return out;
+}
+
+void Line(std::string& out, std::string_view key, std::string_view value) {
+    out += Pad("  " + std::string(key), kKeyWidth);
+    out += value;
+    out += '\n';
+}
+
+// Words in rows of at most kWrapColumn columns, each row indented by two spaces.
+void Wrapped(std::string& out, const std::vector<std::string_view>& words) {
+    size_t column = 0;
+    for (std::string_view w : words) {
+        if (column > 0 && column + 1 + w.size() > kWrapColumn) {
+            out += '\n';
+            column = 0;
+        }
+        if (column == 0) {
+            out += "  ";
+            column = 2;
+        } else {
+            out += ' ';
+            ++column;
+        }
+        out += w;
+        column += w.size();
+    }
+    if (column > 0) out += '\n';
+}
+
+// Columns sized to their widest cell; numbers right-aligned.
+void Table(std::string& out, const std::vector<std::vector<std::string>>& rows,
+           const std::vector<bool>& right) {
+    std::vector<size_t> width(rows.front().size(), 0);
+    for (const auto& row : rows)
+        for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    for (const auto& row : rows) {
+        std::string line = " ";
+        for (size_t c = 0; c < row.size(); ++c) {
+            line += ' ';
+            const size_t gap = width[c] - row[c].size();
+            if (right[c]) line.append(gap, ' ');
+            line += row[c];
+            if (!right[c]) line.append(gap, ' ');
+            line += ' ';
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        out += line + '\n';
+    }
+}
+
+void CacheTable(std::string& out, const ProcessorDetails& d) {
+    if (d.caches.empty()) {
+        out += "  none reported\n";
+        return;
+    }
+    std::vector<std::vector<std::string>> rows{{"Level", "Type", "Size", "Ways", "Line", "Shared by"}};
+    for (const CacheDetails& c : d.caches) {
+        rows.push_back({"L" + Decimal(c.level), CacheTypeName(c.type), SizeText(c),
+                        c.ways == 0 ? "full" : Decimal(c.ways),
+                        c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
+                        c.shared_by ? Decimal(*c.shared_by) : "-"});
+    }
+    Table(out, rows, {false, false, true, true, true, true});
+}
+
+void Identity(std::string& out, std::span<const ProcessorDetails> all) {
+    out += "Identity\n";
+    Line(out, "Brand", Agreed(all, [](const ProcessorDetails& d) {
+             return d.brand.view().empty() ? std::string("none") : Shown(d.brand.view());
+         }));
+    Line(out, "Vendor", Agreed(all, [](const ProcessorDetails& d) { return Shown(d.vendor.view()); }));
+    Line(out, "Signature", Agreed(all, SignatureText));
+    if (all.size() == 1) {
+        Line(out, "Microarchitecture", UarchText(all[0]));
+        Line(out, "Core type", CoreTypeText(all[0]));
+        Line(out, "APIC ID", Decimal(all[0].apic_id));
+    }
+}
+
+void Caches(std::string& out, std::span<const ProcessorDetails> all) {
+    // One table per distinct cache list, naming its processors when there are several lists.
+    std::vector<std::pair<const ProcessorDetails*, std::vector<unsigned>>> groups;
+    for (const ProcessorDetails& d : all) {
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
+            return g.first->caches == d.caches && g.first->cache_source == d.cache_source;
+        });
+        if (it == groups.end())
+            groups.push_back({&d, {d.cpu}});
+        else
+            it->second.push_back(d.cpu);
+    }
+    for (const auto& [d, cpus] : groups) {
+        out += "\nCaches";
+        if (groups.size() > 1) out += " of processors " + ProcessorList(cpus);
+        if (d->cache_source != CacheSource::None)
+            out += std::string(" (") + CacheSourceName(d->cache_source) + ")";
+        out += '\n';
+        CacheTable(out, *d);
+    }
+}
+
+void Features(std::string& out, std::span<const ProcessorDetails> all) {
+    FeatureSet common;
+    common.set();
+    for (const ProcessorDetails& d : all) common &= d.features;
+    std::vector<std::string_view> words;
+    for (size_t i = 0; i < kFeatureNames.size(); ++i)
+        if (common[i]) words.push_back(kFeatureNames[i].name);
+    out += "\nFeatures (" + Decimal(words.size()) + (all.size() > 1 ? ", on every processor)\n" : ")\n");
+    Wrapped(out, words);
+
+    std::vector<std::pair<FeatureSet, std::vector<unsigned>>> extra;
+    for (const ProcessorDetails& d : all) {
+        const FeatureSet own = d.features & ~common;
+        if (own.none()) continue;
+        auto it = std::find_if(extra.begin(), extra.end(), [&](const auto& g) { return g.first == own; });
+        if (it == extra.end())
+            extra.push_back({own, {d.cpu}});
+        else
+            it->second.push_back(d.cpu);
+    }
+    for (const auto& [own, cpus] : extra) {
+        out += "\nFeatures only on processors " + ProcessorList(cpus) + "\n";
+        words.clear();
+        for (size_t i = 0; i < kFeatureNames.size(); ++i)
+            if (own[i]) words.push_back(kFeatureNames[i].name);
+        Wrapped(out, words);
+    }
+}
+
+// The per-processor table of --cpu all: what a hybrid processor varies, and who shares each cache.
+void PerProcessor(std::string& out, std::span<const ProcessorDetails> all) {
+    std::vector<CacheDetails> kinds;  // one column per level and type met, in cache-list order
+    for (const ProcessorDetails& d : all)
+        for (const CacheDetails& c : d.caches)
+            if (std::none_of(kinds.begin(), kinds.end(),
+                             [&](const CacheDetails& k) { return k.level == c.level && k.type == c.type; }))
+                kinds.push_back(c);
+    std::stable_sort(kinds.begin(), kinds.end(), [](const CacheDetails& a, const CacheDetails& b) {
+        return CacheOrder(a) < CacheOrder(b);
+    });
+
+    std::vector<std::string> header{"CPU", "APIC ID", "Core type", "Microarchitecture"};
+    for (const CacheDetails& k : kinds) header.push_back(CacheLabel(k));
+    std::vector<std::vector<std::string>> rows{header};
+    for (size_t p = 0; p < all.size(); ++p) {
+        const ProcessorDetails& d = all[p];
+        const char* core = CoreTypeName(d.core_type);
+        std::vector<std::string> row{Decimal(d.cpu), Decimal(d.apic_id), core != nullptr ? core : "-",
+                                     d.uarch ? std::string(d.uarch->microarchitecture) : "-"};
+        for (const CacheDetails& k : kinds) {
+            std::string cell = "-";
+            for (size_t i = 0; i < d.caches.size(); ++i) {
+                const CacheDetails& c = d.caches[i];
+                if (c.level != k.level || c.type != k.type) continue;
+                cell = SizeText(c);
+                const std::vector<unsigned> sharing = ProcessorsSharingCache(all, p, i);
+                if (!sharing.empty()) cell += " [" + ProcessorList(sharing) + "]";
+                break;
+            }
+            row.push_back(cell);
+        }
+        rows.push_back(row);
+    }
+    out += "\nPer processor (caches: size [processors sharing it])\n";
+    std::vector<bool> right(header.size(), false);
+    right[0] = right[1] = true;
+    Table(out, rows, right);
+}
+
+void Key(std::string& out, std::string_view key) {
+    out += "    ";
+    AppendJsonString(out, key);
+    out += ": ";
+}
+
+void JsonString(std::string& out, std::string_view key, std::string_view value) {
+    Key(out, key);
+    AppendJsonString(out, value);
+    out += ",\n";
+}
+
+void JsonNumber(std::string& out, std::string_view key, uint64_t value) {
+    Key(out, key);
+    out += Decimal(value) + ",\n";
+}
+
+void JsonObject(std::string& out, const ProcessorDetails& d) {
+    out += "  {\n";
+    JsonNumber(out, "cpu", d.cpu);
+    JsonNumber(out, "apicId", d.apic_id);
+    JsonString(out, "vendor", d.vendor.view());
+    JsonString(out, "brand", d.brand.view());
+    JsonNumber(out, "family", d.family);
+    JsonNumber(out, "model", d.model);
+    JsonNumber(out, "stepping", d.stepping);
+    JsonString(out, "signature", Hex(d.signature, 8));
+    if (d.uarch) {
+        JsonString(out, "microarchitecture", d.uarch->microarchitecture);
+        JsonString(out, "codename", d.uarch->codename);
+    } else {
+        Key(out, "microarchitecture");
+        out += "null,\n";
+        Key(out, "codename");
+        out += "null,\n";
+    }
+    Key(out, "coreType");
+    if (const char* core = CoreTypeName(d.core_type))
+        AppendJsonString(out, core);
+    else
+        out += "null";
+    out += ",\n";
+    Key(out, "hypervisor");
+    if (d.hypervisor)
+        AppendJsonString(out, d.hypervisor->view());
+    else
+        out += "null";
+    out += ",\n";
+    JsonNumber(out, "x86_64Level", d.x86_64_level);
+    Key(out, "addressBits");
+    out += d.address_bits ? "{\"physical\": " + Decimal(d.address_bits->physical)
+                                + ", \"virtual\": " + Decimal(d.address_bits->linear) + "}"
+                          : std::string("null");
+    out += ",\n";
+    Key(out, "frequencyMHz");
+    out += d.frequency_mhz ? "{\"base\": " + Decimal(d.frequency_mhz->base)
+                                 + ", \"max\": " + Decimal(d.frequency_mhz->max)
+                                 + ", \"bus\": " + Decimal(d.frequency_mhz->bus) + "}"
+                           : std::string("null");
+    out += ",\n";
+    Key(out, "caches");
+    out += "[";
+    for (size_t i = 0; i < d.caches.size(); ++i) {
+        const CacheDetails& c = d.caches[i];
+        out += i == 0 ? "\n" : ",\n";
+        out += "      {\"level\": " + Decimal(c.level) + ", \"type\": \"" + CacheTypeName(c.type) + "\", ";
+        out += c.type == CacheType::Trace ? "\"kuops\": " : "\"sizeKB\": ";
+        out += Decimal(c.size) + ", \"ways\": " + Decimal(c.ways)
+               + ", \"lineBytes\": " + Decimal(c.line_bytes)
+               + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null")) + "}";
+    }
+    out += d.caches.empty() ? "],\n" : "\n    ],\n";
+    Key(out, "topology");
+    out += "{\"threadsPerCore\": " + Decimal(d.topology.threads_per_core)
+           + ", \"logicalPerPackage\": " + Decimal(d.topology.logical_per_package) + "},\n";
+    Key(out, "features");
+    out += "[";
+    bool first = true;
+    for (size_t i = 0; i < kFeatureNames.size(); ++i) {
+        if (!d.features[i]) continue;
+        if (!first) out += ", ";
+        first = false;
+        AppendJsonString(out, kFeatureNames[i].name);
+    }
+    out += "]\n  }";
+}
+
+}  // namespace
+
+const char* CacheTypeName(CacheType type) {
+    switch (type) {
+    case CacheType::Data: return "data";
+    case CacheType::Instruction: return "instruction";
+    case CacheType::Unified: return "unified";
+    case CacheType::Trace: return "trace";
+    }
+    return "";
+}
+
+const char* CoreTypeName(CoreType type) {
+    switch (type) {
+    case CoreType::Performance: return "performance";
+    case CoreType::Efficiency: return "efficiency";
+    case CoreType::None: return nullptr;
+    }
+    return nullptr;
+}
+
+const char* CacheSourceName(CacheSource source) {
+    switch (source) {
+    case CacheSource::None: return "";
+    case CacheSource::Leaf4: return "leaf 4";
+    case CacheSource::Leaf8000001D: return "leaf 0x8000001D";
+    case CacheSource::Leaf2: return "leaf 2 descriptors";
+    case CacheSource::Leaf80000005: return "leaves 0x80000005 and 0x80000006";
+    }
+    return "";
+}
+
+std::string DetailsText(std::span<const ProcessorDetails> all) {
+    std::string out;
+    if (all.empty()) return out;
+    std::vector<unsigned> cpus;
+    for (const ProcessorDetails& d : all) cpus.push_back(d.cpu);
+    out += (all.size() == 1 ? "Processor " : "Processors ") + ProcessorList(cpus) + "\n\n";
+
+    Identity(out, all);
+    Caches(out, all);
+
+    out += "\nTopology\n";
+    Line(out, "Threads per core",
+         Agreed(all, [](const ProcessorDetails& d) { return CountText(d.topology.threads_per_core); }));
+    Line(out, "Logical per package",
+         Agreed(all, [](const ProcessorDetails& d) { return CountText(d.topology.logical_per_package); }));
+    Line(out, "Address bits", Agreed(all, AddressText));
+
+    out += "\nPlatform\n";
+    Line(out, "Hypervisor", Agreed(all, HypervisorText));
+    Line(out, "x86-64 level", Agreed(all, LevelText));
+    Line(out, "Frequencies", Agreed(all, FrequencyText));
+
+    Features(out, all);
+    if (all.size() > 1) PerProcessor(out, all);
+    return out;
+}
+
+std::string DetailsJson(std::span<const ProcessorDetails> all) {
+    std::string out;
+    out.reserve(32 + all.size() * 3072);  // about 2.5 KB a processor
+    out += "{\"processors\": [";
+    for (size_t i = 0; i < all.size(); ++i) {
+        out += i == 0 ? "\n" : ",\n";
+        JsonObject(out, all[i]);
+    }
+    out += all.empty() ? "]}\n" : "\n]}\n";
+    return out;
+}
+
+}  // namespace talvex

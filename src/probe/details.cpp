@@ -1,0 +1,258 @@
+// The processor details from CPUID registers. Layouts:
+// - leaf 0 EBX, EDX, ECX: vendor text; leaf 1 EAX: stepping [3:0], model [7:4], family [11:8],
+//   extended model [19:16], extended family [27:20]; leaf 1 EBX[31:24] initial APIC ID,
+//   EBX[23:16] logical processors per package, EDX[28] HTT; ECX[31] hypervisor present;
+// - leaves 0x1F / 0xB sub-leaf n: EBX[15:0] logical processors at this level, ECX[15:8] level type
+//   (0 ends the list, 1 is the SMT level), EDX the x2APIC ID;
+// - leaf 7.0 EDX[15] hybrid, leaf 0x1A EAX[31:24] core type (0x20 Atom, 0x40 Core);
+//   AMD 0x80000026.0 EAX[30] heterogeneous cores, EBX[31:28] core type (0 performance, 1 efficiency);
+// - 0x8000001E EBX[15:8] threads per core - 1; 0x80000008 EAX[7:0] physical and [15:8] linear
+//   address bits, ECX[7:0] logical processors - 1;
+// - leaf 0x16 EAX, EBX, ECX [15:0]: base, maximum and bus frequency in MHz;
+// - 0x40000000 EBX, ECX, EDX: the hypervisor's vendor text;
+// - the x86-64 psABI micro-architecture levels, each a list of feature bits (below).
+#include "probe/details.h"
+
+#include "probe/details_caches.h"
+#include "probe/leaf_reader.h"
+
+namespace talvex {
+
+namespace {
+
+// The bytes of registers in order, cut at the first zero byte.
+template <size_t N>
+FixedText<N> BytesUntilZero(std::initializer_list<uint32_t> regs) {
+    char bytes[N] = {};
+    size_t n = 0;
+    for (uint32_t reg : regs) {
+        for (unsigned i = 0; i < 4 && n < N; ++i) {
+            const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
+            if (c == '\0') return FixedText<N>(std::string_view(bytes, n));
+            bytes[n++] = c;
+        }
+    }
+    return FixedText<N>(std::string_view(bytes, n));
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+uint32_t RegisterOf(const TCPUIDRegs& r, FeatureReg reg) {
+    switch (reg) {
+    case FeatureReg::EAX: return r.EAX;
+    case FeatureReg::EBX: return r.EBX;
+    case FeatureReg::ECX: return r.ECX;
+    case FeatureReg::EDX: return r.EDX;
+    }
+    return 0;
+}
+
+// A feature bit by its place in the registers: (kFeatureRegisters row, bit).
+struct FeatureBit {
+    uint8_t group;
+    uint8_t bit;
+};
+
+constexpr FeatureBit Feature(std::string_view name) {
+    for (const FeatureName& f : kFeatureNames)
+        if (f.name == name) return {f.group, f.bit};
+    throw "not a feature name";  // at compile time: a misspelt name does not build
+}
+
+// The x86-64 levels: what each adds to the one below. The baseline's SYSCALL is left out: processors
+// report it only in 64-bit mode. OSXSAVE stands for the operating system's support of the AVX state.
+// In Linux's words SSE3 is "pni", LAHF-SAHF "lahf_lm" and LZCNT "abm".
+// clang-format off
+constexpr FeatureBit kLongMode[] = {Feature("lm")};
+constexpr FeatureBit kBaseline[] = {
+    Feature("cmov"), Feature("cx8"), Feature("fpu"), Feature("fxsr"), Feature("mmx"), Feature("sse"),
+    Feature("sse2"),
+};
+constexpr FeatureBit kLevel2[] = {
+    Feature("cx16"), Feature("lahf_lm"), Feature("popcnt"), Feature("pni"), Feature("sse4_1"),
+    Feature("sse4_2"), Feature("ssse3"),
+};
+constexpr FeatureBit kLevel3[] = {
+    Feature("avx"), Feature("avx2"), Feature("bmi1"), Feature("bmi2"), Feature("f16c"), Feature("fma"),
+    Feature("abm"), Feature("movbe"), Feature("osxsave"),
+};
+constexpr FeatureBit kLevel4[] = {
+    Feature("avx512f"), Feature("avx512bw"), Feature("avx512cd"), Feature("avx512dq"), Feature("avx512vl"),
+};
+// clang-format on
+
+template <size_t N>
+bool HasAll(const ProcessorDetails& d, const FeatureBit (&bits)[N]) {
+    for (const FeatureBit& b : bits)
+        if (!BitSet(d.feature_registers[b.group], b.bit)) return false;
+    return true;
+}
+
+unsigned X86_64Level(const ProcessorDetails& d) {
+    if (!HasAll(d, kLongMode)) return 0;
+    if (!HasAll(d, kBaseline) || !HasAll(d, kLevel2)) return 1;
+    if (!HasAll(d, kLevel3)) return 2;
+    if (!HasAll(d, kLevel4)) return 3;
+    return 4;
+}
+
+bool IsAmdOrHygon(std::string_view vendor) { return vendor == "AuthenticAMD" || vendor == "HygonGenuine"; }
+
+// The extended topology leaf in use: 0x1F before 0xB, each only when its sub-leaf 0 EBX is non-zero.
+uint32_t TopologyLeaf(const LeafReader& leaves) {
+    for (uint32_t leaf : {0x1Fu, 0xBu})
+        if (leaves.Read(leaf, 0).EBX != 0) return leaf;
+    return 0;
+}
+
+Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, const TCPUIDRegs& leaf1) {
+    Topology t;
+    if (topology_leaf != 0) {
+        for (uint32_t sub = 0; sub < 64; ++sub) {
+            const TCPUIDRegs r = leaves.Read(topology_leaf, sub);
+            const uint32_t type = Bits(r.ECX, 15, 8);
+            if (type == 0) break;
+            if (type == 1 && t.threads_per_core == 0) t.threads_per_core = Bits(r.EBX, 15, 0);
+            t.logical_per_package = Bits(r.EBX, 15, 0);
+        }
+        return t;
+    }
+    if (amd) {
+        if (leaves.InRange(0x8000001E)) t.threads_per_core = Bits(leaves.Read(0x8000001E).EBX, 15, 8) + 1;
+        if (leaves.InRange(0x80000008)) t.logical_per_package = Bits(leaves.Read(0x80000008).ECX, 7, 0) + 1;
+        return t;
+    }
+    if (!BitSet(leaf1.EDX, 28)) return {1, 1};  // no HTT: one logical processor
+    t.logical_per_package = Bits(leaf1.EBX, 23, 16);
+    const TCPUIDRegs leaf4 = leaves.Read(4, 0);
+    if (Bits(leaf4.EAX, 4, 0) != 0)
+        t.threads_per_core = t.logical_per_package / (Bits(leaf4.EAX, 31, 26) + 1);
+    return t;
+}
+
+CoreType ReadCoreType(const LeafReader& leaves, bool amd) {
+    if (amd) {
+        const TCPUIDRegs r = leaves.Read(0x80000026, 0);
+        if (!BitSet(r.EAX, 30)) return CoreType::None;
+        switch (Bits(r.EBX, 31, 28)) {
+        case 0: return CoreType::Performance;
+        case 1: return CoreType::Efficiency;
+        default: return CoreType::None;
+        }
+    }
+    if (!BitSet(leaves.Read(7, 0).EDX, 15)) return CoreType::None;
+    switch (Bits(leaves.Read(0x1A, 0).EAX, 31, 24)) {
+    case 0x40: return CoreType::Performance;
+    case 0x20: return CoreType::Efficiency;
+    default: return CoreType::None;
+    }
+}
+
+// Size of the first cache of a level that holds data, clamped to the query's width.
+uint32_t FirstCacheKB(const CacheList& caches, uint8_t level) {
+    for (const CacheDetails& c : caches)
+        if (c.level == level && c.type != CacheType::Instruction && c.type != CacheType::Trace)
+            return c.size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(c.size);
+    return 0;
+}
+
+// The number of low APIC ID bits that tell apart the processors sharing a cache of `count`.
+unsigned SharingBits(uint32_t count) {
+    unsigned bits = 0;
+    while (bits < 32 && (uint64_t{1} << bits) < count) ++bits;
+    return bits;
+}
+
+const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& like) {
+    for (const CacheDetails& c : d.caches)
+        if (c.level == like.level && c.type == like.type && c.shared_by == like.shared_by) return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
+    ProcessorDetails d;
+    d.cpu = cpu;
+    const LeafReader leaves(probe.source);
+    if (!probe.source.HasCPUID()) return d;
+
+    const TCPUIDRegs leaf0 = leaves.Read(0);
+    d.vendor = BytesUntilZero<12>({leaf0.EBX, leaf0.EDX, leaf0.ECX});
+    const std::string_view vendor = d.vendor.view();
+    const bool amd = IsAmdOrHygon(vendor);
+
+    const TCPUIDRegs leaf1 = leaves.Read(1);
+    d.signature = leaf1.EAX;
+    const uint32_t base_family = SigFamily(leaf1.EAX);
+    d.family = base_family == 15 ? base_family + SigExtFamily(leaf1.EAX) : base_family;
+    // Intel's rule serves every vendor but AMD and Hygon, whose extended model counts on family 15 only.
+    const bool extended_model = amd ? base_family == 15 : base_family == 6 || base_family == 15;
+    d.model = extended_model ? SigExtModel(leaf1.EAX) * 16 + SigModel(leaf1.EAX) : SigModel(leaf1.EAX);
+    d.stepping = SigStepping(leaf1.EAX);
+
+    const TCPUIDRegs b2 = leaves.Read(0x80000002), b3 = leaves.Read(0x80000003), b4 = leaves.Read(0x80000004);
+    const FixedText<48> brand = BytesUntilZero<48>(
+        {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX});
+    d.brand = FixedText<48>(TrimBlanks(brand.view()));
+
+    if (BitSet(leaf1.ECX, 31)) {
+        const TCPUIDRegs h = leaves.Read(0x40000000);
+        d.hypervisor = BytesUntilZero<12>({h.EBX, h.ECX, h.EDX});
+    }
+
+    const uint32_t topology_leaf = TopologyLeaf(leaves);
+    d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
+    d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1);
+    d.core_type = ReadCoreType(leaves, amd);
+
+    if (leaves.InRange(0x80000008)) {
+        const uint32_t eax = leaves.Read(0x80000008).EAX;
+        d.address_bits = AddressBits{Bits(eax, 7, 0), Bits(eax, 15, 8)};
+    }
+    if (const TCPUIDRegs f = leaves.Read(0x16); f.EAX != 0)
+        d.frequency_mhz = FrequencyMHz{Bits(f.EAX, 15, 0), Bits(f.EBX, 15, 0), Bits(f.ECX, 15, 0)};
+
+    for (size_t g = 0; g < kFeatureRegisters.size(); ++g) {
+        const FeatureRegister& fr = kFeatureRegisters[g];
+        d.feature_registers[g] = RegisterOf(leaves.Read(fr.leaf, fr.subleaf), fr.reg);
+    }
+    for (size_t i = 0; i < kFeatureNames.size(); ++i)
+        d.features[i] = BitSet(d.feature_registers[kFeatureNames[i].group], kFeatureNames[i].bit);
+    d.x86_64_level = X86_64Level(d);
+
+    d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
+
+    UarchQuery query;
+    query.vendor = vendor;
+    query.family = d.family;
+    query.model = d.model;
+    query.stepping = d.stepping;
+    query.brand = d.brand.view();
+    query.l2_kb = FirstCacheKB(d.caches, 2);
+    query.l3_kb = FirstCacheKB(d.caches, 3);
+    query.core = d.core_type;
+    d.uarch = IdentifyMicroarchitecture(query);
+    return d;
+}
+
+std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
+                                             size_t index) {
+    std::vector<unsigned> sharing;
+    const ProcessorDetails& self = processors[p];
+    const CacheDetails& cache = self.caches[index];
+    if (!cache.shared_by) return sharing;
+    const unsigned bits = SharingBits(*cache.shared_by);
+    const uint64_t group = uint64_t{self.apic_id} >> bits;
+    for (const ProcessorDetails& other : processors)
+        if (SameCache(other, cache) != nullptr && (uint64_t{other.apic_id} >> bits) == group)
+            sharing.push_back(other.cpu);
+    std::sort(sharing.begin(), sharing.end());
+    return sharing;
+}
+
+}  // namespace talvex

@@ -1,0 +1,140 @@
+#pragma once
+// The processor details: one processor's identity, caches, topology, hybrid core type, hypervisor,
+// x86-64 level and every named feature bit, from CPUID registers alone, so that the hardware and a
+// replayed dump give the same record. The window's own fields (naming, GetCacheInfo) are separate.
+// The record holds no heap memory: texts and caches live in fixed arrays, features are bits.
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "probe/cpuid.h"
+#include "probe/feature_names.h"
+#include "probe/uarch.h"
+
+namespace talvex {
+
+// Text of at most N bytes, held in place.
+template <size_t N>
+class FixedText {
+public:
+    FixedText() = default;
+    explicit FixedText(std::string_view text) {
+        size_ = text.size() < N ? text.size() : N;
+        for (size_t i = 0; i < size_; ++i) data_[i] = text[i];
+    }
+    std::string_view view() const { return {data_.data(), size_}; }
+    friend bool operator==(const FixedText& a, const FixedText& b) { return a.view() == b.view(); }
+
+private:
+    std::array<char, N> data_{};
+    size_t size_ = 0;
+};
+
+// In the order the details list caches of one level.
+enum class CacheType : uint8_t { Data, Instruction, Unified, Trace };
+
+// Where the caches came from, the first source that yields one.
+enum class CacheSource : uint8_t {
+    None,
+    Leaf4,         // deterministic cache parameters, plus leaf 2's trace caches
+    Leaf8000001D,  // AMD and Hygon deterministic cache parameters
+    Leaf2,         // descriptor bytes
+    Leaf80000005,  // 0x80000005 (L1) and 0x80000006 (L2, L3)
+};
+
+struct CacheDetails {
+    uint8_t level = 0;
+    CacheType type = CacheType::Data;
+    uint64_t size = 0;                  // KB, rounded down; thousands of micro-operations for a trace cache
+    uint32_t ways = 0;                  // 0: fully associative
+    uint32_t line_bytes = 0;            // 0 for a trace cache
+    std::optional<uint32_t> shared_by;  // logical processors sharing it, where CPUID says
+
+    friend bool operator==(const CacheDetails&, const CacheDetails&) = default;
+};
+
+// Enough for 64 deterministic sub-leaves and every trace-cache descriptor of leaf 2.
+inline constexpr size_t kMaxCaches = 72;
+
+class CacheList {
+public:
+    void push_back(const CacheDetails& cache) {
+        if (size_ < kMaxCaches) items_[size_++] = cache;
+    }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const CacheDetails& operator[](size_t i) const { return items_[i]; }
+    CacheDetails& operator[](size_t i) { return items_[i]; }
+    const CacheDetails* begin() const { return items_.data(); }
+    const CacheDetails* end() const { return items_.data() + size_; }
+    friend bool operator==(const CacheList& a, const CacheList& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+    }
+
+private:
+    std::array<CacheDetails, kMaxCaches> items_{};
+    size_t size_ = 0;
+};
+
+struct Topology {
+    uint32_t threads_per_core = 0;     // 0 where unknown
+    uint32_t logical_per_package = 0;  // 0 where unknown
+    friend bool operator==(const Topology&, const Topology&) = default;
+};
+
+struct AddressBits {
+    uint32_t physical = 0;
+    uint32_t linear = 0;  // "virtual" in the JSON
+    friend bool operator==(const AddressBits&, const AddressBits&) = default;
+};
+
+struct FrequencyMHz {
+    uint32_t base = 0, max = 0, bus = 0;
+    friend bool operator==(const FrequencyMHz&, const FrequencyMHz&) = default;
+};
+
+using FeatureSet = std::bitset<kFeatureNames.size()>;  // bit i: kFeatureNames[i] is set
+
+struct ProcessorDetails {
+    unsigned cpu = 1;      // given by the caller: 1-based, as --cpu counts
+    uint32_t apic_id = 0;  // x2APIC ID of leaf 0x1F/0xB, else the initial APIC ID of leaf 1
+    FixedText<12> vendor;
+    FixedText<48> brand;                           // blanks trimmed at both ends
+    uint32_t family = 0, model = 0, stepping = 0;  // display family and model
+    uint32_t signature = 0;                        // leaf 1 EAX
+    // Both point into the microarchitecture table (static storage).
+    std::optional<UarchName> uarch;
+    CoreType core_type = CoreType::None;
+    std::optional<FixedText<12>> hypervisor;  // when leaf 1 ECX[31] says there is one
+    unsigned x86_64_level = 0;                // 0 without long mode, else 1..4
+    std::optional<AddressBits> address_bits;
+    std::optional<FrequencyMHz> frequency_mhz;
+    CacheSource cache_source = CacheSource::None;
+    CacheList caches;  // level ascending, then data, instruction, unified, trace
+    Topology topology;
+    FeatureSet features;
+    // The registers the features come from, in the order of kFeatureRegisters (0 when out of range).
+    std::array<uint32_t, kFeatureRegisters.size()> feature_registers{};
+};
+
+// Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
+ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu = 1);
+
+// Caches of one level and type compare in this order in a cache list.
+int CacheOrder(const CacheDetails& cache);
+
+// The processors (their `cpu` numbers, ascending) that share cache `index` of processors[p]: those
+// with a cache of the same level, type and sharing count whose APIC IDs agree above the bits that
+// count spans (Intel and AMD number the sharing processors consecutively). Empty when CPUID does not
+// say how the cache is shared.
+std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
+                                             size_t index);
+
+}  // namespace talvex

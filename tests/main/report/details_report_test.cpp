@@ -1,0 +1,126 @@
+// The details as text and JSON: JSON that a real parser reads back with the documented keys for
+// every dump, processor text that cannot reach the terminal raw, and the per-processor table of a
+// hybrid processor.
+#include "main/report/details_report.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "main/report/output_text.h"
+#include "support/dumps.h"
+#include "support/fakes.h"
+
+namespace talvex {
+namespace {
+
+using namespace testing;  // talvex::testing: the dumps and the fakes
+using ::testing::HasSubstr;
+
+std::vector<ProcessorDetails> AllOf(const std::string& raw_file) {
+    std::vector<ProcessorDetails> all;
+    const auto cpus = ReadDumpFile(kDumps + "/" + raw_file);
+    for (size_t i = 0; i < cpus.size(); ++i) {
+        const Replayed cpu(cpus[i]);
+        all.push_back(GetProcessorDetails(cpu.probe, static_cast<unsigned>(i + 1)));
+    }
+    return all;
+}
+
+// Every processor of every dump in one document, read back by Python's json module, which checks
+// the keys of each object in order and the form of each value.
+TEST(DetailsJson, ParsesWithTheDocumentedKeysOnEveryDump) {
+    if (std::system("python3 -c 'import json' 2>/dev/null") != 0) GTEST_SKIP() << "no python3";
+    std::vector<ProcessorDetails> all;
+    for (const std::string& file : DumpNames()) {
+        for (ProcessorDetails& d : AllOf(file)) {
+            d.cpu = static_cast<unsigned>(all.size() + 1);
+            all.push_back(d);
+        }
+    }
+    const std::string json = DetailsJson(all);
+    ASSERT_TRUE(IsValidUtf8(json));
+    const auto path = std::filesystem::temp_directory_path() / "talvex-details.json";
+    std::ofstream(path) << json;
+    const std::string check = R"(
+import json, sys
+d = json.load(open(sys.argv[1]))
+assert list(d) == ["processors"]
+keys = ["cpu", "apicId", "vendor", "brand", "family", "model", "stepping", "signature",
+        "microarchitecture", "codename", "coreType", "hypervisor", "x86_64Level", "addressBits",
+        "frequencyMHz", "caches", "topology", "features"]
+for n, p in enumerate(d["processors"], 1):
+    assert list(p) == keys, list(p)
+    assert p["cpu"] == n
+    assert len(p["signature"]) == 8 and p["signature"] == p["signature"].upper()
+    assert p["coreType"] in (None, "performance", "efficiency")
+    assert 0 <= p["x86_64Level"] <= 4
+    assert p["addressBits"] is None or list(p["addressBits"]) == ["physical", "virtual"]
+    assert p["frequencyMHz"] is None or list(p["frequencyMHz"]) == ["base", "max", "bus"]
+    assert list(p["topology"]) == ["threadsPerCore", "logicalPerPackage"]
+    for c in p["caches"]:
+        size = "kuops" if c["type"] == "trace" else "sizeKB"
+        assert list(c) == ["level", "type", size, "ways", "lineBytes", "sharedBy"], c
+        assert c["type"] in ("data", "instruction", "unified", "trace")
+    assert len(set(p["features"])) == len(p["features"])
+print(len(d["processors"]))
+)";
+    const std::string script = (std::filesystem::temp_directory_path() / "talvex-details-check.py").string();
+    std::ofstream(script) << check;
+    const std::string cmd = "python3 " + script + " " + path.string();
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "see the assertion above";
+    std::filesystem::remove(path);
+    std::filesystem::remove(script);
+}
+
+TEST(DetailsText, ProcessorTextIsEscapedAsTheReportEscapesIt) {
+    FakeSource cpu;
+    cpu.Vendor("Ge\x1b[2Jn\xe9", 1)
+        .Set(1, 0x00000F43, 0, 0x80000000, 0)
+        .Set(0x40000000, 0, 0x0A0D4B4B, 0x00000007, 0)  // "KK\r\n\a"
+        .Set(0x80000000, 0x80000004)
+        .Set(0x80000002, 0x2020200D, 0x6F6F460A, 0x0000E96F);  // "\r   \nFoooé" in Latin-1
+    FakePlatform os;
+    const std::vector<ProcessorDetails> one{GetProcessorDetails(Probe{cpu, os})};
+    const std::string text = DetailsText(one);
+    EXPECT_TRUE(IsValidUtf8(text));
+    for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+    EXPECT_THAT(text, HasSubstr("Ge\\x1B[2Jn\xC3\xA9\n"));
+    EXPECT_THAT(text, HasSubstr("KK\\x0D\\x0A\\x07\n"));
+    EXPECT_THAT(text, HasSubstr("\\x0D   \\x0AFooo\xC3\xA9\n"));
+
+    const std::string json = DetailsJson(one);
+    EXPECT_TRUE(IsValidUtf8(json));
+    EXPECT_THAT(json, HasSubstr(R"("vendor": "Ge\u001B[2Jn)"
+                                "\xC3\xA9\""));
+    EXPECT_THAT(json, HasSubstr(R"("hypervisor": "KK\u000D\u000A\u0007")"));
+}
+
+// Alder Lake read whole: the P-cores and E-cores get their own cache tables, and each row of the
+// per-processor table names who shares each cache.
+TEST(DetailsText, HybridProcessorReadsAtAGlance) {
+    const std::string text = DetailsText(AllOf("intel-core-i9-12900k-alder-lake.txt"));
+    EXPECT_THAT(text, HasSubstr("\nCaches of processors 1-16 (leaf 4)\n"));
+    EXPECT_THAT(text, HasSubstr("\nCaches of processors 17-24 (leaf 4)\n"));
+    EXPECT_THAT(text, HasSubstr("  Threads per core     2 (processors 1-16); 1 (processors 17-24)\n"));
+    EXPECT_THAT(text,
+                ::testing::MatchesRegex(
+                    "(.|\n)*\n +3 +8 +performance +- +48 KB \\[3-4\\] +32 KB \\[3-4\\] +1280 KB \\[3-4\\] "
+                    "+30 MB \\[1-24\\]\n(.|\n)*"));
+    EXPECT_THAT(text,
+                ::testing::MatchesRegex(
+                    "(.|\n)*\n +22 +74 +efficiency +- +32 KB \\[22\\] +64 KB \\[22\\] +2 MB \\[21-24\\] "
+                    "+30 MB \\[1-24\\]\n(.|\n)*"));
+    // The feature list wraps at 100 columns.
+    size_t start = text.find('\n', text.find("\nFeatures (") + 1) + 1;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos && end > start; start = end + 1)
+        EXPECT_LE(end - start, 100u);
+}
+
+}  // namespace
+}  // namespace talvex

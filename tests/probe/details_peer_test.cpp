@@ -1,0 +1,203 @@
+// The caches of every shared dump against what Debian's `cpuid -f` decodes from the same
+// normalized file: size, ways, line and sharing, from the source the details used.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "probe/details.h"
+#include "support/dumps.h"
+
+namespace talvex {
+namespace {
+
+using namespace testing;  // talvex::testing: the dumps
+
+constexpr const char* kPeer = "/usr/bin/cpuid";
+
+// level, type ("" where the peer does not say), KB, ways (0 fully associative), line, sharing (0 unknown)
+using Cache = std::tuple<unsigned, std::string, uint64_t, unsigned, unsigned, unsigned>;
+
+std::string PeerOutput(const std::string& file) {
+    const std::filesystem::path copy = std::filesystem::temp_directory_path() / "talvex-details-peer.txt";
+    {
+        std::ifstream in(kNormalized + "/" + file);
+        std::ofstream out(copy);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind('#', 0) != 0) out << line << '\n';  // the peer refuses the header comment
+    }
+    std::string text;
+    if (FILE* p = popen((std::string(kPeer) + " -f " + copy.string() + " 2>&1").c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+        pclose(p);
+    }
+    std::filesystem::remove(copy);
+    return text;
+}
+
+// The lines of each section whose heading (three spaces of indent) starts with `title`.
+std::vector<std::string> Section(const std::string& text, const std::string& title) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("   ", 0) == 0 && line.size() > 3 && line[3] != ' ') {
+            inside = line.compare(3, title.size(), title) == 0;
+            continue;
+        }
+        if (inside) lines.push_back(line);
+    }
+    return lines;
+}
+
+unsigned InParentheses(const std::string& value) {
+    const auto open = value.rfind('(');
+    return open == std::string::npos ? 0 : static_cast<unsigned>(std::stoul(value.substr(open + 1)));
+}
+
+// "      key = value" -> key, value
+std::pair<std::string, std::string> KeyValue(const std::string& line) {
+    const auto eq = line.find(" = ");
+    if (eq == std::string::npos) return {};
+    std::string key = line.substr(0, eq);
+    key.erase(0, key.find_first_not_of(' '));
+    key.erase(key.find_last_not_of(' ') + 1);
+    return {key, line.substr(eq + 3)};
+}
+
+// Leaf 4 or 0x8000001D, one "--- cache n ---" block per sub-leaf.
+std::vector<Cache> Deterministic(const std::string& text, const std::string& title) {
+    std::vector<Cache> caches;
+    Cache c;
+    bool open = false, fully = false;
+    auto close = [&] {
+        if (open && !std::get<1>(c).empty() && std::get<1>(c) != "no") {
+            if (fully) std::get<3>(c) = 0;
+            caches.push_back(c);
+        }
+    };
+    for (const std::string& line : Section(text, title)) {
+        if (line.find("--- cache") != std::string::npos) {
+            close();
+            c = {};
+            open = true;
+            fully = false;
+            continue;
+        }
+        const auto [key, value] = KeyValue(line);
+        if (key == "cache type" || key == "type") std::get<1>(c) = value.substr(0, value.find(' '));
+        if (key == "cache level" || key == "level") std::get<0>(c) = InParentheses(value);
+        if (key == "fully associative cache" || key == "fully associative") fully = value == "true";
+        if (key == "maximum IDs for CPUs sharing cache" || key == "extra cores sharing this cache")
+            std::get<5>(c) = InParentheses(value) + 1;
+        if (key == "system coherency line size" || key == "line size in bytes")
+            std::get<4>(c) = InParentheses(value);
+        if (key == "ways of associativity" || key == "number of ways") std::get<3>(c) = InParentheses(value);
+        if (key == "(size synth)" || key == "(synth size)") std::get<2>(c) = std::stoull(value) / 1024;
+    }
+    close();
+    return caches;
+}
+
+// Leaf 2 cache lines, such as "0x2c: L1 data cache: 32K, 8-way, 64 byte lines".
+std::vector<Cache> Descriptors(const std::string& text, bool trace_only) {
+    static const std::regex line_re(
+        R"(0x[0-9a-f]{2}: (L(\d)|Trace)[a-z ]* cache: ([\d.]+)([KM])[^,]*, (\d+)-way(?:, sectored)?(?:, (\d+)[ -]byte lines)?)");
+    std::vector<Cache> caches;
+    for (const std::string& line : Section(text, "cache and TLB information (2)")) {
+        std::smatch m;
+        if (!std::regex_search(line, m, line_re)) continue;
+        const bool trace = m[1] == "Trace";
+        if (trace_only && !trace) continue;
+        const double size = std::stod(m[3]) * (m[4] == "M" ? 1024 : 1);
+        caches.emplace_back(trace ? 1 : std::stoul(m[2]), trace ? "trace" : "", static_cast<uint64_t>(size),
+                            std::stoul(m[5]), m[6].matched ? std::stoul(m[6]) : 0, 0);
+    }
+    return caches;
+}
+
+// 0x80000005/6: L1 associativity as a raw number, L2/L3 as a described code.
+std::vector<Cache> Extended(const std::string& text) {
+    std::vector<Cache> caches;
+    const struct {
+        const char* title;
+        unsigned level;
+        const char* type;
+    } sections[] = {{"L1 data cache information", 1, "data"},
+                    {"L1 instruction cache information", 1, "instruction"},
+                    {"L2 unified cache information", 2, "unified"},
+                    {"L3 cache information", 3, "unified"}};
+    for (const auto& s : sections) {
+        uint64_t size = 0;
+        unsigned line_bytes = 0;
+        std::string assoc;
+        for (const std::string& line : Section(text, s.title)) {
+            const auto [key, value] = KeyValue(line);
+            if (key == "size (KB)") size = InParentheses(value);
+            if (key == "size (in 512KB units)") size = uint64_t{InParentheses(value)} * 512;
+            if (key == "line size (bytes)") line_bytes = InParentheses(value);
+            if (key == "associativity") assoc = value;
+        }
+        unsigned ways = 0;
+        if (s.level == 1) {
+            ways = InParentheses(assoc) == 255 ? 0 : InParentheses(assoc);
+        } else if (assoc.find("fully") == 0) {
+            ways = 0;
+        } else if (assoc.find("direct") == 0) {
+            ways = 1;
+        } else if (assoc.find("-way") != std::string::npos) {
+            ways = static_cast<unsigned>(std::stoul(assoc));
+        } else {
+            continue;  // off, reserved, or handed over to 0x8000001D
+        }
+        if (size != 0) caches.emplace_back(s.level, s.type, size, ways, line_bytes, 0);
+    }
+    return caches;
+}
+
+TEST(DetailsPeer, CachesAgreeWithCpuidOnEveryDump) {
+    ASSERT_TRUE(std::filesystem::exists(kPeer)) << kPeer << " is missing: apt-get install cpuid";
+    const auto files = DumpNames();
+    ASSERT_EQ(files.size(), 74u);
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        const Replayed cpu(file);
+        const ProcessorDetails d = GetProcessorDetails(cpu.probe);
+        const std::string peer = PeerOutput(file);
+        ASSERT_NE(peer.find("CPU 0:"), std::string::npos) << peer.substr(0, 200);
+
+        std::vector<Cache> theirs;
+        switch (d.cache_source) {
+        case CacheSource::Leaf4:
+            theirs = Deterministic(peer, "deterministic cache parameters (4)");
+            for (const Cache& t : Descriptors(peer, true)) theirs.push_back(t);
+            break;
+        case CacheSource::Leaf8000001D: theirs = Deterministic(peer, "Cache Properties (0x8000001d)"); break;
+        case CacheSource::Leaf2: theirs = Descriptors(peer, false); break;
+        case CacheSource::Leaf80000005: theirs = Extended(peer); break;
+        case CacheSource::None: break;
+        }
+        std::vector<Cache> ours;
+        for (const CacheDetails& c : d.caches) {
+            // The peer names no type for leaf 2 caches but the trace cache.
+            const bool typed = d.cache_source != CacheSource::Leaf2 || c.type == CacheType::Trace;
+            static constexpr const char* kType[] = {"data", "instruction", "unified", "trace"};
+            ours.emplace_back(c.level, typed ? kType[static_cast<int>(c.type)] : "", c.size, c.ways,
+                              c.line_bytes, c.shared_by.value_or(0));
+        }
+        std::sort(ours.begin(), ours.end());
+        std::sort(theirs.begin(), theirs.end());
+        EXPECT_EQ(ours, theirs);
+    }
+}
+
+}  // namespace
+}  // namespace talvex
