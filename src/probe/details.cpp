@@ -190,8 +190,12 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     d.signature = leaf1.EAX;
     const uint32_t base_family = SigFamily(leaf1.EAX);
     d.family = base_family == 15 ? base_family + SigExtFamily(leaf1.EAX) : base_family;
-    // Intel's rule serves every vendor but AMD and Hygon, whose extended model counts on family 15 only.
-    const bool extended_model = amd ? base_family == 15 : base_family == 6 || base_family == 15;
+    // The extended model counts on Intel's families 6 and 15, on AMD's and Hygon's family 15 only,
+    // and, as Linux reads them, on every family from 6 up of the other vendors (Zhaoxin's family 7).
+    const bool intel = vendor == "GenuineIntel";
+    const bool extended_model = amd     ? base_family == 15
+                                : intel ? base_family == 6 || base_family == 15
+                                        : base_family >= 6;
     d.model = extended_model ? SigExtModel(leaf1.EAX) * 16 + SigModel(leaf1.EAX) : SigModel(leaf1.EAX);
     d.stepping = SigStepping(leaf1.EAX);
 

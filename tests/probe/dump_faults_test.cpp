@@ -99,7 +99,7 @@ TEST(DumpFaults, PathsThatOpenButCannotBeRead) {
     } cases[] = {
         {"/", "/:1: cannot read: Is a directory"},
         {"/proc/self/mem", "/proc/self/mem:1: cannot read: Input/output error"},
-        {"/nonexistent/x.txt", "/nonexistent/x.txt:0: cannot open"},
+        {"/nonexistent/x.txt", "/nonexistent/x.txt: No such file or directory"},
     };
     for (const Case& c : cases) {
         try {

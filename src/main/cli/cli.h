@@ -1,8 +1,7 @@
 #pragma once
-// talvex-report: the clipboard report (or the data load as JSON) on standard output, for this
-// processor or one recorded in a dump. Everything but main() lives here so tests can call it.
-
-#include <locale.h>
+// talvex-report: the clipboard report (or the data load as JSON), the processor details, or a
+// complete dump, on standard output, for this machine's processors or those recorded in a dump.
+// Everything but main() lives here so tests can call it.
 
 #include <cstdint>
 #include <ctime>
@@ -12,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "main/report/environment_locale.h"
 #include "main/report/output_text.h"
 #include "probe/cpuid.h"
 
@@ -22,14 +22,22 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // runtime failure: pinning, writing
 inline constexpr int kExitUsage = 2;    // bad usage or bad input
 
-enum class OutputFormat { Text, Json };
+enum class OutputFormat { Text, Json, CpuidRaw, Libcpuid };
 
 struct Options {
     OutputFormat format = OutputFormat::Text;
-    unsigned cpu = 1;                   // 1-based: the processor to pin to, or the dump's processor section
+    // 1-based: the processor to pin to, or the dump's processor section. Unset: the first for the
+    // report and the details, every one for the dump formats. A number too large for 64 bits is
+    // kept as the largest, with its text for the message.
+    std::optional<uint64_t> cpu;
+    std::string cpu_text;
+    bool all_cpus = false;  // --cpu all
+    bool details = false;
     std::optional<std::string> replay;  // "-" for standard input
     bool help = false;
     bool version = false;
+
+    bool DumpFormat() const { return format == OutputFormat::CpuidRaw || format == OutputFormat::Libcpuid; }
 };
 
 // Bad command line; the message is one line without the program name.
@@ -41,28 +49,6 @@ public:
 Options ParseOptions(int argc, const char* const* argv);
 const char* HelpText();
 std::string VersionLine();
-
-// The environment's locale for the date, the time and the decimal separator, held privately:
-// the process's own locale stays "C" for every formatting routine.
-class EnvironmentLocale {
-public:
-    EnvironmentLocale();
-    ~EnvironmentLocale();
-    EnvironmentLocale(const EnvironmentLocale&) = delete;
-    EnvironmentLocale& operator=(const EnvironmentLocale&) = delete;
-
-    // "." when the environment names no usable locale.
-    std::string DecimalSeparator() const;
-    // "***" + short date + " " + long time + "***" ("%x", "%X"); the time is left out at exactly
-    // midnight. No line end.
-    std::string TimeStampLine(const std::tm& local) const;
-
-private:
-    locale_t locale_;  // (locale_t)0 when the environment's could not be loaded: then "C"
-};
-
-// TimeStampLine in the "C" locale (dates as mm/dd/yy).
-std::string TimeStampLine(const std::tm& local);
 
 // The data load and what the window shows beside it, as one JSON object and a line end.
 // `hz` is the clock measured once by the caller.

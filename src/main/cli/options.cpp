@@ -8,16 +8,26 @@ namespace talvex::cli {
 
 namespace {
 
-// 1..4294967295 in decimal, nothing else.
-unsigned ParseCount(std::string_view name, std::string_view text) {
-    unsigned long long v = 0;
-    if (text.empty() || text.size() > 10) throw UsageError(std::string(name) + " needs a number from 1 up");
+// A processor number from 1 up, in decimal. One too large for 64 bits names no processor either,
+// so it is kept (as the largest) for the "no such processor" message rather than refused here.
+uint64_t ParseProcessor(std::string_view text) {
+    if (text.empty()) throw UsageError("--cpu needs a number from 1 up, or all");
+    uint64_t v = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') throw UsageError(std::string(name) + " needs a number from 1 up");
-        v = v * 10 + static_cast<unsigned>(c - '0');
+        if (c < '0' || c > '9') throw UsageError("--cpu needs a number from 1 up, or all");
+        const auto digit = static_cast<uint64_t>(c - '0');
+        v = v > (UINT64_MAX - digit) / 10 ? UINT64_MAX : v * 10 + digit;
     }
-    if (v == 0 || v > 0xFFFFFFFFull) throw UsageError(std::string(name) + " needs a number from 1 up");
-    return static_cast<unsigned>(v);
+    if (v == 0) throw UsageError("--cpu needs a number from 1 up, or all");
+    return v;
+}
+
+OutputFormat ParseFormat(std::string_view f) {
+    if (f == "text") return OutputFormat::Text;
+    if (f == "json") return OutputFormat::Json;
+    if (f == "cpuid-r") return OutputFormat::CpuidRaw;
+    if (f == "libcpuid") return OutputFormat::Libcpuid;
+    throw UsageError("unknown format '" + std::string(f) + "' (text, json, cpuid-r or libcpuid)");
 }
 
 }  // namespace
@@ -39,44 +49,55 @@ Options ParseOptions(int argc, const char* const* argv) {
             if (i + 1 >= argc) throw UsageError(std::string(name) + " needs a value");
             return argv[++i];
         };
+        const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--details";
+        if (value && flag) throw UsageError(std::string(name) + " takes no value");
         if (name == "--help" || name == "-h") {
             o.help = true;
         } else if (name == "--version") {
             o.version = true;
+        } else if (name == "--details") {
+            o.details = true;
         } else if (name == "--cpu") {
-            o.cpu = ParseCount(name, take_value());
+            const std::string_view text = take_value();
+            o.all_cpus = text == "all";
+            o.cpu = o.all_cpus ? std::nullopt : std::optional<uint64_t>(ParseProcessor(text));
+            o.cpu_text = text;
         } else if (name == "--replay") {
             const std::string_view file = take_value();
             if (file.empty()) throw UsageError("--replay needs a file name");
             o.replay = std::string(file);
         } else if (name == "--format") {
-            const std::string_view f = take_value();
-            if (f == "text") {
-                o.format = OutputFormat::Text;
-            } else if (f == "json") {
-                o.format = OutputFormat::Json;
-            } else {
-                throw UsageError("unknown format '" + std::string(f) + "' (text or json)");
-            }
+            o.format = ParseFormat(take_value());
         } else {
             throw UsageError("unknown argument '" + std::string(arg) + "'");
         }
-        if (value && (name == "--help" || name == "-h" || name == "--version"))
-            throw UsageError(std::string(name) + " takes no value");
     }
+    if (o.help || o.version) return o;
+    if (o.details && o.DumpFormat()) throw UsageError("--details prints text or json, not a dump");
+    if (o.all_cpus && !o.details && !o.DumpFormat())
+        throw UsageError("--cpu all goes with --details or a dump format (cpuid-r, libcpuid)");
     return o;
 }
 
 const char* HelpText() {
-    return "Usage: talvex-report [--cpu N] [--replay FILE] [--format text|json]\n"
+    return "Usage: talvex-report [--cpu N|all] [--replay FILE] [--details]\n"
+           "                     [--format text|json|cpuid-r|libcpuid]\n"
            "Describes the processor as Talvex's copy command does, on standard output.\n"
            "\n"
            "  --cpu N          examine processor N (1 = the first; default 1); with --replay,\n"
            "                   the N-th processor section of the dump\n"
-           "  --replay FILE    describe the processor recorded in FILE ('-': standard input):\n"
+           "  --cpu all        every processor this process may run on, or every section of the\n"
+           "                   dump (with --details, cpuid-r and libcpuid)\n"
+           "  --replay FILE    describe the processors recorded in FILE ('-': standard input):\n"
            "                   a Talvex report, cpuid -r output, a libcpuid raw dump or an\n"
            "                   InstLatx64/AIDA64/EVEREST CPUID listing\n"
+           "  --details        the processor details: caches, topology, core type, hypervisor,\n"
+           "                   x86-64 level, microarchitecture and every feature flag\n"
            "  --format json    the window's fields, flags, clock and caches as one JSON object\n"
+           "                   (with --details: the details as JSON)\n"
+           "  --format cpuid-r every leaf and sub-leaf, in the layout of 'cpuid -r'; without\n"
+           "                   --cpu, every processor (a capture, or a conversion with --replay)\n"
+           "  --format libcpuid the same in libcpuid's raw layout (cpuid_tool --load)\n"
            "  --help           show this text\n"
            "  --version        show the version\n"
            "\n"

@@ -1,51 +1,41 @@
-// The program's course: options, pinning or reading the dump, building the whole output, writing it.
-// Nothing reaches standard output before the output is complete, so a failure leaves it empty.
-#include <sched.h>
-
-#include <ctime>
-#include <fstream>
+// The program's course: options, choosing the processors (pinning to them, or reading the dump),
+// building the whole output, writing it. Nothing reaches standard output before the output is
+// complete, so a failure leaves it empty.
 #include <iostream>
+#include <vector>
 
 #include "main/cli/cli.h"
+#include "main/report/details_report.h"
 #include "main/report/report.h"
+#include "probe/capture.h"
 #include "probe/clock.h"
+#include "probe/details.h"
 #include "probe/dump/dump.h"
+#include "probe/dump/dump_write.h"
 #include "probe/platform.h"
 
 namespace talvex::cli {
 
 namespace {
 
-// The processor a window on this machine would be pinned to, at most 32 of them.
-constexpr unsigned kMaxProcessors = 32;
+// A failure with its exit status; the message is one line without the program name.
+class Failure : public std::runtime_error {
+public:
+    Failure(int status, const std::string& what) : std::runtime_error(what), status_(status) {}
+    int status() const { return status_; }
 
-// The processors this process was allowed to run on when it started (`taskset`, a cpuset), as
-// --cpu numbers. Widening that set is possible but would override the user's own restriction.
-std::string AllowedProcessors(unsigned cpu, bool& allowed) {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    allowed = true;
-    if (sched_getaffinity(0, sizeof set, &set) != 0) return "";
-    std::string list;
-    for (unsigned k = 0; k < kMaxProcessors; ++k) {
-        if (!CPU_ISSET(k, &set)) continue;
-        list += (list.empty() ? "" : ",") + std::to_string(k + 1);
-    }
-    allowed = CPU_ISSET(cpu - 1, &set);
-    return list;
-}
+private:
+    int status_;
+};
 
-// The replayed or live processor, described as text or JSON.
+// The report (or the data load as JSON) of the processor `probe` reaches.
 std::string Describe(const Probe& probe, const Options& o) {
     const EnvironmentLocale env;
     const std::string sep = env.DecimalSeparator();
-    std::string out;
     if (o.format == OutputFormat::Json) return BuildJson(probe, sep, MeasureClock(probe));
 
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const std::string stamp = env.TimeStampLine(local);
+    std::string out;
+    const std::string stamp = CurrentTimeStampLine();
     // The date comes in the locale's own encoding; anything but UTF-8 is shown byte by byte.
     if (IsValidUtf8(stamp)) {
         out = stamp + "\n";
@@ -59,6 +49,115 @@ std::string Describe(const Probe& probe, const Options& o) {
     return out;
 }
 
+// The details, the dump, or the report of the chosen processors: `dumps[i]` is processor
+// `numbers[i]` (0-based, as the operating system or the dump's sections count).
+std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
+                        const Options& o) {
+    ReplayPlatform platform;
+    if (o.details) {
+        std::vector<ProcessorDetails> details;
+        details.reserve(dumps.size());
+        for (size_t i = 0; i < dumps.size(); ++i) {
+            const ReplaySource source(dumps[i]);
+            details.push_back(GetProcessorDetails(Probe{source, platform}, numbers[i] + 1));
+        }
+        return o.format == OutputFormat::Json ? DetailsJson(details) : DetailsText(details);
+    }
+    if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
+    if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);
+    const ReplaySource source(dumps.at(0));
+    return Describe(Probe{source, platform}, o);
+}
+
+std::string ProcessorList(const std::vector<unsigned>& processors) {
+    std::string list;
+    for (unsigned k : processors) list += (list.empty() ? "" : ",") + std::to_string(k + 1);
+    return list;
+}
+
+std::vector<DumpProcessor> ReadReplay(const std::string& file) {
+    if (file == "-") return ReadDump(std::cin, "stdin");
+    return ReadDumpFile(file);
+}
+
+// The processors recorded in the dump: the one --cpu names, or all of them.
+std::string FromDump(const Options& o) {
+    std::vector<DumpProcessor> cpus;
+    try {
+        cpus = ReadReplay(*o.replay);
+    } catch (const DumpError& e) {
+        throw Failure(kExitUsage, e.what());
+    }
+    std::vector<unsigned> numbers;
+    if (o.cpu) {
+        if (*o.cpu > cpus.size()) {
+            const std::string name = *o.replay == "-" ? "stdin" : *o.replay;
+            throw Failure(kExitUsage, name + ":" + std::to_string(cpus.back().line)
+                                          + ": no processor section " + o.cpu_text + ", the dump has "
+                                          + std::to_string(cpus.size()));
+        }
+        numbers = {static_cast<unsigned>(*o.cpu - 1)};
+        cpus = {std::move(cpus[*o.cpu - 1])};
+    } else if (o.all_cpus || o.DumpFormat()) {
+        for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
+    } else {
+        numbers = {0};
+        cpus.resize(1);
+    }
+    return DescribeAll(cpus, numbers, o);
+}
+
+// This machine's processors: the one --cpu names, or those this process was started on (`taskset`,
+// a cpuset). Widening that set is possible but would override the user's own restriction.
+std::string FromMachine(const Options& o) {
+    LinuxPlatform platform;
+    const unsigned count = platform.ProcessorCount();
+    std::vector<unsigned> allowed = platform.ThreadAffinity();
+    const bool said = !allowed.empty();
+    if (!said)
+        for (unsigned k = 0; k < count; ++k) allowed.push_back(k);
+
+    std::vector<unsigned> chosen;
+    if (o.cpu) {
+        if (*o.cpu > count) {
+            throw Failure(kExitFailure, "there is no processor " + o.cpu_text + " (this machine has "
+                                            + std::to_string(count) + ")");
+        }
+        const auto k = static_cast<unsigned>(*o.cpu - 1);
+        if (said && std::find(allowed.begin(), allowed.end(), k) == allowed.end()) {
+            throw Failure(kExitFailure, "cannot run on processor " + o.cpu_text
+                                            + ": this process may run only on processor(s) "
+                                            + ProcessorList(allowed));
+        }
+        chosen = {k};
+    } else if (o.all_cpus || o.DumpFormat()) {
+        chosen = allowed;
+    } else {
+        chosen = {allowed.front()};
+    }
+
+    const HardwareSource source;
+    if (!o.details && !o.DumpFormat()) {
+        if (!platform.SetThreadAffinity(chosen))
+            throw Failure(kExitFailure, "cannot run on processor " + std::to_string(chosen[0] + 1));
+        return Describe(Probe{source, platform}, o);
+    }
+    std::vector<DumpProcessor> dumps;
+    std::vector<unsigned> numbers;
+    for (ProcessorCapture& c : CaptureProcessors(platform, source, chosen)) {
+        const std::string name = std::to_string(c.processor + 1);
+        switch (c.status) {
+        case CaptureStatus::Captured: break;
+        case CaptureStatus::NotPinned: throw Failure(kExitFailure, "cannot run on processor " + name);
+        case CaptureStatus::Moved:
+            throw Failure(kExitFailure, "processor " + name + " went away during the capture");
+        }
+        dumps.push_back(std::move(c.dump));
+        numbers.push_back(c.processor);
+    }
+    return DescribeAll(dumps, numbers, o);
+}
+
 // Flushed here, so a full disk or a closed pipe is reported rather than lost at exit.
 int Write(std::string_view text, std::ostream& out, std::ostream& err) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -68,11 +167,6 @@ int Write(std::string_view text, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     return kExitOk;
-}
-
-std::vector<DumpProcessor> ReadReplay(const std::string& file) {
-    if (file == "-") return ReadDump(std::cin, "stdin");
-    return ReadDumpFile(file);
 }
 
 }  // namespace
@@ -89,45 +183,10 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 
     std::string text;
     try {
-        if (o.replay) {
-            std::vector<DumpProcessor> cpus;
-            try {
-                cpus = ReadReplay(*o.replay);
-            } catch (const DumpError& e) {
-                err << "talvex-report: " << e.what() << "\n";
-                return kExitUsage;
-            }
-            if (o.cpu > cpus.size()) {
-                const std::string name = *o.replay == "-" ? "stdin" : *o.replay;
-                err << "talvex-report: " << name << ":" << cpus.back().line << ": no processor section "
-                    << o.cpu << ", the dump has " << cpus.size() << "\n";
-                return kExitUsage;
-            }
-            const ReplaySource source(cpus[o.cpu - 1]);
-            ReplayPlatform platform;
-            text = Describe(Probe{source, platform}, o);
-        } else {
-            LinuxPlatform platform;
-            const unsigned count = platform.ProcessorCount();
-            if (o.cpu > count || o.cpu > kMaxProcessors) {
-                err << "talvex-report: there is no processor " << o.cpu << " (this machine has " << count
-                    << (count > kMaxProcessors ? ", of which the first 32 can be chosen" : "") << ")\n";
-                return kExitFailure;
-            }
-            bool allowed = true;
-            const std::string list = AllowedProcessors(o.cpu, allowed);
-            if (!allowed) {
-                err << "talvex-report: cannot run on processor " << o.cpu << ": this process may run only on "
-                    << (list.empty() ? "none of the first 32" : "processor(s) " + list) << "\n";
-                return kExitFailure;
-            }
-            if (!platform.SetThreadAffinityMask(1u << (o.cpu - 1))) {
-                err << "talvex-report: cannot run on processor " << o.cpu << "\n";
-                return kExitFailure;
-            }
-            const HardwareSource source;
-            text = Describe(Probe{source, platform}, o);
-        }
+        text = o.replay ? FromDump(o) : FromMachine(o);
+    } catch (const Failure& e) {
+        err << "talvex-report: " << e.what() << "\n";
+        return e.status();
     } catch (const std::exception& e) {
         err << "talvex-report: " << e.what() << "\n";
         return kExitFailure;

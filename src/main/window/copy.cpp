@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "main/report/environment_locale.h"
+#include "main/report/output_text.h"
 #include "main/report/report.h"
 
 namespace talvex {
@@ -33,18 +35,13 @@ void SetClipboardWriter(ClipboardWriter writer) {
     CurrentWriter() = writer ? std::move(writer) : ClipboardWriter(WriteClipboard);
 }
 
-QString ClipboardStampLine(const QDateTime& now) {
-    const QLocale locale;
-    QString stamp = "***" + locale.toString(now.date(), QLocale::ShortFormat);
-    if (now.time() != QTime(0, 0)) stamp += " " + locale.toString(now.time(), QLocale::LongFormat);
-    return stamp + "***";
-}
-
 void CopyReportToClipboard(const Probe& probe) {
     std::string report;
     BuildReport(probe, report, QLocale().decimalPoint().toStdString());
-    const QString text = ClipboardStampLine(QDateTime::currentDateTime()) + "\r\n"
-                         + QString::fromLatin1(report.data(), static_cast<qsizetype>(report.size()));
+    // The date comes in the locale's own encoding; anything but UTF-8 is taken byte by byte.
+    const std::string stamp = CurrentTimeStampLine();
+    const QString stamp_text = IsValidUtf8(stamp) ? QString::fromStdString(stamp) : QString::fromLatin1(stamp);
+    const QString text = stamp_text + "\r\n" + QString::fromLatin1(report.data(), static_cast<qsizetype>(report.size()));
     if (!CurrentWriter()(text)) throw std::runtime_error("クリップボードを開くことができません");
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // The copy command: the information report, under a time stamp line, onto the clipboard.
 
-#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -10,16 +9,14 @@
 
 namespace talvex {
 
-// "***" date " " time "***": the locale's short date and long time; the time is left out at
-// exactly midnight.
-QString ClipboardStampLine(const QDateTime& now);
 
 // Places plain text on the clipboard; false when the clipboard refused it. The default writes to
 // the application's clipboard and reads it back; tests put a refusing one here.
 using ClipboardWriter = std::function<bool(const QString& text)>;
 void SetClipboardWriter(ClipboardWriter writer);
 
-// Builds the report from fresh queries and places it on the clipboard as plain text.
+// Builds the report from fresh queries and places it on the clipboard as plain text, under the
+// same time stamp line as talvex-report prints.
 // Throws when the clipboard cannot be set.
 void CopyReportToClipboard(const Probe& probe);
 

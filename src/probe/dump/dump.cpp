@@ -3,6 +3,7 @@
 #include "probe/dump/dump.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 
@@ -11,8 +12,11 @@
 
 namespace talvex {
 
+// Line 0: nothing was read yet (the file did not open), so there is no line to name.
 DumpError::DumpError(const std::string& file, long line, const std::string& what)
-    : std::runtime_error(file + ":" + std::to_string(line) + ": " + what), file_(file), line_(line) {}
+    : std::runtime_error(file + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what),
+      file_(file),
+      line_(line) {}
 
 namespace dump_detail {
 
@@ -237,8 +241,9 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
 }
 
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw DumpError(path, 0, "cannot open");
+    if (!in) throw DumpError(path, 0, errno != 0 ? std::strerror(errno) : "cannot open");
     return ReadDump(in, path);
 }
 

@@ -24,7 +24,7 @@ struct DumpProcessor {
     long line = 0;  // where its first leaf was read
 };
 
-// A dump that cannot be read; the message names the file and line.
+// A dump that cannot be read; the message names the file and, once one was read, the line.
 class DumpError : public std::runtime_error {
 public:
     DumpError(const std::string& file, long line, const std::string& what);

@@ -22,10 +22,15 @@ TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
     } cases[] = {
         {{"--replay", dir}, 2, dir + ":1: cannot read: Is a directory"},
         {{"--replay", "/proc/self/mem"}, 2, "/proc/self/mem:1: cannot read: "},
-        {{"--replay", "/nonexistent/dump.txt"}, 2, "/nonexistent/dump.txt:0: cannot open"},
+        {{"--replay", "/nonexistent/dump.txt"}, 2, "/nonexistent/dump.txt: No such file or directory"},
         {{"--replay", "/dev/null"}, 2, "/dev/null:1: empty file"},
         {{"--cpu", std::to_string(count + 1)}, 1, "there is no processor " + std::to_string(count + 1)},
         {{"--cpu", "33"}, 1, "there is no processor 33"},
+        {{"--cpu", "99999999999999"},
+         1,
+         "there is no processor 99999999999999 (this machine has " + std::to_string(count) + ")"},
+        {{"--cpu", "1", "--cpu", "all"}, 2, "--cpu all goes with --details or a dump format"},
+        {{"--details", "--format", "cpuid-r"}, 2, "--details prints text or json, not a dump"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));

@@ -1,14 +1,13 @@
 // The environment's locale for the time stamp line and the decimal separator.
+#include "main/report/environment_locale.h"
+
 #include <langinfo.h>
-#include <locale.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
 
-#include "main/cli/cli.h"
-
-namespace talvex::cli {
+namespace talvex {
 
 namespace {
 
@@ -73,4 +72,11 @@ std::string EnvironmentLocale::TimeStampLine(const std::tm& local) const {
 
 std::string TimeStampLine(const std::tm& local) { return StampWith(local, CLocale()); }
 
-}  // namespace talvex::cli
+std::string CurrentTimeStampLine() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return EnvironmentLocale().TimeStampLine(local);
+}
+
+}  // namespace talvex
