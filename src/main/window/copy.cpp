@@ -40,8 +40,10 @@ void CopyReportToClipboard(const Probe& probe) {
     BuildReport(probe, report, QLocale().decimalPoint().toStdString());
     // The date comes in the locale's own encoding; anything but UTF-8 is taken byte by byte.
     const std::string stamp = CurrentTimeStampLine();
-    const QString stamp_text = IsValidUtf8(stamp) ? QString::fromStdString(stamp) : QString::fromLatin1(stamp);
-    const QString text = stamp_text + "\r\n" + QString::fromLatin1(report.data(), static_cast<qsizetype>(report.size()));
+    const QString stamp_text =
+        IsValidUtf8(stamp) ? QString::fromStdString(stamp) : QString::fromLatin1(stamp);
+    const QString text =
+        stamp_text + "\r\n" + QString::fromLatin1(report.data(), static_cast<qsizetype>(report.size()));
     if (!CurrentWriter()(text)) throw std::runtime_error("クリップボードを開くことができません");
 }
 
