@@ -78,8 +78,8 @@ TEST(DetailsDumps, HandCheckedProcessors) {
          "1d 48 12 64 2, 1i 32 8 64 2, 2u 1024 16 64 2, 3u 16384 16 64 8"},
         {"via-c3-ezra-t.txt", "L2 of associativity code 0 left out", 6, 8, 9, 0, 1, 1, CoreType::None,
          std::nullopt, "1d 64 4 32 -, 1i 64 4 32 -"},
-        {"zhaoxin-kx-u6780a-lujiazui.txt", "leaf 4 on Zhaoxin; extended model from family 6 up", 7, 59, 1, 2, 1, 8,
-         CoreType::None, std::nullopt, "1d 32 8 64 1, 1i 32 8 64 1, 2u 4096 16 64 4"},
+        {"zhaoxin-kx-u6780a-lujiazui.txt", "leaf 4 on Zhaoxin; extended model from family 6 up", 7, 59, 1, 2,
+         1, 8, CoreType::None, std::nullopt, "1d 32 8 64 1, 1i 32 8 64 1, 2u 4096 16 64 4"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.file) + ": " + row.exercises);

@@ -9,7 +9,6 @@
 
 namespace talvex {
 
-
 // Places plain text on the clipboard; false when the clipboard refused it. The default writes to
 // the application's clipboard and reads it back; tests put a refusing one here.
 using ClipboardWriter = std::function<bool(const QString& text)>;

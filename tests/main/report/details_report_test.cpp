@@ -108,14 +108,16 @@ TEST(DetailsText, HybridProcessorReadsAtAGlance) {
     EXPECT_THAT(text, HasSubstr("\nCaches of processors 1-16 (leaf 4)\n"));
     EXPECT_THAT(text, HasSubstr("\nCaches of processors 17-24 (leaf 4)\n"));
     EXPECT_THAT(text, HasSubstr("  Threads per core     2 (processors 1-16); 1 (processors 17-24)\n"));
-    EXPECT_THAT(text,
-                ::testing::MatchesRegex(
-                    "(.|\n)*\n +3 +8 +performance +Golden Cove +48 KB \\[3-4\\] +32 KB \\[3-4\\] +1280 KB \\[3-4\\] "
-                    "+30 MB \\[1-24\\]\n(.|\n)*"));
-    EXPECT_THAT(text,
-                ::testing::MatchesRegex(
-                    "(.|\n)*\n +22 +74 +efficiency +Gracemont +32 KB \\[22\\] +64 KB \\[22\\] +2 MB \\[21-24\\] "
-                    "+30 MB \\[1-24\\]\n(.|\n)*"));
+    EXPECT_THAT(
+        text,
+        ::testing::MatchesRegex(
+            "(.|\n)*\n +3 +8 +performance +Golden Cove +48 KB \\[3-4\\] +32 KB \\[3-4\\] +1280 KB \\[3-4\\] "
+            "+30 MB \\[1-24\\]\n(.|\n)*"));
+    EXPECT_THAT(
+        text,
+        ::testing::MatchesRegex(
+            "(.|\n)*\n +22 +74 +efficiency +Gracemont +32 KB \\[22\\] +64 KB \\[22\\] +2 MB \\[21-24\\] "
+            "+30 MB \\[1-24\\]\n(.|\n)*"));
     // The feature list wraps at 100 columns.
     size_t start = text.find('\n', text.find("\nFeatures (") + 1) + 1;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos && end > start; start = end + 1)

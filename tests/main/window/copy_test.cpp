@@ -38,8 +38,7 @@ TEST_F(CopyTest, ClipboardHoldsExactlyTheStampLineAndTheReport) {
     BuildReport(Probe{cpu, os}, report, QLocale().decimalPoint().toStdString());
     const QString body = "\r\n" + QString::fromLatin1(report.data(), static_cast<qsizetype>(report.size()));
     const QString copied = QGuiApplication::clipboard()->text();
-    EXPECT_TRUE(copied == before + body || copied == after + body)
-        << copied.left(200).toStdString();
+    EXPECT_TRUE(copied == before + body || copied == after + body) << copied.left(200).toStdString();
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->formats(), QStringList{"text/plain"});
