@@ -64,7 +64,7 @@ check-sanitize: deps
 
 # The window offscreen under valgrind's memcheck: a scripted session and one real start.
 valgrind: build
-	tools/install-deps valgrind
+	tools/install-deps valgrind xdotool
 	tools/valgrind-window $(BUILD)
 
 # libFuzzer targets (clang): `make fuzz` runs each for FUZZ_SECONDS (default 600), CI for 60.

@@ -70,7 +70,13 @@ public:
         masks.push_back(mask);
         return accept_affinity;
     }
-    std::vector<unsigned> ThreadAffinity() const override { return affinity; }
+    // The set given, or every processor of processor_count when none is.
+    std::vector<unsigned> ThreadAffinity() const override {
+        if (!affinity.empty()) return affinity;
+        std::vector<unsigned> all;
+        for (unsigned k = 0; k < processor_count; ++k) all.push_back(k);
+        return all;
+    }
     bool SetThreadAffinity(const std::vector<unsigned>& processors) override {
         affinity_calls.push_back(processors);
         if (!accept_affinity) return false;
@@ -91,7 +97,7 @@ public:
     bool accept_affinity = true;
     bool live_clock = true;
     std::vector<uint32_t> masks;
-    std::vector<unsigned> affinity{0};
+    std::vector<unsigned> affinity;
     std::vector<std::vector<unsigned>> affinity_calls;
 
     // Scripted readings; once a script runs out, each reading adds its step to the last one.

@@ -5,6 +5,9 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <map>
@@ -23,6 +26,13 @@ namespace {
 
 QString Latin1(std::string_view bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Shows `text` in a selector with the list position on the entry of that text (none when no entry
+// has it), so that Up and Down move on from what the user sees.
+void ShowEntry(QComboBox& combo, const QString& text) {
+    combo.setCurrentIndex(combo.findText(text));
+    combo.setEditText(text);
 }
 
 // A field shows processor bytes from their beginning, a label at the size its caption needs.
@@ -59,13 +69,10 @@ public:
         features_.setEditText(shown);
     }
     void AddFeatureEntry(const FlagRegisterInfo& entry) override {
+        // The first entry added to an empty list would take over the shown text.
         const QString shown = features_.currentText();
         features_.addItem(QString::fromLatin1(entry.entry_text));
-        // The first entry added to an empty list would take over the shown text.
-        if (features_.currentText() != shown) {
-            features_.setCurrentIndex(features_.findText(shown));
-            features_.setEditText(shown);
-        }
+        ShowEntry(features_, shown);
     }
     void SetFeatureMenuVisible(const FlagRegisterInfo& entry, bool visible) override {
         flag_entries_[static_cast<size_t>(entry.id)]->setVisible(visible);
@@ -155,13 +162,16 @@ void Tmainform::BuildControls() {
             auto* edit = new QLineEdit(caption, client_);
             edit->setReadOnly(true);
             QPalette p = edit->palette();
-            p.setColor(QPalette::Base, p.color(QPalette::Light));
+            p.setColor(QPalette::Base, p.color(QPalette::Midlight));  // the 3D-light face: not editable
             edit->setPalette(p);
             edit->setTextMargins(0, 0, 0, 0);
             widget = edit;
             break;
         }
-        case layout::Kind::Button: widget = new QPushButton(caption, client_); break;
+        case layout::Kind::Button:
+            widget = new QPushButton(caption, client_);
+            widget->installEventFilter(this);  // Return and Enter press it, as Space does
+            break;
         case layout::Kind::Combo: {
             auto* combo = new QComboBox(client_);
             combo->setEditable(true);
@@ -170,6 +180,7 @@ void Tmainform::BuildControls() {
             combo->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
             combo->lineEdit()->setAcceptDrops(false);
             combo->setEditText(caption);
+            combo->setFocusPolicy(Qt::StrongFocus);  // the wheel alone does not take the focus
             combo->installEventFilter(this);
             combo->lineEdit()->installEventFilter(this);
             widget = combo;
@@ -193,6 +204,7 @@ void Tmainform::BuildControls() {
         if (c.tab >= 0) tab_stops.emplace_back(c.tab, widget);
         Keep(c, widget);
     }
+    FitShortNames();
     for (int f = 0; f < kLoadFieldCount; ++f)
         if (fields_[f] == nullptr)
             throw std::logic_error(std::string("layout lacks ") + LoadFieldName(LoadField(f)));
@@ -200,6 +212,30 @@ void Tmainform::BuildControls() {
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = 1; i < tab_stops.size(); ++i)
         QWidget::setTabOrder(tab_stops[i - 1].second, tab_stops[i].second);
+}
+
+// The stand-in fonts run wider still in the bit panel ("MONITOR" in a 51-pixel field): narrow the
+// short-name fields' glyphs until the longest name of every register keeps a margin on both sides.
+void Tmainform::FitShortNames() {
+    QLineEdit* edit = bit_names_[0];
+    QStyleOptionFrame frame;
+    frame.initFrom(edit);
+    frame.rect = edit->rect();
+    frame.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, edit);
+    // QLineEdit keeps two pixels of its own on either side of the text.
+    const int room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &frame, edit).width() - 4;
+    QFont font = edit->font();
+    for (int stretch = font.stretch() == 0 ? 100 : font.stretch(); stretch > 50; --stretch) {
+        font.setStretch(stretch);
+        const QFontMetrics metrics(font);
+        const auto fits = [&](const FlagRegisterInfo& reg) {
+            return std::all_of(reg.names->begin(), reg.names->end(), [&](const TFlagName& n) {
+                return metrics.horizontalAdvance(QString::fromLatin1(n.short_name)) <= room;
+            });
+        };
+        if (std::all_of(kFlagRegisters.begin(), kFlagRegisters.end(), fits)) break;
+    }
+    for (QLineEdit* e : bit_names_) e->setFont(font);
 }
 
 void Tmainform::BuildMenu() {
@@ -271,9 +307,31 @@ void Tmainform::FormCreate() {
         processor_selector_->addItem(QString("CPU%1").arg(k + 1));
         processor_entries_[k]->setVisible(true);
     }
-    processor_selector_->setCurrentIndex(0);
-    probe_.platform.SetThreadAffinityMask(1);
+    // The processors the program was started with are the ones it may use (`taskset`, a cpuset);
+    // it starts on the first of them.
+    allowed_ = probe_.platform.ThreadAffinity();
+    const int first = allowed_.empty() || allowed_.front() >= n ? 0 : static_cast<int>(allowed_.front());
+    if (Pin(first)) {
+        examined_ = first;
+        processor_selector_->setCurrentIndex(first);
+    }
     Refresh();
+}
+
+bool Tmainform::Pin(int index) {
+    const auto k = static_cast<unsigned>(index);
+    const QString name = QString("CPU%1").arg(index + 1);
+    if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), k) == allowed_.end()) {
+        QString list;
+        for (unsigned a : allowed_) list += (list.isEmpty() ? "" : ",") + QString::number(a + 1);
+        ReportError((name + ": Talvex may run only on processors " + list).toStdString());
+        return false;
+    }
+    if (!probe_.platform.SetThreadAffinityMask(1u << k)) {
+        ReportError((name + ": Talvex cannot run on this processor").toStdString());
+        return false;
+    }
+    return true;
 }
 
 void Tmainform::Refresh() {
@@ -297,7 +355,13 @@ void Tmainform::LoadData() {
 void Tmainform::cmbProcessorMaskChange(int index) {
     // No entry selected names no processor.
     if (index < 0 || index >= layout::kProcessorEntries) return;
-    probe_.platform.SetThreadAffinityMask(1u << index);  // a refused mask still reloads
+    // A processor the program may not or cannot run on is refused; the selector goes back to the
+    // processor still examined, whose data the window goes on showing.
+    if (!Pin(index)) {
+        processor_selector_->setCurrentIndex(examined_);
+        return;
+    }
+    examined_ = index;
     Refresh();
 }
 
@@ -338,7 +402,7 @@ void Tmainform::cmbFeatureChange() {
 }
 
 void Tmainform::mnuMainEditFlagClick(FlagRegister id) {
-    feature_selector_->setEditText(QString::fromLatin1(FlagRegisterOf(id).entry_text));
+    ShowEntry(*feature_selector_, QString::fromLatin1(FlagRegisterOf(id).entry_text));
     ShowFlagRegister(id);
 }
 
@@ -360,9 +424,22 @@ bool Tmainform::editASCIINull(QObject*, QEvent* event) {
 }
 
 bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == clock_button_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            clock_button_->click();
+            return true;
+        }
+        return false;
+    }
     for (QComboBox* combo : {processor_selector_, feature_selector_}) {
-        if (combo != nullptr && (watched == combo || watched == combo->lineEdit()))
-            return editKeyNull(watched, event) || editASCIINull(watched, event);
+        if (combo == nullptr || (watched != combo && watched != combo->lineEdit())) continue;
+        // The wheel turns a selector only when it has the keyboard focus; passing over it changes nothing.
+        if (event->type() == QEvent::Wheel && !combo->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+        return editKeyNull(watched, event) || editASCIINull(watched, event);
     }
     return QMainWindow::eventFilter(watched, event);
 }

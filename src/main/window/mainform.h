@@ -14,6 +14,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "main/report/load_data.h"
 #include "main/window/layout.h"
@@ -58,14 +59,20 @@ private:
     // Keeps a control built from the layout in the array or member its part or role calls for.
     void Keep(const layout::PlacedControl& control, QWidget* widget);
     void BuildMenu();
+    void FitShortNames();
     void ConnectEvents();
     std::string DecimalSeparator() const;
+    // Pins the thread to processor `index` (0-based); a processor outside the allowed set, or one
+    // the system refuses, is reported in the error box and gives false.
+    bool Pin(int index);
 
     // editKeyNull and editASCIINull: only Up and Down reach a selector, no character is typed.
     bool editKeyNull(QObject* watched, QEvent* event);
     bool editASCIINull(QObject* watched, QEvent* event);
 
     Probe probe_;
+    std::vector<unsigned> allowed_;  // the processors the program was started with
+    int examined_ = 0;               // the processor the window shows, 0-based
     QWidget* client_ = nullptr;
     std::array<QWidget*, kLoadFieldCount> fields_{};
     QComboBox* processor_selector_ = nullptr;  // cmbProcessorMask

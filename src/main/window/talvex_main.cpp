@@ -2,17 +2,34 @@
 #include <cstdio>
 #include <cstdlib>  // std::_Exit
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include <QTimer>
-#include <QWindow>
+#include <QString>
 
 #include "main/window/application.h"
 #include "main/window/mainform.h"
 #include "probe/cpuid.h"
+#include "version/build_version.h"
 #include "version/version.h"
 
 namespace {
+
+// The display Qt is told to open: a -display (or -platform) argument, else the environment's.
+QString DisplayTried(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-display" || arg == "--display" || arg == "-platform" || arg == "--platform")
+            return QString::fromLocal8Bit(argv[i + 1]);
+    }
+    return qEnvironmentVariable(
+        "DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY", qEnvironmentVariable("QT_QPA_PLATFORM")));
+}
+
+QString& Tried() {
+    static QString tried;
+    return tried;
+}
 
 // Qt's messages while it opens the display: held back, so that a display that cannot be opened
 // gives one clear line instead of Qt's several and an abort.
@@ -26,7 +43,7 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString
         std::fprintf(stderr,
                      "talvex: Qt cannot open a display here (%s); "
                      "run talvex-report for a text report instead\n",
-                     qPrintable(qEnvironmentVariable("DISPLAY", qEnvironmentVariable("QT_QPA_PLATFORM"))));
+                     qPrintable(Tried()));
         std::_Exit(1);
     }
     HeldMessages().push_back(message);
@@ -36,8 +53,25 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString
 
 int main(int argc, char** argv) {
     using namespace talvex;
+    // As desktop programs do: --help and --version answer on the terminal; other arguments are Qt's
+    // or are ignored.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::printf(
+                "Usage: talvex [--help] [--version] [Qt options such as -display NAME]\n"
+                "Shows what this x86 processor says about itself through CPUID, in a window.\n"
+                "For a terminal, or a machine without a display, use talvex-report.\n");
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("talvex %s\n", kBuildVersionText);
+            return 0;
+        }
+    }
+    Tried() = DisplayTried(argc, argv);
     // Without a display Qt would abort; say what to use instead.
-    if (!DisplayConfigured()) {
+    if (!DisplayConfigured() && Tried().isEmpty()) {
         std::fprintf(stderr,
                      "talvex: no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset); "
                      "run talvex-report for a text report instead\n");
@@ -72,10 +106,6 @@ int main(int argc, char** argv) {
     // An error in the creation handler is shown like any other; the window still opens.
     RunHandler([&] { form.FormCreate(); });
     form.show();
-    // For tests and start-up timing: close through the window system, as the title bar would,
-    // once the window is on screen.
-    if (qEnvironmentVariableIsSet("TALVEX_CLOSE_AFTER_SHOWN"))
-        QTimer::singleShot(0, &form, [&form] { form.windowHandle()->close(); });
     const int status = app.exec();
 
     return status;

@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 
+#include <functional>
 #include <map>
 
 #include "main/window/layout.h"
@@ -116,6 +118,35 @@ TEST_F(LayoutTest, CaptionsFitTheirControlsInTheFontInUse) {
     EXPECT_LE(metrics.height(), Find<QLineEdit>(*form, "editFamily")->contentsRect().height());
 }
 
+// Every short name of every register, drawn in its field, keeps clear of the frame on both sides
+// (a name wider than its field is scrolled to its end and runs into the left edge).
+TEST_F(LayoutTest, EveryShortNameHasAMarginOnBothSides) {
+    Open();
+    for (const FlagRegisterInfo& reg : kFlagRegisters) {
+        Find<QAction>(*form, FeatureMenuName(reg.id))->trigger();
+        for (int k = 0; k < 32; ++k) {
+            QLineEdit* edit = BitName(*form, k);
+            if (edit->text().isEmpty()) continue;
+            const QImage image = edit->grab().toImage();
+            const QColor base = edit->palette().color(QPalette::Base);
+            // The columns holding ink: far from the field's colour, inside the frame's two pixels.
+            int first = -1, last = -1;
+            for (int x = 2; x < image.width() - 2; ++x) {
+                for (int y = 2; y < image.height() - 2; ++y) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (std::abs(c.lightness() - base.lightness()) < 80) continue;
+                    if (first < 0) first = x;
+                    last = x;
+                }
+            }
+            SCOPED_TRACE(reg.entry_text + std::string(" ") + edit->text().toStdString());
+            ASSERT_GE(first, 0);
+            EXPECT_GE(first, 3);
+            EXPECT_LE(last, image.width() - 4);
+        }
+    }
+}
+
 TEST_F(LayoutTest, TabOrderFollowsTheLayout) {
     Create();
     std::map<int, QWidget*> by_tab;
@@ -140,7 +171,8 @@ TEST_F(LayoutTest, InitialStatesAreTheLayouts) {
         if (auto* edit = qobject_cast<QLineEdit*>(w)) {
             EXPECT_TRUE(edit->text().isEmpty()) << c.name;
             EXPECT_TRUE(edit->isReadOnly()) << c.name;
-            EXPECT_EQ(edit->palette().color(QPalette::Base), edit->palette().color(QPalette::Light));
+            // The 3D-light face, as read-only fields have it; Light or Base would look editable.
+            EXPECT_EQ(edit->palette().color(QPalette::Base), edit->palette().color(QPalette::Midlight));
         }
         if (auto* label = qobject_cast<QLabel*>(w)) {
             EXPECT_EQ(label->text().toStdString(), c.caption) << c.name;
@@ -209,6 +241,70 @@ TEST_F(LayoutTest, SelectorsTakeOnlyUpAndDownAndRaiseOneChangeEach) {
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
 
+// Whatever set a selector's text (the Feature Flag menu, a reload after a processor change), Up and
+// Down move on from the entry the text names.
+TEST_F(LayoutTest, UpAndDownMoveFromTheEntryShown) {
+    os.processor_count = 3;
+    Open();
+    QComboBox* features = Find<QComboBox>(*form, "cmbFeature");
+    const auto menu = [&](FlagRegister id) { Find<QAction>(*form, FeatureMenuName(id))->trigger(); };
+    const auto cpu2 = [&] { Find<QAction>(*form, "mnuMainEditCPU2")->trigger(); };
+    struct Case {
+        const char* what;
+        std::function<void()> before, change;
+        Qt::Key key;
+        const char* expected;
+    } cases[] = {
+        {"menu ECX, menu Extended, Up", [&] { menu(FlagRegister::StdECX); },
+         [&] { menu(FlagRegister::ExtEDX); }, Qt::Key_Up, "Standard Flags(ECX)"},
+        {"menu Extended, menu EDX, Down", [&] { menu(FlagRegister::ExtEDX); },
+         [&] { menu(FlagRegister::StdEDX); }, Qt::Key_Down, "Standard Flags(ECX)"},
+        {"ECX shown, processor change, Down", [&] { menu(FlagRegister::StdECX); }, cpu2, Qt::Key_Down,
+         "Extended Flags"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.before();
+        c.change();
+        QTest::keyClick(features, c.key);
+        EXPECT_EQ(features->currentText(), c.expected);
+    }
+    QComboBox* processors = Find<QComboBox>(*form, "cmbProcessorMask");
+    Find<QAction>(*form, "mnuMainEditCPU3")->trigger();
+    QTest::keyClick(processors, Qt::Key_Up);
+    EXPECT_EQ(processors->currentText(), "CPU2");
+}
+
+// The wheel turns a selector only when it has the focus; Return presses the focused clock button.
+TEST_F(LayoutTest, WheelNeedsTheFocusAndReturnPressesTheButton) {
+    os.processor_count = 2;
+    Open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QComboBox* processors = Find<QComboBox>(*form, "cmbProcessorMask");
+    const auto wheel = [&] {
+        const QPointF at(processors->width() / 2, processors->height() / 2);
+        QWheelEvent event(at, processors->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(processors, &event);
+    };
+    Find<QPushButton>(*form, "cmd_TSC")->setFocus();
+    wheel();
+    EXPECT_EQ(processors->currentIndex(), 0);
+    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1}));
+    processors->setFocus();
+    wheel();
+    EXPECT_EQ(processors->currentIndex(), 1);
+    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2}));
+
+    QPushButton* button = Find<QPushButton>(*form, "cmd_TSC");
+    button->setFocus();
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter);
+    EXPECT_EQ(clicked.count(), 2);
+}
+
 TEST(ErrorBoxText, FullStopAppendedWhenTheLastCharacterSortsAfterIt) {
     struct Row {
         const char* message;
@@ -255,16 +351,41 @@ TEST_F(LayoutTest, ClosingTheWindowEndsTheMessageLoop) {
     EXPECT_FALSE(form->isVisible());
 }
 
-TEST(Program, ClosedThroughTheWindowSystemItEnds) {
+// The real program on a real (virtual) X server, closed from outside through its File menu.
+TEST(Program, ClosedThroughItsMenuItEnds) {
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("TALVEX_CLOSE_AFTER_SHOWN", "1");
-    program.setProcessEnvironment(env);
-    program.start(TALVEX_EXE, {});
-    ASSERT_TRUE(program.waitForFinished(15000));
+    program.start(TALVEX_TESTS_DIR "/../tools/with-window", {TALVEX_EXE});
+    ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// --help and --version answer on the terminal without a window; a display named on the command
+// line is the one the failure names.
+TEST(Program, CommandLine) {
+    struct Case {
+        QStringList args;
+        int status;
+        const char* out;  // standard output holds this
+        const char* err;  // standard error holds this
+    } cases[] = {
+        {{"--help"}, 0, "talvex-report", ""},
+        {{"--version"}, 0, "talvex " TALVEX_VERSION "\n", ""},
+        {{"-display", ":4918"}, 1, "", "(:4918)"},
+    };
+    for (const Case& c : cases) {
+        QProcess program;
+        QProcessEnvironment env;
+        env.insert("PATH", "/usr/bin:/bin");
+        env.insert("DISPLAY", ":4917");
+        program.setProcessEnvironment(env);
+        program.start(TALVEX_EXE, c.args);
+        ASSERT_TRUE(program.waitForFinished(15000));
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(program.exitCode(), c.status);
+        EXPECT_TRUE(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(c.out));
+        EXPECT_TRUE(QString::fromLocal8Bit(program.readAllStandardError()).contains(c.err));
+    }
 }
 
 TEST(Program, WithoutADisplayItSaysSoInOneLineAndNamesTheReportTool) {

@@ -110,15 +110,6 @@ TEST_F(LoadWindowTest, ProcessorMenuEntriesSelectLikeTheSelector) {
     EXPECT_TRUE(cpu.calls.empty());
 }
 
-TEST_F(LoadWindowTest, ARefusedMaskStillReloads) {
-    os.processor_count = 2;
-    os.accept_affinity = false;
-    Open();
-    cpu.Vendor("CentaurHauls", 2);
-    Find<QAction>(*form, "mnuMainEditCPU2")->trigger();
-    EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "CentaurHauls");
-}
-
 TEST_F(LoadWindowTest, EveryPanelShowsItsRegisterBitByBit) {
     cpu.Set(0x80860000, 0x80860001).Set(0xC0000000, 0xC0000001);
     Open();
