@@ -11,7 +11,7 @@ constexpr TFlagName kReserved{"Reserved", ""};
 }  // namespace
 
 // clang-format off
-const std::array<TFlagName, 32> kStdEDXNames{{
+constexpr std::array<TFlagName, 32> kStdEDXTable{{
     // long name                         short name
     {"Floating-Point Unit",              "FPU"},
     {"Virtual Mode Extensions",          "VME"},
@@ -46,6 +46,7 @@ const std::array<TFlagName, 32> kStdEDXNames{{
     {"IA-64 Processor Capable",          "IA-64"},
     {"Pending Break Event",              "PBE"},
 }};
+const std::array<TFlagName, 32> kStdEDXNames = kStdEDXTable;
 // clang-format on
 
 // clang-format off
@@ -76,12 +77,8 @@ const std::array<TFlagName, 32> kExtEDXNames{{
     {"FPU",                              "FPU"},
     {"Virtual Mode Extensions",          "VME"},
     {"Debuggin Extensions",              "DE"},
-    {"Page Size Extensions",             "PSE"},
-    {"Time Stamp Counter",               "TSC"},
-    {"Model Specific Registers",         "MSR"},
-    {"Page Address Extensions",          "PAE"},
-    {"Machine Check Exception",          "MCE"},
-    {"CMPXCHG8B Instruction",            "CX8"},
+    kStdEDXTable[3], kStdEDXTable[4], kStdEDXTable[5],     // PSE, TSC, MSR: as in leaf 1 EDX
+    kStdEDXTable[6], kStdEDXTable[7], kStdEDXTable[8],     // PAE, MCE, CX8
     {"On-chip APIC Hardware",            "APIC"},
     kReserved,
     {"SYSCALL/SYSRET Instructions",      "SEP"},

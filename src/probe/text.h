@@ -6,9 +6,11 @@
 
 namespace talvex {
 
-// Upper-case hexadecimal, zero-padded to at least `width` digits, no prefix: every hex number the
-// program writes goes through here.
-void AppendHex(std::string& out, uint64_t value, int width);
+enum class HexCase { Upper, Lower };
+
+// Hexadecimal, zero-padded to at least `width` digits, no prefix: every hex number the program
+// writes goes through here. Upper case but in the dump layouts of other tools.
+void AppendHex(std::string& out, uint64_t value, int width, HexCase letters = HexCase::Upper);
 inline std::string Hex(uint64_t value, int width) {
     std::string out;
     AppendHex(out, value, width);

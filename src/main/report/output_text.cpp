@@ -10,59 +10,56 @@ namespace talvex {
 
 namespace {
 
-void AppendLatin1(std::string& out, unsigned char c) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+// What one kind of output does with the bytes that cannot go out as they are.
+struct Escaping {
+    std::string_view control;  // written before the two hex digits of a control byte or 0x7F
+    bool crlf_is_line_end;     // "\r\n" becomes "\n" (a report's own line ends)
+    bool latin1;               // 0x80..0xFF become the UTF-8 of the Latin-1 character
+    bool json;                 // '"' and '\\' are escaped too
+};
+
+constexpr Escaping kTerminal{"\\x", true, true, false};
+constexpr Escaping kProcessor{"\\x", false, false, false};
+constexpr Escaping kJson{"\\u00", false, true, true};
+
+bool Plain(unsigned char c, const Escaping& e) {
+    return c >= 0x20 && c != 0x7F && (c < 0x80 || !e.latin1) && !(e.json && (c == '"' || c == '\\'));
 }
 
-}  // namespace
-
-void AppendTerminalText(std::string& out, std::string_view bytes) {
+void AppendEscaped(std::string& out, std::string_view bytes, const Escaping& e) {
     out.reserve(out.size() + bytes.size());
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+    for (size_t i = 0; i < bytes.size();) {
+        size_t run = i;  // plain bytes go out in one piece
+        while (run < bytes.size() && Plain(static_cast<unsigned char>(bytes[run]), e)) ++run;
+        out.append(bytes.substr(i, run - i));
+        if (run == bytes.size()) break;
+        const auto c = static_cast<unsigned char>(bytes[run]);
+        i = run + 1;
+        if (e.crlf_is_line_end && c == '\r' && i < bytes.size() && bytes[i] == '\n') {
             out.push_back('\n');
             ++i;
         } else if (c < 0x20 || c == 0x7F) {
-            out += "\\x";
+            out += e.control;
             AppendHex(out, c, 2);
         } else if (c >= 0x80) {
-            AppendLatin1(out, c);
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         } else {
+            out.push_back('\\');
             out.push_back(static_cast<char>(c));
         }
     }
 }
 
-void AppendProcessorText(std::string& out, std::string_view bytes) {
-    for (char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            out += "\\x";
-            AppendHex(out, c, 2);
-        } else {
-            out.push_back(ch);
-        }
-    }
-}
+}  // namespace
+
+void AppendTerminalText(std::string& out, std::string_view bytes) { AppendEscaped(out, bytes, kTerminal); }
+
+void AppendProcessorText(std::string& out, std::string_view bytes) { AppendEscaped(out, bytes, kProcessor); }
 
 void AppendJsonString(std::string& out, std::string_view bytes) {
     out.push_back('"');
-    for (char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(ch);
-        } else if (c < 0x20 || c == 0x7F) {
-            out += "\\u00";
-            AppendHex(out, c, 2);
-        } else if (c >= 0x80) {
-            AppendLatin1(out, c);
-        } else {
-            out.push_back(ch);
-        }
-    }
+    AppendEscaped(out, bytes, kJson);
     out.push_back('"');
 }
 

@@ -1,6 +1,7 @@
 #include "main/report/report.h"
 
 #include <algorithm>
+#include <array>
 
 #include "main/report/load_data.h"
 #include "probe/cache.h"
@@ -24,6 +25,13 @@ void AppendHexLine(std::string& out, std::string_view label, uint32_t value, int
     out += label;
     AppendHex(out, value, width);
     out += kLineEnd;
+}
+
+// Family, model and stepping of a signature word, one hex digit each, under their labels.
+void AppendSignatureLines(std::string& out, const std::array<std::string_view, 3>& labels, uint32_t eax) {
+    AppendHexLine(out, labels[0], SigFamily(eax), 1);
+    AppendHexLine(out, labels[1], SigModel(eax), 1);
+    AppendHexLine(out, labels[2], SigStepping(eax), 1);
 }
 
 // Leaves base..top, both included, bounded to kMaxLeavesPerRange. Counted from the base so a
@@ -96,9 +104,7 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
     ReadCPUID(probe, 1, std1);
     out += "***Standard***";
     out += kLineEnd;
-    AppendHexLine(out, "Family  : ", SigFamily(std1.EAX), 1);
-    AppendHexLine(out, "Model   : ", SigModel(std1.EAX), 1);
-    AppendHexLine(out, "Stepping: ", SigStepping(std1.EAX), 1);
+    AppendSignatureLines(out, {"Family  : ", "Model   : ", "Stepping: "}, std1.EAX);
     AppendHexLine(out, "FamilyEx: ", SigExtFamily(std1.EAX), 2);
     std::string type;
     ToBinaryDigits(SigType(std1.EAX), type);
@@ -111,9 +117,7 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
         ReadCPUID(probe, 0x80000001, ext1);
         out += "***Extended***";
         out += kLineEnd;
-        AppendHexLine(out, "Generation: ", SigFamily(ext1.EAX), 1);
-        AppendHexLine(out, "Model     : ", SigModel(ext1.EAX), 1);
-        AppendHexLine(out, "Stepping  : ", SigStepping(ext1.EAX), 1);
+        AppendSignatureLines(out, {"Generation: ", "Model     : ", "Stepping  : "}, ext1.EAX);
     }
 
     AppendFeatureSummary(probe, out);

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "probe/text.h"
+
 namespace talvex {
 
 namespace {
@@ -30,26 +32,20 @@ std::vector<Entry> Sorted(const DumpProcessor& p) {
     return e;
 }
 
-// `digits` lower-case hex digits, more when the value needs them.
 void AppendHex(std::string& out, uint32_t value, int digits) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
-    char text[8];
-    for (int i = digits - 1; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 0xF];
-    out.append(text, static_cast<size_t>(digits));
+    talvex::AppendHex(out, value, digits, HexCase::Lower);
 }
 
 void AppendDecimal(std::string& out, unsigned value) { out += std::to_string(value); }
 
-// The four registers as "%08x %08x %08x %08x".
-void AppendRegisters(std::string& out, const TCPUIDRegs& r) {
-    AppendHex(out, r.EAX, 8);
-    out += ' ';
-    AppendHex(out, r.EBX, 8);
-    out += ' ';
-    AppendHex(out, r.ECX, 8);
-    out += ' ';
-    AppendHex(out, r.EDX, 8);
+// The four registers, each after its prefix: blanks between them for libcpuid's arrays, " eax=0x" and so on for
+// `cpuid -r`.
+void AppendRegisters(std::string& out, const TCPUIDRegs& r, const std::array<std::string_view, 4>& prefixes) {
+    const uint32_t values[] = {r.EAX, r.EBX, r.ECX, r.EDX};
+    for (size_t i = 0; i < 4; ++i) {
+        out += prefixes[i];
+        AppendHex(out, values[i], 8);
+    }
 }
 
 // One line of `cpuid -r`: 80 characters.
@@ -60,14 +56,8 @@ void AppendCpuidRawLine(std::string& out, uint64_t key, const TCPUIDRegs& r) {
     AppendHex(out, static_cast<uint32_t>(key >> 32), 8);
     out += " 0x";
     AppendHex(out, static_cast<uint32_t>(key), 2);
-    out += ": eax=0x";
-    AppendHex(out, r.EAX, 8);
-    out += " ebx=0x";
-    AppendHex(out, r.EBX, 8);
-    out += " ecx=0x";
-    AppendHex(out, r.ECX, 8);
-    out += " edx=0x";
-    AppendHex(out, r.EDX, 8);
+    out += ':';
+    AppendRegisters(out, r, {" eax=0x", " ebx=0x", " ecx=0x", " edx=0x"});
     out += '\n';
 }
 
@@ -145,7 +135,7 @@ std::string FormatLibcpuid(const std::vector<DumpProcessor>& processors) {
                 out += '[';
                 AppendDecimal(out, k);
                 out += "]=";
-                AppendRegisters(out, Find(sorted, key));
+                AppendRegisters(out, Find(sorted, key), {"", " ", " ", " "});
                 out += '\n';
             }
         }
