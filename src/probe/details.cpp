@@ -231,8 +231,13 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
 
     d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
 
+    d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
+    return d;
+}
+
+UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     UarchQuery query;
-    query.vendor = vendor;
+    query.vendor = d.vendor.view();
     query.family = d.family;
     query.model = d.model;
     query.stepping = d.stepping;
@@ -240,8 +245,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     query.l2_kb = FirstCacheKB(d.caches, 2);
     query.l3_kb = FirstCacheKB(d.caches, 3);
     query.core = d.core_type;
-    d.uarch = IdentifyMicroarchitecture(query);
-    return d;
+    return query;
 }
 
 std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,

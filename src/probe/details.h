@@ -127,6 +127,9 @@ struct ProcessorDetails {
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
 ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu = 1);
 
+// What the microarchitecture table is asked for this record; views into `d`.
+UarchQuery UarchQueryOf(const ProcessorDetails& d);
+
 // Caches of one level and type compare in this order in a cache list.
 int CacheOrder(const CacheDetails& cache);
 

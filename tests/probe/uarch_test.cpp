@@ -13,23 +13,22 @@
 #include <optional>
 #include <string>
 
+#include "probe/details.h"
 #include "probe/platform.h"
 #include "support/dumps.h"
-#include "support/uarch_query.h"
 
 namespace talvex {
 namespace {
 
-using namespace testing;  // talvex::testing: the dumps and the query helper
+using namespace testing;  // talvex::testing: the dumps
 
 struct Named {
     const char* microarchitecture;  // nullptr: no name
     const char* codename;
 };
 
-std::optional<UarchName> NameOf(const Probe& probe) {
-    return IdentifyMicroarchitecture(Examine(probe).Query());
-}
+// As the details give it: the query is filled from the decoded record.
+std::optional<UarchName> NameOf(const Probe& probe) { return GetProcessorDetails(probe).uarch; }
 
 std::string Show(const std::optional<UarchName>& n) {
     return n ? std::string(n->microarchitecture) + " | " + std::string(n->codename) : "(none)";
@@ -152,10 +151,10 @@ TEST(UarchDumps, HybridCoresByCoreType) {
         int seen[3] = {};
         for (const DumpProcessor& processor : ReadDumpFile(kDumps + "/" + d.file)) {
             const Replayed cpu(processor);
-            const Examined e = Examine(cpu.probe);
-            ++seen[static_cast<int>(e.fields.core)];
-            const bool efficiency = e.fields.core == CoreType::Efficiency;
-            EXPECT_EQ(Show(IdentifyMicroarchitecture(e.Query())),
+            const ProcessorDetails details = GetProcessorDetails(cpu.probe);
+            ++seen[static_cast<int>(details.core_type)];
+            const bool efficiency = details.core_type == CoreType::Efficiency;
+            EXPECT_EQ(Show(details.uarch),
                       Show(Named{efficiency ? d.efficiency : d.performance, d.codename}));
         }
         EXPECT_EQ(seen[static_cast<int>(CoreType::None)], 0);
@@ -242,10 +241,11 @@ TEST(UarchLive, ThisMachineNamed) {
     HardwareSource hardware;
     LinuxPlatform os;
     const Probe probe{hardware, os};
-    const Examined e = Examine(probe);
-    const auto ours = IdentifyMicroarchitecture(e.Query());
-    std::printf("this machine: %s, family %X model %X stepping %X, \"%s\": %s\n", e.vendor.c_str(),
-                e.fields.family, e.fields.model, e.fields.stepping, e.brand.c_str(), Show(ours).c_str());
+    const ProcessorDetails d = GetProcessorDetails(probe);
+    const auto& ours = d.uarch;
+    std::printf("this machine: %s, family %X model %X stepping %X, \"%s\": %s\n",
+                std::string(d.vendor.view()).c_str(), d.family, d.model, d.stepping,
+                std::string(d.brand.view()).c_str(), Show(ours).c_str());
     if (!std::filesystem::exists(kPeer)) GTEST_SKIP() << kPeer << " is not installed";
     const std::string peer = PeerDesign(Output(std::string(kPeer) + " -1 2>/dev/null"));
     if (peer.empty()) GTEST_SKIP() << "the peer does not name this processor";
