@@ -66,10 +66,11 @@ std::string SignatureText(const ProcessorDetails& d) {
 }
 
 std::string UarchText(const ProcessorDetails& d) {
-    if (!d.uarch) return "not in the table";
-    std::string out(d.uarch->microarchitecture);
-    if (!d.uarch->codename.empty()) out += ", " + std::string(d.uarch->codename);
-    return out;
+    return d.uarch ? std::string(d.uarch->microarchitecture) : "not in the table";
+}
+
+std::string CodenameText(const ProcessorDetails& d) {
+    return d.uarch ? std::string(d.uarch->codename) : "not in the table";
 }
 
 std::string CoreTypeText(const ProcessorDetails& d) {
@@ -194,6 +195,7 @@ void Identity(std::string& out, std::span<const ProcessorDetails> all) {
          }));
     Line(out, "Vendor", Agreed(all, [](const ProcessorDetails& d) { return Shown(d.vendor.view()); }));
     Line(out, "Signature", Agreed(all, SignatureText));
+    Line(out, "Codename", Agreed(all, CodenameText));
     if (all.size() == 1) {
         Line(out, "Microarchitecture", UarchText(all[0]));
         Line(out, "Core type", CoreTypeText(all[0]));
