@@ -229,6 +229,7 @@ void Tmainform::BuildMenu() {
         case layout::Role::Copy: copy_entry_ = action; break;
         case layout::Role::Exit: exit_entry_ = action; break;
         case layout::Role::Clock: clock_entry_ = action; break;
+        case layout::Role::Details: details_entry_ = action; break;
         default: break;
         }
         if (m.processor >= 0) processor_entries_.at(static_cast<size_t>(m.processor)) = action;
@@ -249,6 +250,7 @@ void Tmainform::ConnectEvents() {
     connect(clock_entry_, &QAction::triggered, this, guarded([this] { cmd_TSCClick(); }));
     connect(copy_entry_, &QAction::triggered, this, guarded([this] { mnuMainEditCopyClick(); }));
     connect(exit_entry_, &QAction::triggered, this, guarded([this] { close(); }));
+    connect(details_entry_, &QAction::triggered, this, guarded([this] { mnuMainEditDetailsClick(); }));
     for (const FlagRegisterInfo& reg : kFlagRegisters) {
         const FlagRegister id = reg.id;
         connect(flag_entries_[static_cast<size_t>(id)], &QAction::triggered, this,
@@ -272,6 +274,7 @@ void Tmainform::FormCreate() {
         processor_entries_[k]->setVisible(true);
     }
     processor_selector_->setCurrentIndex(0);
+    started_on_ = probe_.platform.ThreadAffinity();
     probe_.platform.SetThreadAffinityMask(1);
     Refresh();
 }
@@ -299,6 +302,7 @@ void Tmainform::cmbProcessorMaskChange(int index) {
     if (index < 0 || index >= layout::kProcessorEntries) return;
     probe_.platform.SetThreadAffinityMask(1u << index);  // a refused mask still reloads
     Refresh();
+    emit ProcessorExamined(static_cast<unsigned>(index));
 }
 
 void Tmainform::mnuMainEditCPUClick(int index) {
@@ -312,6 +316,20 @@ void Tmainform::cmd_TSCClick() {
 }
 
 void Tmainform::mnuMainEditCopyClick() { CopyReportToClipboard(probe_); }
+
+void Tmainform::mnuMainEditDetailsClick() {
+    // A closed window is made afresh (it deletes itself on close), so opening it again captures anew.
+    if (details_ != nullptr && !details_->isVisible()) delete details_;
+    if (details_ == nullptr) {
+        const int examined = std::max(processor_selector_->currentIndex(), 0);
+        details_ = new DetailsWindow(probe_, started_on_, static_cast<unsigned>(examined), this);
+        connect(this, &Tmainform::ProcessorExamined, details_, &DetailsWindow::ShowProcessor);
+    }
+    details_->setWindowState(details_->windowState() & ~Qt::WindowMinimized);
+    details_->show();
+    details_->raise();
+    details_->activateWindow();
+}
 
 void Tmainform::ShowFlagRegister(FlagRegister id) {
     const std::array<TFlagName, 32>& names = *FlagRegisterOf(id).names;
