@@ -306,12 +306,25 @@ void DetailsWindow::SaveDump(const QString& path, bool libcpuid) {
     const std::vector<DumpProcessor> dumps = set_.Dumps();
     const std::string text = libcpuid ? FormatLibcpuid(dumps) : FormatCpuidRaw(dumps, set_.Numbers());
     // Written beside the target and renamed over it at the end, so a failure leaves no half file.
+    // Unbuffered, and each write checked: Qt 6.4 commits a file cut short by a short write (a file
+    // size limit, a full disk) as if it were whole.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text.data(), static_cast<qint64>(text.size()));
-        if (file.commit()) return;
+    QString error;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        qint64 done = 0;
+        const auto size = static_cast<qint64>(text.size());
+        while (done < size) {
+            const qint64 n = file.write(text.data() + done, size - done);
+            if (n <= 0) break;
+            done += n;
+        }
+        if (done == size && file.commit()) return;
+        error = file.errorString();
+        file.cancelWriting();
+    } else {
+        error = file.errorString();
     }
-    ReportError((QDir::toNativeSeparators(path) + ": " + file.errorString()).toStdString());
+    ReportError((QDir::toNativeSeparators(path) + ": " + error).toStdString());
 }
 
 void DetailsWindow::OpenDumpClick() {
