@@ -279,7 +279,8 @@ void DetailsWindow::ShowEntry(int entry) {
     leaves_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
     cache_view_->resizeColumnsToContents();
     feature_view_->expandAll();
-    feature_view_->resizeColumnToContents(FeatureModel::kName);
+    for (int column = 0; column < FeatureModel::kColumns; ++column)
+        feature_view_->resizeColumnToContents(column);
     leaf_view_->resizeColumnsToContents();
     copy_button_->setEnabled(d != nullptr);
 }
