@@ -104,7 +104,7 @@ void SetFileDialog(FileDialog dialog) {
 
 DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, unsigned examined,
                              QWidget* parent)
-    : QWidget(parent, Qt::Window), probe_(probe), examined_(examined) {
+    : QWidget(parent, Qt::Window), examined_(examined) {
     setObjectName("details");
     setAttribute(Qt::WA_DeleteOnClose);
     // The main window's fonts, and its stand-ins where they are not installed.
@@ -120,9 +120,9 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 
     std::vector<unsigned> chosen = processors;
     if (chosen.empty()) {  // the system would not say: every configured processor, as talvex-report
-        for (unsigned k = 0; k < probe_.platform.ProcessorCount(); ++k) chosen.push_back(k);
+        for (unsigned k = 0; k < probe.platform.ProcessorCount(); ++k) chosen.push_back(k);
     }
-    set_ = ProcessorSet(CaptureProcessors(probe_.platform, probe_.source, chosen));
+    set_ = ProcessorSet(CaptureProcessors(probe.platform, probe.source, chosen));
     ShowSet();
     ShowProcessor(examined);
     resize(820, 560);

@@ -46,8 +46,7 @@ public:
     inline static const char* const kTitle = "Talvex: Processor Details";
 
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
-    // processor) through `probe` before it returns, and shows `examined`. The probe's references
-    // must outlive the window.
+    // processor) through `probe` before it returns, and shows `examined`.
     DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, unsigned examined,
                   QWidget* parent = nullptr);
 
@@ -72,7 +71,6 @@ private:
     // The header and the tabs for entry `entry` of the set; -1: a processor outside it.
     void ShowEntry(int entry);
 
-    Probe probe_;
     ProcessorSet set_;
     QString file_;  // the dump shown; empty while this machine's processors are
     unsigned examined_ = 0;
