@@ -34,10 +34,10 @@ check-format:
 	tools/install-deps clang-format
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
-# The window under Xvfb, saved as docs/screenshot.png.
+# The window and its details window under Xvfb, saved as docs/screenshot.png and docs/details.png.
 screenshot: build
 	tools/install-deps xdotool
-	tools/screenshot $(BUILD)/src/main/talvex docs/screenshot.png
+	tools/screenshot $(BUILD)/src/main/talvex docs/screenshot.png docs/details.png
 
 # `make install PREFIX=...` (default /usr/local); `make deb` leaves talvex_VERSION_ARCH.deb in $(BUILD).
 PREFIX ?= /usr/local

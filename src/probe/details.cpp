@@ -15,6 +15,7 @@
 
 #include "probe/details_caches.h"
 #include "probe/leaf_reader.h"
+#include "probe/platform.h"
 
 namespace talvex {
 
@@ -261,6 +262,18 @@ std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> p
             sharing.push_back(other.cpu);
     std::sort(sharing.begin(), sharing.end());
     return sharing;
+}
+
+std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
+                                                 const std::vector<unsigned>& numbers) {
+    ReplayPlatform platform;
+    std::vector<ProcessorDetails> details;
+    details.reserve(dumps.size());
+    for (size_t i = 0; i < dumps.size(); ++i) {
+        const ReplaySource source(dumps[i]);
+        details.push_back(GetProcessorDetails(Probe{source, platform}, numbers.at(i) + 1));
+    }
+    return details;
 }
 
 }  // namespace talvex

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "probe/cpuid.h"
+#include "probe/dump/dump.h"
 #include "probe/feature_names.h"
 #include "probe/uarch.h"
 
@@ -129,6 +130,11 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu = 1);
 
 // What the microarchitecture table is asked for this record; views into `d`.
 UarchQuery UarchQueryOf(const ProcessorDetails& d);
+
+// The details of recorded processors (a capture or a dump) as their replay gives them, one record per
+// processor: dumps[i] is numbered numbers[i] + 1. Every front end builds its records here.
+std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
+                                                 const std::vector<unsigned>& numbers);
 
 // Caches of one level and type compare in this order in a cache list.
 int CacheOrder(const CacheDetails& cache);

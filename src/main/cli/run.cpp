@@ -53,18 +53,13 @@ std::string Describe(const Probe& probe, const Options& o) {
 // `numbers[i]` (0-based, as the operating system or the dump's sections count).
 std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
                         const Options& o) {
-    ReplayPlatform platform;
     if (o.details) {
-        std::vector<ProcessorDetails> details;
-        details.reserve(dumps.size());
-        for (size_t i = 0; i < dumps.size(); ++i) {
-            const ReplaySource source(dumps[i]);
-            details.push_back(GetProcessorDetails(Probe{source, platform}, numbers[i] + 1));
-        }
+        const std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers);
         return o.format == OutputFormat::Json ? DetailsJson(details) : DetailsText(details);
     }
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
     if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);
+    ReplayPlatform platform;
     const ReplaySource source(dumps.at(0));
     return Describe(Probe{source, platform}, o);
 }

@@ -60,6 +60,12 @@ std::string CacheLabel(const CacheDetails& c) {
     return "L" + Decimal(c.level) + kSuffix[static_cast<int>(c.type)];
 }
 
+std::string BrandText(const ProcessorDetails& d) {
+    return d.brand.view().empty() ? std::string("none") : Shown(d.brand.view());
+}
+
+std::string VendorText(const ProcessorDetails& d) { return Shown(d.vendor.view()); }
+
 std::string SignatureText(const ProcessorDetails& d) {
     return Hex(d.signature, 8) + " (family " + Decimal(d.family) + ", model " + Decimal(d.model)
            + ", stepping " + Decimal(d.stepping) + ")";
@@ -178,22 +184,18 @@ void CacheTable(std::string& out, const ProcessorDetails& d) {
         out += "  none reported\n";
         return;
     }
-    std::vector<std::vector<std::string>> rows{{"Level", "Type", "Size", "Ways", "Line", "Shared by"}};
+    std::vector<std::vector<std::string>> rows{{kCacheColumns.begin(), kCacheColumns.end()}};
     for (const CacheDetails& c : d.caches) {
-        rows.push_back({"L" + Decimal(c.level), CacheTypeName(c.type), SizeText(c),
-                        c.ways == 0 ? "full" : Decimal(c.ways),
-                        c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
-                        c.shared_by ? Decimal(*c.shared_by) : "-"});
+        const auto cells = CacheCells(c);
+        rows.emplace_back(cells.begin(), cells.end());
     }
     Table(out, rows, {false, false, true, true, true, true});
 }
 
 void Identity(std::string& out, std::span<const ProcessorDetails> all) {
     out += "Identity\n";
-    Line(out, "Brand", Agreed(all, [](const ProcessorDetails& d) {
-             return d.brand.view().empty() ? std::string("none") : Shown(d.brand.view());
-         }));
-    Line(out, "Vendor", Agreed(all, [](const ProcessorDetails& d) { return Shown(d.vendor.view()); }));
+    Line(out, "Brand", Agreed(all, BrandText));
+    Line(out, "Vendor", Agreed(all, VendorText));
     Line(out, "Signature", Agreed(all, SignatureText));
     Line(out, "Codename", Agreed(all, CodenameText));
     if (all.size() == 1) {
@@ -256,40 +258,11 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
 
 // The per-processor table of --cpu all: what a hybrid processor varies, and who shares each cache.
 void PerProcessor(std::string& out, std::span<const ProcessorDetails> all) {
-    std::vector<CacheDetails> kinds;  // one column per level and type met, in cache-list order
-    for (const ProcessorDetails& d : all)
-        for (const CacheDetails& c : d.caches)
-            if (std::none_of(kinds.begin(), kinds.end(),
-                             [&](const CacheDetails& k) { return k.level == c.level && k.type == c.type; }))
-                kinds.push_back(c);
-    std::stable_sort(kinds.begin(), kinds.end(), [](const CacheDetails& a, const CacheDetails& b) {
-        return CacheOrder(a) < CacheOrder(b);
-    });
-
-    std::vector<std::string> header{"CPU", "APIC ID", "Core type", "Microarchitecture"};
-    for (const CacheDetails& k : kinds) header.push_back(CacheLabel(k));
-    std::vector<std::vector<std::string>> rows{header};
-    for (size_t p = 0; p < all.size(); ++p) {
-        const ProcessorDetails& d = all[p];
-        const char* core = CoreTypeName(d.core_type);
-        std::vector<std::string> row{Decimal(d.cpu), Decimal(d.apic_id), core != nullptr ? core : "-",
-                                     d.uarch ? std::string(d.uarch->microarchitecture) : "-"};
-        for (const CacheDetails& k : kinds) {
-            std::string cell = "-";
-            for (size_t i = 0; i < d.caches.size(); ++i) {
-                const CacheDetails& c = d.caches[i];
-                if (c.level != k.level || c.type != k.type) continue;
-                cell = SizeText(c);
-                const std::vector<unsigned> sharing = ProcessorsSharingCache(all, p, i);
-                if (!sharing.empty()) cell += " [" + ProcessorList(sharing) + "]";
-                break;
-            }
-            row.push_back(cell);
-        }
-        rows.push_back(row);
-    }
+    const PerProcessorRows table = PerProcessorTable(all);
+    std::vector<std::vector<std::string>> rows{table.header};
+    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
     out += "\nPer processor (caches: size [processors sharing it])\n";
-    std::vector<bool> right(header.size(), false);
+    std::vector<bool> right(table.header.size(), false);
     right[0] = right[1] = true;
     Table(out, rows, right);
 }
@@ -411,6 +384,69 @@ const char* CacheSourceName(CacheSource source) {
     case CacheSource::Leaf80000005: return "leaves 0x80000005 and 0x80000006";
     }
     return "";
+}
+
+std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
+    return {{"Brand", BrandText(d)},        {"Microarchitecture", UarchText(d)},
+            {"Vendor", VendorText(d)},      {"Signature", SignatureText(d)},
+            {"Core type", CoreTypeText(d)}, {"Hypervisor", HypervisorText(d)},
+            {"x86-64 level", LevelText(d)}};
+}
+
+std::array<std::string, kCacheColumns.size()> CacheCells(const CacheDetails& c) {
+    return {"L" + Decimal(c.level),
+            CacheTypeName(c.type),
+            SizeText(c),
+            c.ways == 0 ? "full" : Decimal(c.ways),
+            c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
+            c.shared_by ? Decimal(*c.shared_by) : "-"};
+}
+
+PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
+    std::vector<CacheDetails> kinds;  // one column per level and type met, in cache-list order
+    for (const ProcessorDetails& d : all)
+        for (const CacheDetails& c : d.caches)
+            if (std::none_of(kinds.begin(), kinds.end(),
+                             [&](const CacheDetails& k) { return k.level == c.level && k.type == c.type; }))
+                kinds.push_back(c);
+    std::stable_sort(kinds.begin(), kinds.end(), [](const CacheDetails& a, const CacheDetails& b) {
+        return CacheOrder(a) < CacheOrder(b);
+    });
+
+    PerProcessorRows table;
+    table.header = {"CPU", "APIC ID", "Core type", "Microarchitecture"};
+    for (const CacheDetails& k : kinds) table.header.push_back(CacheLabel(k));
+    for (size_t p = 0; p < all.size(); ++p) {
+        const ProcessorDetails& d = all[p];
+        const char* core = CoreTypeName(d.core_type);
+        std::vector<std::string> row{Decimal(d.cpu), Decimal(d.apic_id), core != nullptr ? core : "-",
+                                     d.uarch ? std::string(d.uarch->microarchitecture) : "-"};
+        for (const CacheDetails& k : kinds) {
+            std::string cell = "-";
+            for (size_t i = 0; i < d.caches.size(); ++i) {
+                const CacheDetails& c = d.caches[i];
+                if (c.level != k.level || c.type != k.type) continue;
+                cell = SizeText(c);
+                const std::vector<unsigned> sharing = ProcessorsSharingCache(all, p, i);
+                if (!sharing.empty()) cell += " [" + ProcessorList(sharing) + "]";
+                break;
+            }
+            row.push_back(cell);
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b) {
+    const auto uarch = [](const ProcessorDetails& d) {
+        return d.uarch ? d.uarch->microarchitecture : std::string_view();
+    };
+    const auto same_size = [](const CacheDetails& x, const CacheDetails& y) {
+        return x.level == y.level && x.type == y.type && x.size == y.size;
+    };
+    return a.core_type != b.core_type || uarch(a) != uarch(b) || a.caches.size() != b.caches.size()
+           || !std::equal(a.caches.begin(), a.caches.end(), b.caches.begin(), same_size);
 }
 
 std::string DetailsText(std::span<const ProcessorDetails> all) {

@@ -3,8 +3,10 @@
 // ({"processors": [...]}, one object per record). Both are UTF-8 with "\n" line ends, processor
 // text escaped as the rest of talvex-report escapes it, ready for standard output.
 
+#include <array>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "probe/details.h"
 
@@ -20,5 +22,31 @@ std::string DetailsJson(std::span<const ProcessorDetails> processors);
 const char* CacheTypeName(CacheType type);        // "data", "instruction", "unified", "trace"
 const char* CoreTypeName(CoreType type);          // "performance", "efficiency"; nullptr for None
 const char* CacheSourceName(CacheSource source);  // "leaf 4", "leaf 0x8000001D", ...
+
+// The same values cell by cell, for a front end that lays out its own tables (the details window).
+// The text above is built from these, so the two cannot disagree. Terminal text, as the text has it.
+
+struct DetailsLine {
+    const char* key;  // as the text names it: "Brand", "Core type", ...
+    std::string value;
+};
+// One processor's identity and platform: Brand, Microarchitecture, Vendor, Signature, Core type,
+// Hypervisor, x86-64 level.
+std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d);
+
+inline constexpr std::array<const char*, 6> kCacheColumns{"Level", "Type", "Size",
+                                                          "Ways",  "Line", "Shared by"};
+std::array<std::string, kCacheColumns.size()> CacheCells(const CacheDetails& c);
+
+// The per-processor table: CPU, APIC ID, Core type, Microarchitecture, then one column per cache
+// level and type met ("L1d", "L2"), each cell "size [processors sharing it]"; one row per record.
+struct PerProcessorRows {
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+};
+PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors);
+
+// Whether two processors are of another kind: core type, microarchitecture, or a cache's size.
+bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b);
 
 }  // namespace talvex

@@ -44,6 +44,10 @@ void CopyReportToClipboard(const Probe& probe) {
         IsValidUtf8(stamp) ? QString::fromStdString(stamp) : QString::fromLatin1(stamp);
     const QString text =
         stamp_text + "\r\n" + QString::fromLatin1(report.data(), static_cast<qsizetype>(report.size()));
+    CopyTextToClipboard(text);
+}
+
+void CopyTextToClipboard(const QString& text) {
     if (!CurrentWriter()(text)) throw std::runtime_error("クリップボードを開くことができません");
 }
 

@@ -14,6 +14,9 @@ namespace talvex {
 using ClipboardWriter = std::function<bool(const QString& text)>;
 void SetClipboardWriter(ClipboardWriter writer);
 
+// Places `text` on the clipboard through the writer above. Throws when the clipboard cannot be set.
+void CopyTextToClipboard(const QString& text);
+
 // Builds the report from fresh queries and places it on the clipboard as plain text, under the
 // same time stamp line as talvex-report prints.
 // Throws when the clipboard cannot be set.

@@ -30,7 +30,7 @@ enum class Kind {
 
 // What the window does with a control or menu entry beyond showing it. The data load's fields
 // are found by their names (LoadFieldName), the flag register entries by FeatureMenuName.
-enum class Role { None, ProcessorSelector, FeatureSelector, ClockButton, Copy, Exit, Clock };
+enum class Role { None, ProcessorSelector, FeatureSelector, ClockButton, Copy, Exit, Clock, Details };
 
 struct Control {
     const char* name;
@@ -150,6 +150,8 @@ inline constexpr MenuEntry kMenu[] = {
     {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item, "Transmeta Flags", false, true},
     {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item, "Centaur Flags", false, true},
     {"mnuMainEditGetClock", "mnuMainEdit", MenuKind::Item, "クロック再測定", true, true, Role::Clock},
+    {"N3", "mnuMainEdit", MenuKind::Separator, "-", true, true},
+    {"mnuMainEditDetails", "mnuMainEdit", MenuKind::Item, "詳細情報(&D)...", true, true, Role::Details},
     {"mnuMainHelp", "", MenuKind::Menu, "ヘルプ(&H)", true, false},
 };
 // mnuMainEditCPU1..32, captions "CPU1".."CPU32", all hidden until the processor selector is filled.

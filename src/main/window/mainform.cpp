@@ -265,6 +265,7 @@ void Tmainform::BuildMenu() {
         case layout::Role::Copy: copy_entry_ = action; break;
         case layout::Role::Exit: exit_entry_ = action; break;
         case layout::Role::Clock: clock_entry_ = action; break;
+        case layout::Role::Details: details_entry_ = action; break;
         default: break;
         }
         if (m.processor >= 0) processor_entries_.at(static_cast<size_t>(m.processor)) = action;
@@ -285,6 +286,7 @@ void Tmainform::ConnectEvents() {
     connect(clock_entry_, &QAction::triggered, this, guarded([this] { cmd_TSCClick(); }));
     connect(copy_entry_, &QAction::triggered, this, guarded([this] { mnuMainEditCopyClick(); }));
     connect(exit_entry_, &QAction::triggered, this, guarded([this] { close(); }));
+    connect(details_entry_, &QAction::triggered, this, guarded([this] { mnuMainEditDetailsClick(); }));
     for (const FlagRegisterInfo& reg : kFlagRegisters) {
         const FlagRegister id = reg.id;
         connect(flag_entries_[static_cast<size_t>(id)], &QAction::triggered, this,
@@ -363,6 +365,7 @@ void Tmainform::cmbProcessorMaskChange(int index) {
     }
     examined_ = index;
     Refresh();
+    emit ProcessorExamined(static_cast<unsigned>(index));
 }
 
 void Tmainform::mnuMainEditCPUClick(int index) {
@@ -376,6 +379,19 @@ void Tmainform::cmd_TSCClick() {
 }
 
 void Tmainform::mnuMainEditCopyClick() { CopyReportToClipboard(probe_); }
+
+void Tmainform::mnuMainEditDetailsClick() {
+    // A closed window is made afresh (it deletes itself on close), so opening it again captures anew.
+    if (details_ != nullptr && !details_->isVisible()) delete details_;
+    if (details_ == nullptr) {
+        details_ = new DetailsWindow(probe_, allowed_, static_cast<unsigned>(examined_), this);
+        connect(this, &Tmainform::ProcessorExamined, details_, &DetailsWindow::ShowProcessor);
+    }
+    details_->setWindowState(details_->windowState() & ~Qt::WindowMinimized);
+    details_->show();
+    details_->raise();
+    details_->activateWindow();
+}
 
 void Tmainform::ShowFlagRegister(FlagRegister id) {
     const std::array<TFlagName, 32>& names = *FlagRegisterOf(id).names;

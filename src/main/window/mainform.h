@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 
 #include <array>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "main/report/load_data.h"
+#include "main/window/details_window.h"
 #include "main/window/layout.h"
 #include "probe/cpuid.h"
 #include "probe/flags.h"
@@ -39,6 +41,8 @@ public:
     void cmd_TSCClick();
     void mnuMainEditCPUClick(int index);
     void mnuMainEditCopyClick();
+    // Opens the details window, or raises the one open.
+    void mnuMainEditDetailsClick();
 
     // Feature flag panel: the names and values of one register.
     void ShowFlagRegister(FlagRegister id);
@@ -50,6 +54,10 @@ public:
     QWidget* client() const { return client_; }
     // The control the data load writes to one field.
     QWidget* Field(LoadField field) const { return fields_[static_cast<size_t>(field)]; }
+
+signals:
+    // The processor the window now examines (0-based), after the selector or the CPU menu.
+    void ProcessorExamined(unsigned processor);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -88,6 +96,8 @@ private:
     QAction* copy_entry_ = nullptr;
     QAction* exit_entry_ = nullptr;
     QAction* clock_entry_ = nullptr;
+    QAction* details_entry_ = nullptr;
+    QPointer<DetailsWindow> details_;
 };
 
 }  // namespace talvex

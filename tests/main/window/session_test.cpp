@@ -1,9 +1,13 @@
 // One whole session on a recorded processor, as a user would run it: start, load, every flag
-// register, the other processor, the clock, the copy command, then close. tools/valgrind-window
+// register, the other processor, the clock, the copy command, the details window (every tab, both
+// processors, closed), then close. tools/valgrind-window
 // runs this program under memcheck.
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <QTabWidget>
+
+#include "main/window/details_window.h"
 #include "support/dumps.h"
 #include "window_support.h"
 
@@ -20,6 +24,7 @@ TEST(Session, StartLoadSwitchCopyClose) {
     const ReplaySource source(testing::Normalized("intel-pentium-4-northwood-2.80.txt"));
     testing::FakePlatform os;
     os.processor_count = 2;
+    os.affinity = {0, 1};
     auto form = std::make_unique<Tmainform>(Probe{source, os});
     RunHandler([&] { form->FormCreate(); });
     form->show();
@@ -43,6 +48,25 @@ TEST(Session, StartLoadSwitchCopyClose) {
     Find<QAction>(*form, "mnuMainEditCopy")->trigger();
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nVendorID: GenuineIntel\r\n"));
     QGuiApplication::clipboard()->clear();
+
+    // The details window: every tab on the processor examined, the other processor, closed.
+    Find<QAction>(*form, "mnuMainEditDetails")->trigger();
+    auto* details = form->findChild<DetailsWindow*>();
+    ASSERT_NE(details, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(details));
+    auto* tabs = Find<QTabWidget>(*details, "tabs");
+    for (int k = 0; k < tabs->count(); ++k) {
+        tabs->setCurrentIndex(k);
+        QTest::qWait(5);
+    }
+    EXPECT_EQ(Find<QComboBox>(*details, "processorChooser")->currentText(), "CPU2");
+    EXPECT_EQ(Find<QLabel>(*details, "Vendor")->text(), "GenuineIntel");
+    QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Up);
+    EXPECT_EQ(Find<QComboBox>(*details, "processorChooser")->currentText(), "CPU1");
+    QTest::keyClicks(Find<QLineEdit>(*details, "featureFilter"), "sse");
+    QTest::mouseClick(Find<QPushButton>(*details, "closeButton"), Qt::LeftButton);
+    QTest::qWait(10);
+    EXPECT_EQ(form->findChild<DetailsWindow*>(), nullptr);
 
     Find<QAction>(*form, "mnuMainExit")->trigger();
     QTest::qWait(10);

@@ -1,0 +1,306 @@
+#include "main/window/details_models.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
+
+#include <algorithm>
+#include <array>
+
+#include "main/report/details_report.h"
+#include "probe/text.h"
+
+namespace talvex {
+
+namespace {
+
+// Terminal text, as the report hands it over (UTF-8).
+QString Text(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant Header(const char* text, Qt::Orientation orientation, int role) {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    return QString::fromUtf8(text);
+}
+
+// Numbers stand right-aligned, as in the text's tables.
+QVariant Alignment(bool number) {
+    return QVariant::fromValue(
+        Qt::Alignment(number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter));
+}
+
+// kFeatureNames runs register by register: where each register's names begin, and one past the end.
+constexpr std::array<int, kFeatureRegisters.size() + 1> GroupStarts() {
+    std::array<int, kFeatureRegisters.size() + 1> starts{};
+    int i = 0;
+    for (size_t g = 0; g < kFeatureRegisters.size(); ++g) {
+        starts[g] = i;
+        while (i < static_cast<int>(kFeatureNames.size()) && kFeatureNames[static_cast<size_t>(i)].group == g)
+            ++i;
+    }
+    starts[kFeatureRegisters.size()] = i;
+    return starts;
+}
+constexpr auto kGroupStarts = GroupStarts();
+static_assert(kGroupStarts.back() == static_cast<int>(kFeatureNames.size()), "names run by register");
+
+constexpr std::array<const char*, 4> kRegisterNames{"EAX", "EBX", "ECX", "EDX"};
+
+// Nothing is set inside a model; one group row is the parent of its names.
+constexpr quintptr kGroupRow = 0;
+
+}  // namespace
+
+ProcessorSet::ProcessorSet(std::vector<ProcessorCapture> captured) : captures(std::move(captured)) {
+    int n = 0;
+    for (const ProcessorCapture& c : captures)
+        record.push_back(c.status == CaptureStatus::Captured ? n++ : -1);
+    details = GetRecordedDetails(Dumps(), Numbers());
+}
+
+ProcessorSet ProcessorSet::FromDump(std::vector<DumpProcessor> sections) {
+    std::vector<ProcessorCapture> captured(sections.size());
+    for (size_t k = 0; k < sections.size(); ++k) {
+        captured[k].processor = static_cast<unsigned>(k);
+        captured[k].dump = std::move(sections[k]);
+    }
+    return ProcessorSet(std::move(captured));
+}
+
+int ProcessorSet::EntryOf(unsigned processor) const {
+    for (size_t i = 0; i < captures.size(); ++i)
+        if (captures[i].processor == processor) return static_cast<int>(i);
+    return -1;
+}
+
+const ProcessorDetails* ProcessorSet::DetailsOf(int entry) const {
+    if (entry < 0 || entry >= static_cast<int>(captures.size())) return nullptr;
+    const int r = record[static_cast<size_t>(entry)];
+    return r < 0 ? nullptr : &details[static_cast<size_t>(r)];
+}
+
+std::string ProcessorSet::Status(int entry) const {
+    if (entry < 0 || entry >= static_cast<int>(captures.size())) return {};
+    const ProcessorCapture& c = captures[static_cast<size_t>(entry)];
+    const std::string name = Decimal(c.processor + 1);
+    switch (c.status) {
+    case CaptureStatus::Captured: return {};
+    case CaptureStatus::NotPinned: return "cannot run on processor " + name;
+    case CaptureStatus::Moved: return "processor " + name + " went away during the capture";
+    }
+    return {};
+}
+
+std::vector<DumpProcessor> ProcessorSet::Dumps() const {
+    std::vector<DumpProcessor> dumps;
+    for (const ProcessorCapture& c : captures)
+        if (c.status == CaptureStatus::Captured) dumps.push_back(c.dump);
+    return dumps;
+}
+
+std::vector<unsigned> ProcessorSet::Numbers() const {
+    std::vector<unsigned> numbers;
+    for (const ProcessorCapture& c : captures)
+        if (c.status == CaptureStatus::Captured) numbers.push_back(c.processor);
+    return numbers;
+}
+
+void CacheModel::SetProcessor(const ProcessorDetails* details) {
+    beginResetModel();
+    details_ = details;
+    endResetModel();
+}
+
+int CacheModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || details_ == nullptr ? 0 : static_cast<int>(details_->caches.size());
+}
+
+int CacheModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(kCacheColumns.size());
+}
+
+QVariant CacheModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || details_ == nullptr) return {};
+    if (role == Qt::TextAlignmentRole) return Alignment(index.column() >= 2);
+    if (role != Qt::DisplayRole) return {};
+    const auto cells = CacheCells(details_->caches[static_cast<size_t>(index.row())]);
+    return Text(cells[static_cast<size_t>(index.column())]);
+}
+
+QVariant CacheModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    return Header(kCacheColumns[static_cast<size_t>(section)], orientation, role);
+}
+
+void ProcessorTableModel::SetProcessors(const ProcessorSet* set) {
+    beginResetModel();
+    header_.clear();
+    rows_.clear();
+    if (set != nullptr) {
+        const PerProcessorRows table = PerProcessorTable(set->details);
+        header_.push_back("");
+        header_.insert(header_.end(), table.header.begin(), table.header.end());
+        for (size_t i = 0; i < set->captures.size(); ++i) {
+            const int r = set->record[i];
+            if (r < 0) {
+                const int entry = static_cast<int>(i);
+                rows_.push_back({{Decimal(set->captures[i].processor + 1), set->Status(entry)}, true, false});
+            } else {
+                const auto k = static_cast<size_t>(r);
+                rows_.push_back({table.rows[k], false, DiffersInKind(set->details.front(), set->details[k])});
+            }
+        }
+    }
+    endResetModel();
+}
+
+bool ProcessorTableModel::IsStatusRow(int row) const {
+    return row >= 0 && row < static_cast<int>(rows_.size()) && rows_[static_cast<size_t>(row)].status;
+}
+
+int ProcessorTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ProcessorTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(header_.size());
+}
+
+QVariant ProcessorTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const Row& row = rows_[static_cast<size_t>(index.row())];
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        if (column == kMarkColumn) return row.differs ? QString::fromUtf8("≠") : QString();
+        if (static_cast<size_t>(column - 1) < row.cells.size())
+            return Text(row.cells[static_cast<size_t>(column - 1)]);
+        return QString();
+    case Qt::ToolTipRole:
+        if (column == kMarkColumn && row.differs) return "another kind of core than the first processor";
+        return {};
+    case Qt::FontRole:
+        if (row.differs) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::TextAlignmentRole:
+        return Alignment(!row.status && (column == kNumberColumn || column == kFirstValueColumn));
+    default: return {};
+    }
+}
+
+QVariant ProcessorTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section < 0 || section >= static_cast<int>(header_.size())) return {};
+    return Header(header_[static_cast<size_t>(section)].c_str(), orientation, role);
+}
+
+void FeatureModel::SetProcessor(const ProcessorDetails* details) {
+    beginResetModel();
+    details_ = details;
+    endResetModel();
+}
+
+QModelIndex FeatureModel::index(int row, int column, const QModelIndex& parent) const {
+    if (!hasIndex(row, column, parent)) return {};
+    // A name's index carries its register's row + 1; a register's carries kGroupRow.
+    if (!parent.isValid()) return createIndex(row, column, kGroupRow);
+    return createIndex(row, column, static_cast<quintptr>(parent.row() + 1));
+}
+
+QModelIndex FeatureModel::parent(const QModelIndex& child) const {
+    if (!child.isValid() || child.internalId() == kGroupRow) return {};
+    return createIndex(static_cast<int>(child.internalId() - 1), 0, kGroupRow);
+}
+
+int FeatureModel::rowCount(const QModelIndex& parent) const {
+    if (details_ == nullptr) return 0;
+    if (!parent.isValid()) return static_cast<int>(kFeatureRegisters.size());
+    if (parent.internalId() != kGroupRow || parent.column() != 0) return 0;
+    const auto g = static_cast<size_t>(parent.row());
+    return kGroupStarts[g + 1] - kGroupStarts[g];
+}
+
+int FeatureModel::columnCount(const QModelIndex&) const { return kColumns; }
+
+QVariant FeatureModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || details_ == nullptr) return {};
+    if (index.internalId() == kGroupRow) {
+        const auto g = static_cast<size_t>(index.row());
+        const FeatureRegister& reg = kFeatureRegisters[g];
+        if (role != Qt::DisplayRole) return {};
+        switch (index.column()) {
+        case kName:
+            return QString::fromStdString("leaf " + Hex(reg.leaf, 8) + ", sub-leaf " + Decimal(reg.subleaf)
+                                          + ", " + kRegisterNames[static_cast<size_t>(reg.reg)]);
+        case kValue: return QString::fromStdString(Hex(details_->feature_registers[g], 8));
+        default: return QString();
+        }
+    }
+    const auto g = static_cast<size_t>(index.internalId() - 1);
+    const auto i = static_cast<size_t>(kGroupStarts[g] + index.row());
+    const bool set = details_->features[i];
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case kName: return QString::fromUtf8(kFeatureNames[i].name.data(), kFeatureNames[i].name.size());
+        case kBit: return QString::number(kFeatureNames[i].bit);
+        case kValue: return set ? "yes" : "no";
+        default: return {};
+        }
+    case Qt::ForegroundRole:
+        if (set) return {};
+        return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    case Qt::TextAlignmentRole: return Alignment(index.column() == kBit);
+    default: return {};
+    }
+}
+
+QVariant FeatureModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    static constexpr std::array<const char*, kColumns> kHeaders{"Feature", "Bit", "Value"};
+    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
+}
+
+void LeafModel::SetProcessor(const DumpProcessor* dump) {
+    beginResetModel();
+    leaves_.clear();
+    if (dump != nullptr) {
+        leaves_ = dump->leaves;
+        const auto key = [](const DumpLeaf& l) { return (uint64_t{l.leaf} << 32) | l.subleaf; };
+        std::stable_sort(leaves_.begin(), leaves_.end(),
+                         [&](const DumpLeaf& a, const DumpLeaf& b) { return key(a) < key(b); });
+        leaves_.erase(std::unique(leaves_.begin(), leaves_.end(),
+                                  [&](const DumpLeaf& a, const DumpLeaf& b) { return key(a) == key(b); }),
+                      leaves_.end());
+    }
+    endResetModel();
+}
+
+int LeafModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(leaves_.size());
+}
+
+int LeafModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 6; }
+
+QVariant LeafModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    const DumpLeaf& l = leaves_[static_cast<size_t>(index.row())];
+    switch (index.column()) {
+    case 0: return QString::fromStdString(Hex(l.leaf, 8));
+    case 1: return QString::fromStdString(Hex(l.subleaf, 2));
+    case 2: return QString::fromStdString(Hex(l.regs.EAX, 8));
+    case 3: return QString::fromStdString(Hex(l.regs.EBX, 8));
+    case 4: return QString::fromStdString(Hex(l.regs.ECX, 8));
+    case 5: return QString::fromStdString(Hex(l.regs.EDX, 8));
+    default: return {};
+    }
+}
+
+QVariant LeafModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    static constexpr std::array<const char*, 6> kHeaders{"Leaf", "Sub-leaf", "EAX", "EBX", "ECX", "EDX"};
+    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
+}
+
+}  // namespace talvex

@@ -1,0 +1,127 @@
+#pragma once
+// What the details window shows, and Qt item models over it for the window's views: the caches of
+// one processor, one row per processor of the set, the feature bits by register, the recorded
+// leaves. The models read data the window owns and are reset when it points them elsewhere; every
+// text comes from the report (or is a plain hex number), so the views only lay cells out.
+
+#include <QAbstractItemModel>
+#include <QAbstractTableModel>
+
+#include <string>
+#include <vector>
+
+#include "probe/capture.h"
+#include "probe/details.h"
+#include "probe/dump/dump.h"
+
+namespace talvex {
+
+// The processors the window shows, a live capture or the sections of a dump, each with its record
+// when it was captured: the records are those talvex-report --details builds from the same dumps.
+struct ProcessorSet {
+    std::vector<ProcessorCapture> captures;  // in the order shown; a dump's sections count from 0
+    std::vector<ProcessorDetails> details;   // one per captured entry, in the same order
+    std::vector<int> record;                 // captures[i]'s index in details; -1 when not captured
+
+    ProcessorSet() = default;
+    explicit ProcessorSet(std::vector<ProcessorCapture> captured);
+    static ProcessorSet FromDump(std::vector<DumpProcessor> sections);
+
+    // The entry of operating-system processor `processor` (a dump's section); -1 when there is none.
+    int EntryOf(unsigned processor) const;
+    const ProcessorDetails* DetailsOf(int entry) const;
+    // Why the entry has no record, in talvex-report's words; "" when it has one.
+    std::string Status(int entry) const;
+    // The captured processors with their numbers, as the dump writers take them.
+    std::vector<DumpProcessor> Dumps() const;
+    std::vector<unsigned> Numbers() const;
+};
+
+class CacheModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void SetProcessor(const ProcessorDetails* details);  // nullptr: no rows
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    const ProcessorDetails* details_ = nullptr;
+};
+
+// One row per processor of the set: a mark, then the per-processor table's cells, or the reason a
+// processor has none. The mark column holds "≠" (and the row is bold) where the processor is of
+// another kind than the first one recorded, so the cores of a hybrid processor stand out.
+class ProcessorTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    static constexpr int kMarkColumn = 0;
+    static constexpr int kNumberColumn = 1;
+    static constexpr int kFirstValueColumn = 2;  // where a row without a record says why
+
+    using QAbstractTableModel::QAbstractTableModel;
+    void SetProcessors(const ProcessorSet* set);
+    // A row of a processor that has no record: its reason spans the value columns.
+    bool IsStatusRow(int row) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    struct Row {
+        std::vector<std::string> cells;  // without the mark
+        bool status = false;
+        bool differs = false;
+    };
+    std::vector<std::string> header_;
+    std::vector<Row> rows_;
+};
+
+// Every named feature bit under its register (leaf, sub-leaf, register), set or not. A register's
+// row holds its value in hex, a feature's row its bit and "yes" or "no".
+class FeatureModel final : public QAbstractItemModel {
+    Q_OBJECT
+
+public:
+    enum Column { kName, kBit, kValue, kColumns };
+
+    using QAbstractItemModel::QAbstractItemModel;
+    void SetProcessor(const ProcessorDetails* details);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    const ProcessorDetails* details_ = nullptr;
+};
+
+// The leaves of one processor as a replay answers them: sorted by leaf and sub-leaf, the first
+// record of a repeated one. Leaf, sub-leaf and registers in upper-case hex.
+class LeafModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void SetProcessor(const DumpProcessor* dump);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::vector<DumpLeaf> leaves_;
+};
+
+}  // namespace talvex

@@ -1,0 +1,351 @@
+#include "main/window/details_window.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
+
+#include "main/report/details_report.h"
+#include "main/window/application.h"
+#include "main/window/copy.h"
+#include "main/window/layout.h"
+#include "probe/dump/dump_write.h"
+
+namespace talvex {
+
+namespace {
+
+FileChoice AskWithQt(QWidget* parent, bool save, const QString& caption, const QStringList& filters) {
+    FileChoice choice;
+    const QString joined = filters.join(";;");
+    choice.path = save ? QFileDialog::getSaveFileName(parent, caption, QString(), joined, &choice.filter)
+                       : QFileDialog::getOpenFileName(parent, caption, QString(), joined, &choice.filter);
+    return choice;
+}
+
+FileDialog& CurrentDialog() {
+    static FileDialog dialog = AskWithQt;
+    return dialog;
+}
+
+// Ctrl+C in a view copies the selected cells as spreadsheets take them: a tab between cells, a line
+// a row, rows in the order shown.
+class SelectionCopier final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* view = qobject_cast<QAbstractItemView*>(watched);
+        if (view == nullptr || event->type() != QEvent::KeyPress
+            || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+            return false;
+        RunHandler([view] { CopyTextToClipboard(SelectedText(*view)); });
+        return true;
+    }
+
+private:
+    // A cell's place in the order shown: the rows from the top of the tree down, then its column.
+    static std::vector<int> Place(const QModelIndex& index) {
+        std::vector<int> place{index.column()};
+        for (QModelIndex i = index; i.isValid(); i = i.parent()) place.insert(place.begin(), i.row());
+        return place;
+    }
+
+    static QString SelectedText(const QAbstractItemView& view) {
+        std::vector<std::pair<std::vector<int>, QString>> cells;
+        for (const QModelIndex& i : view.selectionModel()->selectedIndexes())
+            cells.emplace_back(Place(i), i.data().toString());
+        std::sort(cells.begin(), cells.end());
+        QString text;
+        for (size_t k = 0; k < cells.size(); ++k) {
+            const std::vector<int>& place = cells[k].first;
+            if (k > 0) {
+                const std::vector<int>& before = cells[k - 1].first;
+                const bool same_row =
+                    std::equal(place.begin(), place.end() - 1, before.begin(), before.end() - 1);
+                text += same_row ? '\t' : '\n';
+            }
+            text += cells[k].second;
+        }
+        return text;
+    }
+};
+
+void SetUpTable(QTableView* view, QObject* copier) {
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->verticalHeader()->setVisible(false);
+    // Rows as high as the text needs, not the style's roomy default.
+    view->verticalHeader()->setMinimumSectionSize(view->fontMetrics().height() + 4);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->installEventFilter(copier);
+}
+
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void SetFileDialog(FileDialog dialog) {
+    CurrentDialog() = dialog ? std::move(dialog) : FileDialog(AskWithQt);
+}
+
+DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, unsigned examined,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), examined_(examined) {
+    setObjectName("details");
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The main window's fonts, and its stand-ins where they are not installed.
+    QFont font;
+    QStringList families;
+    for (const char* family : layout::kFontFamilies) families << QString::fromUtf8(family);
+    font.setFamilies(families);
+    font.setPixelSize(layout::kFontPixels);
+    setFont(font);
+
+    BuildControls();
+    ConnectEvents();
+
+    std::vector<unsigned> chosen = processors;
+    if (chosen.empty()) {  // the system would not say: every configured processor, as talvex-report
+        for (unsigned k = 0; k < probe.platform.ProcessorCount(); ++k) chosen.push_back(k);
+    }
+    set_ = ProcessorSet(CaptureProcessors(probe.platform, probe.source, chosen));
+    ShowSet();
+    ShowProcessor(examined);
+    resize(820, 560);
+}
+
+void DetailsWindow::BuildControls() {
+    auto* copier = new SelectionCopier(this);
+    auto* header = new QFormLayout;
+    header->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+
+    chooser_ = new QComboBox(this);
+    chooser_->setObjectName("processorChooser");
+    chooser_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    status_ = new QLabel(this);
+    status_->setObjectName("status");
+    auto* processor_row = new QHBoxLayout;
+    processor_row->addWidget(chooser_);
+    processor_row->addWidget(status_, 1);
+    header->addRow("Processor", processor_row);
+    // One line a value of the summary, named as the text names it.
+    for (const DetailsLine& line : DetailsSummary(ProcessorDetails{})) {
+        auto* value = new QLabel(this);
+        value->setObjectName(QString::fromUtf8(line.key));
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        header->addRow(QString::fromUtf8(line.key), value);
+        summary_.push_back(value);
+    }
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName("tabs");
+
+    caches_ = new CacheModel(this);
+    cache_view_ = new QTableView(this);
+    cache_view_->setObjectName("cacheView");
+    cache_view_->setModel(caches_);
+    SetUpTable(cache_view_, copier);
+    tabs_->addTab(cache_view_, "Caches");
+
+    processors_ = new ProcessorTableModel(this);
+    processor_view_ = new QTableView(this);
+    processor_view_->setObjectName("processorView");
+    processor_view_->setModel(processors_);
+    SetUpTable(processor_view_, copier);
+    tabs_->addTab(processor_view_, "Processors");
+
+    features_ = new FeatureModel(this);
+    feature_filter_model_ = new QSortFilterProxyModel(this);
+    feature_filter_model_->setSourceModel(features_);
+    feature_filter_model_->setFilterKeyColumn(FeatureModel::kName);
+    feature_filter_model_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    // A name that matches keeps its register shown; a register that matches shows all its names.
+    feature_filter_model_->setRecursiveFilteringEnabled(true);
+    feature_filter_model_->setAutoAcceptChildRows(true);
+    feature_filter_ = new QLineEdit(this);
+    feature_filter_->setObjectName("featureFilter");
+    feature_filter_->setPlaceholderText("Filter");
+    feature_filter_->setClearButtonEnabled(true);
+    feature_view_ = new QTreeView(this);
+    feature_view_->setObjectName("featureView");
+    feature_view_->setModel(feature_filter_model_);
+    feature_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    feature_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    feature_view_->setUniformRowHeights(true);
+    feature_view_->installEventFilter(copier);
+    auto* feature_page = new QWidget(this);
+    auto* feature_layout = new QVBoxLayout(feature_page);
+    feature_layout->setContentsMargins(0, 0, 0, 0);
+    feature_layout->addWidget(feature_filter_);
+    feature_layout->addWidget(feature_view_);
+    tabs_->addTab(feature_page, "Features");
+
+    leaves_ = new LeafModel(this);
+    leaf_view_ = new QTableView(this);
+    leaf_view_->setObjectName("leafView");
+    leaf_view_->setModel(leaves_);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(layout::kFontPixels);
+    leaf_view_->setFont(fixed);
+    SetUpTable(leaf_view_, copier);
+    tabs_->addTab(leaf_view_, "Leaves");
+
+    copy_button_ = new QPushButton("Copy", this);
+    copy_button_->setObjectName("copyButton");
+    save_button_ = new QPushButton("Save Dump...", this);
+    save_button_->setObjectName("saveButton");
+    open_button_ = new QPushButton("Open Dump...", this);
+    open_button_->setObjectName("openButton");
+    close_button_ = new QPushButton("Close", this);
+    close_button_->setObjectName("closeButton");
+    close_button_->setShortcut(Qt::Key_Escape);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(copy_button_);
+    buttons->addWidget(save_button_);
+    buttons->addWidget(open_button_);
+    buttons->addStretch(1);
+    buttons->addWidget(close_button_);
+
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(header);
+    top->addWidget(tabs_, 1);
+    top->addLayout(buttons);
+}
+
+void DetailsWindow::ConnectEvents() {
+    // Errors stop in the slot, as in the main window: Qt is built without clean-ups for an exception.
+    const auto guarded = [](auto handler) { return [handler] { RunHandler(handler); }; };
+    connect(copy_button_, &QPushButton::clicked, this, guarded([this] { CopyClick(); }));
+    connect(save_button_, &QPushButton::clicked, this, guarded([this] { SaveDumpClick(); }));
+    connect(open_button_, &QPushButton::clicked, this, guarded([this] { OpenDumpClick(); }));
+    connect(close_button_, &QPushButton::clicked, this, guarded([this] { close(); }));
+    connect(chooser_, &QComboBox::activated, this,
+            [this](int index) { RunHandler([&] { ShowEntry(index); }); });
+    connect(feature_filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        feature_filter_model_->setFilterFixedString(text);
+        feature_view_->expandAll();
+    });
+}
+
+void DetailsWindow::ShowSet() {
+    setWindowTitle(file_.isEmpty() ? QString::fromUtf8(kTitle)
+                                   : QString::fromUtf8(kTitle) + " - " + QFileInfo(file_).fileName());
+    chooser_->clear();
+    for (const ProcessorCapture& c : set_.captures) chooser_->addItem(QString("CPU%1").arg(c.processor + 1));
+    // This machine's processors follow the main window; a dump's are chosen here.
+    chooser_->setEnabled(!file_.isEmpty() && set_.captures.size() > 1);
+
+    processors_->SetProcessors(&set_);
+    processor_view_->clearSpans();
+    const int columns = processors_->columnCount();
+    for (int row = 0; row < processors_->rowCount(); ++row) {
+        if (processors_->IsStatusRow(row) && columns > ProcessorTableModel::kFirstValueColumn + 1) {
+            processor_view_->setSpan(row, ProcessorTableModel::kFirstValueColumn, 1,
+                                     columns - ProcessorTableModel::kFirstValueColumn);
+        }
+    }
+    processor_view_->resizeColumnsToContents();
+    save_button_->setEnabled(!set_.details.empty());
+}
+
+void DetailsWindow::ShowEntry(int entry) {
+    const ProcessorDetails* d = set_.DetailsOf(entry);
+    if (d != nullptr) {
+        const std::vector<DetailsLine> lines = DetailsSummary(*d);
+        for (size_t k = 0; k < summary_.size(); ++k) summary_[k]->setText(Utf8(lines[k].value));
+        status_->clear();
+    } else {
+        for (QLabel* value : summary_) value->clear();
+        status_->setText(entry >= 0 ? Utf8(set_.Status(entry))
+                                    : QString("processor %1 was not captured").arg(examined_ + 1));
+    }
+    chooser_->setCurrentIndex(entry);
+    caches_->SetProcessor(d);
+    features_->SetProcessor(d);
+    leaves_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
+    cache_view_->resizeColumnsToContents();
+    feature_view_->expandAll();
+    for (int column = 0; column < FeatureModel::kColumns; ++column)
+        feature_view_->resizeColumnToContents(column);
+    leaf_view_->resizeColumnsToContents();
+    copy_button_->setEnabled(d != nullptr);
+}
+
+void DetailsWindow::ShowProcessor(unsigned processor) {
+    examined_ = processor;
+    if (file_.isEmpty()) ShowEntry(set_.EntryOf(processor));
+}
+
+void DetailsWindow::CopyClick() {
+    const ProcessorDetails* d = set_.DetailsOf(chooser_->currentIndex());
+    if (d == nullptr) return;
+    CopyTextToClipboard(Utf8(DetailsText({d, 1})));
+}
+
+void DetailsWindow::SaveDumpClick() {
+    const FileChoice choice = CurrentDialog()(
+        this, true, "Save Dump", {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
+    if (choice.path.isEmpty()) return;
+    SaveDump(choice.path, choice.path.endsWith(".libcpuid.txt") || choice.filter == kLibcpuidFilter);
+}
+
+void DetailsWindow::SaveDump(const QString& path, bool libcpuid) {
+    const std::vector<DumpProcessor> dumps = set_.Dumps();
+    const std::string text = libcpuid ? FormatLibcpuid(dumps) : FormatCpuidRaw(dumps, set_.Numbers());
+    // Written beside the target and renamed over it at the end, so a failure leaves no half file.
+    // Unbuffered, and each write checked: Qt 6.4 commits a file cut short by a short write (a file
+    // size limit, a full disk) as if it were whole.
+    QSaveFile file(path);
+    QString error;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        qint64 done = 0;
+        const auto size = static_cast<qint64>(text.size());
+        while (done < size) {
+            const qint64 n = file.write(text.data() + done, size - done);
+            if (n <= 0) break;
+            done += n;
+        }
+        if (done == size && file.commit()) return;
+        error = file.errorString();
+        file.cancelWriting();
+    } else {
+        error = file.errorString();
+    }
+    ReportError((QDir::toNativeSeparators(path) + ": " + error).toStdString());
+}
+
+void DetailsWindow::OpenDumpClick() {
+    const FileChoice choice =
+        CurrentDialog()(this, false, "Open Dump", {"CPUID dumps (*.txt)", "All files (*)"});
+    if (!choice.path.isEmpty()) OpenDump(choice.path);
+}
+
+void DetailsWindow::OpenDump(const QString& path) {
+    std::vector<DumpProcessor> sections;
+    try {
+        sections = ReadDumpFile(QFile::encodeName(path).toStdString());
+    } catch (const DumpError& e) {
+        ReportError(e.what());
+        return;
+    }
+    set_ = ProcessorSet::FromDump(std::move(sections));
+    file_ = path;
+    ShowSet();
+    ShowEntry(0);
+}
+
+}  // namespace talvex

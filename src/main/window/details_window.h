@@ -1,0 +1,99 @@
+#pragma once
+// The processor details window: the identity of the processor the main window examines, with its
+// caches, every processor, the feature bits and the recorded leaves on tabs; or the same for the
+// sections of a dump. The processors are captured once, when the window opens; switching the
+// processor shows another record of that capture. The window maps records onto its views through
+// the models of details_models.h and decodes nothing itself.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QString>
+#include <QStringList>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeView>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+#include "main/window/details_models.h"
+#include "probe/cpuid.h"
+
+namespace talvex {
+
+// A file dialog's answer: the path chosen (empty when cancelled) and the filter picked.
+struct FileChoice {
+    QString path;
+    QString filter;
+};
+// Asks for a file to save (`save`) or to open. Defaults to Qt's dialogs; tests put answers here.
+using FileDialog =
+    std::function<FileChoice(QWidget* parent, bool save, const QString& caption, const QStringList& filters)>;
+void SetFileDialog(FileDialog dialog);
+
+// The save dialog's filters: `cpuid -r`'s layout, or libcpuid's.
+inline constexpr const char* kCpuidRawFilter = "cpuid -r (*.txt)";
+inline constexpr const char* kLibcpuidFilter = "libcpuid raw dump (*.libcpuid.txt)";
+
+class DetailsWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    inline static const char* const kTitle = "Talvex: Processor Details";
+
+    // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
+    // processor) through `probe` before it returns, and shows `examined`.
+    DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, unsigned examined,
+                  QWidget* parent = nullptr);
+
+    // The processor the main window examines now; while a dump is shown it is only remembered.
+    void ShowProcessor(unsigned processor);
+
+    void CopyClick();
+    void SaveDumpClick();
+    void OpenDumpClick();
+    // Shows the sections of the dump at `path`. A dump that cannot be read is reported (file and
+    // line) and the window keeps what it showed.
+    void OpenDump(const QString& path);
+    // Writes every captured processor shown, in libcpuid's layout or `cpuid -r`'s. A failure is
+    // reported and leaves no file behind (nor changes one that was there).
+    void SaveDump(const QString& path, bool libcpuid);
+
+private:
+    void BuildControls();
+    void ConnectEvents();
+    // The processor table, the chooser and the title, for the set now shown.
+    void ShowSet();
+    // The header and the tabs for entry `entry` of the set; -1: a processor outside it.
+    void ShowEntry(int entry);
+
+    ProcessorSet set_;
+    QString file_;  // the dump shown; empty while this machine's processors are
+    unsigned examined_ = 0;
+
+    QComboBox* chooser_ = nullptr;
+    QLabel* status_ = nullptr;
+    std::vector<QLabel*> summary_;  // in the order of DetailsSummary
+    QTabWidget* tabs_ = nullptr;
+    QTableView* cache_view_ = nullptr;
+    QTableView* processor_view_ = nullptr;
+    QLineEdit* feature_filter_ = nullptr;
+    QTreeView* feature_view_ = nullptr;
+    QTableView* leaf_view_ = nullptr;
+    QPushButton* copy_button_ = nullptr;
+    QPushButton* save_button_ = nullptr;
+    QPushButton* open_button_ = nullptr;
+    QPushButton* close_button_ = nullptr;
+
+    CacheModel* caches_ = nullptr;
+    ProcessorTableModel* processors_ = nullptr;
+    FeatureModel* features_ = nullptr;
+    QSortFilterProxyModel* feature_filter_model_ = nullptr;
+    LeafModel* leaves_ = nullptr;
+};
+
+}  // namespace talvex

@@ -1,0 +1,405 @@
+// The details window against talvex-report: every real dump opened in it, and this machine's
+// processors, show in the models exactly the values `--details --format json` gives, Copy is the
+// command's text, the leaves are what `--format cpuid-r` writes. Then the main window's entry, a
+// refused pinning, saving and its failures, a dump that cannot be read.
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTreeView>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+
+#include "main/cli/cli_support.h"
+#include "main/window/copy.h"
+#include "main/window/details_window.h"
+#include "probe/capture.h"
+#include "support/dumps.h"
+#include "window_support.h"
+
+namespace talvex {
+namespace {
+
+using testing::Exec;
+using testing::Find;
+using testing::ShownErrors;
+
+QString Cell(const QAbstractItemModel& m, int row, int column, const QModelIndex& parent = {}) {
+    return m.index(row, column, parent).data().toString();
+}
+
+// "32 KB", "2 MB", "12 K-uops": the number in KB (or thousands of micro-operations).
+double Size(const QString& text) {
+    const QStringList parts = text.split(' ');
+    return parts[0].toDouble() * (parts.value(1) == "MB" ? 1024 : 1);
+}
+QJsonValue Number(const QString& text, const char* none, QJsonValue value_of_none) {
+    return text == none ? value_of_none : QJsonValue(text.toDouble());
+}
+QString OrDash(const QJsonValue& v) { return v.isNull() ? "-" : v.toString(); }
+
+// "  Key                  value" lines of the text, as the header labels name them.
+std::map<QString, QString> TextLines(const std::string& text) {
+    std::map<QString, QString> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.size() > 23 && line.compare(0, 2, "  ") == 0 && line[2] != ' ')
+            lines[QString::fromStdString(line.substr(2, 21)).trimmed()] =
+                QString::fromStdString(line.substr(23));
+    return lines;
+}
+
+// Whether two processors of the JSON are of another kind: core type, microarchitecture, cache sizes.
+bool OtherKind(const QJsonObject& a, const QJsonObject& b) {
+    const auto sizes = [](const QJsonObject& p) {
+        QStringList s;
+        for (const QJsonValue& c : p["caches"].toArray())
+            s << c["type"].toString() + QString::number(c["level"].toInt()) + ":"
+                     + QString::number(c[c["type"] == "trace" ? "kuops" : "sizeKB"].toDouble());
+        return s;
+    };
+    return a["coreType"] != b["coreType"] || a["microarchitecture"] != b["microarchitecture"]
+           || sizes(a) != sizes(b);
+}
+
+struct DetailsWindowTest : ::testing::Test {
+    testing::FakeSource cpu;
+    testing::FakePlatform os;
+    QString copied;
+
+    void SetUp() override {
+        ShownErrors().clear();
+        testing::PlainProcessor(cpu);
+        SetClipboardWriter([this](const QString& text) {
+            copied = text;
+            return true;
+        });
+    }
+    void TearDown() override {
+        SetClipboardWriter(nullptr);
+        SetFileDialog(nullptr);
+    }
+    // The next file dialog answers `path`, with `filter` picked.
+    void Answer(const QString& path, const QString& filter = kCpuidRawFilter) {
+        SetFileDialog([=](QWidget*, bool, const QString&, const QStringList&) {
+            return FileChoice{path, filter};
+        });
+    }
+
+    // Every value the window shows for the processor chosen, against the JSON object and the text of
+    // the same processor.
+    void ExpectShows(const DetailsWindow& w, const QJsonObject& p, const std::string& text) {
+        SCOPED_TRACE("processor " + std::to_string(p["cpu"].toInt()));
+        for (const auto& [key, value] : TextLines(text)) {
+            if (auto* label = w.findChild<QLabel*>(key)) {
+                EXPECT_EQ(label->text(), value) << key.toStdString();
+            }
+        }
+        EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), p["vendor"].toString());
+        EXPECT_TRUE(Find<QLabel>(w, "Signature")->text().startsWith(p["signature"].toString()));
+
+        const QAbstractItemModel& caches = *Find<QTableView>(w, "cacheView")->model();
+        const QJsonArray expected = p["caches"].toArray();
+        ASSERT_EQ(caches.rowCount(), expected.size());
+        for (int r = 0; r < caches.rowCount(); ++r) {
+            const QJsonObject c = expected[r].toObject();
+            EXPECT_EQ(Cell(caches, r, 0), "L" + QString::number(c["level"].toInt()));
+            EXPECT_EQ(Cell(caches, r, 1), c["type"].toString());
+            EXPECT_EQ(Size(Cell(caches, r, 2)), c[c["type"] == "trace" ? "kuops" : "sizeKB"].toDouble());
+            EXPECT_EQ(Number(Cell(caches, r, 3), "full", 0), c["ways"]);
+            EXPECT_EQ(Number(Cell(caches, r, 4), "-", 0), c["lineBytes"]);
+            EXPECT_EQ(Number(Cell(caches, r, 5), "-", QJsonValue()), c["sharedBy"]);
+        }
+
+        const QAbstractItemModel& features = *Find<QTreeView>(w, "featureView")->model();
+        QJsonArray set;
+        int names = 0;
+        for (int g = 0; g < features.rowCount(); ++g) {
+            const QModelIndex group = features.index(g, 0);
+            for (int k = 0; k < features.rowCount(group); ++k, ++names)
+                if (Cell(features, k, FeatureModel::kValue, group) == "yes")
+                    set.append(Cell(features, k, 0, group));
+        }
+        EXPECT_EQ(names, static_cast<int>(kFeatureNames.size()));
+        EXPECT_EQ(set, p["features"].toArray());
+    }
+
+    // The leaves shown, as `cpuid -r` lines.
+    static std::string LeafLines(const DetailsWindow& w) {
+        const QAbstractItemModel& m = *Find<QTableView>(w, "leafView")->model();
+        std::string out;
+        for (int r = 0; r < m.rowCount(); ++r) {
+            out += QString("   0x%1 0x%2: eax=0x%3 ebx=0x%4 ecx=0x%5 edx=0x%6\n")
+                       .arg(Cell(m, r, 0), Cell(m, r, 1), Cell(m, r, 2), Cell(m, r, 3), Cell(m, r, 4),
+                            Cell(m, r, 5))
+                       .toLower()
+                       .toStdString();
+        }
+        return out;
+    }
+
+    // The processor table against the JSON, and against the text's per-processor table.
+    static void ExpectProcessors(const DetailsWindow& w, const QJsonArray& all, const std::string& text) {
+        const QAbstractItemModel& m = *Find<QTableView>(w, "processorView")->model();
+        ASSERT_EQ(m.rowCount(), all.size());
+        const size_t table = text.find("\nPer processor");
+        std::istringstream rows(table == std::string::npos ? "" : text.substr(table + 1));
+        std::string line;
+        std::getline(rows, line);  // the title
+        std::getline(rows, line);  // the column names
+        for (int r = 0; r < m.rowCount(); ++r) {
+            const QJsonObject p = all[r].toObject();
+            EXPECT_EQ(Cell(m, r, 1), QString::number(p["cpu"].toInt()));
+            EXPECT_EQ(Cell(m, r, 2), QString::number(p["apicId"].toInt()));
+            EXPECT_EQ(Cell(m, r, 3), OrDash(p["coreType"]));
+            EXPECT_EQ(Cell(m, r, 4), OrDash(p["microarchitecture"]));
+            EXPECT_EQ(Cell(m, r, 0), OtherKind(all[0].toObject(), p) ? "≠" : "") << r;
+            if (all.size() > 1 && std::getline(rows, line)) {
+                QStringList cells;
+                for (int c = 1; c < m.columnCount(); ++c) cells << Cell(m, r, c);
+                EXPECT_EQ(cells.join(' ').simplified(), QString::fromStdString(line).simplified());
+            }
+        }
+    }
+};
+
+TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
+    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    for (const std::string& name : testing::DumpNames()) {
+        SCOPED_TRACE(name);
+        const std::string path = testing::kDumps + "/" + name;
+        Answer(QString::fromStdString(path));
+        QTest::mouseClick(Find<QPushButton>(w, "openButton"), Qt::LeftButton);
+        ASSERT_TRUE(ShownErrors().empty()) << ShownErrors()[0].toStdString();
+        EXPECT_EQ(w.windowTitle(), QString("Talvex: Processor Details - ") + name.c_str());
+
+        const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(
+            Exec({"--replay", path, "--details", "--cpu", "all", "--format", "json"}).out))["processors"]
+                                   .toArray();
+        ExpectProcessors(w, all, Exec({"--replay", path, "--details", "--cpu", "all"}).out);
+        const std::string raw = Exec({"--replay", path, "--format", "cpuid-r"}).out;
+        QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
+        ASSERT_EQ(chooser->count(), all.size());
+        EXPECT_EQ(chooser->isEnabled(), all.size() > 1);
+        for (int k = 0; k < all.size(); ++k) {
+            if (k > 0) QTest::keyClick(chooser, Qt::Key_Down);
+            ASSERT_EQ(chooser->currentIndex(), k);
+            const std::string text =
+                Exec({"--replay", path, "--details", "--cpu", std::to_string(k + 1)}).out;
+            ExpectShows(w, all[k].toObject(), text);
+            QTest::mouseClick(Find<QPushButton>(w, "copyButton"), Qt::LeftButton);
+            EXPECT_EQ(copied.toStdString(), text);
+            const size_t from = raw.find('\n', raw.find("CPU " + std::to_string(k) + ":")) + 1;
+            EXPECT_EQ(LeafLines(w), raw.substr(from, raw.find("CPU ", from) - from));
+        }
+    }
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
+    const HardwareSource hardware;
+    LinuxPlatform machine;
+    DetailsWindow w(Probe{hardware, machine}, machine.ThreadAffinity(), 0);
+    const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(
+        Exec({"--details", "--cpu", "all", "--format", "json"}).out))["processors"]
+                               .toArray();
+    ExpectProcessors(w, all, Exec({"--details", "--cpu", "all"}).out);
+    for (const QJsonValue& p : all) {
+        const int number = p["cpu"].toInt();
+        w.ShowProcessor(static_cast<unsigned>(number - 1));
+        const std::string text = Exec({"--details", "--cpu", std::to_string(number)}).out;
+        ExpectShows(w, p.toObject(), text);
+        QTest::mouseClick(Find<QPushButton>(w, "copyButton"), Qt::LeftButton);
+        EXPECT_EQ(copied.toStdString(), text);
+    }
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+// Processors 1 and 2 of a fake machine answer as two recorded processors; 2 refuses pinning when
+// `refuse_second` is set.
+struct TwoProcessors : testing::FakePlatform {
+    bool refuse_second = false;
+    bool SetThreadAffinity(const std::vector<unsigned>& p) override {
+        return !(refuse_second && p == std::vector<unsigned>{1}) && FakePlatform::SetThreadAffinity(p);
+    }
+};
+struct PinnedSource final : RegisterSource {
+    const testing::FakePlatform& os;
+    ReplaySource first{testing::Normalized("intel-pentium-4-northwood-2.80.txt")};
+    ReplaySource second{testing::Normalized("amd-ryzen-7-7700x-raphael.txt")};
+    explicit PinnedSource(const testing::FakePlatform& platform) : os(platform) {}
+    bool HasCPUID() const override { return true; }
+    TCPUIDRegs Execute(uint32_t leaf, uint32_t sub) const override {
+        return (os.affinity == std::vector<unsigned>{1} ? second : first).Execute(leaf, sub);
+    }
+};
+
+TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
+    TwoProcessors machine;
+    machine.processor_count = 3;
+    machine.affinity = {0, 1};  // started on two of three
+    const PinnedSource source(machine);
+    Tmainform form(Probe{source, machine});
+    form.FormCreate();
+    QAction* entry = Find<QAction>(form, "mnuMainEditDetails");
+    EXPECT_EQ(entry->text(), "詳細情報(&D)...");
+    entry->trigger();
+    entry->trigger();
+    ASSERT_EQ(form.findChildren<DetailsWindow*>().size(), 1);
+    DetailsWindow& w = *form.findChild<DetailsWindow*>();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.windowTitle(), "Talvex: Processor Details");
+    EXPECT_EQ(w.font().families(), form.font().families());
+    const size_t pinnings = machine.affinity_calls.size();
+
+    EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "GenuineIntel");
+    // The third processor is not among those the program was started on: refused, the window stays.
+    for (const auto& [menu, vendor] : {std::pair{"mnuMainEditCPU2", "AuthenticAMD"},
+                                       {"mnuMainEditCPU3", "AuthenticAMD"},
+                                       {"mnuMainEditCPU1", "GenuineIntel"}}) {
+        Find<QAction>(form, menu)->trigger();
+        EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), vendor) << menu;
+    }
+    EXPECT_EQ(Find<QLabel>(w, "status")->text(), "");
+    EXPECT_EQ(machine.affinity_calls.size(), pinnings);  // switching shows another record, no capture
+
+    // The filter narrows the names as one types; each name keeps its register.
+    auto* features = Find<QTreeView>(w, "featureView")->model();
+    QTest::keyClicks(Find<QLineEdit>(w, "featureFilter"), "AVX5");
+    ASSERT_GT(features->rowCount(), 0);
+    for (int g = 0; g < features->rowCount(); ++g)
+        for (int k = 0; k < features->rowCount(features->index(g, 0)); ++k)
+            EXPECT_TRUE(Cell(*features, k, 0, features->index(g, 0)).startsWith("avx5"));
+    Find<QLineEdit>(w, "featureFilter")->clear();
+    EXPECT_EQ(features->rowCount(), static_cast<int>(kFeatureRegisters.size()));
+
+    // Selected leaves copy as tab-separated lines.
+    auto* leaves = Find<QTableView>(w, "leafView");
+    leaves->selectAll();
+    QTest::keyClick(leaves, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(copied.count('\n') + 1, leaves->model()->rowCount());
+    EXPECT_TRUE(copied.startsWith(Cell(*leaves->model(), 0, 0) + '\t' + Cell(*leaves->model(), 0, 1) + '\t'));
+
+    // Closed, it is gone; opened again, it captures afresh.
+    QTest::mouseClick(Find<QPushButton>(w, "closeButton"), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(form.findChild<DetailsWindow*>(), nullptr);
+    entry->trigger();
+    EXPECT_GT(machine.affinity_calls.size(), pinnings);
+    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU3: Talvex may run only on processors 1,2."});
+}
+
+TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
+    TwoProcessors machine;
+    machine.processor_count = 3;
+    machine.refuse_second = true;
+    const PinnedSource source(machine);
+    DetailsWindow w(Probe{source, machine}, {0, 1, 2}, 1);
+    EXPECT_EQ(Find<QLabel>(w, "status")->text(), "cannot run on processor 2");
+    EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "");
+    EXPECT_FALSE(Find<QPushButton>(w, "copyButton")->isEnabled());
+    EXPECT_EQ(Find<QTableView>(w, "cacheView")->model()->rowCount(), 0);
+
+    auto* view = Find<QTableView>(w, "processorView");
+    ASSERT_EQ(view->model()->rowCount(), 3);
+    EXPECT_EQ(Cell(*view->model(), 1, 2), "cannot run on processor 2");
+    EXPECT_GT(view->columnSpan(1, 2), 1);
+    for (int row : {0, 2}) EXPECT_FALSE(Cell(*view->model(), row, 2).isEmpty()) << row;  // APIC IDs
+    w.ShowProcessor(2);
+    EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "GenuineIntel");
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
+    os.processor_count = 2;
+    const ReplaySource source(testing::Normalized("intel-core-i7-4770-haswell.txt"));
+    DetailsWindow w(Probe{source, os}, {0, 1}, 0);
+    const DumpProcessor capture = CaptureProcessor(source);
+    const testing::TempDir dir;
+    const struct {
+        const char* name;
+        const char* filter;
+        const char* first_line;
+    } kCases[] = {
+        {"a.txt", kCpuidRawFilter, "CPU 0:"},
+        {"b.libcpuid.txt", kCpuidRawFilter, "_________________ Logical CPU #0"},  // the name decides
+        {"c.txt", kLibcpuidFilter, "_________________ Logical CPU #0"},           // or the filter
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (dir / c.name).string();
+        Answer(QString::fromStdString(path), c.filter);
+        QTest::mouseClick(Find<QPushButton>(w, "saveButton"), Qt::LeftButton);
+        const std::string saved = testing::Slurp(path);
+        EXPECT_EQ(saved.rfind(c.first_line, 0), 0u);
+        const bool libcpuid = c.first_line[0] == '_';
+        const auto again = ReadDumpFile(path);
+        ASSERT_EQ(again.size(), 2u);
+        for (const DumpProcessor& p : again) {  // every leaf of the capture, or all libcpuid keeps
+            if (!libcpuid) {
+                EXPECT_EQ(p.leaves.size(), capture.leaves.size());
+            }
+            for (const DumpLeaf& l : p.leaves) EXPECT_EQ(source.Execute(l.leaf, l.subleaf), l.regs);
+        }
+        // talvex-report writes the saved file back as it is.
+        EXPECT_EQ(Exec({"--replay", path, "--format", libcpuid ? "libcpuid" : "cpuid-r"}).out, saved);
+    }
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+TEST_F(DetailsWindowTest, AFailedSaveIsReportedAndLeavesNoFile) {
+    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    const testing::TempDir dir;
+    const std::string kept = (dir / "kept.txt").string();
+    testing::Spill(kept, "old\n");
+
+    // No such folder; then a write that fails half-way, as on a full disk.
+    w.SaveDump(QString::fromStdString((dir / "missing" / "x.txt").string()), false);
+    ASSERT_EQ(ShownErrors().size(), 1u);
+    EXPECT_TRUE(
+        ShownErrors()[0].startsWith(QString::fromStdString((dir / "missing" / "x.txt").string() + ": ")));
+
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit small = old_limit;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    w.SaveDump(QString::fromStdString(kept), false);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    ASSERT_EQ(ShownErrors().size(), 2u);
+    EXPECT_TRUE(ShownErrors()[1].startsWith(QString::fromStdString(kept + ": ")));
+    EXPECT_EQ(testing::Slurp(kept), "old\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / ""), {}), 1);  // no temporary file left
+}
+
+TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
+    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    const testing::TempDir dir;
+    const std::string bad = (dir / "bad.txt").string();
+    testing::Spill(bad, "CPU 0:\n   0x00000000 0x00: eax=0x00000001 ebx=0x756e6547\n");
+    const QString title = w.windowTitle();
+    const QString vendor = Find<QLabel>(w, "Vendor")->text();
+    for (const std::string& path : {bad, (dir / "absent.txt").string()}) {
+        ShownErrors().clear();
+        Answer(QString::fromStdString(path));
+        QTest::mouseClick(Find<QPushButton>(w, "openButton"), Qt::LeftButton);
+        const std::string err =
+            Exec({"--replay", path, "--details"}).err;  // "talvex-report: file:line: ...\n"
+        ASSERT_EQ(ShownErrors().size(), 1u);
+        EXPECT_EQ(ShownErrors()[0], ErrorBoxText(err.substr(15, err.size() - 16)));
+        EXPECT_EQ(w.windowTitle(), title);
+        EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), vendor);
+    }
+}
+
+}  // namespace
+}  // namespace talvex
+
+int main(int argc, char** argv) { return talvex::testing::RunWindowTests(argc, argv); }
