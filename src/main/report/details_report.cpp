@@ -387,10 +387,10 @@ const char* CacheSourceName(CacheSource source) {
 }
 
 std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
-    return {{"Brand", BrandText(d)},        {"Microarchitecture", UarchText(d)},
-            {"Vendor", VendorText(d)},      {"Signature", SignatureText(d)},
-            {"Core type", CoreTypeText(d)}, {"Hypervisor", HypervisorText(d)},
-            {"x86-64 level", LevelText(d)}};
+    return {{"Brand", BrandText(d)},           {"Microarchitecture", UarchText(d)},
+            {"Codename", CodenameText(d)},     {"Vendor", VendorText(d)},
+            {"Signature", SignatureText(d)},   {"Core type", CoreTypeText(d)},
+            {"Hypervisor", HypervisorText(d)}, {"x86-64 level", LevelText(d)}};
 }
 
 std::array<std::string, kCacheColumns.size()> CacheCells(const CacheDetails& c) {
