@@ -313,27 +313,26 @@ void Tmainform::FormCreate() {
     // it starts on the first of them.
     allowed_ = probe_.platform.ThreadAffinity();
     const int first = allowed_.empty() || allowed_.front() >= n ? 0 : static_cast<int>(allowed_.front());
-    if (Pin(first)) {
+    if (const auto refused = Pin(first)) {
+        ReportError(*refused);
+    } else {
         examined_ = first;
         processor_selector_->setCurrentIndex(first);
     }
     Refresh();
 }
 
-bool Tmainform::Pin(int index) {
+std::optional<std::string> Tmainform::Pin(int index) {
     const auto k = static_cast<unsigned>(index);
-    const QString name = QString("CPU%1").arg(index + 1);
+    const std::string name = "CPU" + std::to_string(index + 1);
     if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), k) == allowed_.end()) {
-        QString list;
-        for (unsigned a : allowed_) list += (list.isEmpty() ? "" : ",") + QString::number(a + 1);
-        ReportError((name + ": Talvex may run only on processors " + list).toStdString());
-        return false;
+        std::string list;
+        for (unsigned a : allowed_) list += (list.empty() ? "" : ",") + std::to_string(a + 1);
+        return name + ": Talvex may run only on processors " + list;
     }
-    if (!probe_.platform.SetThreadAffinityMask(1u << k)) {
-        ReportError((name + ": Talvex cannot run on this processor").toStdString());
-        return false;
-    }
-    return true;
+    if (!probe_.platform.SetThreadAffinityMask(1u << k))
+        return name + ": Talvex cannot run on this processor";
+    return std::nullopt;
 }
 
 void Tmainform::Refresh() {
@@ -359,8 +358,9 @@ void Tmainform::cmbProcessorMaskChange(int index) {
     if (index < 0 || index >= layout::kProcessorEntries) return;
     // A processor the program may not or cannot run on is refused; the selector goes back to the
     // processor still examined, whose data the window goes on showing.
-    if (!Pin(index)) {
+    if (const auto refused = Pin(index)) {
         processor_selector_->setCurrentIndex(examined_);
+        ReportError(*refused);
         return;
     }
     examined_ = index;

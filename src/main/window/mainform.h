@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,9 +71,9 @@ private:
     void FitShortNames();
     void ConnectEvents();
     std::string DecimalSeparator() const;
-    // Pins the thread to processor `index` (0-based); a processor outside the allowed set, or one
-    // the system refuses, is reported in the error box and gives false.
-    bool Pin(int index);
+    // Pins the thread to processor `index` (0-based). A processor outside the allowed set, or one
+    // the system refuses, gives the message the error box shows.
+    std::optional<std::string> Pin(int index);
 
     // editKeyNull and editASCIINull: only Up and Down reach a selector, no character is typed.
     bool editKeyNull(QObject* watched, QEvent* event);
