@@ -8,28 +8,14 @@
 #include <string>
 
 #include "probe/cpuid.h"
+#include "support/proc_cpuinfo.h"
 
 namespace talvex {
 namespace {
 
-// The fields of the first processor block of /proc/cpuinfo.
-std::map<std::string, std::string> FirstProcessor() {
-    std::map<std::string, std::string> fields;
-    std::ifstream in("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(in, line) && !line.empty()) {
-        const auto colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        std::string key = line.substr(0, colon);
-        key.erase(key.find_last_not_of(" \t") + 1);
-        const auto value = line.find_first_not_of(' ', colon + 1);
-        fields[key] = value == std::string::npos ? std::string() : line.substr(value);
-    }
-    return fields;
-}
-
 TEST(LiveProcessor, ReadCPUIDAgreesWithProcCpuinfo) {
-    auto info = FirstProcessor();
+    const auto blocks = testing::ProcCpuinfo();
+    auto info = blocks.empty() ? std::map<std::string, std::string>{} : blocks.begin()->second;
     if (info["vendor_id"].empty()) GTEST_SKIP() << "no x86 /proc/cpuinfo";
     ASSERT_EQ(info["processor"], "0");
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "probe/details.h"
+#include "support/proc_cpuinfo.h"
 
 namespace talvex {
 namespace {
@@ -39,30 +40,6 @@ struct LiveProcessors {
 const LiveProcessors& Live() {
     static const LiveProcessors live;
     return live;
-}
-
-// Each processor block of /proc/cpuinfo as its fields, by the processor's number.
-std::map<unsigned, std::map<std::string, std::string>> ProcCpuinfo() {
-    std::map<unsigned, std::map<std::string, std::string>> blocks;
-    std::ifstream in("/proc/cpuinfo");
-    std::map<std::string, std::string> fields;
-    for (std::string line; std::getline(in, line) || !fields.empty();) {
-        if (line.empty()) {
-            if (fields.count("processor") != 0)
-                blocks[static_cast<unsigned>(std::stoul(fields["processor"]))] = fields;
-            fields.clear();
-            if (!in) break;
-            continue;
-        }
-        const auto colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        std::string key = line.substr(0, colon);
-        key.erase(key.find_last_not_of(" \t") + 1);
-        const auto value = line.find_first_not_of(' ', colon + 1);
-        fields[key] = value == std::string::npos ? std::string() : line.substr(value);
-        line.clear();
-    }
-    return blocks;
 }
 
 std::string Output(const std::string& command) {
@@ -123,7 +100,7 @@ const std::set<std::string> kClearedByKernel = {
 };
 
 TEST(DetailsLive, FeaturesAgreeWithProcCpuinfo) {
-    const auto blocks = ProcCpuinfo();
+    const auto blocks = testing::ProcCpuinfo();
     if (blocks.empty() || blocks.begin()->second.count("flags") == 0) GTEST_SKIP() << "no x86 /proc/cpuinfo";
     const LiveProcessors& live = Live();
     for (size_t p = 0; p < live.all.size(); ++p) {
