@@ -357,7 +357,7 @@ TEST(Program, ClosedThroughItsMenuItEnds) {
     program.start(TALVEX_TESTS_DIR "/../tools/with-window", {TALVEX_EXE});
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
 }
 
 // --help and --version answer on the terminal without a window; a display named on the command
