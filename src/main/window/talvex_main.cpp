@@ -40,10 +40,12 @@ std::vector<QString>& HeldMessages() {
 
 void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg) {
+        // The display tried and the first thing Qt said of it, in one line.
+        const QString reason = HeldMessages().empty() ? message : HeldMessages().front();
         std::fprintf(stderr,
-                     "talvex: Qt cannot open a display here (%s); "
+                     "talvex: Qt cannot open a display here (%s: %s); "
                      "run talvex-report for a text report instead\n",
-                     qPrintable(Tried()));
+                     qPrintable(Tried()), qPrintable(reason.section('\n', 0, 0).trimmed()));
         std::_Exit(1);
     }
     HeldMessages().push_back(message);

@@ -371,7 +371,7 @@ TEST(Program, CommandLine) {
     } cases[] = {
         {{"--help"}, 0, "talvex-report", ""},
         {{"--version"}, 0, "talvex " TALVEX_VERSION "\n", ""},
-        {{"-display", ":4918"}, 1, "", "(:4918)"},
+        {{"-display", ":4918"}, 1, "", "(:4918: "},
     };
     for (const Case& c : cases) {
         QProcess program;
