@@ -33,65 +33,31 @@ struct Cpu {
     uint32_t os_type = 586;
     uint32_t max_leaf = 2;
 
-    Cpu Brand(uint32_t index) const {
+    // This processor with one thing changed.
+    template <class Change>
+    Cpu With(Change change) const {
         Cpu c = *this;
-        c.ebx1 = (c.ebx1 & ~0xFFu) | index;
+        change(c);
         return c;
     }
+    // clang-format off
+    Cpu Brand(uint32_t index) const { return With([&](Cpu& c) { c.ebx1 = (c.ebx1 & ~0xFFu) | index; }); }
     Cpu Logical(uint32_t n) const {
-        Cpu c = *this;
-        c.ebx1 = (c.ebx1 & ~0xFF0000u) | n << 16;
-        c.edx1 |= 1u << 28;
-        return c;
+        return With([&](Cpu& c) { c.ebx1 = (c.ebx1 & ~0xFF0000u) | n << 16, c.edx1 |= 1u << 28; });
     }
-    Cpu L2(uint16_t kb) const {
-        Cpu c = *this;
-        c.l2 = kb;
-        return c;
-    }
-    Cpu L3(uint16_t kb) const {
-        Cpu c = *this;
-        c.l3 = kb;
-        return c;
-    }
-    Cpu Mobile() const {
-        Cpu c = *this;
-        c.ext7_edx |= 0x2;
-        return c;
-    }
-    Cpu MP() const {
-        Cpu c = *this;
-        c.ext1_edx |= 1u << 19;
-        return c;
-    }
+    Cpu L2(uint16_t kb) const { return With([&](Cpu& c) { c.l2 = kb; }); }
+    Cpu L3(uint16_t kb) const { return With([&](Cpu& c) { c.l3 = kb; }); }
+    Cpu Mobile() const { return With([](Cpu& c) { c.ext7_edx |= 0x2; }); }
+    Cpu MP() const { return With([](Cpu& c) { c.ext1_edx |= 1u << 19; }); }
     // AMD family 15: long mode plus the brand ID selector and number.
     Cpu BrandId(uint32_t selector, uint32_t nn) const {
-        Cpu c = *this;
-        c.ext1_edx |= 1u << 29;
-        c.ext1_ebx = selector << 8 | nn;
-        return c;
+        return With([&](Cpu& c) { c.ext1_edx |= 1u << 29, c.ext1_ebx = selector << 8 | nn; });
     }
-    Cpu NoLongMode() const {
-        Cpu c = *this;
-        c.ext1_edx &= ~(1u << 29);
-        return c;
-    }
-    Cpu Revision(uint32_t r) const {
-        Cpu c = *this;
-        c.transmeta_range = true;
-        c.revision = r;
-        return c;
-    }
-    Cpu Os(uint32_t type) const {
-        Cpu c = *this;
-        c.os_type = type;
-        return c;
-    }
-    Cpu MaxLeaf(uint32_t leaf) const {
-        Cpu c = *this;
-        c.max_leaf = leaf;
-        return c;
-    }
+    Cpu NoLongMode() const { return With([](Cpu& c) { c.ext1_edx &= ~(1u << 29); }); }
+    Cpu Revision(uint32_t r) const { return With([&](Cpu& c) { c.transmeta_range = true, c.revision = r; }); }
+    Cpu Os(uint32_t type) const { return With([&](Cpu& c) { c.os_type = type; }); }
+    Cpu MaxLeaf(uint32_t leaf) const { return With([&](Cpu& c) { c.max_leaf = leaf; }); }
+    // clang-format on
 };
 
 uint32_t Descriptor(uint16_t kb) {
