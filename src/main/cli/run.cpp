@@ -13,6 +13,7 @@
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
 #include "probe/platform.h"
+#include "probe/text.h"
 
 namespace talvex::cli {
 
@@ -62,12 +63,6 @@ std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vect
     ReplayPlatform platform;
     const ReplaySource source(dumps.at(0));
     return Describe(Probe{source, platform}, o);
-}
-
-std::string ProcessorList(const std::vector<unsigned>& processors) {
-    std::string list;
-    for (unsigned k : processors) list += (list.empty() ? "" : ",") + std::to_string(k + 1);
-    return list;
 }
 
 std::vector<DumpProcessor> ReadReplay(const std::string& file) {
@@ -122,7 +117,7 @@ std::string FromMachine(const Options& o) {
         if (said && std::find(allowed.begin(), allowed.end(), k) == allowed.end()) {
             throw Failure(kExitFailure, "cannot run on processor " + o.cpu_text
                                             + ": this process may run only on processor(s) "
-                                            + ProcessorList(allowed));
+                                            + ProcessorNumbers(allowed));
         }
         chosen = {k};
     } else if (o.all_cpus || o.DumpFormat()) {

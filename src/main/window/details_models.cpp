@@ -266,15 +266,7 @@ QVariant FeatureModel::headerData(int section, Qt::Orientation orientation, int 
 void LeafModel::SetProcessor(const DumpProcessor* dump) {
     beginResetModel();
     leaves_.clear();
-    if (dump != nullptr) {
-        leaves_ = dump->leaves;
-        const auto key = [](const DumpLeaf& l) { return (uint64_t{l.leaf} << 32) | l.subleaf; };
-        std::stable_sort(leaves_.begin(), leaves_.end(),
-                         [&](const DumpLeaf& a, const DumpLeaf& b) { return key(a) < key(b); });
-        leaves_.erase(std::unique(leaves_.begin(), leaves_.end(),
-                                  [&](const DumpLeaf& a, const DumpLeaf& b) { return key(a) == key(b); }),
-                      leaves_.end());
-    }
+    if (dump != nullptr) leaves_ = SortedLeaves(*dump);
     endResetModel();
 }
 

@@ -18,6 +18,7 @@
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/clock.h"
+#include "probe/text.h"
 #include "version/version.h"
 
 namespace talvex {
@@ -326,9 +327,7 @@ std::optional<std::string> Tmainform::Pin(int index) {
     const auto k = static_cast<unsigned>(index);
     const std::string name = "CPU" + std::to_string(index + 1);
     if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), k) == allowed_.end()) {
-        std::string list;
-        for (unsigned a : allowed_) list += (list.empty() ? "" : ",") + std::to_string(a + 1);
-        return name + ": Talvex may run only on processors " + list;
+        return name + ": Talvex may run only on processors " + ProcessorNumbers(allowed_);
     }
     if (!probe_.platform.SetThreadAffinityMask(1u << k))
         return name + ": Talvex cannot run on this processor";

@@ -247,13 +247,22 @@ std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
     return ReadDump(in, path);
 }
 
+std::vector<DumpLeaf> SortedLeaves(const DumpProcessor& processor) {
+    const auto key = [](const DumpLeaf& d) { return dump_detail::Key(d.leaf, d.subleaf); };
+    std::vector<DumpLeaf> leaves = processor.leaves;
+    // Stable, so that of two records of one key the first in the file stays.
+    std::stable_sort(leaves.begin(), leaves.end(),
+                     [&](const DumpLeaf& a, const DumpLeaf& b) { return key(a) < key(b); });
+    leaves.erase(std::unique(leaves.begin(), leaves.end(),
+                             [&](const DumpLeaf& a, const DumpLeaf& b) { return key(a) == key(b); }),
+                 leaves.end());
+    return leaves;
+}
+
 ReplaySource::ReplaySource(const DumpProcessor& processor) {
-    leaves_.reserve(processor.leaves.size());
-    for (const DumpLeaf& d : processor.leaves)
-        leaves_.emplace_back(dump_detail::Key(d.leaf, d.subleaf), d.regs);
-    // Stable, so that of two entries for one key the first in the file answers.
-    std::stable_sort(leaves_.begin(), leaves_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const std::vector<DumpLeaf> sorted = SortedLeaves(processor);
+    leaves_.reserve(sorted.size());
+    for (const DumpLeaf& d : sorted) leaves_.emplace_back(dump_detail::Key(d.leaf, d.subleaf), d.regs);
 }
 
 TCPUIDRegs ReplaySource::Execute(uint32_t leaf, uint32_t subleaf) const {

@@ -42,6 +42,10 @@ private:
 std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file);
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path);
 
+// The leaves of a processor in ascending (leaf, sub-leaf) order, one per (leaf, sub-leaf): of two
+// records of one the first in the dump, the one a replay answers with.
+std::vector<DumpLeaf> SortedLeaves(const DumpProcessor& processor);
+
 // Answers from a recorded processor: a leaf missing from the dump answers four zero registers.
 // A query is a binary search in a sorted array: no allocation, no locking.
 class ReplaySource final : public RegisterSource {

@@ -19,16 +19,10 @@ using Entry = std::pair<uint64_t, TCPUIDRegs>;
 
 constexpr uint64_t Key(uint32_t leaf, uint32_t subleaf) { return (uint64_t{leaf} << 32) | subleaf; }
 
-// The processor's leaves sorted by (leaf, sub-leaf); of two entries for one key the first is kept,
-// as a replay answers with it.
+// The processor's leaves as a replay answers them, keyed for lookup.
 std::vector<Entry> Sorted(const DumpProcessor& p) {
     std::vector<Entry> e;
-    e.reserve(p.leaves.size());
-    for (const DumpLeaf& l : p.leaves) e.emplace_back(Key(l.leaf, l.subleaf), l.regs);
-    std::stable_sort(e.begin(), e.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
-    e.erase(
-        std::unique(e.begin(), e.end(), [](const Entry& a, const Entry& b) { return a.first == b.first; }),
-        e.end());
+    for (const DumpLeaf& l : SortedLeaves(p)) e.emplace_back(Key(l.leaf, l.subleaf), l.regs);
     return e;
 }
 
