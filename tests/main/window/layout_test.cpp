@@ -326,12 +326,14 @@ TEST_F(LayoutTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
     Open();
     cpu.throw_on_leaf = 0x80860000;  // the clock measurement's first query
     QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
+    testing::WaitForClock(*form);
     ASSERT_EQ(testing::ShownErrors().size(), 1u);
     EXPECT_EQ(testing::ShownErrors()[0], "fake processor failure.");
 
     cpu.throw_on_leaf.reset();
     Find<QLineEdit>(*form, "editCPUClock")->clear();
     QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
+    testing::WaitForClock(*form);
     EXPECT_EQ(testing::ShownErrors().size(), 1u);
     EXPECT_FALSE(Find<QLineEdit>(*form, "editCPUClock")->text().isEmpty());
 }
