@@ -212,7 +212,6 @@ void DetailsWindow::BuildControls() {
     open_button_->setObjectName("openButton");
     close_button_ = new QPushButton("Close", this);
     close_button_->setObjectName("closeButton");
-    close_button_->setShortcut(Qt::Key_Escape);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(copy_button_);
     buttons->addWidget(save_button_);
@@ -224,6 +223,16 @@ void DetailsWindow::BuildControls() {
     top->addLayout(header);
     top->addWidget(tabs_, 1);
     top->addLayout(buttons);
+}
+
+void DetailsWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape reaches the window only when no open list took it: a shortcut would fire even then
+    // and close the window with the list.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void DetailsWindow::ConnectEvents() {

@@ -298,6 +298,30 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
     EXPECT_TRUE(ShownErrors().empty());
 }
 
+// Escape in the open processor list closes the list alone; with no list open, it closes the window.
+TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
+    QPointer<DetailsWindow> window = new DetailsWindow(Probe{cpu, os}, {0}, 0);  // deletes itself on close
+    DetailsWindow& w = *window;
+    w.OpenDump(QString::fromStdString(testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt"));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
+    chooser->setFocus();
+    chooser->showPopup();
+    QWidget* list = chooser->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
+    QTest::keyClick(list->window()->windowHandle(), Qt::Key_Escape);  // as the system delivers it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !list->isVisible(); }));
+    QTest::qWait(20);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.windowTitle().endsWith("intel-core-i9-12900k-alder-lake.txt"));
+
+    QTest::keyClick(chooser, Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
 TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
     TwoProcessors machine;
     machine.processor_count = 3;
