@@ -283,7 +283,7 @@ void DetailsWindow::ShowEntry(int entry) {
                                     : QString("processor %1 was not captured").arg(examined_ + 1));
     }
     chooser_->setCurrentIndex(entry);
-    caches_->SetProcessor(d);
+    caches_->SetProcessor(d, set_.details);
     features_->SetProcessor(d);
     leaves_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
     cache_view_->resizeColumnsToContents();
