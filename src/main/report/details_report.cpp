@@ -87,6 +87,8 @@ std::string CoreTypeText(const ProcessorDetails& d) {
 std::string HypervisorText(const ProcessorDetails& d) {
     if (!d.hypervisor) return "none";
     if (d.hypervisor->view().empty()) return "present, vendor not given";
+    if (const char* name = HypervisorName(d.hypervisor->view()))
+        return std::string(name) + " (" + Shown(d.hypervisor->view()) + ")";
     return Shown(d.hypervisor->view());
 }
 
@@ -329,6 +331,12 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, size_t 
     Key(out, "hypervisor");
     if (d.hypervisor)
         AppendJsonString(out, d.hypervisor->view());
+    else
+        out += "null";
+    out += ",\n";
+    Key(out, "hypervisorName");
+    if (const char* name = d.hypervisor ? HypervisorName(d.hypervisor->view()) : nullptr)
+        AppendJsonString(out, name);
     else
         out += "null";
     out += ",\n";

@@ -52,13 +52,15 @@ import json, sys
 d = json.load(open(sys.argv[1]))
 assert list(d) == ["processors"]
 keys = ["cpu", "apicId", "vendor", "brand", "family", "model", "stepping", "signature",
-        "microarchitecture", "codename", "coreType", "hypervisor", "x86_64Level", "addressBits",
+        "microarchitecture", "codename", "coreType", "hypervisor", "hypervisorName",
+        "x86_64Level", "addressBits",
         "frequencyMHz", "caches", "topology", "features"]
 for n, p in enumerate(d["processors"], 1):
     assert list(p) == keys, list(p)
     assert p["cpu"] == n
     assert len(p["signature"]) == 8 and p["signature"] == p["signature"].upper()
     assert p["coreType"] in (None, "performance", "efficiency")
+    assert p["hypervisorName"] is None or p["hypervisor"], p["hypervisor"]
     assert 0 <= p["x86_64Level"] <= 4
     assert p["addressBits"] is None or list(p["addressBits"]) == ["physical", "virtual"]
     assert p["frequencyMHz"] is None or list(p["frequencyMHz"]) == ["base", "max", "bus"]
