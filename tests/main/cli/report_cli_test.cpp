@@ -114,7 +114,7 @@ TEST(ReportCli, BadInputAndUsageSayWhereAndExitTwo) {
         {"section that does not exist",
          leaf0,
          {"--cpu", "3"},
-         "d.txt:1: no processor section 3, the dump has 1"},
+         "d.txt holds 1 processor"},
         {"empty file", "", {}, "d.txt:1: empty file"},
         {"line too long", leaf0 + std::string(100000, 'x') + "\n", {}, "d.txt:2: line longer than"},
         {"missing file",
