@@ -361,15 +361,18 @@ TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
         const char* name;
         const char* filter;
         const char* first_line;
+        const char* saved = nullptr;  // the file written, when not the name given
     } kCases[] = {
         {"a.txt", kCpuidRawFilter, "CPU 0:"},
         {"b.libcpuid.txt", kCpuidRawFilter, "_________________ Logical CPU #0"},  // the name decides
         {"c.txt", kLibcpuidFilter, "_________________ Logical CPU #0"},           // or the filter
+        {"mydump", kCpuidRawFilter, "CPU 0:", "mydump.txt"},  // a bare name gets the filter's suffix
+        {"d", kLibcpuidFilter, "_________________ Logical CPU #0", "d.libcpuid.txt"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        const std::string path = (dir / c.name).string();
-        Answer(QString::fromStdString(path), c.filter);
+        Answer(QString::fromStdString((dir / c.name).string()), c.filter);
+        const std::string path = (dir / (c.saved != nullptr ? c.saved : c.name)).string();
         QTest::mouseClick(Find<QPushButton>(w, "saveButton"), Qt::LeftButton);
         const std::string saved = testing::Slurp(path);
         EXPECT_EQ(saved.rfind(c.first_line, 0), 0u);
