@@ -4,6 +4,7 @@
 // each processor it may run on; a recorded machine through the replay of its `cpuid -r`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
