@@ -25,6 +25,8 @@
 // - Zhaoxin: Linux's machine-check code (Zhaoxin family 6 models 19h and 1Fh; Centaur family 6
 //   model F from stepping E is Zhaoxin's ZX-C under the VIA signature) and Zhaoxin's QEMU CPU
 //   model of the KX-7000 (family 7, model 6Bh, the ShiJiDaDao core);
+// - Hygon: GCC's and LLVM's host processor tables (family 18h models 4, 6, 7 and 8 are the C86-4G
+//   series) and Linux's Hygon node code (models 4h to Fh as one generation);
 // - Cyrix's 6x86 data book (model 3 in the 1x clock mode); the MII is the 6x86MX renamed, with one
 //   signature.
 #include "probe/uarch.h"
@@ -502,6 +504,7 @@ constexpr auto kAMD = std::to_array<Row>({
 constexpr auto kHygon = std::to_array<Row>({
     // signature           when                     core               efficiency     codename
     {M(0x18, 0x00),        "",                      "Dhyana",          "",            "Dhyana"},
+    {M(0x18, 0x04, 0x08),  "",                      "C86-4G",          "",            "C86-4G"},
 });
 // clang-format on
 

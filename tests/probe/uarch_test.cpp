@@ -377,7 +377,8 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(A, 0x1A, 0x70, 0, "AMD RYZEN AI MAX+ 395 w/ Radeon 8060S", {"Zen 5", "Strix Halo"}),
         Make(A, 0x1A, 0x44, 0, "AMD Ryzen 9 9955HX 16-Core Processor", {"Zen 5", "Fire Range"}),
         // The other vendors.
-        Make("HygonGenuine", 0x18, 0x4, 0, "Hygon C86 3350 8-core Processor", {nullptr, nullptr}),
+        Make("HygonGenuine", 0x18, 0x4, 0, "Hygon C86 3350 8-core Processor", {"C86-4G", "C86-4G"}),
+        Make("HygonGenuine", 0x18, 0x10, 0, "", {nullptr, nullptr}),
         Make("CentaurHauls", 6, 0x7, 3, "VIA Samuel 2", {"C3", "Samuel 2"}),
         Make(C, 5, 0x8, 5, "", {"WinChip", "WinChip 2"}), Make(C, 5, 0x8, 7, "", {"WinChip", "WinChip 2A"}),
         Make(C, 5, 0x8, 0xA, "", {"WinChip", "WinChip 2B"}),
