@@ -27,6 +27,7 @@
 //   model of the KX-7000 (family 7, model 6Bh, the ShiJiDaDao core);
 // - Hygon: GCC's and LLVM's host processor tables (family 18h models 4, 6, 7 and 8 are the C86-4G
 //   series) and Linux's Hygon node code (models 4h to Fh as one generation);
+// - Rise: the iDragon II as models 8 and 9, after Linux's former rise.c;
 // - Cyrix's 6x86 data book (model 3 in the 1x clock mode); the MII is the 6x86MX renamed, with one
 //   signature.
 #include "probe/uarch.h"
@@ -552,6 +553,7 @@ constexpr auto kNexGen = std::to_array<Row>({
 constexpr auto kRise = std::to_array<Row>({
     {M(5, 0x0),            "",                      "mP6",             "",            "Kirin"},
     {M(5, 0x2),            "",                      "mP6",             "",            "Lynx"},
+    {M(5, 0x8, 0x9),       "",                      "mP6",             "",            "iDragon II"},
 });
 constexpr auto kSiS = std::to_array<Row>({
     {M(5, 0x0),            "",                      "mP6",             "",            "SiS 550"},

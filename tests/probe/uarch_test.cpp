@@ -394,6 +394,7 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make("CyrixInstead", 5, 0x3, 0, "", {"M1", "6x86"}),  // the 1x clock mode
         Make("GenuineTMx86", 5, 0x4, 3, "Transmeta(tm) Crusoe(tm) Processor TM5800", {"Crusoe", "Crusoe"}),
         Make("RiseRiseRise", 5, 0x0, 4, "", {"mP6", "Kirin"}),
+        Make("RiseRiseRise", 5, 0x9, 0, "", {"mP6", "iDragon II"}),
         Make("NexGenDriven", 5, 0x0, 4, "", {"Nx586", "Nx586"}),
         Make("Vortex86 SoC", 6, 0x0, 0, "", {"Vortex86", "Vortex86EX"}),
         Make("GenuineIotel", 6, 0x2A, 7, "", {nullptr, nullptr}),  // a damaged vendor text names nothing
