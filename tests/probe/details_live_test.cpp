@@ -78,7 +78,8 @@ constexpr KernelSetName kSetByKernel[] = {
     {"ibpb_brtype",    "AMD family 17h with IBPB, family 19h once SBPB is accepted: set by the kernel"},
     {"sbpb",           "AMD family 19h: set once a write of SBPB to PRED_CMD succeeds"},
     {"srso_no",        "AMD before family 19h without SMT: set by the SRSO mitigation code"},
-    {"mba",            "Intel's memory bandwidth allocation comes from leaf 0x10 EBX[3]"},
+    {"intel_ppin",     "Intel server models before the CPUID bit: set once the PPIN MSR reads back"},
+    {"amd_ppin",       "AMD families 17h on: set once the PPIN MSR reads back, whatever CPUID says"},
     {"arat",           "AMD after family 11h: set on the family alone"},
 };
 // clang-format on
