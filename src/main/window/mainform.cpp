@@ -2,12 +2,12 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QStandardItemModel>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QWheelEvent>
@@ -319,7 +319,8 @@ void Tmainform::FormCreate() {
     for (unsigned k = 0; k < n; ++k) {
         processor_selector_->addItem(QString("CPU%1").arg(k + 1));
         processor_entries_[k]->setVisible(true);
-        const bool may_run = allowed_.empty() || std::find(allowed_.begin(), allowed_.end(), k) != allowed_.end();
+        const bool may_run =
+            allowed_.empty() || std::find(allowed_.begin(), allowed_.end(), k) != allowed_.end();
         processor_entries_[k]->setEnabled(may_run);
         if (entries != nullptr) entries->item(static_cast<int>(k))->setEnabled(may_run);
     }

@@ -139,9 +139,10 @@ TEST(DetailsText, SharingOfTheHybridCachesByWhatTheRecordsHold) {
         const char* shown;
         const char* json;
     } rows[] = {
-        {whole, 0, 3, "1-24 (24)", "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, "
-                                   "21, 22, 23, 24]"},  // CPUID: 128
-        {whole, 2, 2, "3-4 (2)", "[3, 4]"},             // a P-core's two threads
+        {whole, 0, 3, "1-24 (24)",
+         "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, "
+         "21, 22, 23, 24]"},                              // CPUID: 128
+        {whole, 2, 2, "3-4 (2)", "[3, 4]"},               // a P-core's two threads
         {whole, 16, 2, "17-20 (4)", "[17, 18, 19, 20]"},  // an E-core cluster; CPUID: 8
         {whole, 16, 0, "17 (1)", "[17]"},                 // CPUID: 2, but no E-core has a sibling
         {cpu17, 0, 2, "up to 8", "null"},                 // one record of 24: a bound only

@@ -119,9 +119,11 @@ struct DetailsWindowTest : ::testing::Test {
                 const QJsonArray with = c["sharedWith"].toArray();
                 EXPECT_TRUE(shared.startsWith(QString::number(with.first().toInt())));
                 EXPECT_TRUE(shared.endsWith(QString::number(with.last().toInt()) + " ("
-                                            + QString::number(with.size()) + ")")) << shared.toStdString();
+                                            + QString::number(with.size()) + ")"))
+                    << shared.toStdString();
             } else {
-                EXPECT_EQ(shared, c["sharedBy"].isNull() ? "-" : "up to " + QString::number(c["sharedBy"].toInt()));
+                EXPECT_EQ(shared,
+                          c["sharedBy"].isNull() ? "-" : "up to " + QString::number(c["sharedBy"].toInt()));
             }
         }
 

@@ -94,7 +94,8 @@ TEST_F(WindowFaults, StartedOnSomeProcessorsItKeepsToThem) {
     for (int k = 0; k < 3; ++k) {
         const bool allowed = k == 1;
         EXPECT_EQ(processors->model()->flags(processors->model()->index(k, 0)).testFlag(Qt::ItemIsEnabled),
-                  allowed) << k;
+                  allowed)
+            << k;
         const QString entry = QString("mnuMainEditCPU%1").arg(k + 1);
         EXPECT_TRUE(Find<QAction>(*form, entry)->isVisible()) << k;
         EXPECT_EQ(Find<QAction>(*form, entry)->isEnabled(), allowed) << k;
