@@ -174,14 +174,8 @@ const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& lik
     return nullptr;
 }
 
-}  // namespace
-
-ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
-    ProcessorDetails d;
-    d.cpu = cpu;
-    const LeafReader leaves(probe.source);
-    if (!probe.source.HasCPUID()) return d;
-
+// Vendor, signature and brand; gives leaf 1.
+TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
     d.vendor = BytesUntilZero<12>({leaf0.EBX, leaf0.EDX, leaf0.ECX});
     const std::string_view vendor = d.vendor.view();
@@ -204,6 +198,34 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     const FixedText<48> brand = BytesUntilZero<48>(
         {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX});
     d.brand = FixedText<48>(TrimBlanks(brand.view()));
+    return leaf1;
+}
+
+void ReadCachesAndUarch(const LeafReader& leaves, ProcessorDetails& d) {
+    d.cache_source = ReadCaches(leaves, d.vendor.view(), d.family, d.model, d.caches);
+    d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
+}
+
+}  // namespace
+
+ProcessorDetails GetProcessorIdentity(const Probe& probe) {
+    ProcessorDetails d;
+    const LeafReader leaves(probe.source);
+    if (!probe.source.HasCPUID()) return d;
+    ReadIdentity(leaves, d);
+    d.core_type = ReadCoreType(leaves, IsAmdOrHygon(d.vendor.view()));
+    ReadCachesAndUarch(leaves, d);
+    return d;
+}
+
+ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
+    ProcessorDetails d;
+    d.cpu = cpu;
+    const LeafReader leaves(probe.source);
+    if (!probe.source.HasCPUID()) return d;
+
+    const TCPUIDRegs leaf1 = ReadIdentity(leaves, d);
+    const bool amd = IsAmdOrHygon(d.vendor.view());
 
     if (BitSet(leaf1.ECX, 31)) {
         const TCPUIDRegs h = leaves.Read(0x40000000);
@@ -230,9 +252,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
         d.features[i] = BitSet(d.feature_registers[kFeatureNames[i].group], kFeatureNames[i].bit);
     d.x86_64_level = X86_64Level(d);
 
-    d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
-
-    d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
+    ReadCachesAndUarch(leaves, d);
     return d;
 }
 
