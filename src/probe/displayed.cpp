@@ -39,7 +39,8 @@ std::string GetDisplayedName(const Probe& probe) {
     if (WithinNamingTables(vendor, leaf1.EAX)) return GetProcessorName(probe);
     const ProcessorDetails d = GetProcessorIdentity(probe);
     if (d.uarch) return MicroarchitectureName(*d.uarch);
-    if (std::optional<std::string> unknown = UnknownProcessorName(vendor, SigFamily(leaf1.EAX))) return *unknown;
+    if (std::optional<std::string> unknown = UnknownProcessorName(vendor, SigFamily(leaf1.EAX)))
+        return *unknown;
     return GetProcessorName(probe);  // a vendor without tables: the operating system's word
 }
 
@@ -61,7 +62,8 @@ TCacheInfo GetDisplayedCacheInfo(const Probe& probe) {
     }
     const std::string_view vendor = d.vendor.view();
     const bool amd_family_10h_on = (vendor == "AuthenticAMD" && d.family >= 0x10) || vendor == "HygonGenuine";
-    if (d.cache_source == CacheSource::Leaf80000005 && amd_family_10h_on && info.L3 == 0) info.L3 = sizes.l3_kb;
+    if (d.cache_source == CacheSource::Leaf80000005 && amd_family_10h_on && info.L3 == 0)
+        info.L3 = sizes.l3_kb;
     return info;
 }
 
