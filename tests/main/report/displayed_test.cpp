@@ -12,6 +12,7 @@
 #include "probe/details.h"
 #include "probe/displayed.h"
 #include "probe/naming.h"
+#include "probe/platform.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
 
@@ -124,6 +125,18 @@ TEST(DisplayedFields, EveryDumpShowsWhatItsDetailsSay) {
     }
     EXPECT_GE(beyond, 30);  // the corpus is mostly of later processors
     EXPECT_GE(hybrid, 3);
+}
+
+// The processor this runs on, pinned to the first processor it may run on so that every query
+// answers for one core (on a hybrid machine the kinds of core are named apart).
+TEST(DisplayedFields, ThisMachineShowsWhatItsDetailsSay) {
+    LinuxPlatform os;
+    const std::vector<unsigned> allowed = os.ThreadAffinity();
+    if (allowed.empty() || !os.SetThreadAffinity({allowed.front()})) GTEST_SKIP() << "cannot pin";
+    const HardwareSource hardware;
+    const Probe probe{hardware, os};
+    ExpectShown(probe, FromDetails(probe, GetProcessorDetails(probe)));
+    os.SetThreadAffinity(allowed);
 }
 
 TEST(DisplayedFields, TheTablesEndAtTheirLastFamilies) {
