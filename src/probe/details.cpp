@@ -229,7 +229,9 @@ ProcessorDetails GetProcessorIdentity(const Probe& probe) {
     const LeafReader leaves(probe.source);
     if (!probe.source.HasCPUID()) return d;
     ReadIdentity(leaves, d);
-    d.core_type = ReadCoreType(leaves, IsAmdOrHygon(d.vendor.view()));
+    const bool amd = IsAmdOrHygon(d.vendor.view());
+    d.core_type = ReadCoreType(leaves, amd);
+    d.cores_per_package = ReadCores(leaves, amd, d.family);
     ReadCachesAndUarch(leaves, d);
     return d;
 }
