@@ -49,39 +49,87 @@ std::optional<uint32_t> TakeDecimal(std::string_view& s, uint32_t limit) {
 void Sections::Open() {
     if (!CurrentEmpty()) cpus_.emplace_back();
     if (cpus_.empty()) cpus_.emplace_back();
-    seen_.clear();
+    used_ = 0;
+    if (++generation_ == 0) {  // after 2^32 processors: the old stamps could pass for new ones
+        std::fill(slots_.begin(), slots_.end(), Slot{});
+        generation_ = 1;
+    }
 }
 
 namespace {
 constexpr uint64_t Key(uint32_t leaf, uint32_t subleaf) { return (uint64_t{leaf} << 32) | subleaf; }
+
+// Every bit of the key moves the slot: leaves and sub-leaves both come in runs of neighbours.
+constexpr uint64_t Mix(uint64_t k) {
+    k ^= k >> 30;
+    k *= 0xBF58476D1CE4E5B9u;
+    k ^= k >> 27;
+    k *= 0x94D049BB133111EBu;
+    return k ^ (k >> 31);
+}
 
 template <typename Entries>
 auto LowerBound(Entries& entries, uint64_t key) {
     return std::lower_bound(entries.begin(), entries.end(), key,
                             [](const auto& entry, uint64_t k) { return entry.first < k; });
 }
+
+std::string TooLarge() {
+    return "dump too large: Talvex reads at most " + std::to_string(kMaxDumpProcessors) + " processors, "
+           + std::to_string(kMaxDumpLeaves) + " leaves and " + std::to_string(kMaxDumpBytes >> 20) + " MiB";
+}
 }  // namespace
 
+const Sections::Slot& Sections::Lookup(uint64_t key) const {
+    static const Slot kNone;
+    if (slots_.empty()) return kNone;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = Mix(key) & mask;; i = (i + 1) & mask) {
+        ++probes_;
+        const Slot& s = slots_[i];
+        if (s.generation != generation_ || s.key == key) return s;
+    }
+}
+
+void Sections::Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
+    for (const Slot& s : old) {
+        if (s.generation != generation_) continue;
+        const size_t mask = slots_.size() - 1;
+        size_t i = Mix(s.key) & mask;
+        while (slots_[i].generation == generation_) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
 bool Sections::CurrentHas(uint32_t leaf, uint32_t subleaf) const {
-    const uint64_t key = Key(leaf, subleaf);
-    auto it = LowerBound(seen_, key);
-    return it != seen_.end() && it->first == key;
+    return Lookup(Key(leaf, subleaf)).generation == generation_;
 }
 
 void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long line) {
     if (cpus_.empty()) cpus_.emplace_back();
     const uint64_t key = Key(leaf, subleaf);
-    auto it = seen_.empty() || seen_.back().first < key ? seen_.end() : LowerBound(seen_, key);
-    if (it != seen_.end() && it->first == key) {
-        if (!(it->second == regs)) {
+    if (const Slot& s = Lookup(key); s.generation == generation_) {
+        if (!(cpus_.back().leaves[s.index].regs == regs)) {
             Fail(line, "leaf " + Hex(leaf, 8) + " sub-leaf " + std::to_string(subleaf)
                            + " repeated with different values");
         }
         return;
     }
-    seen_.insert(it, {key, regs});
-    if (cpus_.back().leaves.empty()) cpus_.back().line = line;
-    cpus_.back().leaves.push_back(DumpLeaf{leaf, subleaf, regs});
+    // Checked before the record is stored, so memory stays bounded by the limits.
+    if (leaves_ == kMaxDumpLeaves || (cpus_.back().leaves.empty() && cpus_.size() > kMaxDumpProcessors))
+        Fail(line, TooLarge());
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = Mix(key) & mask;
+    while (slots_[i].generation == generation_) i = (i + 1) & mask;
+    DumpProcessor& cpu = cpus_.back();
+    slots_[i] = Slot{key, static_cast<uint32_t>(cpu.leaves.size()), generation_};
+    ++used_;
+    ++leaves_;
+    if (cpu.leaves.empty()) cpu.line = line;
+    cpu.leaves.push_back(DumpLeaf{leaf, subleaf, regs});
 }
 
 void Sections::Fail(long line, const std::string& what) const { throw DumpError(file_, line, what); }
@@ -149,6 +197,8 @@ private:
         }
         // What came before a failure is still read; the next Fill reports it at the line reached.
         if (got <= 0 && in_.bad()) throw DumpError(file_, number, "cannot read");
+        read_ += got > 0 ? static_cast<uint64_t>(got) : 0;
+        if (read_ > kMaxDumpBytes) throw DumpError(file_, number, TooLarge());
         pos_ = 0;
         end_ = got > 0 ? static_cast<size_t>(got) : 0;
         if (end_ == 0) in_.setstate(std::ios::eofbit);
@@ -160,6 +210,7 @@ private:
     std::vector<char> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;
+    uint64_t read_ = 0;
 };
 
 enum class Layout { Unknown, CpuidRaw, Libcpuid, InstLat, Report };

@@ -1,6 +1,7 @@
 #pragma once
 // CPUID dumps recorded elsewhere, and the register source that replays one processor of them.
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <stdexcept>
@@ -35,6 +36,13 @@ private:
     std::string file_;
     long line_;
 };
+
+// The largest dump Talvex reads; anything beyond is refused whole, with one message, before it is
+// stored: the most processors Linux configures, 512 records for each, and the bytes those take with
+// room for comments.
+inline constexpr size_t kMaxDumpProcessors = 8192;
+inline constexpr size_t kMaxDumpLeaves = kMaxDumpProcessors * 512;
+inline constexpr uint64_t kMaxDumpBytes = uint64_t{512} << 20;
 
 // Reads every processor section of a dump, recognising the layout from the content: Talvex's own
 // report, `cpuid -r`, libcpuid's raw arrays, or the InstLatx64 / AIDA64 / EVEREST listing.
