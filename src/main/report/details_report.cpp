@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "main/report/output_text.h"
@@ -113,14 +114,13 @@ using FieldText = std::string (*)(const ProcessorDetails&);
 
 // One value when every processor agrees; otherwise each value with the processors that have it.
 std::string Agreed(std::span<const ProcessorDetails> all, FieldText field) {
-    std::vector<std::pair<std::string, std::vector<unsigned>>> groups;
+    std::vector<std::pair<std::string, std::vector<unsigned>>> groups;  // in order of first appearance
+    std::unordered_map<std::string, size_t> group_of;
     for (const ProcessorDetails& d : all) {
-        const std::string value = field(d);
-        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == value; });
-        if (it == groups.end())
-            groups.push_back({value, {d.cpu}});
-        else
-            it->second.push_back(d.cpu);
+        std::string value = field(d);
+        auto [it, added] = group_of.try_emplace(value, groups.size());
+        if (added) groups.push_back({std::move(value), {}});
+        groups[it->second].second.push_back(d.cpu);
     }
     if (groups.size() == 1) return groups[0].first;
     std::string out;
@@ -208,14 +208,18 @@ void Identity(std::string& out, std::span<const ProcessorDetails> all) {
 void Caches(std::string& out, std::span<const ProcessorDetails> all) {
     // One table per distinct cache list, naming its processors when there are several lists.
     std::vector<std::pair<const ProcessorDetails*, std::vector<unsigned>>> groups;
+    std::unordered_map<std::string, size_t> group_of;  // keyed by every field of the list, as bytes
     for (const ProcessorDetails& d : all) {
-        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
-            return g.first->caches == d.caches && g.first->cache_source == d.cache_source;
-        });
-        if (it == groups.end())
-            groups.push_back({&d, {d.cpu}});
-        else
-            it->second.push_back(d.cpu);
+        std::string key(1, static_cast<char>(d.cache_source));
+        for (const CacheDetails& c : d.caches) {
+            const uint64_t fields[] = {c.level,      static_cast<uint64_t>(c.type),
+                                       c.size,       c.ways,
+                                       c.line_bytes, c.shared_by ? uint64_t{*c.shared_by} + 1 : 0};
+            key.append(reinterpret_cast<const char*>(fields), sizeof fields);
+        }
+        auto [it, added] = group_of.try_emplace(std::move(key), groups.size());
+        if (added) groups.push_back({&d, {}});
+        groups[it->second].second.push_back(d.cpu);
     }
     for (const auto& [d, cpus] : groups) {
         out += "\nCaches";
@@ -238,14 +242,13 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
     Wrapped(out, words);
 
     std::vector<std::pair<FeatureSet, std::vector<unsigned>>> extra;
+    std::unordered_map<FeatureSet, size_t> extra_of;
     for (const ProcessorDetails& d : all) {
         const FeatureSet own = d.features & ~common;
         if (own.none()) continue;
-        auto it = std::find_if(extra.begin(), extra.end(), [&](const auto& g) { return g.first == own; });
-        if (it == extra.end())
-            extra.push_back({own, {d.cpu}});
-        else
-            it->second.push_back(d.cpu);
+        auto [it, added] = extra_of.try_emplace(own, extra.size());
+        if (added) extra.push_back({own, {}});
+        extra[it->second].second.push_back(d.cpu);
     }
     for (const auto& [own, cpus] : extra) {
         out += "\nFeatures only on processors " + ProcessorList(cpus) + "\n";
@@ -413,6 +416,8 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
         return CacheOrder(a) < CacheOrder(b);
     });
 
+    const CacheSharing sharing(all);
+    std::unordered_map<const std::vector<unsigned>*, std::string> listed;  // each group's list, once
     PerProcessorRows table;
     table.header = {"CPU", "APIC ID", "Core type", "Microarchitecture"};
     for (const CacheDetails& k : kinds) table.header.push_back(CacheLabel(k));
@@ -427,8 +432,11 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
                 const CacheDetails& c = d.caches[i];
                 if (c.level != k.level || c.type != k.type) continue;
                 cell = SizeText(c);
-                const std::vector<unsigned> sharing = ProcessorsSharingCache(all, p, i);
-                if (!sharing.empty()) cell += " [" + ProcessorList(sharing) + "]";
+                const std::vector<unsigned>& group = sharing.Of(p, i);
+                if (group.empty()) break;
+                auto [it, added] = listed.try_emplace(&group);
+                if (added) it->second = " [" + ProcessorList(group) + "]";
+                cell += it->second;
                 break;
             }
             row.push_back(cell);
