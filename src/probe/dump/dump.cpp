@@ -2,10 +2,14 @@
 // identify one, and handing every line to that layout's reader.
 #include "probe/dump/dump.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <istream>
+#include <memory>
 
 #include "probe/dump/dump_reader.h"
 #include "probe/text.h"
@@ -146,11 +150,72 @@ namespace {
 
 using namespace dump_detail;
 
-// Hands out the lines of a stream one by one through a fixed buffer, so memory stays bounded
+// Where the bytes of a dump come from: a stream, or a file descriptor (no stream at all, so the
+// command line reads a file without the C++ stream library's start-up).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to `size` bytes; 0 at the end. A failing read throws DumpError at line `number`: a dump cut
+    // short would otherwise pass for a complete one.
+    virtual size_t Read(char* to, size_t size, long number) = 0;
+};
+
+class StreamBytes final : public ByteSource {
+public:
+    StreamBytes(std::istream& in, const std::string& file) : in_(in), file_(file) {}
+
+    // A failing read (a directory, a device that refuses, a stream buffer that throws) ends the
+    // whole reading.
+    size_t Read(char* to, size_t size, long number) override {
+        std::streambuf* sb = in_.rdbuf();
+        if (in_.bad()) throw DumpError(file_, number, "cannot read");
+        if (sb == nullptr || !in_.good()) return 0;
+        std::streamsize got = 0;
+        try {
+            got = sb->sgetn(to, static_cast<std::streamsize>(size));
+        } catch (const std::ios_base::failure& e) {
+            // The file buffer's failures carry the system's reason; others only their text.
+            const bool system = e.code() && e.code().category() != std::iostream_category();
+            throw DumpError(file_, number, "cannot read: " + (system ? e.code().message() : e.what()));
+        } catch (const std::exception& e) {
+            throw DumpError(file_, number, std::string("cannot read: ") + e.what());
+        }
+        // What came before a failure is still read; the next Read reports it at the line reached.
+        if (got <= 0 && in_.bad()) throw DumpError(file_, number, "cannot read");
+        if (got <= 0) in_.setstate(std::ios::eofbit);
+        return got > 0 ? static_cast<size_t>(got) : 0;
+    }
+
+private:
+    std::istream& in_;
+    const std::string& file_;
+};
+
+class DescriptorBytes final : public ByteSource {
+public:
+    DescriptorBytes(int fd, const std::string& file) : fd_(fd), file_(file) {}
+
+    size_t Read(char* to, size_t size, long number) override {
+        for (;;) {
+            const ssize_t got = ::read(fd_, to, size);
+            if (got >= 0) return static_cast<size_t>(got);
+            if (errno != EINTR)
+                throw DumpError(file_, number, std::string("cannot read: ") + std::strerror(errno));
+        }
+    }
+
+private:
+    int fd_;
+    const std::string& file_;
+};
+
+// Hands out the lines of a dump one by one through a fixed buffer, so memory stays bounded
 // whatever the file's size; a line longer than kMaxLineLength is refused before it is stored.
 class LineSource {
 public:
-    LineSource(std::istream& in, const std::string& file) : in_(in), file_(file), buf_(kChunk) {}
+    // The buffer is left uninitialised: a small dump touches only the pages it fills.
+    LineSource(ByteSource& bytes, const std::string& file)
+        : bytes_(bytes), file_(file), buf_(std::make_unique_for_overwrite<char[]>(kChunk)) {}
 
     // The next line without its end (and without a carriage return before it); false at the end.
     bool Next(std::string& line, long number) {
@@ -159,7 +224,7 @@ public:
         for (;;) {
             if (pos_ == end_ && !Fill(number)) return any;
             any = true;
-            const char* start = buf_.data() + pos_;
+            const char* start = buf_.get() + pos_;
             const auto* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
             const size_t n = nl != nullptr ? static_cast<size_t>(nl - start) : end_ - pos_;
             if (line.size() + n > kMaxLineLength)
@@ -179,38 +244,24 @@ public:
 private:
     static constexpr size_t kChunk = 64 * 1024;
 
-    // A failing read (a directory, a device that refuses, a stream buffer that throws) ends the
-    // whole reading: a dump cut short would otherwise pass for a complete one.
     bool Fill(long number) {
-        std::streambuf* sb = in_.rdbuf();
-        if (in_.bad()) throw DumpError(file_, number, "cannot read");
-        if (sb == nullptr || !in_.good()) return false;
-        std::streamsize got = 0;
-        try {
-            got = sb->sgetn(buf_.data(), static_cast<std::streamsize>(buf_.size()));
-        } catch (const std::ios_base::failure& e) {
-            // The file buffer's failures carry the system's reason; others only their text.
-            const bool system = e.code() && e.code().category() != std::iostream_category();
-            throw DumpError(file_, number, "cannot read: " + (system ? e.code().message() : e.what()));
-        } catch (const std::exception& e) {
-            throw DumpError(file_, number, std::string("cannot read: ") + e.what());
-        }
-        // What came before a failure is still read; the next Fill reports it at the line reached.
-        if (got <= 0 && in_.bad()) throw DumpError(file_, number, "cannot read");
-        read_ += got > 0 ? static_cast<uint64_t>(got) : 0;
+        if (done_) return false;
+        const size_t got = bytes_.Read(buf_.get(), kChunk, number);
+        read_ += got;
         if (read_ > kMaxDumpBytes) throw DumpError(file_, number, TooLarge());
         pos_ = 0;
-        end_ = got > 0 ? static_cast<size_t>(got) : 0;
-        if (end_ == 0) in_.setstate(std::ios::eofbit);
-        return end_ != 0;
+        end_ = got;
+        done_ = got == 0;
+        return got != 0;
     }
 
-    std::istream& in_;
+    ByteSource& bytes_;
     const std::string& file_;
-    std::vector<char> buf_;
+    std::unique_ptr<char[]> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;
     uint64_t read_ = 0;
+    bool done_ = false;
 };
 
 enum class Layout { Unknown, CpuidRaw, Libcpuid, InstLat, Report };
@@ -225,12 +276,10 @@ Layout Recognise(std::string_view t, bool text_before) {
     return Layout::Unknown;
 }
 
-}  // namespace
-
-std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
+std::vector<DumpProcessor> ReadLines(ByteSource& bytes, const std::string& file) {
     Sections sections(file);
     std::unique_ptr<FormatReader> reader;
-    LineSource lines(in, file);
+    LineSource lines(bytes, file);
     std::string raw;
     long number = 0;
     long first_text = 0;     // first line that is neither blank nor a comment, before the layout is known
@@ -280,7 +329,6 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
         }
         if (reader) reader->Line(raw, number);
     }
-    if (in.bad()) throw DumpError(file, number, "cannot read");
     if (number == 0) throw DumpError(file, 1, "empty file");
     if (!reader && header_line != 0) start(MakeCpuidRawReader(sections));
     if (!reader) {
@@ -291,11 +339,29 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
     return sections.Take(number);
 }
 
+}  // namespace
+
+std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
+    StreamBytes bytes(in, file);
+    return ReadLines(bytes, file);
+}
+
+std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file) {
+    DescriptorBytes bytes(fd, file);
+    return ReadLines(bytes, file);
+}
+
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw DumpError(path, 0, errno != 0 ? std::strerror(errno) : "cannot open");
-    return ReadDump(in, path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw DumpError(path, 0, std::strerror(errno));
+    try {
+        std::vector<DumpProcessor> cpus = ReadDumpDescriptor(fd, path);
+        ::close(fd);
+        return cpus;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
 }
 
 std::vector<DumpLeaf> SortedLeaves(const DumpProcessor& processor) {

@@ -49,6 +49,8 @@ inline constexpr uint64_t kMaxDumpBytes = uint64_t{512} << 20;
 // Throws DumpError on anything it does not understand.
 std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file);
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path);
+// The same from an open file descriptor (standard input), read to its end; `file` names it.
+std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file);
 
 // The leaves of a processor in ascending (leaf, sub-leaf) order, one per (leaf, sub-leaf): of two
 // records of one the first in the dump, the one a replay answers with.
