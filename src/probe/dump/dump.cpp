@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <istream>
 #include <memory>
 
 #include "probe/dump/dump_reader.h"
@@ -150,47 +149,6 @@ namespace {
 
 using namespace dump_detail;
 
-// Where the bytes of a dump come from: a stream, or a file descriptor (no stream at all, so the
-// command line reads a file without the C++ stream library's start-up).
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    // Up to `size` bytes; 0 at the end. A failing read throws DumpError at line `number`: a dump cut
-    // short would otherwise pass for a complete one.
-    virtual size_t Read(char* to, size_t size, long number) = 0;
-};
-
-class StreamBytes final : public ByteSource {
-public:
-    StreamBytes(std::istream& in, const std::string& file) : in_(in), file_(file) {}
-
-    // A failing read (a directory, a device that refuses, a stream buffer that throws) ends the
-    // whole reading.
-    size_t Read(char* to, size_t size, long number) override {
-        std::streambuf* sb = in_.rdbuf();
-        if (in_.bad()) throw DumpError(file_, number, "cannot read");
-        if (sb == nullptr || !in_.good()) return 0;
-        std::streamsize got = 0;
-        try {
-            got = sb->sgetn(to, static_cast<std::streamsize>(size));
-        } catch (const std::ios_base::failure& e) {
-            // The file buffer's failures carry the system's reason; others only their text.
-            const bool system = e.code() && e.code().category() != std::iostream_category();
-            throw DumpError(file_, number, "cannot read: " + (system ? e.code().message() : e.what()));
-        } catch (const std::exception& e) {
-            throw DumpError(file_, number, std::string("cannot read: ") + e.what());
-        }
-        // What came before a failure is still read; the next Read reports it at the line reached.
-        if (got <= 0 && in_.bad()) throw DumpError(file_, number, "cannot read");
-        if (got <= 0) in_.setstate(std::ios::eofbit);
-        return got > 0 ? static_cast<size_t>(got) : 0;
-    }
-
-private:
-    std::istream& in_;
-    const std::string& file_;
-};
-
 class DescriptorBytes final : public ByteSource {
 public:
     DescriptorBytes(int fd, const std::string& file) : fd_(fd), file_(file) {}
@@ -276,7 +234,9 @@ Layout Recognise(std::string_view t, bool text_before) {
     return Layout::Unknown;
 }
 
-std::vector<DumpProcessor> ReadLines(ByteSource& bytes, const std::string& file) {
+}  // namespace
+
+std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::string& file) {
     Sections sections(file);
     std::unique_ptr<FormatReader> reader;
     LineSource lines(bytes, file);
@@ -339,16 +299,9 @@ std::vector<DumpProcessor> ReadLines(ByteSource& bytes, const std::string& file)
     return sections.Take(number);
 }
 
-}  // namespace
-
-std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
-    StreamBytes bytes(in, file);
-    return ReadLines(bytes, file);
-}
-
 std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file) {
     DescriptorBytes bytes(fd, file);
-    return ReadLines(bytes, file);
+    return dump_detail::ReadLines(bytes, file);
 }
 
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {

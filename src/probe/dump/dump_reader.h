@@ -99,6 +99,19 @@ private:
     mutable size_t probes_ = 0;
 };
 
+// Where the bytes of a dump come from: a stream (dump_stream.cpp), or a file descriptor (no stream
+// at all, so the command line links none of the C++ stream library, nor its start-up).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to `size` bytes; 0 at the end. A failing read throws DumpError at line `number`: a dump cut
+    // short would otherwise pass for a complete one.
+    virtual size_t Read(char* to, size_t size, long number) = 0;
+};
+
+// Every line of `bytes` through the layout it turns out to be in: ReadDump's work.
+std::vector<DumpProcessor> ReadLines(ByteSource& bytes, const std::string& file);
+
 // One layout's reader: gets every line from the one that identified the layout on.
 class FormatReader {
 public:
