@@ -3,6 +3,7 @@
 // walking every other processor, builds a list of all of them for the L3 of every processor.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <sstream>
 
 #include "main/report/details_report.h"
