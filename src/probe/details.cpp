@@ -14,6 +14,9 @@
 // - the x86-64 psABI micro-architecture levels, each a list of feature bits (below).
 #include "probe/details.h"
 
+#include <map>
+#include <tuple>
+
 #include "probe/details_caches.h"
 #include "probe/leaf_reader.h"
 #include "probe/platform.h"
@@ -287,19 +290,34 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     return query;
 }
 
+CacheSharing::CacheSharing(std::span<const ProcessorDetails> processors)
+    : groups_(1), group_of_(processors.size() * kMaxCaches, 0) {
+    // (level, type, sharing count, APIC ID above the bits the count spans) -> group
+    using Key = std::tuple<uint8_t, CacheType, uint32_t, uint64_t>;
+    std::map<Key, uint32_t> index;
+    for (size_t p = 0; p < processors.size(); ++p) {
+        const ProcessorDetails& d = processors[p];
+        for (size_t i = 0; i < d.caches.size(); ++i) {
+            const CacheDetails& c = d.caches[i];
+            if (!c.shared_by) continue;
+            const Key key{c.level, c.type, *c.shared_by, uint64_t{d.apic_id} >> SharingBits(*c.shared_by)};
+            auto [it, added] = index.try_emplace(key, static_cast<uint32_t>(groups_.size()));
+            if (added) groups_.emplace_back();
+            // A processor joins once, with the first of its caches alike.
+            if (SameCache(d, c) == &c) groups_[it->second].push_back(d.cpu);
+            group_of_[p * kMaxCaches + i] = it->second;
+        }
+    }
+    for (std::vector<unsigned>& g : groups_) std::sort(g.begin(), g.end());
+}
+
+const std::vector<unsigned>& CacheSharing::Of(size_t p, size_t index) const {
+    return groups_[group_of_[p * kMaxCaches + index]];
+}
+
 std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
                                              size_t index) {
-    std::vector<unsigned> sharing;
-    const ProcessorDetails& self = processors[p];
-    const CacheDetails& cache = self.caches[index];
-    if (!cache.shared_by) return sharing;
-    const unsigned bits = SharingBits(*cache.shared_by);
-    const uint64_t group = uint64_t{self.apic_id} >> bits;
-    for (const ProcessorDetails& other : processors)
-        if (SameCache(other, cache) != nullptr && (uint64_t{other.apic_id} >> bits) == group)
-            sharing.push_back(other.cpu);
-    std::sort(sharing.begin(), sharing.end());
-    return sharing;
+    return CacheSharing(processors).Of(p, index);
 }
 
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,

@@ -178,10 +178,22 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
 // Caches of one level and type compare in this order in a cache list.
 int CacheOrder(const CacheDetails& cache);
 
-// The processors (their `cpu` numbers, ascending) that share cache `index` of processors[p]: those
-// with a cache of the same level, type and sharing count whose APIC IDs agree above the bits that
-// count spans (Intel and AMD number the sharing processors consecutively). Empty when CPUID does not
-// say how the cache is shared.
+// Who shares each cache of a set of processors, worked out for the whole set at once (n log n): for
+// cache `index` of processors[p], the processors (their `cpu` numbers, ascending) with a cache of the
+// same level, type and sharing count whose APIC IDs agree above the bits that count spans (Intel and
+// AMD number the sharing processors consecutively). Empty when CPUID does not say how it is shared.
+class CacheSharing {
+public:
+    explicit CacheSharing(std::span<const ProcessorDetails> processors);
+    // One vector for all the caches of one sharing group, so a caller may key on its address.
+    const std::vector<unsigned>& Of(size_t p, size_t index) const;
+
+private:
+    std::vector<std::vector<unsigned>> groups_;  // groups_[0]: the empty one
+    std::vector<uint32_t> group_of_;             // [p * kMaxCaches + index]: an index into groups_
+};
+
+// One cache's sharing, as CacheSharing gives it.
 std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
                                              size_t index);
 

@@ -15,8 +15,17 @@ namespace talvex {
 // A 32-bit x86 program is told 586 on any Pentium-class or later processor.
 uint32_t LinuxPlatform::ProcessorType() const { return 586; }
 
+namespace {
+// The configured processors, read once per run: the C library reads /sys/devices/system/cpu/possible
+// again on every call, and a capture asks for every processor it pins to.
+long ConfiguredProcessors() {
+    static const long n = sysconf(_SC_NPROCESSORS_CONF);
+    return n;
+}
+}  // namespace
+
 unsigned LinuxPlatform::ProcessorCount() const {
-    long n = sysconf(_SC_NPROCESSORS_CONF);
+    const long n = ConfiguredProcessors();
     return n > 0 ? static_cast<unsigned>(n) : 1u;
 }
 
@@ -31,7 +40,7 @@ bool LinuxPlatform::SetThreadAffinityMask(uint32_t mask) {
 namespace {
 // Room for every processor the kernel may number, not only the 1024 of a plain cpu_set_t.
 size_t CpuSetBits() {
-    const long n = sysconf(_SC_NPROCESSORS_CONF);
+    const long n = ConfiguredProcessors();
     return std::max<size_t>(n > 0 ? static_cast<size_t>(n) : 1u, 8192u);
 }
 }  // namespace

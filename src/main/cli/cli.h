@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <iosfwd>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -54,7 +53,7 @@ std::string VersionLine();
 // `hz` is the clock measured once by the caller.
 std::string BuildJson(const Probe& probe, std::string_view decimal_separator, int64_t hz);
 
-// The whole program: returns the exit status.
-int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// The whole program, writing to the file descriptors `out` and `err`: returns the exit status.
+int Run(int argc, const char* const* argv, int out, int err);
 
 }  // namespace talvex::cli

@@ -1,8 +1,6 @@
-#include <iostream>
+#include <unistd.h>
 
 #include "main/cli/cli.h"
 
-int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
-    return talvex::cli::Run(argc, argv, std::cout, std::cerr);
-}
+// No C++ streams: their start-up (the locale's facets) would cost more than a replay itself.
+int main(int argc, char** argv) { return talvex::cli::Run(argc, argv, STDOUT_FILENO, STDERR_FILENO); }

@@ -1,7 +1,9 @@
 // The program's course: options, choosing the processors (pinning to them, or reading the dump),
 // building the whole output, writing it. Nothing reaches standard output before the output is
 // complete, so a failure leaves it empty.
-#include <iostream>
+#include <unistd.h>
+
+#include <cerrno>
 #include <vector>
 
 #include "main/cli/cli.h"
@@ -66,7 +68,7 @@ std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vect
 }
 
 std::vector<DumpProcessor> ReadReplay(const std::string& file) {
-    if (file == "-") return ReadDump(std::cin, "stdin");
+    if (file == "-") return ReadDumpDescriptor(STDIN_FILENO, "stdin");
     return ReadDumpFile(file);
 }
 
@@ -147,12 +149,20 @@ std::string FromMachine(const Options& o) {
     return DescribeAll(dumps, numbers, o);
 }
 
-// Flushed here, so a full disk or a closed pipe is reported rather than lost at exit.
-int Write(std::string_view text, std::ostream& out, std::ostream& err) {
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-        err << "talvex-report: cannot write the output\n";
+// All of `text`, or false (a full disk, a closed pipe): reported rather than lost at exit.
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        text.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+int Write(std::string_view text, int out, int err) {
+    if (!WriteAll(out, text)) {
+        WriteAll(err, "talvex-report: cannot write the output\n");
         return kExitFailure;
     }
     return kExitOk;
@@ -160,12 +170,12 @@ int Write(std::string_view text, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int Run(int argc, const char* const* argv, int out, int err) {
     Options o;
     try {
         o = ParseOptions(argc, argv);
     } catch (const UsageError& e) {
-        err << "talvex-report: " << e.what() << "\nTry 'talvex-report --help'.\n";
+        WriteAll(err, "talvex-report: " + std::string(e.what()) + "\nTry 'talvex-report --help'.\n");
         return kExitUsage;
     }
     if (o.help || o.version) return Write(o.help ? HelpText() : VersionLine(), out, err);
@@ -174,10 +184,10 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     try {
         text = o.replay ? FromDump(o) : FromMachine(o);
     } catch (const Failure& e) {
-        err << "talvex-report: " << e.what() << "\n";
+        WriteAll(err, "talvex-report: " + std::string(e.what()) + "\n");
         return e.status();
     } catch (const std::exception& e) {
-        err << "talvex-report: " << e.what() << "\n";
+        WriteAll(err, "talvex-report: " + std::string(e.what()) + "\n");
         return kExitFailure;
     }
     return Write(text, out, err);

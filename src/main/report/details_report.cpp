@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "main/report/output_text.h"
@@ -36,7 +37,7 @@ std::string Pad(std::string text, size_t width) {
 }
 
 // "1-4,7,9-10"
-std::string ProcessorList(const std::vector<unsigned>& cpus) {
+std::string ProcessorList(std::span<const unsigned> cpus) {
     std::string out;
     for (size_t i = 0; i < cpus.size();) {
         size_t j = i;
@@ -115,14 +116,13 @@ using FieldText = std::string (*)(const ProcessorDetails&);
 
 // One value when every processor agrees; otherwise each value with the processors that have it.
 std::string Agreed(std::span<const ProcessorDetails> all, FieldText field) {
-    std::vector<std::pair<std::string, std::vector<unsigned>>> groups;
+    std::vector<std::pair<std::string, std::vector<unsigned>>> groups;  // in order of first appearance
+    std::unordered_map<std::string, size_t> group_of;
     for (const ProcessorDetails& d : all) {
-        const std::string value = field(d);
-        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == value; });
-        if (it == groups.end())
-            groups.push_back({value, {d.cpu}});
-        else
-            it->second.push_back(d.cpu);
+        std::string value = field(d);
+        auto [it, added] = group_of.try_emplace(value, groups.size());
+        if (added) groups.push_back({std::move(value), {}});
+        groups[it->second].second.push_back(d.cpu);
     }
     if (groups.size() == 1) return groups[0].first;
     std::string out;
@@ -181,9 +181,23 @@ void Table(std::string& out, const std::vector<std::vector<std::string>>& rows,
     }
 }
 
+// KnownSharing without a copy: a view of the sharing group's own list (or of the processor's number).
+std::span<const unsigned> SharingOf(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+                                    size_t p, size_t index) {
+    const ProcessorDetails& d = all[p];
+    const CacheDetails& c = d.caches[index];
+    if (!c.shared_by) return {};
+    if (*c.shared_by == 1) return {&d.cpu, 1};
+    // Sharing is told apart by APIC IDs alone, so every processor of the package must be present.
+    const uint32_t package = d.topology.logical_per_package;
+    if (package == 0 || all.size() < package) return {};
+    return sharing.Of(p, index);
+}
+
 // The cache table of the processors `members` (indices into `all`), whose cache lists are equal. Where
 // they share a cache with different processors, its "Shared by" gives how many share each one's.
-void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const std::vector<size_t>& members) {
+void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+                const std::vector<size_t>& members) {
     const ProcessorDetails& d = all[members.front()];
     if (d.caches.empty()) {
         out += "  none reported\n";
@@ -191,12 +205,13 @@ void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const s
     }
     std::vector<std::vector<std::string>> rows{{kCacheColumns.begin(), kCacheColumns.end()}};
     for (size_t i = 0; i < d.caches.size(); ++i) {
-        auto cells = CacheCells(all, members.front(), i);
-        const std::vector<unsigned> first = KnownSharing(all, members.front(), i);
+        auto cells = CacheCells(all, sharing, members.front(), i);
+        const std::span<const unsigned> first = SharingOf(all, sharing, members.front(), i);
         for (size_t m : members) {
-            const std::vector<unsigned> sharing = KnownSharing(all, m, i);
-            if (sharing == first) continue;
-            cells.back() = !first.empty() && sharing.size() == first.size()
+            // Sharing groups are disjoint, so two lists are equal only where they are one list.
+            const std::span<const unsigned> own = SharingOf(all, sharing, m, i);
+            if (own.size() == first.size() && (own.empty() || own.data() == first.data())) continue;
+            cells.back() = !first.empty() && own.size() == first.size()
                                ? Decimal(first.size()) + " each"
                                : CacheCells(all.subspan(m, 1), 0, i).back();
             break;
@@ -220,17 +235,22 @@ void Identity(std::string& out, std::span<const ProcessorDetails> all) {
 }
 
 void Caches(std::string& out, std::span<const ProcessorDetails> all) {
+    const CacheSharing sharing(all);
     // One table per distinct cache list, naming its processors when there are several lists.
     std::vector<std::vector<size_t>> groups;
+    std::unordered_map<std::string, size_t> group_of;  // keyed by every field of the list, as bytes
     for (size_t p = 0; p < all.size(); ++p) {
         const ProcessorDetails& d = all[p];
-        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
-            return all[g.front()].caches == d.caches && all[g.front()].cache_source == d.cache_source;
-        });
-        if (it == groups.end())
-            groups.push_back({p});
-        else
-            it->push_back(p);
+        std::string key(1, static_cast<char>(d.cache_source));
+        for (const CacheDetails& c : d.caches) {
+            const uint64_t fields[] = {c.level,      static_cast<uint64_t>(c.type),
+                                       c.size,       c.ways,
+                                       c.line_bytes, c.shared_by ? uint64_t{*c.shared_by} + 1 : 0};
+            key.append(reinterpret_cast<const char*>(fields), sizeof fields);
+        }
+        auto [it, added] = group_of.try_emplace(std::move(key), groups.size());
+        if (added) groups.emplace_back();
+        groups[it->second].push_back(p);
     }
     for (const std::vector<size_t>& members : groups) {
         const ProcessorDetails* d = &all[members.front()];
@@ -241,7 +261,7 @@ void Caches(std::string& out, std::span<const ProcessorDetails> all) {
         if (d->cache_source != CacheSource::None)
             out += std::string(" (") + CacheSourceName(d->cache_source) + ")";
         out += '\n';
-        CacheTable(out, all, members);
+        CacheTable(out, all, sharing, members);
     }
 }
 
@@ -256,14 +276,13 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
     Wrapped(out, words);
 
     std::vector<std::pair<FeatureSet, std::vector<unsigned>>> extra;
+    std::unordered_map<FeatureSet, size_t> extra_of;
     for (const ProcessorDetails& d : all) {
         const FeatureSet own = d.features & ~common;
         if (own.none()) continue;
-        auto it = std::find_if(extra.begin(), extra.end(), [&](const auto& g) { return g.first == own; });
-        if (it == extra.end())
-            extra.push_back({own, {d.cpu}});
-        else
-            it->second.push_back(d.cpu);
+        auto [it, added] = extra_of.try_emplace(own, extra.size());
+        if (added) extra.push_back({own, {}});
+        extra[it->second].second.push_back(d.cpu);
     }
     for (const auto& [own, cpus] : extra) {
         out += "\nFeatures only on processors " + ProcessorList(cpus) + "\n";
@@ -302,7 +321,8 @@ void JsonNumber(std::string& out, std::string_view key, uint64_t value) {
     out += Decimal(value) + ",\n";
 }
 
-void JsonObject(std::string& out, std::span<const ProcessorDetails> all, size_t p) {
+void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+                size_t p) {
     const ProcessorDetails& d = all[p];
     out += "  {\n";
     JsonNumber(out, "cpu", d.cpu);
@@ -362,13 +382,13 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, size_t 
         out += Decimal(c.size) + ", \"ways\": " + Decimal(c.ways)
                + ", \"lineBytes\": " + Decimal(c.line_bytes)
                + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null"));
-        const std::vector<unsigned> sharing = KnownSharing(all, p, i);
+        const std::vector<unsigned> with = KnownSharing(all, sharing, p, i);
         out += ", \"sharedWith\": ";
-        if (sharing.empty()) {
+        if (with.empty()) {
             out += "null";
         } else {
             out += "[";
-            for (size_t k = 0; k < sharing.size(); ++k) out += (k == 0 ? "" : ", ") + Decimal(sharing[k]);
+            for (size_t k = 0; k < with.size(); ++k) out += (k == 0 ? "" : ", ") + Decimal(with[k]);
             out += "]";
         }
         out += "}";
@@ -429,23 +449,28 @@ std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
 }
 
 std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> all, size_t p, size_t index) {
-    const ProcessorDetails& d = all[p];
-    const CacheDetails& c = d.caches[index];
-    if (!c.shared_by) return {};
-    if (*c.shared_by == 1) return {d.cpu};
-    // Sharing is told apart by APIC IDs alone, so every processor of the package must be present.
-    const uint32_t package = d.topology.logical_per_package;
-    if (package == 0 || all.size() < package) return {};
-    return ProcessorsSharingCache(all, p, index);
+    return KnownSharing(all, CacheSharing(all), p, index);
+}
+
+std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+                                   size_t p, size_t index) {
+    const std::span<const unsigned> known = SharingOf(all, sharing, p, index);
+    return {known.begin(), known.end()};
 }
 
 std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const ProcessorDetails> all, size_t p,
                                                          size_t index) {
+    return CacheCells(all, CacheSharing(all), p, index);
+}
+
+std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const ProcessorDetails> all,
+                                                         const CacheSharing& sharing, size_t p,
+                                                         size_t index) {
     const CacheDetails& c = all[p].caches[index];
-    const std::vector<unsigned> sharing = KnownSharing(all, p, index);
+    const std::span<const unsigned> known = SharingOf(all, sharing, p, index);
     std::string shared = "-";
-    if (!sharing.empty())
-        shared = ProcessorList(sharing) + " (" + Decimal(sharing.size()) + ")";
+    if (!known.empty())
+        shared = ProcessorList(known) + " (" + Decimal(known.size()) + ")";
     else if (c.shared_by)
         shared = "up to " + Decimal(*c.shared_by);
     return {"L" + Decimal(c.level),
@@ -467,6 +492,8 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
         return CacheOrder(a) < CacheOrder(b);
     });
 
+    const CacheSharing sharing(all);
+    std::unordered_map<const std::vector<unsigned>*, std::string> listed;  // each group's list, once
     PerProcessorRows table;
     table.header = {"CPU", "APIC ID", "Core type", "Microarchitecture"};
     for (const CacheDetails& k : kinds) table.header.push_back(CacheLabel(k));
@@ -481,8 +508,11 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
                 const CacheDetails& c = d.caches[i];
                 if (c.level != k.level || c.type != k.type) continue;
                 cell = SizeText(c);
-                const std::vector<unsigned> sharing = ProcessorsSharingCache(all, p, i);
-                if (!sharing.empty()) cell += " [" + ProcessorList(sharing) + "]";
+                const std::vector<unsigned>& group = sharing.Of(p, i);
+                if (group.empty()) break;
+                auto [it, added] = listed.try_emplace(&group);
+                if (added) it->second = " [" + ProcessorList(group) + "]";
+                cell += it->second;
                 break;
             }
             row.push_back(cell);
@@ -534,9 +564,10 @@ std::string DetailsJson(std::span<const ProcessorDetails> all) {
     std::string out;
     out.reserve(32 + all.size() * 3072);  // about 2.5 KB a processor
     out += "{\"processors\": [";
+    const CacheSharing sharing(all);
     for (size_t i = 0; i < all.size(); ++i) {
         out += i == 0 ? "\n" : ",\n";
-        JsonObject(out, all, i);
+        JsonObject(out, all, sharing, i);
     }
     out += all.empty() ? "]}\n" : "\n]}\n";
     return out;

@@ -110,8 +110,15 @@ void CacheModel::SetProcessor(const ProcessorDetails* details, std::span<const P
     beginResetModel();
     details_ = details;
     const bool in_set = details != nullptr && details >= set.data() && details < set.data() + set.size();
-    set_ = in_set ? set : std::span<const ProcessorDetails>();
-    if (details != nullptr && !in_set) set_ = std::span<const ProcessorDetails>(details, 1);
+    std::span<const ProcessorDetails> records = in_set ? set : std::span<const ProcessorDetails>();
+    if (details != nullptr && !in_set) records = std::span<const ProcessorDetails>(details, 1);
+    cells_.clear();
+    if (details != nullptr) {
+        const CacheSharing sharing(records);
+        const auto p = static_cast<size_t>(details - records.data());
+        for (size_t i = 0; i < details->caches.size(); ++i)
+            cells_.push_back(CacheCells(records, sharing, p, i));
+    }
     endResetModel();
 }
 
@@ -127,9 +134,7 @@ QVariant CacheModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || details_ == nullptr) return {};
     if (role == Qt::TextAlignmentRole) return Alignment(index.column() >= 2);
     if (role != Qt::DisplayRole) return {};
-    const auto cells =
-        CacheCells(set_, static_cast<size_t>(details_ - set_.data()), static_cast<size_t>(index.row()));
-    return Text(cells[static_cast<size_t>(index.column())]);
+    return Text(cells_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())]);
 }
 
 QVariant CacheModel::headerData(int section, Qt::Orientation orientation, int role) const {

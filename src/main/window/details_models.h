@@ -7,10 +7,12 @@
 #include <QAbstractItemModel>
 #include <QAbstractTableModel>
 
+#include <array>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "main/report/details_report.h"
 #include "probe/capture.h"
 #include "probe/details.h"
 #include "probe/dump/dump.h"
@@ -53,7 +55,8 @@ public:
 
 private:
     const ProcessorDetails* details_ = nullptr;
-    std::span<const ProcessorDetails> set_;
+    // Worked out once per processor shown: finding who shares a cache takes the whole set.
+    std::vector<std::array<std::string, kCacheColumns.size()>> cells_;
 };
 
 // One row per processor of the set: a mark, then the per-processor table's cells, or the reason a

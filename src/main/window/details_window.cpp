@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "main/report/details_report.h"
@@ -121,6 +122,14 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 
     BuildControls();
     ConnectEvents();
+    // A dump that opens within 100 ms leaves the cursor as it was.
+    busy_ = new QTimer(this);
+    busy_->setSingleShot(true);
+    busy_->setInterval(100);
+    connect(busy_, &QTimer::timeout, this, [this] {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        busy_cursor_ = true;
+    });
 
     std::vector<unsigned> chosen = processors;
     if (chosen.empty()) {  // the system would not say: every configured processor, as talvex-report
@@ -362,18 +371,47 @@ void DetailsWindow::OpenDumpClick() {
     if (!choice.path.isEmpty()) OpenDump(choice.path);
 }
 
-void DetailsWindow::OpenDump(const QString& path) {
-    std::vector<DumpProcessor> sections;
-    try {
-        sections = ReadDumpFile(QFile::encodeName(path).toStdString());
-    } catch (const DumpError& e) {
-        ReportError(e.what());
+bool DetailsWindow::OpenDump(const QString& path) {
+    if (opening_ != nullptr) return false;
+    auto opened = std::make_shared<Opened>();
+    opening_ = QThread::create([opened, file = QFile::encodeName(path).toStdString()] {
+        try {
+            opened->set = ProcessorSet::FromDump(ReadDumpFile(file));
+        } catch (const std::exception& e) {
+            opened->error = e.what();
+        } catch (...) {
+            opened->error = "Unknown error";
+        }
+    });
+    connect(opening_, &QThread::finished, this, [this, path, opened] { DumpOpened(path, *opened); });
+    open_button_->setEnabled(false);
+    busy_->start();
+    opening_->start();
+    return true;
+}
+
+void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
+    opening_->deleteLater();
+    opening_ = nullptr;
+    busy_->stop();
+    if (busy_cursor_) QApplication::restoreOverrideCursor();
+    busy_cursor_ = false;
+    open_button_->setEnabled(true);
+    if (!opened.error.empty()) {
+        ReportError(opened.error);
         return;
     }
-    set_ = ProcessorSet::FromDump(std::move(sections));
+    set_ = std::move(opened.set);
     file_ = path;
     ShowSet();
     ShowEntry(0);
+}
+
+DetailsWindow::~DetailsWindow() {
+    if (opening_ == nullptr) return;
+    opening_->wait();
+    delete opening_;
+    if (busy_cursor_) QApplication::restoreOverrideCursor();
 }
 
 }  // namespace talvex

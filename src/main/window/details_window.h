@@ -14,10 +14,13 @@
 #include <QStringList>
 #include <QTabWidget>
 #include <QTableView>
+#include <QThread>
+#include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "main/window/details_models.h"
@@ -56,9 +59,14 @@ public:
     void CopyClick();
     void SaveDumpClick();
     void OpenDumpClick();
-    // Shows the sections of the dump at `path`. A dump that cannot be read is reported (file and
-    // line) and the window keeps what it showed.
-    void OpenDump(const QString& path);
+    // Starts reading and decoding the dump at `path` on a thread of its own and returns at once; the
+    // window keeps painting (with a busy cursor after 100 ms) and then shows its sections. A dump that
+    // cannot be read is reported (file and line) and the window keeps what it showed. Refused
+    // (false, Open Dump greyed) while another dump is being opened.
+    bool OpenDump(const QString& path);
+    bool IsOpening() const { return opening_ != nullptr; }
+    // Waits for a dump being opened, if any, so the window never goes before its reading does.
+    ~DetailsWindow() override;
     // Writes every captured processor shown, in libcpuid's layout or `cpuid -r`'s. A failure is
     // reported and leaves no file behind (nor changes one that was there).
     void SaveDump(const QString& path, bool libcpuid);
@@ -74,7 +82,17 @@ private:
     // The header and the tabs for entry `entry` of the set; -1: a processor outside it.
     void ShowEntry(int entry);
 
+    // The dump read on its thread: the processors, or why they cannot be shown.
+    struct Opened {
+        ProcessorSet set;
+        std::string error;
+    };
+    void DumpOpened(const QString& path, Opened& opened);
+
     ProcessorSet set_;
+    QThread* opening_ = nullptr;  // reading a dump
+    QTimer* busy_ = nullptr;      // the busy cursor's delay
+    bool busy_cursor_ = false;
     QString file_;  // the dump shown; empty while this machine's processors are
     unsigned examined_ = 0;
 

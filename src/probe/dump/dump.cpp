@@ -2,12 +2,14 @@
 // identify one, and handing every line to that layout's reader.
 #include "probe/dump/dump.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <memory>
 
 #include "probe/dump/dump_reader.h"
 #include "probe/text.h"
@@ -51,39 +53,87 @@ std::optional<uint32_t> TakeDecimal(std::string_view& s, uint32_t limit) {
 void Sections::Open() {
     if (!CurrentEmpty()) cpus_.emplace_back();
     if (cpus_.empty()) cpus_.emplace_back();
-    seen_.clear();
+    used_ = 0;
+    if (++generation_ == 0) {  // after 2^32 processors: the old stamps could pass for new ones
+        std::fill(slots_.begin(), slots_.end(), Slot{});
+        generation_ = 1;
+    }
 }
 
 namespace {
 constexpr uint64_t Key(uint32_t leaf, uint32_t subleaf) { return (uint64_t{leaf} << 32) | subleaf; }
+
+// Every bit of the key moves the slot: leaves and sub-leaves both come in runs of neighbours.
+constexpr uint64_t Mix(uint64_t k) {
+    k ^= k >> 30;
+    k *= 0xBF58476D1CE4E5B9u;
+    k ^= k >> 27;
+    k *= 0x94D049BB133111EBu;
+    return k ^ (k >> 31);
+}
 
 template <typename Entries>
 auto LowerBound(Entries& entries, uint64_t key) {
     return std::lower_bound(entries.begin(), entries.end(), key,
                             [](const auto& entry, uint64_t k) { return entry.first < k; });
 }
+
+std::string TooLarge() {
+    return "dump too large: Talvex reads at most " + std::to_string(kMaxDumpProcessors) + " processors, "
+           + std::to_string(kMaxDumpLeaves) + " leaves and " + std::to_string(kMaxDumpBytes >> 20) + " MiB";
+}
 }  // namespace
 
+const Sections::Slot& Sections::Lookup(uint64_t key) const {
+    static const Slot kNone;
+    if (slots_.empty()) return kNone;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = Mix(key) & mask;; i = (i + 1) & mask) {
+        ++probes_;
+        const Slot& s = slots_[i];
+        if (s.generation != generation_ || s.key == key) return s;
+    }
+}
+
+void Sections::Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
+    for (const Slot& s : old) {
+        if (s.generation != generation_) continue;
+        const size_t mask = slots_.size() - 1;
+        size_t i = Mix(s.key) & mask;
+        while (slots_[i].generation == generation_) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
 bool Sections::CurrentHas(uint32_t leaf, uint32_t subleaf) const {
-    const uint64_t key = Key(leaf, subleaf);
-    auto it = LowerBound(seen_, key);
-    return it != seen_.end() && it->first == key;
+    return Lookup(Key(leaf, subleaf)).generation == generation_;
 }
 
 void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long line) {
     if (cpus_.empty()) cpus_.emplace_back();
     const uint64_t key = Key(leaf, subleaf);
-    auto it = seen_.empty() || seen_.back().first < key ? seen_.end() : LowerBound(seen_, key);
-    if (it != seen_.end() && it->first == key) {
-        if (!(it->second == regs)) {
+    if (const Slot& s = Lookup(key); s.generation == generation_) {
+        if (!(cpus_.back().leaves[s.index].regs == regs)) {
             Fail(line, "leaf " + Hex(leaf, 8) + " sub-leaf " + std::to_string(subleaf)
                            + " repeated with different values");
         }
         return;
     }
-    seen_.insert(it, {key, regs});
-    if (cpus_.back().leaves.empty()) cpus_.back().line = line;
-    cpus_.back().leaves.push_back(DumpLeaf{leaf, subleaf, regs});
+    // Checked before the record is stored, so memory stays bounded by the limits.
+    if (leaves_ == kMaxDumpLeaves || (cpus_.back().leaves.empty() && cpus_.size() > kMaxDumpProcessors))
+        Fail(line, TooLarge());
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = Mix(key) & mask;
+    while (slots_[i].generation == generation_) i = (i + 1) & mask;
+    DumpProcessor& cpu = cpus_.back();
+    slots_[i] = Slot{key, static_cast<uint32_t>(cpu.leaves.size()), generation_};
+    ++used_;
+    ++leaves_;
+    if (cpu.leaves.empty()) cpu.line = line;
+    cpu.leaves.push_back(DumpLeaf{leaf, subleaf, regs});
 }
 
 void Sections::Fail(long line, const std::string& what) const { throw DumpError(file_, line, what); }
@@ -100,11 +150,31 @@ namespace {
 
 using namespace dump_detail;
 
-// Hands out the lines of a stream one by one through a fixed buffer, so memory stays bounded
+class DescriptorBytes final : public ByteSource {
+public:
+    DescriptorBytes(int fd, const std::string& file) : fd_(fd), file_(file) {}
+
+    size_t Read(char* to, size_t size, long number) override {
+        for (;;) {
+            const ssize_t got = ::read(fd_, to, size);
+            if (got >= 0) return static_cast<size_t>(got);
+            if (errno != EINTR)
+                throw DumpError(file_, number, std::string("cannot read: ") + std::strerror(errno));
+        }
+    }
+
+private:
+    int fd_;
+    const std::string& file_;
+};
+
+// Hands out the lines of a dump one by one through a fixed buffer, so memory stays bounded
 // whatever the file's size; a line longer than kMaxLineLength is refused before it is stored.
 class LineSource {
 public:
-    LineSource(std::istream& in, const std::string& file) : in_(in), file_(file), buf_(kChunk) {}
+    // The buffer is left uninitialised: a small dump touches only the pages it fills.
+    LineSource(ByteSource& bytes, const std::string& file)
+        : bytes_(bytes), file_(file), buf_(std::make_unique_for_overwrite<char[]>(kChunk)) {}
 
     // The next line without its end (and without a carriage return before it); false at the end.
     bool Next(std::string& line, long number) {
@@ -113,7 +183,7 @@ public:
         for (;;) {
             if (pos_ == end_ && !Fill(number)) return any;
             any = true;
-            const char* start = buf_.data() + pos_;
+            const char* start = buf_.get() + pos_;
             const auto* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
             const size_t n = nl != nullptr ? static_cast<size_t>(nl - start) : end_ - pos_;
             if (line.size() + n > kMaxLineLength)
@@ -133,35 +203,24 @@ public:
 private:
     static constexpr size_t kChunk = 64 * 1024;
 
-    // A failing read (a directory, a device that refuses, a stream buffer that throws) ends the
-    // whole reading: a dump cut short would otherwise pass for a complete one.
     bool Fill(long number) {
-        std::streambuf* sb = in_.rdbuf();
-        if (in_.bad()) throw DumpError(file_, number, "cannot read");
-        if (sb == nullptr || !in_.good()) return false;
-        std::streamsize got = 0;
-        try {
-            got = sb->sgetn(buf_.data(), static_cast<std::streamsize>(buf_.size()));
-        } catch (const std::ios_base::failure& e) {
-            // The file buffer's failures carry the system's reason; others only their text.
-            const bool system = e.code() && e.code().category() != std::iostream_category();
-            throw DumpError(file_, number, "cannot read: " + (system ? e.code().message() : e.what()));
-        } catch (const std::exception& e) {
-            throw DumpError(file_, number, std::string("cannot read: ") + e.what());
-        }
-        // What came before a failure is still read; the next Fill reports it at the line reached.
-        if (got <= 0 && in_.bad()) throw DumpError(file_, number, "cannot read");
+        if (done_) return false;
+        const size_t got = bytes_.Read(buf_.get(), kChunk, number);
+        read_ += got;
+        if (read_ > kMaxDumpBytes) throw DumpError(file_, number, TooLarge());
         pos_ = 0;
-        end_ = got > 0 ? static_cast<size_t>(got) : 0;
-        if (end_ == 0) in_.setstate(std::ios::eofbit);
-        return end_ != 0;
+        end_ = got;
+        done_ = got == 0;
+        return got != 0;
     }
 
-    std::istream& in_;
+    ByteSource& bytes_;
     const std::string& file_;
-    std::vector<char> buf_;
+    std::unique_ptr<char[]> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;
+    uint64_t read_ = 0;
+    bool done_ = false;
 };
 
 enum class Layout { Unknown, CpuidRaw, Libcpuid, InstLat, Report };
@@ -178,10 +237,10 @@ Layout Recognise(std::string_view t, bool text_before) {
 
 }  // namespace
 
-std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
+std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::string& file) {
     Sections sections(file);
     std::unique_ptr<FormatReader> reader;
-    LineSource lines(in, file);
+    LineSource lines(bytes, file);
     std::string raw;
     long number = 0;
     long first_text = 0;     // first line that is neither blank nor a comment, before the layout is known
@@ -231,7 +290,6 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
         }
         if (reader) reader->Line(raw, number);
     }
-    if (in.bad()) throw DumpError(file, number, "cannot read");
     if (number == 0) throw DumpError(file, 1, "empty file");
     if (!reader && header_line != 0) start(MakeCpuidRawReader(sections));
     if (!reader) {
@@ -242,14 +300,26 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
     return sections.Take(number);
 }
 
+std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file) {
+    DescriptorBytes bytes(fd, file);
+    return dump_detail::ReadLines(bytes, file);
+}
+
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
-    // A directory opens for reading here and fails only at the first read, which has no line.
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) throw DumpError(path, 0, std::strerror(EISDIR));
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw DumpError(path, 0, errno != 0 ? std::strerror(errno) : "cannot open");
-    return ReadDump(in, path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw DumpError(path, 0, std::strerror(errno));
+    try {
+        // A directory opens for reading here and fails only at the first read, which has no line.
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode))
+            throw DumpError(path, 0, std::strerror(EISDIR));
+        std::vector<DumpProcessor> cpus = ReadDumpDescriptor(fd, path);
+        ::close(fd);
+        return cpus;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
 }
 
 std::vector<DumpLeaf> SortedLeaves(const DumpProcessor& processor) {

@@ -1,6 +1,7 @@
 #pragma once
 // CPUID dumps recorded elsewhere, and the register source that replays one processor of them.
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <stdexcept>
@@ -36,11 +37,20 @@ private:
     long line_;
 };
 
+// The largest dump Talvex reads; anything beyond is refused whole, with one message, before it is
+// stored: the most processors Linux configures, 512 records for each, and the bytes those take with
+// room for comments.
+inline constexpr size_t kMaxDumpProcessors = 8192;
+inline constexpr size_t kMaxDumpLeaves = kMaxDumpProcessors * 512;
+inline constexpr uint64_t kMaxDumpBytes = uint64_t{512} << 20;
+
 // Reads every processor section of a dump, recognising the layout from the content: Talvex's own
 // report, `cpuid -r`, libcpuid's raw arrays, or the InstLatx64 / AIDA64 / EVEREST listing.
 // Throws DumpError on anything it does not understand.
 std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file);
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path);
+// The same from an open file descriptor (standard input), read to its end; `file` names it.
+std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file);
 
 // The leaves of a processor in ascending (leaf, sub-leaf) order, one per (leaf, sub-leaf): of two
 // records of one the first in the dump, the one a replay answers with.

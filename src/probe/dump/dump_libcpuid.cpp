@@ -6,36 +6,11 @@
 #include <array>
 
 #include "probe/dump/dump_reader.h"
+#include "probe/dump/libcpuid_arrays.h"
 
 namespace talvex::dump_detail {
 
 namespace {
-
-enum class Index { Leaf, SubLeaf };
-
-struct ArrayInfo {
-    std::string_view name;
-    uint32_t leaf;  // first leaf (Index::Leaf) or the one leaf (Index::SubLeaf)
-    Index index;
-    uint32_t entries;
-};
-
-// clang-format off
-// name                       leaf        index is        entries
-constexpr std::array kArrays = {
-    ArrayInfo{"basic_cpuid",     0x00000000, Index::Leaf,    32},
-    ArrayInfo{"ext_cpuid",       0x80000000, Index::Leaf,    32},
-    ArrayInfo{"intel_fn4",       0x00000004, Index::SubLeaf, 8},
-    ArrayInfo{"intel_fn11",      0x0000000B, Index::SubLeaf, 4},
-    ArrayInfo{"intel_fn12h",     0x00000012, Index::SubLeaf, 4},
-    ArrayInfo{"intel_fn14h",     0x00000014, Index::SubLeaf, 4},
-    ArrayInfo{"amd_fn8000001dh", 0x8000001D, Index::SubLeaf, 4},
-    ArrayInfo{"amd_fn80000026h", 0x80000026, Index::SubLeaf, 4},
-};
-// clang-format on
-constexpr size_t kBasic = 0;
-constexpr size_t kExt = 1;
-constexpr uint32_t kMaxEntries = 32;
 
 struct Entry {
     bool present = false;
@@ -44,7 +19,7 @@ struct Entry {
 
 // One processor's arrays as read.
 struct Arrays {
-    std::array<std::array<Entry, kMaxEntries>, kArrays.size()> entry{};
+    std::array<std::array<Entry, kLibcpuidMaxEntries>, kLibcpuidArrays.size()> entry{};
     long first_line = 0;
 };
 
@@ -63,11 +38,11 @@ public:
         }
         std::string_view s = t;
         const size_t a = TakeArray(s);
-        if (a == kArrays.size()) sections_.Fail(number, "not a line of a libcpuid dump");
-        auto index = ConsumePrefix(s, "[") ? TakeDecimal(s, kArrays[a].entries - 1) : std::nullopt;
+        if (a == kLibcpuidArrays.size()) sections_.Fail(number, "not a line of a libcpuid dump");
+        auto index = ConsumePrefix(s, "[") ? TakeDecimal(s, kLibcpuidArrays[a].entries - 1) : std::nullopt;
         if (!index || !ConsumePrefix(s, "]=")) {
-            sections_.Fail(number, std::string(kArrays[a].name) + ": index missing or beyond "
-                                       + std::to_string(kArrays[a].entries - 1));
+            sections_.Fail(number, std::string(kLibcpuidArrays[a].name) + ": index missing or beyond "
+                                       + std::to_string(kLibcpuidArrays[a].entries - 1));
         }
         TCPUIDRegs r;
         uint32_t* regs[] = {&r.EAX, &r.EBX, &r.ECX, &r.EDX};
@@ -90,25 +65,27 @@ public:
 
 private:
     static size_t TakeArray(std::string_view& s) {
-        for (size_t a = 0; a < kArrays.size(); ++a) {
-            if (s.starts_with(kArrays[a].name) && s.substr(kArrays[a].name.size()).starts_with("[")) {
-                s.remove_prefix(kArrays[a].name.size());
+        for (size_t a = 0; a < kLibcpuidArrays.size(); ++a) {
+            if (s.starts_with(kLibcpuidArrays[a].name)
+                && s.substr(kLibcpuidArrays[a].name.size()).starts_with("[")) {
+                s.remove_prefix(kLibcpuidArrays[a].name.size());
                 return a;
             }
         }
-        return kArrays.size();
+        return kLibcpuidArrays.size();
     }
 
     // Turns the arrays read since the last separator into one processor's leaves.
     void Flush(long number) {
         if (current_.first_line == 0) return;
         const long at = current_.first_line;
-        const auto& basic = current_.entry[kBasic];
-        const auto& ext = current_.entry[kExt];
+        const auto& basic = current_.entry[kLibcpuidBasic];
+        const auto& ext = current_.entry[kLibcpuidExt];
         if (!basic[0].present) sections_.Fail(number, "processor without basic_cpuid[0]");
         sections_.Open();
         const uint32_t std_top = basic[0].regs.EAX;
-        for (uint32_t i = 0; i <= std::min<uint32_t>(std_top, kArrays[kBasic].entries - 1); ++i)
+        for (uint32_t i = 0; i <= std::min<uint32_t>(std_top, kLibcpuidArrays[kLibcpuidBasic].entries - 1);
+             ++i)
             if (basic[i].present) sections_.Add(i, 0, basic[i].regs, at);
         // P5/P6 parts answer 0x80000000 with leaf-2 data: then that line alone is kept.
         uint32_t ext_top = 0;
@@ -116,18 +93,19 @@ private:
         if (ext[0].present) {
             ext_range = ext[0].regs.EAX >= kExtendedLeaf;
             ext_top = ext_range ? ext[0].regs.EAX : kExtendedLeaf;
-            const uint32_t last = std::min<uint32_t>(ext_top - kExtendedLeaf, kArrays[kExt].entries - 1);
+            const uint32_t last =
+                std::min<uint32_t>(ext_top - kExtendedLeaf, kLibcpuidArrays[kLibcpuidExt].entries - 1);
             for (uint32_t i = 0; i <= last; ++i)
                 if (ext[i].present) sections_.Add(kExtendedLeaf + i, 0, ext[i].regs, at);
         }
-        for (size_t a = 0; a < kArrays.size(); ++a) {
-            if (kArrays[a].index != Index::SubLeaf) continue;
-            const uint32_t leaf = kArrays[a].leaf;
+        for (size_t a = 0; a < kLibcpuidArrays.size(); ++a) {
+            if (kLibcpuidArrays[a].index != LibcpuidIndex::SubLeaf) continue;
+            const uint32_t leaf = kLibcpuidArrays[a].leaf;
             const bool in_range = leaf < kExtendedLeaf ? leaf <= std_top : ext_range && leaf <= ext_top;
             if (!in_range) continue;
             const auto& sub = current_.entry[a];
             // The leaf's terminating all-zero sub-leaves are padding, not answers.
-            uint32_t end = kArrays[a].entries;
+            uint32_t end = kLibcpuidArrays[a].entries;
             while (end > 0 && (!sub[end - 1].present || sub[end - 1].regs == TCPUIDRegs{})) --end;
             // Sub-leaf 0 comes from the leaf arrays where they reach the leaf.
             const bool leaf_array_has_it = sections_.CurrentHas(leaf, 0);
@@ -146,7 +124,7 @@ private:
 
 bool IsLibcpuidLine(std::string_view t) {
     if (t.starts_with("version=") || IsSeparator(t)) return true;
-    for (const ArrayInfo& a : kArrays)
+    for (const LibcpuidArray& a : kLibcpuidArrays)
         if (t.starts_with(a.name) && t.substr(a.name.size()).starts_with("[")) return true;
     return false;
 }

@@ -67,17 +67,50 @@ public:
     void Open();
     bool CurrentEmpty() const { return cpus_.empty() || cpus_.back().leaves.empty(); }
     bool CurrentHas(uint32_t leaf, uint32_t subleaf) const;
+    // Refuses the whole dump once it goes beyond kMaxDumpProcessors or kMaxDumpLeaves.
     void Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long line);
     [[noreturn]] void Fail(long line, const std::string& what) const;
     std::vector<DumpProcessor> Take(long last_line);
 
+    // Slots of the key index looked at so far: about one a lookup whatever order the leaves come in.
+    size_t Probes() const { return probes_; }
+
 private:
+    // One slot of the index: the key, and where the record sits among the current processor's leaves.
+    // A slot belongs to the current processor only when it carries the current generation, so
+    // opening the next processor clears the index at no cost.
+    struct Slot {
+        uint64_t key = 0;
+        uint32_t index = 0;
+        uint32_t generation = 0;
+    };
+    // The slot holding `key`, or the free slot where it would go.
+    const Slot& Lookup(uint64_t key) const;
+    void Grow();
+
     const std::string& file_;
     std::vector<DumpProcessor> cpus_;
-    // The current processor's (leaf << 32 | sub-leaf) keys, sorted; leaves mostly come in
-    // ascending order, so an insertion is usually an append, and clearing keeps the capacity.
-    std::vector<std::pair<uint64_t, TCPUIDRegs>> seen_;
+    size_t leaves_ = 0;  // in every processor
+    // The current processor's (leaf << 32 | sub-leaf) keys: open addressing with linear probing, at
+    // most half full, so each record costs about one probe whatever order the file lists them in.
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+    uint32_t generation_ = 1;
+    mutable size_t probes_ = 0;
 };
+
+// Where the bytes of a dump come from: a stream (dump_stream.cpp), or a file descriptor (no stream
+// at all, so the command line links none of the C++ stream library, nor its start-up).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to `size` bytes; 0 at the end. A failing read throws DumpError at line `number`: a dump cut
+    // short would otherwise pass for a complete one.
+    virtual size_t Read(char* to, size_t size, long number) = 0;
+};
+
+// Every line of `bytes` through the layout it turns out to be in: ReadDump's work.
+std::vector<DumpProcessor> ReadLines(ByteSource& bytes, const std::string& file);
 
 // One layout's reader: gets every line from the one that identified the layout on.
 class FormatReader {

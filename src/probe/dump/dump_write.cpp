@@ -9,22 +9,12 @@
 #include <string_view>
 #include <utility>
 
+#include "probe/dump/libcpuid_arrays.h"
 #include "probe/text.h"
 
 namespace talvex {
 
 namespace {
-
-using Entry = std::pair<uint64_t, TCPUIDRegs>;
-
-constexpr uint64_t Key(uint32_t leaf, uint32_t subleaf) { return (uint64_t{leaf} << 32) | subleaf; }
-
-// The processor's leaves as a replay answers them, keyed for lookup.
-std::vector<Entry> Sorted(const DumpProcessor& p) {
-    std::vector<Entry> e;
-    for (const DumpLeaf& l : SortedLeaves(p)) e.emplace_back(Key(l.leaf, l.subleaf), l.regs);
-    return e;
-}
 
 void AppendHex(std::string& out, uint32_t value, int digits) {
     talvex::AppendHex(out, value, digits, HexCase::Lower);
@@ -45,50 +35,21 @@ void AppendRegisters(std::string& out, const TCPUIDRegs& r, const std::array<std
 // One line of `cpuid -r`: 80 characters.
 constexpr size_t kCpuidRawLine = 80;
 
-void AppendCpuidRawLine(std::string& out, uint64_t key, const TCPUIDRegs& r) {
+void AppendCpuidRawLine(std::string& out, const DumpLeaf& l) {
     out += "   0x";
-    AppendHex(out, static_cast<uint32_t>(key >> 32), 8);
+    AppendHex(out, l.leaf, 8);
     out += " 0x";
-    AppendHex(out, static_cast<uint32_t>(key), 2);
+    AppendHex(out, l.subleaf, 2);
     out += ':';
-    AppendRegisters(out, r, {" eax=0x", " ebx=0x", " ecx=0x", " edx=0x"});
+    AppendRegisters(out, l.regs, {" eax=0x", " ebx=0x", " ecx=0x", " edx=0x"});
     out += '\n';
 }
 
-enum class Index : uint8_t { Leaf, SubLeaf };
-
-struct LibcpuidArray {
-    std::string_view name;
-    uint32_t leaf;  // first leaf (Index::Leaf) or the one leaf (Index::SubLeaf)
-    Index index;
-    uint32_t entries;
-    bool always;  // false: only for a processor whose extended range has the leaf
-};
-
-// amd_fn80000026h came to libcpuid after the others, and readers older than it (libcpuid 0.6.2,
-// Debian 12's) warn on each of its lines: it is written only where it holds something.
-// clang-format off
-// In libcpuid's order of writing.
-// name                          leaf        index is        entries always
-constexpr std::array kLibcpuidArrays = {
-    LibcpuidArray{"basic_cpuid",     0x00000000, Index::Leaf,    32, true},
-    LibcpuidArray{"ext_cpuid",       0x80000000, Index::Leaf,    32, true},
-    LibcpuidArray{"intel_fn4",       0x00000004, Index::SubLeaf, 8,  true},
-    LibcpuidArray{"intel_fn11",      0x0000000B, Index::SubLeaf, 4,  true},
-    LibcpuidArray{"intel_fn12h",     0x00000012, Index::SubLeaf, 4,  true},
-    LibcpuidArray{"intel_fn14h",     0x00000014, Index::SubLeaf, 4,  true},
-    LibcpuidArray{"amd_fn8000001dh", 0x8000001D, Index::SubLeaf, 4,  true},
-    LibcpuidArray{"amd_fn80000026h", 0x80000026, Index::SubLeaf, 4,  false},
-};
-// clang-format on
-
-TCPUIDRegs Find(const std::vector<Entry>& sorted, uint64_t key) {
-    auto it = std::lower_bound(sorted.begin(), sorted.end(), key,
-                               [](const Entry& e, uint64_t k) { return e.first < k; });
-    return it != sorted.end() && it->first == key ? it->second : TCPUIDRegs{};
-}
-
 }  // namespace
+
+using dump_detail::kLibcpuidArrays;
+using dump_detail::LibcpuidArray;
+using dump_detail::LibcpuidIndex;
 
 std::string FormatCpuidRaw(const std::vector<DumpProcessor>& processors,
                            const std::vector<unsigned>& numbers) {
@@ -102,7 +63,7 @@ std::string FormatCpuidRaw(const std::vector<DumpProcessor>& processors,
         out += "CPU ";
         AppendDecimal(out, numbers.empty() ? static_cast<unsigned>(i) : numbers[i]);
         out += ":\n";
-        for (const auto& [key, regs] : Sorted(processors[i])) AppendCpuidRawLine(out, key, regs);
+        for (const DumpLeaf& l : SortedLeaves(processors[i])) AppendCpuidRawLine(out, l);
     }
     return out;
 }
@@ -119,17 +80,19 @@ std::string FormatLibcpuid(const std::vector<DumpProcessor>& processors) {
             AppendDecimal(out, static_cast<unsigned>(i));
             out += " _________________\n";
         }
-        const std::vector<Entry> sorted = Sorted(processors[i]);
-        const uint32_t extended_top = Find(sorted, Key(0x80000000, 0)).EAX;
+        // The leaves as a replay of the processor answers them.
+        const ReplaySource replay(processors[i]);
+        const uint32_t extended_top = replay.Execute(0x80000000, 0).EAX;
         for (const LibcpuidArray& a : kLibcpuidArrays) {
             if (!a.always && extended_top < a.leaf) continue;  // the extended range stops short of it
             for (uint32_t k = 0; k < a.entries; ++k) {
-                const uint64_t key = a.index == Index::Leaf ? Key(a.leaf + k, 0) : Key(a.leaf, k);
+                const bool by_leaf = a.index == LibcpuidIndex::Leaf;
                 out += a.name;
                 out += '[';
                 AppendDecimal(out, k);
                 out += "]=";
-                AppendRegisters(out, Find(sorted, key), {"", " ", " ", " "});
+                AppendRegisters(out, replay.Execute(by_leaf ? a.leaf + k : a.leaf, by_leaf ? 0 : k),
+                                {"", " ", " ", " "});
                 out += '\n';
             }
         }

@@ -21,6 +21,7 @@
 #include "main/window/details_window.h"
 #include "probe/capture.h"
 #include "support/dumps.h"
+#include "support/hostile_dumps.h"
 #include "window_support.h"
 
 namespace talvex {
@@ -90,6 +91,13 @@ struct DetailsWindowTest : ::testing::Test {
         SetFileDialog([=](QWidget*, bool, const QString&, const QStringList&) {
             return FileChoice{path, filter};
         });
+    }
+
+    // Open Dump answered with `path`, and the reading on its own thread waited for.
+    void Open(DetailsWindow& w, const std::string& path) {
+        Answer(QString::fromStdString(path));
+        QTest::mouseClick(Find<QPushButton>(w, "openButton"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }, 60000));
     }
 
     // Every value the window shows for the processor chosen, against the JSON object and the text of
@@ -191,8 +199,7 @@ TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
     for (const std::string& name : testing::DumpNames()) {
         SCOPED_TRACE(name);
         const std::string path = testing::kDumps + "/" + name;
-        Answer(QString::fromStdString(path));
-        QTest::mouseClick(Find<QPushButton>(w, "openButton"), Qt::LeftButton);
+        Open(w, path);
         ASSERT_TRUE(ShownErrors().empty()) << ShownErrors()[0].toStdString();
         EXPECT_EQ(w.windowTitle(), QString("Talvex: Processor Details - ") + name.c_str());
 
@@ -319,7 +326,8 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
 TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
     QPointer<DetailsWindow> window = new DetailsWindow(Probe{cpu, os}, {0}, 0);  // deletes itself on close
     DetailsWindow& w = *window;
-    w.OpenDump(QString::fromStdString(testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt"));
+    ASSERT_TRUE(w.OpenDump(QString::fromStdString(testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }));
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
@@ -435,14 +443,43 @@ TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
     const QString vendor = Find<QLabel>(w, "Vendor")->text();
     for (const std::string& path : {bad, (dir / "absent.txt").string()}) {
         ShownErrors().clear();
-        Answer(QString::fromStdString(path));
-        QTest::mouseClick(Find<QPushButton>(w, "openButton"), Qt::LeftButton);
+        Open(w, path);
         const std::string err =
             Exec({"--replay", path, "--details"}).err;  // "talvex-report: file:line: ...\n"
         ASSERT_EQ(ShownErrors().size(), 1u);
         EXPECT_EQ(ShownErrors()[0], ErrorBoxText(err.substr(15, err.size() - 16)));
         EXPECT_EQ(w.windowTitle(), title);
         EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), vendor);
+    }
+}
+
+// A large dump is read on its own thread: the window answers meanwhile, a second Open Dump is refused
+// until the first is shown, the cursor is given back, and a window closed during a reading waits for it.
+TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
+    const testing::TempDir dir;
+    const std::string large = (dir / "large.txt").string();
+    testing::Spill(large, testing::ManyProcessors(4096));
+    const std::string small = testing::kDumps + "/intel-core-i7-4770-haswell.txt";
+    {
+        DetailsWindow w(Probe{cpu, os}, {0}, 0);
+        const QString title = w.windowTitle();
+        ASSERT_TRUE(w.OpenDump(QString::fromStdString(large)));
+        EXPECT_TRUE(w.IsOpening());
+        EXPECT_FALSE(Find<QPushButton>(w, "openButton")->isEnabled());
+        EXPECT_FALSE(w.OpenDump(QString::fromStdString(small)));
+        EXPECT_EQ(w.windowTitle(), title);  // nothing shown before the reading is done
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }, 60000));
+        EXPECT_TRUE(ShownErrors().empty());
+        EXPECT_EQ(w.windowTitle(), title + " - large.txt");
+        EXPECT_EQ(Find<QComboBox>(w, "processorChooser")->count(), 4096);
+        EXPECT_TRUE(Find<QPushButton>(w, "openButton")->isEnabled());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+    {
+        auto* w = new DetailsWindow(Probe{cpu, os}, {0}, 0);
+        ASSERT_TRUE(w->OpenDump(QString::fromStdString(large)));
+        delete w;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 }
 
