@@ -16,6 +16,7 @@
 #include "probe/details_caches.h"
 #include "probe/leaf_reader.h"
 #include "probe/platform.h"
+#include "probe/vendor.h"
 
 namespace talvex {
 
@@ -101,8 +102,6 @@ unsigned X86_64Level(const ProcessorDetails& d) {
     return 4;
 }
 
-bool IsAmdOrHygon(std::string_view vendor) { return vendor == "AuthenticAMD" || vendor == "HygonGenuine"; }
-
 // The extended topology leaf in use: 0x1F before 0xB, each only when its sub-leaf 0 EBX is non-zero.
 uint32_t TopologyLeaf(const LeafReader& leaves) {
     for (uint32_t leaf : {0x1Fu, 0xBu})
@@ -185,7 +184,8 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
     d.vendor = BytesUntilZero<12>({leaf0.EBX, leaf0.EDX, leaf0.ECX});
     const std::string_view vendor = d.vendor.view();
-    const bool amd = IsAmdOrHygon(vendor);
+    const Vendor maker = VendorOf(vendor);
+    const bool amd = IsAmdOrHygon(maker);
 
     const TCPUIDRegs leaf1 = leaves.Read(1);
     d.signature = leaf1.EAX;
@@ -193,7 +193,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     d.family = base_family == 15 ? base_family + SigExtFamily(leaf1.EAX) : base_family;
     // The extended model counts on Intel's families 6 and 15, on AMD's and Hygon's family 15 only,
     // and, as Linux reads them, on every family from 6 up of the other vendors (Zhaoxin's family 7).
-    const bool intel = vendor == "GenuineIntel";
+    const bool intel = maker == Vendor::Intel;
     const bool extended_model = amd     ? base_family == 15
                                 : intel ? base_family == 6 || base_family == 15
                                         : base_family >= 6;

@@ -17,6 +17,7 @@
 #include "probe/cpuid.h"
 #include "probe/dump/dump.h"
 #include "probe/feature_names.h"
+#include "probe/leaf2_descriptors.h"
 #include "probe/uarch.h"
 
 namespace talvex {
@@ -37,9 +38,6 @@ private:
     std::array<char, N> data_{};
     size_t size_ = 0;
 };
-
-// In the order the details list caches of one level.
-enum class CacheType : uint8_t { Data, Instruction, Unified, Trace };
 
 // Where the caches came from, the first source that yields one.
 enum class CacheSource : uint8_t {

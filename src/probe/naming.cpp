@@ -12,40 +12,11 @@
 
 #include "probe/cache.h"
 #include "probe/text.h"
+#include "probe/vendor.h"
 
 namespace talvex {
 
 namespace {
-
-// clang-format off
-enum class Vendor : uint8_t {
-    Intel, AMD, UMC, Cyrix, NexGen, Centaur, Rise, Transmeta, SiS, NSC, Compaq, Connectix
-};
-// clang-format on
-
-struct TVendorKey {
-    std::string_view key;
-    Vendor vendor;
-};
-
-// Tried in this order; each an exact comparison of the whole vendor text.
-// clang-format off
-constexpr std::array<TVendorKey, 12> kVendorKeys{{
-    // key              vendor
-    {"GenuineIntel",    Vendor::Intel},
-    {"AuthenticAMD",    Vendor::AMD},
-    {"UMC UMC UMC ",    Vendor::UMC},
-    {"CyrixInstead",    Vendor::Cyrix},
-    {"NexGenDriven",    Vendor::NexGen},
-    {"CentaurHauls",    Vendor::Centaur},
-    {"RiseRiseRise",    Vendor::Rise},
-    {"GenuineTMx86",    Vendor::Transmeta},
-    {"SiS SiS SiS ",    Vendor::SiS},
-    {"Geode by NSC",    Vendor::NSC},
-    {"Compaq FX!32",    Vendor::Compaq},
-    {"ConnectixCPU",    Vendor::Connectix},
-}};
-// clang-format on
 
 struct TProcessorType {
     uint32_t number;
@@ -459,22 +430,20 @@ std::string GetProcessorName(const Probe& probe) {
     f.l2 = cache.L2;
     f.l3 = cache.L3;
 
-    for (const TVendorKey& k : kVendorKeys) {
-        if (k.key != vendor) continue;
-        switch (k.vendor) {
-        case Vendor::Intel: return IntelName(f);
-        case Vendor::AMD: return AMDName(f);
-        case Vendor::UMC: return UMCName(f);
-        case Vendor::Cyrix: return CyrixName(f);
-        case Vendor::NexGen: return NexGenName(f);
-        case Vendor::Centaur: return CentaurName(f);
-        case Vendor::Rise: return RiseName(f);
-        case Vendor::Transmeta: return TransmetaName(f);
-        case Vendor::SiS: return SiSName(f);
-        case Vendor::NSC: return NSCName(f);
-        case Vendor::Compaq: return OperatingSystemName(probe, "Alpha");
-        case Vendor::Connectix: return OperatingSystemName(probe, "PowerPC");
-        }
+    switch (VendorOf(vendor)) {
+    case Vendor::Intel: return IntelName(f);
+    case Vendor::AMD: return AMDName(f);
+    case Vendor::UMC: return UMCName(f);
+    case Vendor::Cyrix: return CyrixName(f);
+    case Vendor::NexGen: return NexGenName(f);
+    case Vendor::Centaur: return CentaurName(f);
+    case Vendor::Rise: return RiseName(f);
+    case Vendor::Transmeta: return TransmetaName(f);
+    case Vendor::SiS: return SiSName(f);
+    case Vendor::NSC: return NSCName(f);
+    case Vendor::Compaq: return OperatingSystemName(probe, "Alpha");
+    case Vendor::Connectix: return OperatingSystemName(probe, "PowerPC");
+    default: break;  // not named by the window
     }
     return OperatingSystemName(probe, {});
 }
