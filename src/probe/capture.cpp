@@ -187,7 +187,7 @@ std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const Regist
     const AffinityGuard guard(platform);
     for (unsigned k : processors) {
         ProcessorCapture& c = out.emplace_back();
-        c.processor = k;
+        c.processor = ProcessorNumber(k);
         const std::vector<unsigned> only{k};
         if (!platform.SetThreadAffinity(only)) {
             c.status = CaptureStatus::NotPinned;

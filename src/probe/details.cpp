@@ -175,7 +175,7 @@ const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& lik
 
 }  // namespace
 
-ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
+ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
     ProcessorDetails d;
     d.cpu = cpu;
     const LeafReader leaves(probe.source);
@@ -249,9 +249,9 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     return query;
 }
 
-std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                             size_t index) {
-    std::vector<unsigned> sharing;
+std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
+                                                    size_t index) {
+    std::vector<ProcessorNumber> sharing;
     const ProcessorDetails& self = processors[p];
     const CacheDetails& cache = self.caches[index];
     if (!cache.shared_by) return sharing;
@@ -271,7 +271,7 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
     details.reserve(dumps.size());
     for (size_t i = 0; i < dumps.size(); ++i) {
         const ReplaySource source(dumps[i]);
-        details.push_back(GetProcessorDetails(Probe{source, platform}, numbers.at(i) + 1));
+        details.push_back(GetProcessorDetails(Probe{source, platform}, ProcessorNumber(numbers.at(i))));
     }
     return details;
 }

@@ -18,6 +18,7 @@
 #include "probe/dump/dump.h"
 #include "probe/feature_names.h"
 #include "probe/leaf2_descriptors.h"
+#include "probe/processor_number.h"
 #include "probe/uarch.h"
 
 namespace talvex {
@@ -102,7 +103,7 @@ struct FrequencyMHz {
 using FeatureSet = std::bitset<kFeatureNames.size()>;  // bit i: kFeatureNames[i] is set
 
 struct ProcessorDetails {
-    unsigned cpu = 1;      // given by the caller: 1-based, as --cpu counts
+    ProcessorNumber cpu;   // given by the caller
     uint32_t apic_id = 0;  // x2APIC ID of leaf 0x1F/0xB, else the initial APIC ID of leaf 1
     FixedText<12> vendor;
     FixedText<48> brand;                           // blanks trimmed at both ends
@@ -124,13 +125,14 @@ struct ProcessorDetails {
 };
 
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
-ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu = 1);
+ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu = {});
 
 // What the microarchitecture table is asked for this record; views into `d`.
 UarchQuery UarchQueryOf(const ProcessorDetails& d);
 
 // The details of recorded processors (a capture or a dump) as their replay gives them, one record per
-// processor: dumps[i] is numbered numbers[i] + 1. Every front end builds its records here.
+// processor: dumps[i] is the operating system's processor numbers[i]. Every front end builds its
+// records here.
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
                                                  const std::vector<unsigned>& numbers);
 
@@ -141,7 +143,7 @@ int CacheOrder(const CacheDetails& cache);
 // with a cache of the same level, type and sharing count whose APIC IDs agree above the bits that
 // count spans (Intel and AMD number the sharing processors consecutively). Empty when CPUID does not
 // say how the cache is shared.
-std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                             size_t index);
+std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
+                                                    size_t index);
 
 }  // namespace talvex

@@ -148,11 +148,11 @@ TEST(Capture, PinsToEachProcessorAndRestoresTheAffinity) {
             const auto got = CaptureAllowedProcessors(machine, source);
             ASSERT_EQ(got.size(), 3u);
             for (size_t i = 0; i < got.size(); ++i) {
-                EXPECT_EQ(got[i].processor, 1 + 2 * i);
+                EXPECT_EQ(got[i].processor.os(), 1 + 2 * i);
                 EXPECT_EQ(got[i].status, c.status[i]);
                 const Leaves leaves = ByKey(got[i].dump);
                 if (got[i].status == CaptureStatus::Captured) {
-                    EXPECT_EQ(InitialApicId(leaves.at({1, 0}).EBX), got[i].processor);
+                    EXPECT_EQ(InitialApicId(leaves.at({1, 0}).EBX), got[i].processor.os());
                 } else {
                     EXPECT_TRUE(leaves.empty());
                 }
@@ -179,7 +179,7 @@ TEST(Capture, ThisMachineMatchesCpuidR) {
     const auto listed = ReadDump(in, "cpuid -r");
     ASSERT_EQ(listed.size(), captured.size());
     for (size_t k = 0; k < captured.size(); ++k) {
-        SCOPED_TRACE("processor " + std::to_string(captured[k].processor));
+        SCOPED_TRACE("processor " + std::to_string(captured[k].processor.os()));
         ASSERT_EQ(captured[k].status, CaptureStatus::Captured);
         const Leaves got = ByKey(captured[k].dump);
         for (const DumpLeaf& l : listed[k].leaves) {

@@ -21,7 +21,7 @@ TEST(LiveProcessor, ReadCPUIDAgreesWithProcCpuinfo) {
 
     HardwareSource source;
     LinuxPlatform os;
-    ASSERT_TRUE(os.SetThreadAffinityMask(1));  // the block read above is processor 0
+    ASSERT_TRUE(os.SetThreadAffinity({0}));  // the block read above is processor 0
     const Probe probe{source, os};
 
     EXPECT_EQ(QueryVendorText(probe), info["vendor_id"]);

@@ -29,7 +29,7 @@ struct LiveProcessors {
         for (unsigned k : allowed) {
             if (!os.SetThreadAffinity({k})) continue;
             os_ids.push_back(k);
-            all.push_back(GetProcessorDetails(Probe{hardware, os}, k + 1));
+            all.push_back(GetProcessorDetails(Probe{hardware, os}, ProcessorNumber(k)));
         }
         os.SetThreadAffinity(allowed);
     }
@@ -157,7 +157,7 @@ TEST(DetailsLive, CachesAgreeWithSysfs) {
             for (unsigned cpu : CpuList(ReadWord(index.path() / "shared_cpu_list")))
                 if (allowed.count(cpu) != 0) kernel_sharing.insert(cpu);
             std::set<unsigned> ours;
-            for (unsigned cpu : ProcessorsSharingCache(live.all, p, i)) ours.insert(cpu - 1);
+            for (ProcessorNumber cpu : ProcessorsSharingCache(live.all, p, i)) ours.insert(cpu.os());
             if (c.shared_by) {
                 EXPECT_EQ(ours, kernel_sharing);
             }
@@ -173,7 +173,8 @@ TEST(DetailsLive, LevelAgreesWithTheDynamicLoader) {
     unsigned level = 1;  // the loader itself runs: the baseline holds
     for (unsigned v = 2; v <= 4; ++v)
         if (help.find("x86-64-v" + std::to_string(v) + " (supported") != std::string::npos) level = v;
-    for (const ProcessorDetails& d : Live().all) EXPECT_EQ(d.x86_64_level, level) << "processor " << d.cpu;
+    for (const ProcessorDetails& d : Live().all)
+        EXPECT_EQ(d.x86_64_level, level) << "processor " << d.cpu.counted();
 }
 
 TEST(DetailsLive, HypervisorAgreesWithLscpu) {
@@ -190,7 +191,7 @@ TEST(DetailsLive, HypervisorAgreesWithLscpu) {
                                                       {"VMwareVMware", "VMware"},
                                                       {"XenVMMXenVMM", "Xen"}};
     for (const ProcessorDetails& d : Live().all) {
-        SCOPED_TRACE("processor " + std::to_string(d.cpu));
+        SCOPED_TRACE("processor " + std::to_string(d.cpu.counted()));
         if (!d.hypervisor) {
             EXPECT_EQ(vendor, "");
             continue;

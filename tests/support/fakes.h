@@ -61,15 +61,14 @@ public:
     mutable std::vector<std::pair<uint32_t, uint32_t>> calls;
 };
 
+// The processor sets a thread was pinned to, in order.
+using Pinnings = std::vector<std::vector<unsigned>>;
+
 // The operating system, with a clock that plays back scripted readings.
 class FakePlatform : public Platform {
 public:
     uint32_t ProcessorType() const override { return processor_type; }
     unsigned ProcessorCount() const override { return processor_count; }
-    bool SetThreadAffinityMask(uint32_t mask) override {
-        masks.push_back(mask);
-        return accept_affinity;
-    }
     // The set given, or every processor of processor_count when none is.
     std::vector<unsigned> ThreadAffinity() const override {
         if (!affinity.empty()) return affinity;
@@ -96,7 +95,6 @@ public:
     unsigned processor_count = 1;
     bool accept_affinity = true;
     bool live_clock = true;
-    std::vector<uint32_t> masks;
     std::vector<unsigned> affinity;
     std::vector<std::vector<unsigned>> affinity_calls;
 

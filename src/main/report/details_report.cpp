@@ -35,20 +35,6 @@ std::string Pad(std::string text, size_t width) {
     return text;
 }
 
-// "1-4,7,9-10"
-std::string ProcessorList(const std::vector<unsigned>& cpus) {
-    std::string out;
-    for (size_t i = 0; i < cpus.size();) {
-        size_t j = i;
-        while (j + 1 < cpus.size() && cpus[j + 1] == cpus[j] + 1) ++j;
-        if (!out.empty()) out += ',';
-        out += Decimal(cpus[i]);
-        if (j > i) out += '-' + Decimal(cpus[j]);
-        i = j + 1;
-    }
-    return out;
-}
-
 std::string SizeText(const CacheDetails& c) {
     if (c.type == CacheType::Trace) return Decimal(c.size) + " K-uops";
     if (c.size >= 1024 && c.size % 1024 == 0) return Decimal(c.size / 1024) + " MB";
@@ -113,7 +99,7 @@ using FieldText = std::string (*)(const ProcessorDetails&);
 
 // One value when every processor agrees; otherwise each value with the processors that have it.
 std::string Agreed(std::span<const ProcessorDetails> all, FieldText field) {
-    std::vector<std::pair<std::string, std::vector<unsigned>>> groups;
+    std::vector<std::pair<std::string, std::vector<ProcessorNumber>>> groups;
     for (const ProcessorDetails& d : all) {
         const std::string value = field(d);
         auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == value; });
@@ -207,7 +193,7 @@ void Identity(std::string& out, std::span<const ProcessorDetails> all) {
 
 void Caches(std::string& out, std::span<const ProcessorDetails> all) {
     // One table per distinct cache list, naming its processors when there are several lists.
-    std::vector<std::pair<const ProcessorDetails*, std::vector<unsigned>>> groups;
+    std::vector<std::pair<const ProcessorDetails*, std::vector<ProcessorNumber>>> groups;
     for (const ProcessorDetails& d : all) {
         auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
             return g.first->caches == d.caches && g.first->cache_source == d.cache_source;
@@ -237,7 +223,7 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
     out += "\nFeatures (" + Decimal(words.size()) + (all.size() > 1 ? ", on every processor)\n" : ")\n");
     Wrapped(out, words);
 
-    std::vector<std::pair<FeatureSet, std::vector<unsigned>>> extra;
+    std::vector<std::pair<FeatureSet, std::vector<ProcessorNumber>>> extra;
     for (const ProcessorDetails& d : all) {
         const FeatureSet own = d.features & ~common;
         if (own.none()) continue;
@@ -286,7 +272,7 @@ void JsonNumber(std::string& out, std::string_view key, uint64_t value) {
 
 void JsonObject(std::string& out, const ProcessorDetails& d) {
     out += "  {\n";
-    JsonNumber(out, "cpu", d.cpu);
+    JsonNumber(out, "cpu", d.cpu.counted());
     JsonNumber(out, "apicId", d.apic_id);
     JsonString(out, "vendor", d.vendor.view());
     JsonString(out, "brand", d.brand.view());
@@ -356,6 +342,16 @@ void JsonObject(std::string& out, const ProcessorDetails& d) {
 
 }  // namespace
 
+std::string CaptureStatusText(const ProcessorCapture& capture) {
+    const std::string name = Decimal(capture.processor.counted());
+    switch (capture.status) {
+    case CaptureStatus::Captured: return {};
+    case CaptureStatus::NotPinned: return "cannot run on processor " + name;
+    case CaptureStatus::Moved: return "processor " + name + " went away during the capture";
+    }
+    return {};
+}
+
 const char* CacheTypeName(CacheType type) {
     switch (type) {
     case CacheType::Data: return "data";
@@ -419,7 +415,8 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
     for (size_t p = 0; p < all.size(); ++p) {
         const ProcessorDetails& d = all[p];
         const char* core = CoreTypeName(d.core_type);
-        std::vector<std::string> row{Decimal(d.cpu), Decimal(d.apic_id), core != nullptr ? core : "-",
+        std::vector<std::string> row{Decimal(d.cpu.counted()), Decimal(d.apic_id),
+                                     core != nullptr ? core : "-",
                                      d.uarch ? std::string(d.uarch->microarchitecture) : "-"};
         for (const CacheDetails& k : kinds) {
             std::string cell = "-";
@@ -427,7 +424,7 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
                 const CacheDetails& c = d.caches[i];
                 if (c.level != k.level || c.type != k.type) continue;
                 cell = SizeText(c);
-                const std::vector<unsigned> sharing = ProcessorsSharingCache(all, p, i);
+                const std::vector<ProcessorNumber> sharing = ProcessorsSharingCache(all, p, i);
                 if (!sharing.empty()) cell += " [" + ProcessorList(sharing) + "]";
                 break;
             }
@@ -452,7 +449,7 @@ bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b) {
 std::string DetailsText(std::span<const ProcessorDetails> all) {
     std::string out;
     if (all.empty()) return out;
-    std::vector<unsigned> cpus;
+    std::vector<ProcessorNumber> cpus;
     for (const ProcessorDetails& d : all) cpus.push_back(d.cpu);
     out += (all.size() == 1 ? "Processor " : "Processors ") + ProcessorList(cpus) + "\n\n";
 

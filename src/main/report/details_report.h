@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "probe/capture.h"
 #include "probe/details.h"
 
 namespace talvex {
@@ -17,6 +18,10 @@ namespace talvex {
 std::string DetailsText(std::span<const ProcessorDetails> processors);
 
 std::string DetailsJson(std::span<const ProcessorDetails> processors);
+
+// Why a processor has no record, as the window and talvex-report say it ("cannot run on processor
+// 2"); "" when it was captured.
+std::string CaptureStatusText(const ProcessorCapture& capture);
 
 // The JSON word of each value, shared with any other front end that names them.
 const char* CacheTypeName(CacheType type);        // "data", "instruction", "unified", "trace"

@@ -18,6 +18,7 @@
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/clock.h"
+#include "probe/processor_number.h"
 #include "probe/text.h"
 #include "version/version.h"
 
@@ -303,33 +304,33 @@ std::string Tmainform::DecimalSeparator() const { return QLocale().decimalPoint(
 
 void Tmainform::FormCreate() {
     setWindowTitle("Talvex v" + QString::fromStdString(ProgramVersion.Text));
-    // The menu has 32 entries and the mask 32 bits: further processors are not offered.
+    // The menu has 32 entries: further processors are not offered, in it or in the selector.
     const unsigned n = std::min<unsigned>(probe_.platform.ProcessorCount(), layout::kProcessorEntries);
     processor_selector_->setEnabled(true);
     for (unsigned k = 0; k < n; ++k) {
-        processor_selector_->addItem(QString("CPU%1").arg(k + 1));
+        processor_selector_->addItem(QString::fromStdString(CpuName(ProcessorNumber(k))));
         processor_entries_[k]->setVisible(true);
     }
     // The processors the program was started with are the ones it may use (`taskset`, a cpuset);
-    // it starts on the first of them.
+    // it starts on the first of them, whatever its number.
     allowed_ = probe_.platform.ThreadAffinity();
-    const int first = allowed_.empty() || allowed_.front() >= n ? 0 : static_cast<int>(allowed_.front());
+    const ProcessorNumber first(allowed_.empty() ? 0 : allowed_.front());
     if (const auto refused = Pin(first)) {
         ReportError(*refused);
     } else {
         examined_ = first;
-        processor_selector_->setCurrentIndex(first);
+        ShowEntry(*processor_selector_, QString::fromStdString(CpuName(first)));
     }
     Refresh();
 }
 
-std::optional<std::string> Tmainform::Pin(int index) {
-    const auto k = static_cast<unsigned>(index);
-    const std::string name = "CPU" + std::to_string(index + 1);
-    if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), k) == allowed_.end()) {
-        return name + ": Talvex may run only on processors " + ProcessorNumbers(allowed_);
+std::optional<std::string> Tmainform::Pin(ProcessorNumber processor) {
+    const std::string name = CpuName(processor);
+    if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), processor.os()) == allowed_.end()) {
+        return name + ": Talvex may run only on " + (allowed_.size() == 1 ? "processor " : "processors ")
+               + ProcessorList(OsProcessors(allowed_));
     }
-    if (!probe_.platform.SetThreadAffinityMask(1u << k))
+    if (!probe_.platform.SetThreadAffinity({processor.os()}))
         return name + ": Talvex cannot run on this processor";
     return std::nullopt;
 }
@@ -357,14 +358,15 @@ void Tmainform::cmbProcessorMaskChange(int index) {
     if (index < 0 || index >= layout::kProcessorEntries) return;
     // A processor the program may not or cannot run on is refused; the selector goes back to the
     // processor still examined, whose data the window goes on showing.
-    if (const auto refused = Pin(index)) {
-        processor_selector_->setCurrentIndex(examined_);
+    const ProcessorNumber chosen(static_cast<unsigned>(index));  // the entries run CPU1, CPU2, ...
+    if (const auto refused = Pin(chosen)) {
+        ShowEntry(*processor_selector_, QString::fromStdString(CpuName(examined_)));
         ReportError(*refused);
         return;
     }
-    examined_ = index;
+    examined_ = chosen;
     Refresh();
-    emit ProcessorExamined(static_cast<unsigned>(index));
+    emit ProcessorExamined(chosen);
 }
 
 void Tmainform::mnuMainEditCPUClick(int index) {
@@ -383,7 +385,7 @@ void Tmainform::mnuMainEditDetailsClick() {
     // A closed window is made afresh (it deletes itself on close), so opening it again captures anew.
     if (details_ != nullptr && !details_->isVisible()) delete details_;
     if (details_ == nullptr) {
-        details_ = new DetailsWindow(probe_, allowed_, static_cast<unsigned>(examined_), this);
+        details_ = new DetailsWindow(probe_, allowed_, examined_, this);
         connect(this, &Tmainform::ProcessorExamined, details_, &DetailsWindow::ShowProcessor);
     }
     details_->setWindowState(details_->windowState() & ~Qt::WindowMinimized);

@@ -27,7 +27,7 @@ std::vector<ProcessorDetails> AllOf(const std::string& raw_file) {
     const auto cpus = ReadDumpFile(kDumps + "/" + raw_file);
     for (size_t i = 0; i < cpus.size(); ++i) {
         const Replayed cpu(cpus[i]);
-        all.push_back(GetProcessorDetails(cpu.probe, static_cast<unsigned>(i + 1)));
+        all.push_back(GetProcessorDetails(cpu.probe, ProcessorNumber(static_cast<unsigned>(i))));
     }
     return all;
 }
@@ -39,7 +39,7 @@ TEST(DetailsJson, ParsesWithTheDocumentedKeysOnEveryDump) {
     std::vector<ProcessorDetails> all;
     for (const std::string& file : DumpNames()) {
         for (ProcessorDetails& d : AllOf(file)) {
-            d.cpu = static_cast<unsigned>(all.size() + 1);
+            d.cpu = ProcessorNumber(static_cast<unsigned>(all.size()));
             all.push_back(d);
         }
     }

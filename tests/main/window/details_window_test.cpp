@@ -170,7 +170,7 @@ struct DetailsWindowTest : ::testing::Test {
 };
 
 TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
-    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
     for (const std::string& name : testing::DumpNames()) {
         SCOPED_TRACE(name);
         const std::string path = testing::kDumps + "/" + name;
@@ -205,14 +205,14 @@ TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
 TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
     const HardwareSource hardware;
     LinuxPlatform machine;
-    DetailsWindow w(Probe{hardware, machine}, machine.ThreadAffinity(), 0);
+    DetailsWindow w(Probe{hardware, machine}, machine.ThreadAffinity(), ProcessorNumber(0));
     const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(
         Exec({"--details", "--cpu", "all", "--format", "json"}).out))["processors"]
                                .toArray();
     ExpectProcessors(w, all, Exec({"--details", "--cpu", "all"}).out);
     for (const QJsonValue& p : all) {
         const int number = p["cpu"].toInt();
-        w.ShowProcessor(static_cast<unsigned>(number - 1));
+        w.ShowProcessor(ProcessorNumber::FromCounted(static_cast<unsigned>(number)));
         const std::string text = Exec({"--details", "--cpu", std::to_string(number)}).out;
         ExpectShows(w, p.toObject(), text);
         QTest::mouseClick(Find<QPushButton>(w, "copyButton"), Qt::LeftButton);
@@ -267,7 +267,10 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
         EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), vendor) << menu;
     }
     EXPECT_EQ(Find<QLabel>(w, "status")->text(), "");
-    EXPECT_EQ(machine.affinity_calls.size(), pinnings);  // switching shows another record, no capture
+    // Switching shows another record, no capture: the only pinnings are the main window's own.
+    EXPECT_EQ(testing::Pinnings(machine.affinity_calls.begin() + static_cast<std::ptrdiff_t>(pinnings),
+                                machine.affinity_calls.end()),
+              (testing::Pinnings{{1}, {0}}));
 
     // The filter narrows the names as one types; each name keeps its register.
     auto* features = Find<QTreeView>(w, "featureView")->model();
@@ -292,7 +295,7 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
     EXPECT_EQ(form.findChild<DetailsWindow*>(), nullptr);
     entry->trigger();
     EXPECT_GT(machine.affinity_calls.size(), pinnings);
-    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU3: Talvex may run only on processors 1,2."});
+    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU3: Talvex may run only on processors 1-2."});
 }
 
 TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
@@ -300,7 +303,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
     machine.processor_count = 3;
     machine.refuse_second = true;
     const PinnedSource source(machine);
-    DetailsWindow w(Probe{source, machine}, {0, 1, 2}, 1);
+    DetailsWindow w(Probe{source, machine}, {0, 1, 2}, ProcessorNumber(1));
     EXPECT_EQ(Find<QLabel>(w, "status")->text(), "cannot run on processor 2");
     EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "");
     EXPECT_FALSE(Find<QPushButton>(w, "copyButton")->isEnabled());
@@ -311,7 +314,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
     EXPECT_EQ(Cell(*view->model(), 1, 2), "cannot run on processor 2");
     EXPECT_GT(view->columnSpan(1, 2), 1);
     for (int row : {0, 2}) EXPECT_FALSE(Cell(*view->model(), row, 2).isEmpty()) << row;  // APIC IDs
-    w.ShowProcessor(2);
+    w.ShowProcessor(ProcessorNumber(2));
     EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "GenuineIntel");
     EXPECT_TRUE(ShownErrors().empty());
 }
@@ -319,7 +322,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
 TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
     os.processor_count = 2;
     const ReplaySource source(testing::Normalized("intel-core-i7-4770-haswell.txt"));
-    DetailsWindow w(Probe{source, os}, {0, 1}, 0);
+    DetailsWindow w(Probe{source, os}, {0, 1}, ProcessorNumber(0));
     const DumpProcessor capture = CaptureProcessor(source);
     const testing::TempDir dir;
     const struct {
@@ -354,7 +357,7 @@ TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
 }
 
 TEST_F(DetailsWindowTest, AFailedSaveIsReportedAndLeavesNoFile) {
-    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
     const testing::TempDir dir;
     const std::string kept = (dir / "kept.txt").string();
     testing::Spill(kept, "old\n");
@@ -380,7 +383,7 @@ TEST_F(DetailsWindowTest, AFailedSaveIsReportedAndLeavesNoFile) {
 }
 
 TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
-    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
     const testing::TempDir dir;
     const std::string bad = (dir / "bad.txt").string();
     testing::Spill(bad, "CPU 0:\n   0x00000000 0x00: eax=0x00000001 ebx=0x756e6547\n");
