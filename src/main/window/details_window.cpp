@@ -107,13 +107,7 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
     : QWidget(parent, Qt::Window), examined_(examined) {
     setObjectName("details");
     setAttribute(Qt::WA_DeleteOnClose);
-    // The main window's fonts, and its stand-ins where they are not installed.
-    QFont font;
-    QStringList families;
-    for (const char* family : layout::kFontFamilies) families << QString::fromUtf8(family);
-    font.setFamilies(families);
-    font.setPixelSize(layout::kFontPixels);
-    setFont(font);
+    setFont(WindowFont());  // the main window's, without its narrowed captions
 
     BuildControls();
     ConnectEvents();

@@ -86,6 +86,13 @@ private:
     const std::array<QAction*, 5>& flag_entries_;
 };
 
+// The flag register whose selector entry reads `text`; nullptr for none.
+const FlagRegisterInfo* FlagRegisterNamed(const QString& text) {
+    for (const FlagRegisterInfo& entry : kFlagRegisters)
+        if (text == QLatin1String(entry.entry_text)) return &entry;
+    return nullptr;
+}
+
 // The stand-in fonts run wider than the window's own; narrow the glyphs just enough that every
 // fixed caption keeps the width it was laid out for, so no label runs into its field.
 int CaptionStretch(QFont font) {
@@ -110,11 +117,7 @@ Tmainform::Tmainform(const Probe& probe, QWidget* parent) : QMainWindow(parent),
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    QFont font;
-    QStringList families;
-    for (const char* family : layout::kFontFamilies) families << QString::fromUtf8(family);
-    font.setFamilies(families);
-    font.setPixelSize(layout::kFontPixels);
+    QFont font = WindowFont();
     font.setStretch(CaptionStretch(font));
     setFont(font);
 
@@ -338,14 +341,8 @@ std::optional<std::string> Tmainform::Pin(ProcessorNumber processor) {
 void Tmainform::Refresh() {
     LoadData();
     // The panel shows what the selector names, so the two agree after a reload.
-    const QString shown = feature_selector_->currentText();
-    for (const FlagRegisterInfo& entry : kFlagRegisters) {
-        if (shown == QLatin1String(entry.entry_text)) {
-            ShowFlagRegister(entry.id);
-            return;
-        }
-    }
-    ShowFlagRegister(FlagRegister::StdEDX);
+    const FlagRegisterInfo* shown = FlagRegisterNamed(feature_selector_->currentText());
+    ShowFlagRegister(shown != nullptr ? shown->id : FlagRegister::StdEDX);
 }
 
 void Tmainform::LoadData() {
@@ -409,13 +406,8 @@ void Tmainform::CheckFunction(uint32_t flags) {
 }
 
 void Tmainform::cmbFeatureChange() {
-    const QString shown = feature_selector_->currentText();
-    for (const FlagRegisterInfo& entry : kFlagRegisters) {
-        if (shown == QLatin1String(entry.entry_text)) {
-            ShowFlagRegister(entry.id);
-            return;
-        }
-    }
+    if (const FlagRegisterInfo* shown = FlagRegisterNamed(feature_selector_->currentText()))
+        ShowFlagRegister(shown->id);
 }
 
 void Tmainform::mnuMainEditFlagClick(FlagRegister id) {
