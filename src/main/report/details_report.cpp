@@ -94,14 +94,49 @@ std::string FrequencyText(const ProcessorDetails& d) {
 }
 
 std::string CountText(uint32_t n) { return n == 0 ? "unknown" : Decimal(n); }
+std::string ApicText(const ProcessorDetails& d) { return Decimal(d.apic_id); }
+std::string ThreadsText(const ProcessorDetails& d) { return CountText(d.topology.threads_per_core); }
+std::string LogicalText(const ProcessorDetails& d) { return CountText(d.topology.logical_per_package); }
 
-using FieldText = std::string (*)(const ProcessorDetails&);
+enum class Section : uint8_t { Identity, Topology, Platform };
+
+// One line of the text, and of the window's summary where `summary` says so.
+struct Field {
+    const char* key;
+    Section section;
+    std::string (*text)(const ProcessorDetails&);
+    bool one_only;  // in the text only when it describes one processor (the table covers several)
+    bool summary;
+};
+
+// In the text's order.
+// clang-format off
+constexpr Field kFields[] = {
+    //  key                    section            text            one_only summary
+    {"Brand",               Section::Identity, BrandText,      false, true},
+    {"Vendor",              Section::Identity, VendorText,     false, true},
+    {"Signature",           Section::Identity, SignatureText,  false, true},
+    {"Codename",            Section::Identity, CodenameText,   false, true},
+    {"Microarchitecture",   Section::Identity, UarchText,      true,  true},
+    {"Core type",           Section::Identity, CoreTypeText,   true,  true},
+    {"APIC ID",             Section::Identity, ApicText,       true,  false},
+    {"Threads per core",    Section::Topology, ThreadsText,    false, false},
+    {"Logical per package", Section::Topology, LogicalText,    false, false},
+    {"Address bits",        Section::Topology, AddressText,    false, false},
+    {"Hypervisor",          Section::Platform, HypervisorText, false, true},
+    {"x86-64 level",        Section::Platform, LevelText,      false, true},
+    {"Frequencies",         Section::Platform, FrequencyText,  false, false},
+};
+// clang-format on
 
 // One value when every processor agrees; otherwise each value with the processors that have it.
-std::string Agreed(std::span<const ProcessorDetails> all, FieldText field) {
+// `cells[p]` holds processor p's lines, field by field.
+std::string Agreed(std::span<const ProcessorDetails> all, const std::vector<std::vector<DetailsLine>>& cells,
+                   size_t field) {
     std::vector<std::pair<std::string, std::vector<ProcessorNumber>>> groups;
-    for (const ProcessorDetails& d : all) {
-        const std::string value = field(d);
+    for (size_t p = 0; p < all.size(); ++p) {
+        const ProcessorDetails& d = all[p];
+        const std::string& value = cells[p][field].value;
         auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == value; });
         if (it == groups.end())
             groups.push_back({value, {d.cpu}});
@@ -178,17 +213,12 @@ void CacheTable(std::string& out, const ProcessorDetails& d) {
     Table(out, rows, {false, false, true, true, true, true});
 }
 
-void Identity(std::string& out, std::span<const ProcessorDetails> all) {
-    out += "Identity\n";
-    Line(out, "Brand", Agreed(all, BrandText));
-    Line(out, "Vendor", Agreed(all, VendorText));
-    Line(out, "Signature", Agreed(all, SignatureText));
-    Line(out, "Codename", Agreed(all, CodenameText));
-    if (all.size() == 1) {
-        Line(out, "Microarchitecture", UarchText(all[0]));
-        Line(out, "Core type", CoreTypeText(all[0]));
-        Line(out, "APIC ID", Decimal(all[0].apic_id));
-    }
+// The lines of one section, from every processor's cells.
+void Lines(std::string& out, std::span<const ProcessorDetails> all,
+           const std::vector<std::vector<DetailsLine>>& cells, Section section) {
+    for (size_t f = 0; f < std::size(kFields); ++f)
+        if (kFields[f].section == section && (all.size() == 1 || !kFields[f].one_only))
+            Line(out, kFields[f].key, Agreed(all, cells, f));
 }
 
 void Caches(std::string& out, std::span<const ProcessorDetails> all) {
@@ -382,11 +412,17 @@ const char* CacheSourceName(CacheSource source) {
     return "";
 }
 
+std::vector<DetailsLine> DetailsLines(const ProcessorDetails& d) {
+    std::vector<DetailsLine> lines;
+    for (const Field& f : kFields) lines.push_back({f.key, f.text(d)});
+    return lines;
+}
+
 std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
-    return {{"Brand", BrandText(d)},           {"Microarchitecture", UarchText(d)},
-            {"Codename", CodenameText(d)},     {"Vendor", VendorText(d)},
-            {"Signature", SignatureText(d)},   {"Core type", CoreTypeText(d)},
-            {"Hypervisor", HypervisorText(d)}, {"x86-64 level", LevelText(d)}};
+    std::vector<DetailsLine> lines;
+    for (const Field& f : kFields)
+        if (f.summary) lines.push_back({f.key, f.text(d)});
+    return lines;
 }
 
 std::array<std::string, kCacheColumns.size()> CacheCells(const CacheDetails& c) {
@@ -453,20 +489,15 @@ std::string DetailsText(std::span<const ProcessorDetails> all) {
     for (const ProcessorDetails& d : all) cpus.push_back(d.cpu);
     out += (all.size() == 1 ? "Processor " : "Processors ") + ProcessorList(cpus) + "\n\n";
 
-    Identity(out, all);
+    std::vector<std::vector<DetailsLine>> cells;
+    for (const ProcessorDetails& d : all) cells.push_back(DetailsLines(d));
+    out += "Identity\n";
+    Lines(out, all, cells, Section::Identity);
     Caches(out, all);
-
     out += "\nTopology\n";
-    Line(out, "Threads per core",
-         Agreed(all, [](const ProcessorDetails& d) { return CountText(d.topology.threads_per_core); }));
-    Line(out, "Logical per package",
-         Agreed(all, [](const ProcessorDetails& d) { return CountText(d.topology.logical_per_package); }));
-    Line(out, "Address bits", Agreed(all, AddressText));
-
+    Lines(out, all, cells, Section::Topology);
     out += "\nPlatform\n";
-    Line(out, "Hypervisor", Agreed(all, HypervisorText));
-    Line(out, "x86-64 level", Agreed(all, LevelText));
-    Line(out, "Frequencies", Agreed(all, FrequencyText));
+    Lines(out, all, cells, Section::Platform);
 
     Features(out, all);
     if (all.size() > 1) PerProcessor(out, all);

@@ -35,8 +35,11 @@ struct DetailsLine {
     const char* key;  // as the text names it: "Brand", "Core type", ...
     std::string value;
 };
-// One processor's identity and platform: Brand, Microarchitecture, Vendor, Signature, Core type,
-// Hypervisor, x86-64 level.
+// Every line of the text's Identity, Topology and Platform sections for one processor, in the
+// text's order (Microarchitecture, Core type and APIC ID included, which the text gives only for one).
+std::vector<DetailsLine> DetailsLines(const ProcessorDetails& d);
+// The lines the window's summary shows, in the same order: Brand, Vendor, Signature, Codename,
+// Microarchitecture, Core type, Hypervisor, x86-64 level.
 std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d);
 
 inline constexpr std::array<const char*, 6> kCacheColumns{"Level", "Type", "Size",
