@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "probe/naming.h"
 #include "probe/vendor.h"
 

@@ -1,7 +1,7 @@
 // The complete capture: its enumeration rules against the real dumps and against processors whose
 // counts never end, pinning to every processor in turn, and this machine and the recorded ones against
 // `cpuid -r`.
-#include "probe/capture.h"
+#include "probe/details/capture.h"
 
 #include <gtest/gtest.h>
 

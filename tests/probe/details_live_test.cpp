@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "support/machine_said.h"
 #include "support/proc_cpuinfo.h"
 

@@ -1,7 +1,7 @@
 // The processor details on real dumps: a dozen processors of different vendors and eras checked by
 // hand, the sharing of caches on a hybrid processor, the feature table against its source list, and
 // registers no processor would give.
-#include "probe/details.h"
+#include "probe/details/details.h"
 
 #include <gtest/gtest.h>
 

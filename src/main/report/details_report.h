@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "probe/capture.h"
-#include "probe/details.h"
+#include "probe/details/capture.h"
+#include "probe/details/details.h"
 
 namespace talvex {
 

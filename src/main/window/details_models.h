@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "probe/capture.h"
-#include "probe/details.h"
+#include "probe/details/capture.h"
+#include "probe/details/details.h"
 #include "probe/dump/dump.h"
 
 namespace talvex {

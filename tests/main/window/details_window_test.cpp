@@ -19,7 +19,7 @@
 #include "main/cli/cli_support.h"
 #include "main/window/copy.h"
 #include "main/window/details_window.h"
-#include "probe/capture.h"
+#include "probe/details/capture.h"
 #include "support/dumps.h"
 #include "window_support.h"
 

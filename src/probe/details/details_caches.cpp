@@ -9,7 +9,7 @@
 //   ECX (L2: [31:16] KB, [15:12] associativity code, [7:0] line) and EDX (L3: [31:18] in 512 KB units),
 //   after AMD's encodings.
 // Registers are decoded as they are: no erratum of any processor is corrected here.
-#include "probe/details_caches.h"
+#include "probe/details/details_caches.h"
 
 #include <array>
 #include <bitset>

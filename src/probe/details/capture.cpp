@@ -3,7 +3,7 @@
 // 0x18, 0x1B, 0x1D, 0x1E, 0x1F, 0x20, 0x23, 0x24; AMD's CPUID appendix for 0x8000001D, 0x80000020,
 // 0x80000026), written as one table; a leaf not in it has sub-leaf 0 alone. Every decision is taken from answers already recorded,
 // so each (leaf, sub-leaf) is executed exactly once.
-#include "probe/capture.h"
+#include "probe/details/capture.h"
 
 #include <algorithm>
 #include <array>

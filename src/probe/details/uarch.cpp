@@ -30,7 +30,7 @@
 // - Rise: the iDragon II as models 8 and 9, after Linux's former rise.c;
 // - Cyrix's 6x86 data book (model 3 in the 1x clock mode); the MII is the 6x86MX renamed, with one
 //   signature.
-#include "probe/uarch.h"
+#include "probe/details/uarch.h"
 
 #include <array>
 #include <cstddef>

@@ -12,10 +12,10 @@
 // - leaf 0x16 EAX, EBX, ECX [15:0]: base, maximum and bus frequency in MHz;
 // - 0x40000000 EBX, ECX, EDX: the hypervisor's vendor text;
 // - the x86-64 psABI micro-architecture levels, each a list of feature bits (below).
-#include "probe/details.h"
+#include "probe/details/details.h"
 
-#include "probe/details_caches.h"
-#include "probe/leaf_reader.h"
+#include "probe/details/details_caches.h"
+#include "probe/details/leaf_reader.h"
 #include "probe/platform.h"
 #include "probe/vendor.h"
 

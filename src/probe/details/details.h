@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "probe/cpuid.h"
+#include "probe/details/feature_names.h"
+#include "probe/details/uarch.h"
 #include "probe/dump/dump.h"
-#include "probe/feature_names.h"
 #include "probe/leaf2_descriptors.h"
 #include "probe/processor_number.h"
-#include "probe/uarch.h"
 
 namespace talvex {
 
