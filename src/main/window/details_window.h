@@ -63,6 +63,9 @@ public:
     // reported and leaves no file behind (nor changes one that was there).
     void SaveDump(const QString& path, bool libcpuid);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void BuildControls();
     void ConnectEvents();
