@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "probe/capture.h"
+#include "probe/details/capture.h"
 #include "probe/dump/dump_write.h"
 #include "support/dumps.h"
 

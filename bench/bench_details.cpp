@@ -57,7 +57,7 @@ std::vector<ProcessorDetails> AlderLakeWhole() {
     for (size_t i = 0; i < cpus.size(); ++i) {
         const ReplaySource cpu(cpus[i]);
         ReplayPlatform os;
-        all.push_back(GetProcessorDetails(Probe{cpu, os}, static_cast<unsigned>(i + 1)));
+        all.push_back(GetProcessorDetails(Probe{cpu, os}, ProcessorNumber(static_cast<unsigned>(i))));
     }
     return all;
 }

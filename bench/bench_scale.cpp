@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "main/report/details_report.h"
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
 #include "support/hostile_dumps.h"

@@ -5,8 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "probe/details.h"
-#include "probe/uarch.h"
+#include "probe/details/details.h"
+#include "probe/details/uarch.h"
 #include "support/count_new.h"
 #include "support/dumps.h"
 

@@ -14,7 +14,7 @@
 #include "main/report/report.h"
 #include "probe/cache.h"
 #include "probe/cpuid.h"
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "probe/flags.h"
 #include "probe/naming.h"
 #include "support/fakes.h"

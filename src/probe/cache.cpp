@@ -1,90 +1,34 @@
 // Cache description. Leaf 2 descriptor meanings follow the published Intel leaf 2 encoding (only
-// the cache descriptors below are known); leaf 0x80000005/6 layouts follow AMD's: L1D size in
-// 0x80000005 ECX[31:24], L1I size in EDX[31:24], L2 size in 0x80000006 ECX[31:16].
+// the window's rows of the shared descriptor table are known); leaf 0x80000005/6 layouts follow
+// AMD's: L1D size in 0x80000005 ECX[31:24], L1I size in EDX[31:24], L2 size in 0x80000006 ECX[31:16].
 #include "probe/cache.h"
 
 #include <array>
 #include <string>
 
+#include "probe/leaf2_descriptors.h"
+#include "probe/vendor.h"
+
 namespace talvex {
 
 namespace {
-
-enum class CacheField : uint8_t { L1D, L1I, TraceCache, L2, L3, L2OrL3 };
-
-struct TDescriptor {
-    uint8_t code;
-    CacheField field;
-    uint16_t value;
-};
-
-// L2OrL3 (0x40, "no higher-level cache") clears L3 on family 15 and L2 on every other family.
-// clang-format off
-constexpr std::array<TDescriptor, 45> kDescriptors{{
-    // code  field                   value
-    {0x06, CacheField::L1I,        8},
-    {0x08, CacheField::L1I,        16},
-    {0x0A, CacheField::L1D,        8},
-    {0x0C, CacheField::L1D,        16},
-    {0x10, CacheField::L1D,        16},
-    {0x15, CacheField::L1I,        16},
-    {0x1A, CacheField::L2,         96},
-    {0x22, CacheField::L3,         512},
-    {0x23, CacheField::L3,         1024},
-    {0x25, CacheField::L3,         2048},
-    {0x29, CacheField::L3,         4096},
-    {0x2C, CacheField::L1D,        32},
-    {0x30, CacheField::L1I,        32},
-    {0x39, CacheField::L2,         128},
-    {0x3B, CacheField::L2,         128},
-    {0x3C, CacheField::L2,         256},
-    {0x40, CacheField::L2OrL3,     0},
-    {0x41, CacheField::L2,         128},
-    {0x42, CacheField::L2,         256},
-    {0x43, CacheField::L2,         512},
-    {0x44, CacheField::L2,         1024},
-    {0x45, CacheField::L2,         2048},
-    {0x66, CacheField::L1D,        8},
-    {0x67, CacheField::L1D,        16},
-    {0x68, CacheField::L1D,        32},
-    {0x70, CacheField::TraceCache, 12},
-    {0x71, CacheField::TraceCache, 16},
-    {0x72, CacheField::TraceCache, 32},
-    {0x77, CacheField::L1I,        16},
-    {0x79, CacheField::L2,         128},
-    {0x7A, CacheField::L2,         256},
-    {0x7B, CacheField::L2,         512},
-    {0x7C, CacheField::L2,         1024},
-    {0x7E, CacheField::L2,         256},
-    {0x81, CacheField::L2,         128},
-    {0x82, CacheField::L2,         256},
-    {0x83, CacheField::L2,         512},
-    {0x84, CacheField::L2,         1024},
-    {0x85, CacheField::L2,         2048},
-    {0x86, CacheField::L2,         512},
-    {0x87, CacheField::L2,         1024},
-    {0x88, CacheField::L3,         2048},
-    {0x89, CacheField::L3,         4096},
-    {0x8A, CacheField::L3,         8192},
-    {0x8D, CacheField::L3,         3072},
-}};
-// clang-format on
 
 struct Signature {
     uint32_t family = 0, model = 0, stepping = 0;
 };
 
 void ApplyDescriptor(uint8_t code, uint32_t family, TCacheInfo& info) {
-    for (const TDescriptor& d : kDescriptors) {
-        if (d.code != code) continue;
-        switch (d.field) {
-        case CacheField::L1D: info.L1D = d.value; break;
-        case CacheField::L1I: info.L1I = d.value; break;
-        case CacheField::TraceCache: info.TraceCache = d.value; break;
-        case CacheField::L2: info.L2 = d.value; break;
-        case CacheField::L3: info.L3 = d.value; break;
-        case CacheField::L2OrL3: (family == 15 ? info.L3 : info.L2) = d.value; break;
-        }
+    for (const Leaf2Descriptor& d : kLeaf2Descriptors) {
+        if (d.code != code || d.reader == Leaf2Reader::Details) continue;
+        const auto value = static_cast<uint16_t>(d.size);
+        if (d.level == 0)
+            (family == 15 ? info.L3 : info.L2) = value;
+        else if (d.type == CacheType::Trace)
+            info.TraceCache = value;
+        else if (d.level == 1)
+            (d.type == CacheType::Data ? info.L1D : info.L1I) = value;
+        else
+            (d.level == 2 ? info.L2 : info.L3) = value;
         return;
     }
 }
@@ -128,8 +72,8 @@ void FromExtendedLeaves(const Probe& probe, const std::string& vendor, const Sig
         info.L1I = static_cast<uint16_t>(Bits(r.EDX, 31, 24));
     }
     if (ReadCPUID(probe, 0x80000006, r) != kCPUIDOk) return;
-    const bool amd = vendor == "AuthenticAMD";
-    if (vendor == "CentaurHauls" && sig.family == 6 && (sig.model == 7 || sig.model == 8))
+    const bool amd = VendorOf(vendor) == Vendor::AMD;
+    if (VendorOf(vendor) == Vendor::Centaur && sig.family == 6 && (sig.model == 7 || sig.model == 8))
         info.L2 = static_cast<uint16_t>(Bits(r.ECX, 31, 24));  // C3 Samuel 2 / Ezra report in [31:24]
     else if (amd && sig.family == 6 && sig.model == 3 && sig.stepping == 0)
         info.L2 = 64;  // Duron A0 reports a wrong size
@@ -150,7 +94,7 @@ void GetCacheInfo(const Probe& probe, TCacheInfo& info) {
         sig.model = SigModel(r.EAX);
         sig.stepping = SigStepping(r.EAX);
     }
-    if (vendor != "GenuineIntel") {
+    if (VendorOf(vendor) != Vendor::Intel) {
         FromExtendedLeaves(probe, vendor, sig, info);
     } else if (ReadCPUID(probe, 2, r) == kCPUIDOk) {
         FromDescriptors(r, sig.family, info);

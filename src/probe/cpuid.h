@@ -3,6 +3,7 @@
 // signature fields of leaf 1 and the 48-character brand text.
 // Bit layouts follow the published CPUID leaf 1 and 0x80000001 encodings.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -24,11 +25,41 @@ enum : int {
     kCPUIDBeyondMax = 2,  // standard leaf above the highest one (signed comparison)
 };
 
-// Base leaves of the four ranges.
+// Base leaves of the four ranges with a highest leaf of their own.
 inline constexpr uint32_t kStandardBase = 0x00000000;
 inline constexpr uint32_t kExtendedBase = 0x80000000;
 inline constexpr uint32_t kTransmetaBase = 0x80860000;
 inline constexpr uint32_t kCentaurBase = 0xC0000000;
+
+// When a range's base leaf is asked at all.
+enum class RangePresence : uint8_t {
+    Always,
+    Hypervisor,        // leaf 1 ECX[31]: a hypervisor answers the 0x400000xx leaves
+    HypervisorVendor,  // as Hypervisor, and the rest of the window only when it names a vendor
+};
+
+struct LeafRange {
+    uint32_t base;
+    RangePresence presence;
+    // Whether the highest leaf the base answers bounds the range for the processor details (a leaf
+    // above it reads as four zeros); the other ranges are read as the processor answers them.
+    bool bounded;
+};
+
+// Every range the program reads, ascending, so that a capture comes out sorted. The window's own
+// routines keep to ReadCPUID, RangePresent and RangeTop below.
+// clang-format off
+inline constexpr auto kLeafRanges = std::to_array<LeafRange>({
+    //  base        base leaf asked when               bounded
+    {kStandardBase, RangePresence::Always,           true},   // standard
+    {0x20000000,    RangePresence::Always,           false},  // Xeon Phi
+    {0x40000000,    RangePresence::Hypervisor,       false},  // hypervisor
+    {0x40000100,    RangePresence::HypervisorVendor, false},  // a second hypervisor interface
+    {kExtendedBase, RangePresence::Always,           true},   // extended
+    {kTransmetaBase, RangePresence::Always,          true},   // Transmeta
+    {kCentaurBase,  RangePresence::Always,           true},   // Centaur
+});
+// clang-format on
 
 // Executes leaf 0 and then the requested leaf (sub-leaf 0). Writes `regs` only on code 0.
 int ReadCPUID(const Probe& probe, uint32_t leaf, TCPUIDRegs& regs);

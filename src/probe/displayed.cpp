@@ -5,8 +5,9 @@
 
 #include <optional>
 
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "probe/naming.h"
+#include "probe/vendor.h"
 
 namespace talvex {
 
@@ -60,8 +61,8 @@ TCacheInfo GetDisplayedCacheInfo(const Probe& probe) {
         if (info.L3 == 0) info.L3 = sizes.l3_kb;
         return info;
     }
-    const std::string_view vendor = d.vendor.view();
-    const bool amd_family_10h_on = (vendor == "AuthenticAMD" && d.family >= 0x10) || vendor == "HygonGenuine";
+    const Vendor vendor = VendorOf(d.vendor.view());
+    const bool amd_family_10h_on = (vendor == Vendor::AMD && d.family >= 0x10) || vendor == Vendor::Hygon;
     if (d.cache_source == CacheSource::Leaf80000005 && amd_family_10h_on && info.L3 == 0)
         info.L3 = sizes.l3_kb;
     return info;

@@ -8,7 +8,7 @@
 
 #include "probe/cache.h"
 #include "probe/cpuid.h"
-#include "probe/uarch.h"
+#include "probe/details/uarch.h"
 
 namespace talvex {
 

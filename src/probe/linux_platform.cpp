@@ -29,14 +29,6 @@ unsigned LinuxPlatform::ProcessorCount() const {
     return n > 0 ? static_cast<unsigned>(n) : 1u;
 }
 
-bool LinuxPlatform::SetThreadAffinityMask(uint32_t mask) {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    for (unsigned bit = 0; bit < 32; ++bit)
-        if (mask & (1u << bit)) CPU_SET(bit, &set);
-    return sched_setaffinity(0, sizeof set, &set) == 0;  // 0: the calling thread
-}
-
 namespace {
 // Room for every processor the kernel may number, not only the 1024 of a plain cpu_set_t.
 size_t CpuSetBits() {

@@ -13,40 +13,11 @@
 
 #include "probe/cache.h"
 #include "probe/text.h"
+#include "probe/vendor.h"
 
 namespace talvex {
 
 namespace {
-
-// clang-format off
-enum class Vendor : uint8_t {
-    Intel, AMD, UMC, Cyrix, NexGen, Centaur, Rise, Transmeta, SiS, NSC, Compaq, Connectix
-};
-// clang-format on
-
-struct TVendorKey {
-    std::string_view key;
-    Vendor vendor;
-};
-
-// Tried in this order; each an exact comparison of the whole vendor text.
-// clang-format off
-constexpr std::array<TVendorKey, 12> kVendorKeys{{
-    // key              vendor
-    {"GenuineIntel",    Vendor::Intel},
-    {"AuthenticAMD",    Vendor::AMD},
-    {"UMC UMC UMC ",    Vendor::UMC},
-    {"CyrixInstead",    Vendor::Cyrix},
-    {"NexGenDriven",    Vendor::NexGen},
-    {"CentaurHauls",    Vendor::Centaur},
-    {"RiseRiseRise",    Vendor::Rise},
-    {"GenuineTMx86",    Vendor::Transmeta},
-    {"SiS SiS SiS ",    Vendor::SiS},
-    {"Geode by NSC",    Vendor::NSC},
-    {"Compaq FX!32",    Vendor::Compaq},
-    {"ConnectixCPU",    Vendor::Connectix},
-}};
-// clang-format on
 
 struct TProcessorType {
     uint32_t number;
@@ -457,30 +428,22 @@ std::string OperatingSystemName(const Probe& probe, std::string name) {
     return name;
 }
 
-// The vendor of a vendor text, by the keys in their order.
-std::optional<Vendor> VendorOf(std::string_view text) {
-    for (const TVendorKey& k : kVendorKeys)
-        if (k.key == text) return k.vendor;
-    return std::nullopt;
-}
-
 }  // namespace
 
 bool WithinNamingTables(std::string_view vendor, uint32_t signature) {
     const uint32_t family = SigFamily(signature);
     const uint32_t ext_model = SigExtModel(signature), ext_family = SigExtFamily(signature);
-    if (vendor == "GenuineIntel")  // extended family 1 is Itanium 2, which has its row
+    const Vendor maker = VendorOf(vendor);
+    if (maker == Vendor::Intel)  // extended family 1 is Itanium 2, which has its row
         return !(family == 6 && ext_model >= 1) && !(family == 15 && ext_family >= 2);
-    if (vendor == "AuthenticAMD") return !(family == 15 && ext_family >= 1);  // family 10h on
-    if (vendor == "HygonGenuine") return false;
+    if (maker == Vendor::AMD) return !(family == 15 && ext_family >= 1);  // family 10h on
+    if (maker == Vendor::Hygon) return false;
     return !(family >= 6 && (ext_model != 0 || ext_family != 0));
 }
 
 // clang-format off
 std::optional<std::string> UnknownProcessorName(std::string_view vendor, uint32_t family) {
-    const std::optional<Vendor> v = VendorOf(vendor);
-    if (!v) return std::nullopt;
-    switch (*v) {
+    switch (VendorOf(vendor)) {
     case Vendor::Intel: return family == 6 ? kP6Unknown : family == 15 ? kPentium4Unknown : kIntelUnknown;
     case Vendor::AMD: return kAMDUnknown;
     case Vendor::UMC: return kUMCUnknown;
@@ -491,9 +454,8 @@ std::optional<std::string> UnknownProcessorName(std::string_view vendor, uint32_
     case Vendor::Transmeta: return kTransmetaUnknown;
     case Vendor::SiS: return kSiSUnknown;
     case Vendor::NSC: return kNSCUnknown;
-    case Vendor::Compaq: case Vendor::Connectix: return std::nullopt;
+    default: return std::nullopt;  // Compaq, Connectix, and the vendors without a table
     }
-    return std::nullopt;
 }
 // clang-format on
 
@@ -515,22 +477,20 @@ std::string GetProcessorName(const Probe& probe) {
     f.l2 = cache.L2;
     f.l3 = cache.L3;
 
-    for (const TVendorKey& k : kVendorKeys) {
-        if (k.key != vendor) continue;
-        switch (k.vendor) {
-        case Vendor::Intel: return IntelName(f);
-        case Vendor::AMD: return AMDName(f);
-        case Vendor::UMC: return UMCName(f);
-        case Vendor::Cyrix: return CyrixName(f);
-        case Vendor::NexGen: return NexGenName(f);
-        case Vendor::Centaur: return CentaurName(f);
-        case Vendor::Rise: return RiseName(f);
-        case Vendor::Transmeta: return TransmetaName(f);
-        case Vendor::SiS: return SiSName(f);
-        case Vendor::NSC: return NSCName(f);
-        case Vendor::Compaq: return OperatingSystemName(probe, "Alpha");
-        case Vendor::Connectix: return OperatingSystemName(probe, "PowerPC");
-        }
+    switch (VendorOf(vendor)) {
+    case Vendor::Intel: return IntelName(f);
+    case Vendor::AMD: return AMDName(f);
+    case Vendor::UMC: return UMCName(f);
+    case Vendor::Cyrix: return CyrixName(f);
+    case Vendor::NexGen: return NexGenName(f);
+    case Vendor::Centaur: return CentaurName(f);
+    case Vendor::Rise: return RiseName(f);
+    case Vendor::Transmeta: return TransmetaName(f);
+    case Vendor::SiS: return SiSName(f);
+    case Vendor::NSC: return NSCName(f);
+    case Vendor::Compaq: return OperatingSystemName(probe, "Alpha");
+    case Vendor::Connectix: return OperatingSystemName(probe, "PowerPC");
+    default: break;  // not named by the window
     }
     return OperatingSystemName(probe, {});
 }

@@ -15,8 +15,6 @@ public:
     virtual uint32_t ProcessorType() const = 0;
     // Number of configured processors.
     virtual unsigned ProcessorCount() const = 0;
-    // Pins the calling thread to the processors of the mask; false when refused.
-    virtual bool SetThreadAffinityMask(uint32_t mask) = 0;
     // The processors (0-based, ascending) the calling thread may run on now; empty when the system
     // will not say. Read at start-up, this is the set the user allowed (`taskset`, a cpuset).
     virtual std::vector<unsigned> ThreadAffinity() const = 0;
@@ -37,7 +35,6 @@ class LinuxPlatform : public Platform {
 public:
     uint32_t ProcessorType() const override;
     unsigned ProcessorCount() const override;
-    bool SetThreadAffinityMask(uint32_t mask) override;
     std::vector<unsigned> ThreadAffinity() const override;
     bool SetThreadAffinity(const std::vector<unsigned>& processors) override;
     int64_t QueryPerformanceCounter() override;
@@ -50,7 +47,6 @@ public:
 // and no pinning.
 class ReplayPlatform final : public LinuxPlatform {
 public:
-    bool SetThreadAffinityMask(uint32_t) override { return true; }
     bool SetThreadAffinity(const std::vector<unsigned>&) override { return true; }
     bool HasLiveClock() const override { return false; }
 };

@@ -19,11 +19,5 @@ inline std::string Hex(uint64_t value, int width) {
 }
 // Plain decimal, no grouping, no leading zeros.
 inline std::string Decimal(uint64_t value) { return std::to_string(value); }
-// Processors (0-based) as people count them: "1,3,4".
-inline std::string ProcessorNumbers(const std::vector<unsigned>& processors) {
-    std::string list;
-    for (unsigned k : processors) list += (list.empty() ? "" : ",") + Decimal(uint64_t{k} + 1);
-    return list;
-}
 
 }  // namespace talvex

@@ -1,7 +1,7 @@
 // The complete capture: its enumeration rules against the real dumps and against processors whose
 // counts never end, pinning to every processor in turn, and this machine and the recorded ones against
 // `cpuid -r`.
-#include "probe/capture.h"
+#include "probe/details/capture.h"
 
 #include <gtest/gtest.h>
 
@@ -150,11 +150,11 @@ TEST(Capture, PinsToEachProcessorAndRestoresTheAffinity) {
             const auto got = CaptureAllowedProcessors(machine, source);
             ASSERT_EQ(got.size(), 3u);
             for (size_t i = 0; i < got.size(); ++i) {
-                EXPECT_EQ(got[i].processor, 1 + 2 * i);
+                EXPECT_EQ(got[i].processor.os(), 1 + 2 * i);
                 EXPECT_EQ(got[i].status, c.status[i]);
                 const Leaves leaves = ByKey(got[i].dump);
                 if (got[i].status == CaptureStatus::Captured) {
-                    EXPECT_EQ(InitialApicId(leaves.at({1, 0}).EBX), got[i].processor);
+                    EXPECT_EQ(InitialApicId(leaves.at({1, 0}).EBX), got[i].processor.os());
                 } else {
                     EXPECT_TRUE(leaves.empty());
                 }
@@ -287,13 +287,14 @@ TEST_P(CaptureOf, MachineMatchesCpuidR) {
         EXPECT_EQ(platform.ThreadAffinity(), before);
     } else {
         for (const auto& [number, section] : testing::CpuidRSections(said.cpuid_r))
-            captured.push_back({number, CaptureStatus::Captured, CaptureProcessor(ReplaySource(section))});
+            captured.push_back(
+                {ProcessorNumber(number), CaptureStatus::Captured, CaptureProcessor(ReplaySource(section))});
     }
     size_t compared = 0;
     for (const ProcessorCapture& c : captured) {
-        SCOPED_TRACE("processor " + std::to_string(c.processor));
+        SCOPED_TRACE("processor " + std::to_string(c.processor.os()));
         ASSERT_EQ(c.status, CaptureStatus::Captured);
-        const auto peer = listed.find(c.processor);
+        const auto peer = listed.find(c.processor.os());
         if (peer == listed.end()) continue;  // the peer could not run there
         ExpectSameAsCpuidR(ByKey(c.dump), peer->second);
         ++compared;

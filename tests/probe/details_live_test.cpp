@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "support/machine_said.h"
 #include "support/proc_cpuinfo.h"
 
@@ -46,7 +46,7 @@ Machine Read(const std::string& name) {
     for (unsigned k : allowed) {
         if (!os.SetThreadAffinity({k})) continue;
         m.os_ids.push_back(k);
-        m.all.push_back(GetProcessorDetails(Probe{hardware, os}, k + 1));
+        m.all.push_back(GetProcessorDetails(Probe{hardware, os}, ProcessorNumber(k)));
     }
     os.SetThreadAffinity(allowed);
     return m;
@@ -182,7 +182,7 @@ TEST_P(MachineDetails, CachesAgreeWithSysfs) {
             for (unsigned k : testing::CpuList(shared))
                 if (read.count(k) != 0) kernel.insert(k);
             std::set<unsigned> ours;
-            for (unsigned number : ProcessorsSharingCache(m.all, p, i)) ours.insert(number - 1);
+            for (ProcessorNumber number : ProcessorsSharingCache(m.all, p, i)) ours.insert(number.os());
             EXPECT_EQ(ours, kernel);
         }
         ++compared;
@@ -198,7 +198,8 @@ TEST_P(MachineDetails, LevelAgreesWithTheDynamicLoader) {
     unsigned level = 1;
     for (unsigned v = 2; v <= 4; ++v)
         if (help.find("x86-64-v" + std::to_string(v) + " (supported") != std::string::npos) level = v;
-    for (const ProcessorDetails& d : machine().all) EXPECT_EQ(d.x86_64_level, level) << "processor " << d.cpu;
+    for (const ProcessorDetails& d : machine().all)
+        EXPECT_EQ(d.x86_64_level, level) << "processor " << d.cpu.counted();
 }
 
 TEST_P(MachineDetails, HypervisorAgreesWithLscpu) {
@@ -215,7 +216,7 @@ TEST_P(MachineDetails, HypervisorAgreesWithLscpu) {
                                                       {"VMwareVMware", "VMware"},
                                                       {"XenVMMXenVMM", "Xen"}};
     for (const ProcessorDetails& d : machine().all) {
-        SCOPED_TRACE("processor " + std::to_string(d.cpu));
+        SCOPED_TRACE("processor " + std::to_string(d.cpu.counted()));
         if (!d.hypervisor) {
             EXPECT_EQ(vendor, "");
             continue;

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "support/dumps.h"
 
 namespace talvex {

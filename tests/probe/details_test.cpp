@@ -1,7 +1,7 @@
 // The processor details on real dumps: a dozen processors of different vendors and eras checked by
 // hand, the sharing of caches on a hybrid processor, the feature table against its source list, and
 // registers no processor would give.
-#include "probe/details.h"
+#include "probe/details/details.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ std::string CacheSummary(const ProcessorDetails& d) {
     return out;
 }
 
-ProcessorDetails DetailsOf(const DumpProcessor& cpu, unsigned number = 1) {
+ProcessorDetails DetailsOf(const DumpProcessor& cpu, ProcessorNumber number = {}) {
     const Replayed replayed(cpu);
     return GetProcessorDetails(replayed.probe, number);
 }
@@ -129,13 +129,17 @@ TEST(DetailsDumps, CacheSharingOnAHybridProcessor) {
     const auto cpus = ReadDumpFile(kDumps + "/intel-core-i9-12900k-alder-lake.txt");
     ASSERT_EQ(cpus.size(), 24u);
     std::vector<ProcessorDetails> all;
-    for (size_t i = 0; i < cpus.size(); ++i) all.push_back(DetailsOf(cpus[i], static_cast<unsigned>(i + 1)));
+    for (size_t i = 0; i < cpus.size(); ++i)
+        all.push_back(DetailsOf(cpus[i], ProcessorNumber(static_cast<unsigned>(i))));
+    // Processors counted from 1, as the report writes them.
     auto sharing = [&](unsigned cpu, uint8_t level, CacheType type) {
         const ProcessorDetails& d = all[cpu - 1];
+        std::vector<unsigned> counted;
         for (size_t i = 0; i < d.caches.size(); ++i)
             if (d.caches[i].level == level && d.caches[i].type == type)
-                return ProcessorsSharingCache(all, cpu - 1, i);
-        return std::vector<unsigned>{};
+                for (ProcessorNumber n : ProcessorsSharingCache(all, cpu - 1, i))
+                    counted.push_back(static_cast<unsigned>(n.counted()));
+        return counted;
     };
     std::vector<unsigned> everyone(24);
     for (unsigned i = 0; i < 24; ++i) everyone[i] = i + 1;

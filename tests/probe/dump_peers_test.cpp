@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "probe/capture.h"
 #include "probe/cpuid.h"
+#include "probe/details/capture.h"
 #include "probe/dump/dump_write.h"
 #include "support/capture_fakes.h"
 #include "support/dumps.h"

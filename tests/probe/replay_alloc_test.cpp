@@ -5,7 +5,7 @@
 #include <string>
 
 #include "probe/cache.h"
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "support/count_new.h"
 #include "support/dumps.h"
 

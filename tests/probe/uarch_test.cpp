@@ -1,6 +1,6 @@
 // Microarchitecture naming: every shared dump against the name its file carries, the hybrid dumps
 // core by core, a peer decoder where it names the dump, this machine, and real products no dump covers.
-#include "probe/uarch.h"
+#include "probe/details/uarch.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "probe/platform.h"
 #include "support/dumps.h"
 

@@ -69,6 +69,9 @@ public:
     mutable std::mutex calls_lock;
 };
 
+// The processor sets a thread was pinned to, in order.
+using Pinnings = std::vector<std::vector<unsigned>>;
+
 // The operating system, with a clock that plays back scripted readings. Pinning from another
 // thread than the one that made it (the window's clock thread) is recorded in `worker_pins` and
 // changes nothing else; the clock is read on that thread alone.
@@ -76,11 +79,6 @@ class FakePlatform : public Platform {
 public:
     uint32_t ProcessorType() const override { return processor_type; }
     unsigned ProcessorCount() const override { return processor_count; }
-    bool SetThreadAffinityMask(uint32_t mask) override {
-        if (OnWorker()) return WorkerPin({static_cast<unsigned>(__builtin_ctz(mask | 0x80000000u))});
-        masks.push_back(mask);
-        return accept_affinity;
-    }
     // The set given, or every processor of processor_count when none is.
     std::vector<unsigned> ThreadAffinity() const override {
         if (!affinity.empty()) return affinity;
@@ -108,7 +106,6 @@ public:
     unsigned processor_count = 1;
     bool accept_affinity = true;
     bool live_clock = true;
-    std::vector<uint32_t> masks;
     std::vector<unsigned> affinity;
     std::vector<std::vector<unsigned>> affinity_calls;
 

@@ -9,12 +9,13 @@
 #include "main/cli/cli.h"
 #include "main/report/details_report.h"
 #include "main/report/report.h"
-#include "probe/capture.h"
 #include "probe/clock.h"
-#include "probe/details.h"
+#include "probe/details/capture.h"
+#include "probe/details/details.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
 #include "probe/platform.h"
+#include "probe/processor_number.h"
 #include "probe/text.h"
 
 namespace talvex::cli {
@@ -87,8 +88,9 @@ std::string FromDump(const Options& o) {
             throw Failure(kExitUsage, name + " holds " + std::to_string(cpus.size())
                                           + (cpus.size() == 1 ? " processor" : " processors"));
         }
-        numbers = {static_cast<unsigned>(*o.cpu - 1)};
-        cpus = {std::move(cpus[*o.cpu - 1])};
+        const ProcessorNumber section = ProcessorNumber::FromCounted(*o.cpu);
+        numbers = {section.os()};
+        cpus = {std::move(cpus[section.os()])};
     } else if (o.all_cpus || o.DumpFormat()) {
         for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
     } else {
@@ -114,11 +116,11 @@ std::string FromMachine(const Options& o) {
             throw Failure(kExitFailure, "there is no processor " + o.cpu_text + " (this machine has "
                                             + std::to_string(count) + ")");
         }
-        const auto k = static_cast<unsigned>(*o.cpu - 1);
+        const unsigned k = ProcessorNumber::FromCounted(*o.cpu).os();
         if (said && std::find(allowed.begin(), allowed.end(), k) == allowed.end()) {
             throw Failure(kExitFailure, "cannot run on processor " + o.cpu_text
                                             + ": this process may run only on processor(s) "
-                                            + ProcessorNumbers(allowed));
+                                            + ProcessorList(OsProcessors(allowed)));
         }
         chosen = {k};
     } else if (o.all_cpus || o.DumpFormat()) {
@@ -130,21 +132,16 @@ std::string FromMachine(const Options& o) {
     const HardwareSource source;
     if (!o.details && !o.DumpFormat()) {
         if (!platform.SetThreadAffinity(chosen))
-            throw Failure(kExitFailure, "cannot run on processor " + std::to_string(chosen[0] + 1));
+            throw Failure(kExitFailure,
+                          CaptureStatusText({ProcessorNumber(chosen[0]), CaptureStatus::NotPinned, {}}));
         return Describe(Probe{source, platform}, o);
     }
     std::vector<DumpProcessor> dumps;
     std::vector<unsigned> numbers;
     for (ProcessorCapture& c : CaptureProcessors(platform, source, chosen)) {
-        const std::string name = std::to_string(c.processor + 1);
-        switch (c.status) {
-        case CaptureStatus::Captured: break;
-        case CaptureStatus::NotPinned: throw Failure(kExitFailure, "cannot run on processor " + name);
-        case CaptureStatus::Moved:
-            throw Failure(kExitFailure, "processor " + name + " went away during the capture");
-        }
+        if (c.status != CaptureStatus::Captured) throw Failure(kExitFailure, CaptureStatusText(c));
         dumps.push_back(std::move(c.dump));
-        numbers.push_back(c.processor);
+        numbers.push_back(c.processor.os());
     }
     return DescribeAll(dumps, numbers, o);
 }

@@ -36,20 +36,6 @@ std::string Pad(std::string text, size_t width) {
     return text;
 }
 
-// "1-4,7,9-10"
-std::string ProcessorList(std::span<const unsigned> cpus) {
-    std::string out;
-    for (size_t i = 0; i < cpus.size();) {
-        size_t j = i;
-        while (j + 1 < cpus.size() && cpus[j + 1] == cpus[j] + 1) ++j;
-        if (!out.empty()) out += ',';
-        out += Decimal(cpus[i]);
-        if (j > i) out += '-' + Decimal(cpus[j]);
-        i = j + 1;
-    }
-    return out;
-}
-
 std::string SizeText(const CacheDetails& c) {
     if (c.type == CacheType::Trace) return Decimal(c.size) + " K-uops";
     if (c.size >= 1024 && c.size % 1024 == 0) return Decimal(c.size / 1024) + " MB";
@@ -111,18 +97,52 @@ std::string FrequencyText(const ProcessorDetails& d) {
 }
 
 std::string CountText(uint32_t n) { return n == 0 ? "unknown" : Decimal(n); }
+std::string ApicText(const ProcessorDetails& d) { return Decimal(d.apic_id); }
+std::string ThreadsText(const ProcessorDetails& d) { return CountText(d.topology.threads_per_core); }
+std::string LogicalText(const ProcessorDetails& d) { return CountText(d.topology.logical_per_package); }
 
-using FieldText = std::string (*)(const ProcessorDetails&);
+enum class Section : uint8_t { Identity, Topology, Platform };
+
+// One line of the text, and of the window's summary where `summary` says so.
+struct Field {
+    const char* key;
+    Section section;
+    std::string (*text)(const ProcessorDetails&);
+    bool one_only;  // in the text only when it describes one processor (the table covers several)
+    bool summary;
+};
+
+// In the text's order.
+// clang-format off
+constexpr Field kFields[] = {
+    //  key                    section            text            one_only summary
+    {"Brand",               Section::Identity, BrandText,      false, true},
+    {"Vendor",              Section::Identity, VendorText,     false, true},
+    {"Signature",           Section::Identity, SignatureText,  false, true},
+    {"Codename",            Section::Identity, CodenameText,   false, true},
+    {"Microarchitecture",   Section::Identity, UarchText,      true,  true},
+    {"Core type",           Section::Identity, CoreTypeText,   true,  true},
+    {"APIC ID",             Section::Identity, ApicText,       true,  false},
+    {"Threads per core",    Section::Topology, ThreadsText,    false, false},
+    {"Logical per package", Section::Topology, LogicalText,    false, false},
+    {"Address bits",        Section::Topology, AddressText,    false, false},
+    {"Hypervisor",          Section::Platform, HypervisorText, false, true},
+    {"x86-64 level",        Section::Platform, LevelText,      false, true},
+    {"Frequencies",         Section::Platform, FrequencyText,  false, false},
+};
+// clang-format on
 
 // One value when every processor agrees; otherwise each value with the processors that have it.
-std::string Agreed(std::span<const ProcessorDetails> all, FieldText field) {
-    std::vector<std::pair<std::string, std::vector<unsigned>>> groups;  // in order of first appearance
+// `cells[p]` holds processor p's lines, field by field.
+std::string Agreed(std::span<const ProcessorDetails> all, const std::vector<std::vector<DetailsLine>>& cells,
+                   size_t field) {
+    std::vector<std::pair<std::string, std::vector<ProcessorNumber>>> groups;  // in order of first appearance
     std::unordered_map<std::string, size_t> group_of;
-    for (const ProcessorDetails& d : all) {
-        std::string value = field(d);
+    for (size_t p = 0; p < all.size(); ++p) {
+        const std::string& value = cells[p][field].value;
         auto [it, added] = group_of.try_emplace(value, groups.size());
-        if (added) groups.push_back({std::move(value), {}});
-        groups[it->second].second.push_back(d.cpu);
+        if (added) groups.push_back({value, {}});
+        groups[it->second].second.push_back(all[p].cpu);
     }
     if (groups.size() == 1) return groups[0].first;
     std::string out;
@@ -182,8 +202,8 @@ void Table(std::string& out, const std::vector<std::vector<std::string>>& rows,
 }
 
 // KnownSharing without a copy: a view of the sharing group's own list (or of the processor's number).
-std::span<const unsigned> SharingOf(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
-                                    size_t p, size_t index) {
+std::span<const ProcessorNumber> SharingOf(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+                                           size_t p, size_t index) {
     const ProcessorDetails& d = all[p];
     const CacheDetails& c = d.caches[index];
     if (!c.shared_by) return {};
@@ -206,10 +226,10 @@ void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const C
     std::vector<std::vector<std::string>> rows{{kCacheColumns.begin(), kCacheColumns.end()}};
     for (size_t i = 0; i < d.caches.size(); ++i) {
         auto cells = CacheCells(all, sharing, members.front(), i);
-        const std::span<const unsigned> first = SharingOf(all, sharing, members.front(), i);
+        const std::span<const ProcessorNumber> first = SharingOf(all, sharing, members.front(), i);
         for (size_t m : members) {
             // Sharing groups are disjoint, so two lists are equal only where they are one list.
-            const std::span<const unsigned> own = SharingOf(all, sharing, m, i);
+            const std::span<const ProcessorNumber> own = SharingOf(all, sharing, m, i);
             if (own.size() == first.size() && (own.empty() || own.data() == first.data())) continue;
             cells.back() = !first.empty() && own.size() == first.size()
                                ? Decimal(first.size()) + " each"
@@ -221,17 +241,12 @@ void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const C
     Table(out, rows, {false, false, true, true, true, true});
 }
 
-void Identity(std::string& out, std::span<const ProcessorDetails> all) {
-    out += "Identity\n";
-    Line(out, "Brand", Agreed(all, BrandText));
-    Line(out, "Vendor", Agreed(all, VendorText));
-    Line(out, "Signature", Agreed(all, SignatureText));
-    Line(out, "Codename", Agreed(all, CodenameText));
-    if (all.size() == 1) {
-        Line(out, "Microarchitecture", UarchText(all[0]));
-        Line(out, "Core type", CoreTypeText(all[0]));
-        Line(out, "APIC ID", Decimal(all[0].apic_id));
-    }
+// The lines of one section, from every processor's cells.
+void Lines(std::string& out, std::span<const ProcessorDetails> all,
+           const std::vector<std::vector<DetailsLine>>& cells, Section section) {
+    for (size_t f = 0; f < std::size(kFields); ++f)
+        if (kFields[f].section == section && (all.size() == 1 || !kFields[f].one_only))
+            Line(out, kFields[f].key, Agreed(all, cells, f));
 }
 
 void Caches(std::string& out, std::span<const ProcessorDetails> all) {
@@ -254,7 +269,7 @@ void Caches(std::string& out, std::span<const ProcessorDetails> all) {
     }
     for (const std::vector<size_t>& members : groups) {
         const ProcessorDetails* d = &all[members.front()];
-        std::vector<unsigned> cpus;
+        std::vector<ProcessorNumber> cpus;
         for (size_t m : members) cpus.push_back(all[m].cpu);
         out += "\nCaches";
         if (groups.size() > 1) out += " of processors " + ProcessorList(cpus);
@@ -275,7 +290,7 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
     out += "\nFeatures (" + Decimal(words.size()) + (all.size() > 1 ? ", on every processor)\n" : ")\n");
     Wrapped(out, words);
 
-    std::vector<std::pair<FeatureSet, std::vector<unsigned>>> extra;
+    std::vector<std::pair<FeatureSet, std::vector<ProcessorNumber>>> extra;
     std::unordered_map<FeatureSet, size_t> extra_of;
     for (const ProcessorDetails& d : all) {
         const FeatureSet own = d.features & ~common;
@@ -325,7 +340,7 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
                 size_t p) {
     const ProcessorDetails& d = all[p];
     out += "  {\n";
-    JsonNumber(out, "cpu", d.cpu);
+    JsonNumber(out, "cpu", d.cpu.counted());
     JsonNumber(out, "apicId", d.apic_id);
     JsonString(out, "vendor", d.vendor.view());
     JsonString(out, "brand", d.brand.view());
@@ -382,13 +397,13 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
         out += Decimal(c.size) + ", \"ways\": " + Decimal(c.ways)
                + ", \"lineBytes\": " + Decimal(c.line_bytes)
                + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null"));
-        const std::vector<unsigned> with = KnownSharing(all, sharing, p, i);
+        const std::vector<ProcessorNumber> with = KnownSharing(all, sharing, p, i);
         out += ", \"sharedWith\": ";
         if (with.empty()) {
             out += "null";
         } else {
             out += "[";
-            for (size_t k = 0; k < with.size(); ++k) out += (k == 0 ? "" : ", ") + Decimal(with[k]);
+            for (size_t k = 0; k < with.size(); ++k) out += (k == 0 ? "" : ", ") + Decimal(with[k].counted());
             out += "]";
         }
         out += "}";
@@ -410,6 +425,16 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
 }
 
 }  // namespace
+
+std::string CaptureStatusText(const ProcessorCapture& capture) {
+    const std::string name = Decimal(capture.processor.counted());
+    switch (capture.status) {
+    case CaptureStatus::Captured: return {};
+    case CaptureStatus::NotPinned: return "cannot run on processor " + name;
+    case CaptureStatus::Moved: return "processor " + name + " went away during the capture";
+    }
+    return {};
+}
 
 const char* CacheTypeName(CacheType type) {
     switch (type) {
@@ -441,20 +466,26 @@ const char* CacheSourceName(CacheSource source) {
     return "";
 }
 
-std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
-    return {{"Brand", BrandText(d)},           {"Microarchitecture", UarchText(d)},
-            {"Codename", CodenameText(d)},     {"Vendor", VendorText(d)},
-            {"Signature", SignatureText(d)},   {"Core type", CoreTypeText(d)},
-            {"Hypervisor", HypervisorText(d)}, {"x86-64 level", LevelText(d)}};
+std::vector<DetailsLine> DetailsLines(const ProcessorDetails& d) {
+    std::vector<DetailsLine> lines;
+    for (const Field& f : kFields) lines.push_back({f.key, f.text(d)});
+    return lines;
 }
 
-std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> all, size_t p, size_t index) {
+std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
+    std::vector<DetailsLine> lines;
+    for (const Field& f : kFields)
+        if (f.summary) lines.push_back({f.key, f.text(d)});
+    return lines;
+}
+
+std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> all, size_t p, size_t index) {
     return KnownSharing(all, CacheSharing(all), p, index);
 }
 
-std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
-                                   size_t p, size_t index) {
-    const std::span<const unsigned> known = SharingOf(all, sharing, p, index);
+std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+                                          size_t p, size_t index) {
+    const std::span<const ProcessorNumber> known = SharingOf(all, sharing, p, index);
     return {known.begin(), known.end()};
 }
 
@@ -467,7 +498,7 @@ std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const Process
                                                          const CacheSharing& sharing, size_t p,
                                                          size_t index) {
     const CacheDetails& c = all[p].caches[index];
-    const std::span<const unsigned> known = SharingOf(all, sharing, p, index);
+    const std::span<const ProcessorNumber> known = SharingOf(all, sharing, p, index);
     std::string shared = "-";
     if (!known.empty())
         shared = ProcessorList(known) + " (" + Decimal(known.size()) + ")";
@@ -493,14 +524,15 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
     });
 
     const CacheSharing sharing(all);
-    std::unordered_map<const std::vector<unsigned>*, std::string> listed;  // each group's list, once
+    std::unordered_map<const std::vector<ProcessorNumber>*, std::string> listed;  // each group's list, once
     PerProcessorRows table;
     table.header = {"CPU", "APIC ID", "Core type", "Microarchitecture"};
     for (const CacheDetails& k : kinds) table.header.push_back(CacheLabel(k));
     for (size_t p = 0; p < all.size(); ++p) {
         const ProcessorDetails& d = all[p];
         const char* core = CoreTypeName(d.core_type);
-        std::vector<std::string> row{Decimal(d.cpu), Decimal(d.apic_id), core != nullptr ? core : "-",
+        std::vector<std::string> row{Decimal(d.cpu.counted()), Decimal(d.apic_id),
+                                     core != nullptr ? core : "-",
                                      d.uarch ? std::string(d.uarch->microarchitecture) : "-"};
         for (const CacheDetails& k : kinds) {
             std::string cell = "-";
@@ -508,7 +540,7 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
                 const CacheDetails& c = d.caches[i];
                 if (c.level != k.level || c.type != k.type) continue;
                 cell = SizeText(c);
-                const std::vector<unsigned>& group = sharing.Of(p, i);
+                const std::vector<ProcessorNumber>& group = sharing.Of(p, i);
                 if (group.empty()) break;
                 auto [it, added] = listed.try_emplace(&group);
                 if (added) it->second = " [" + ProcessorList(group) + "]";
@@ -536,24 +568,19 @@ bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b) {
 std::string DetailsText(std::span<const ProcessorDetails> all) {
     std::string out;
     if (all.empty()) return out;
-    std::vector<unsigned> cpus;
+    std::vector<ProcessorNumber> cpus;
     for (const ProcessorDetails& d : all) cpus.push_back(d.cpu);
     out += (all.size() == 1 ? "Processor " : "Processors ") + ProcessorList(cpus) + "\n\n";
 
-    Identity(out, all);
+    std::vector<std::vector<DetailsLine>> cells;
+    for (const ProcessorDetails& d : all) cells.push_back(DetailsLines(d));
+    out += "Identity\n";
+    Lines(out, all, cells, Section::Identity);
     Caches(out, all);
-
     out += "\nTopology\n";
-    Line(out, "Threads per core",
-         Agreed(all, [](const ProcessorDetails& d) { return CountText(d.topology.threads_per_core); }));
-    Line(out, "Logical per package",
-         Agreed(all, [](const ProcessorDetails& d) { return CountText(d.topology.logical_per_package); }));
-    Line(out, "Address bits", Agreed(all, AddressText));
-
+    Lines(out, all, cells, Section::Topology);
     out += "\nPlatform\n";
-    Line(out, "Hypervisor", Agreed(all, HypervisorText));
-    Line(out, "x86-64 level", Agreed(all, LevelText));
-    Line(out, "Frequencies", Agreed(all, FrequencyText));
+    Lines(out, all, cells, Section::Platform);
 
     Features(out, all);
     if (all.size() > 1) PerProcessor(out, all);

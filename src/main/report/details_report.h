@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "probe/details.h"
+#include "probe/details/capture.h"
+#include "probe/details/details.h"
 
 namespace talvex {
 
@@ -17,6 +18,10 @@ namespace talvex {
 std::string DetailsText(std::span<const ProcessorDetails> processors);
 
 std::string DetailsJson(std::span<const ProcessorDetails> processors);
+
+// Why a processor has no record, as the window and talvex-report say it ("cannot run on processor
+// 2"); "" when it was captured.
+std::string CaptureStatusText(const ProcessorCapture& capture);
 
 // The JSON word of each value, shared with any other front end that names them.
 const char* CacheTypeName(CacheType type);        // "data", "instruction", "unified", "trace"
@@ -30,8 +35,11 @@ struct DetailsLine {
     const char* key;  // as the text names it: "Brand", "Core type", ...
     std::string value;
 };
-// One processor's identity and platform: Brand, Microarchitecture, Vendor, Signature, Core type,
-// Hypervisor, x86-64 level.
+// Every line of the text's Identity, Topology and Platform sections for one processor, in the
+// text's order (Microarchitecture, Core type and APIC ID included, which the text gives only for one).
+std::vector<DetailsLine> DetailsLines(const ProcessorDetails& d);
+// The lines the window's summary shows, in the same order: Brand, Vendor, Signature, Codename,
+// Microarchitecture, Core type, Hypervisor, x86-64 level.
 std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d);
 
 inline constexpr std::array<const char*, 6> kCacheColumns{"Level", "Type", "Size",
@@ -46,9 +54,10 @@ std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const Process
 
 // The processors that share cache `index` of processors[p], where the records tell exactly: CPUID
 // counts the processor alone, or the records hold every processor of its package. Empty otherwise.
-std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> processors, size_t p, size_t index);
-std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> processors, const CacheSharing& sharing,
-                                   size_t p, size_t index);
+std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> processors, size_t p,
+                                          size_t index);
+std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> processors,
+                                          const CacheSharing& sharing, size_t p, size_t index);
 
 // The per-processor table: CPU, APIC ID, Core type, Microarchitecture, then one column per cache
 // level and type met ("L1d", "L2"), each cell "size [processors sharing it]"; one row per record.

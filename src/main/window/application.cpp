@@ -49,4 +49,13 @@ bool DisplayConfigured() {
     return false;
 }
 
+QFont WindowFont() {
+    QFont font;
+    QStringList families;
+    for (const char* family : layout::kFontFamilies) families << QString::fromUtf8(family);
+    font.setFamilies(families);
+    font.setPixelSize(layout::kFontPixels);
+    return font;
+}
+
 }  // namespace talvex

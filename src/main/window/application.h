@@ -3,6 +3,7 @@
 // handler ends that handler, is shown in the "Talvex" error box, and the program goes on.
 
 #include <QApplication>
+#include <QFont>
 #include <QString>
 
 #include <exception>
@@ -38,6 +39,9 @@ public:
     // Every event handler is reached through here, so this is where errors stop.
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// The windows' font: the layout's families (the first installed one wins) at the layout's size.
+QFont WindowFont();
 
 // True when Qt has somewhere to draw: an X or Wayland display, or a platform chosen explicitly.
 bool DisplayConfigured();

@@ -30,7 +30,6 @@ public:
 
     uint32_t ProcessorType() const override { return os_.ProcessorType(); }
     unsigned ProcessorCount() const override { return os_.ProcessorCount(); }
-    bool SetThreadAffinityMask(uint32_t mask) override { return os_.SetThreadAffinityMask(mask); }
     std::vector<unsigned> ThreadAffinity() const override { return os_.ThreadAffinity(); }
     bool SetThreadAffinity(const std::vector<unsigned>& processors) override {
         return os_.SetThreadAffinity(processors);
@@ -51,8 +50,8 @@ private:
 
 }  // namespace
 
-PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, unsigned processor, QObject* context,
-                                               Done done)
+PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, ProcessorNumber processor,
+                                               QObject* context, Done done)
     : processor_(processor), state_(std::make_shared<State>()) {
     state_->done = std::move(done);
     // The context outlives the thread: the destructor joins it, and the owner destroys this first.
@@ -62,7 +61,7 @@ PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, unsigned proc
             AbandonablePlatform os(probe.platform, state->abandoned);
             // A thread starts with its creator's processors; this one keeps to the one it measures.
             // Refused, it measures where it may run, as the GUI thread's own queries do.
-            os.SetThreadAffinity({processor});
+            os.SetThreadAffinity({processor.os()});
             result.hz = MeasureClock(Probe{probe.source, os});
         } catch (const Abandoned&) {
             return;

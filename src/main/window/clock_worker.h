@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "probe/cpuid.h"
+#include "probe/processor_number.h"
 
 namespace talvex {
 
@@ -26,23 +27,23 @@ class PinnedClockMeasurement {
 public:
     using Done = std::function<void(const ClockResult&)>;
 
-    // Starts measuring processor `processor` (0-based) through `probe`, whose source and platform
+    // Starts measuring processor `processor` through `probe`, whose source and platform
     // must be safe to use from a second thread and outlive this object, as must `context`. `done`
     // runs on the thread of `context`, once, unless the measurement is abandoned or waited for first.
-    PinnedClockMeasurement(const Probe& probe, unsigned processor, QObject* context, Done done);
+    PinnedClockMeasurement(const Probe& probe, ProcessorNumber processor, QObject* context, Done done);
     // Abandons the measurement and waits for its thread, which then ends at its next timer reading.
     ~PinnedClockMeasurement();
     PinnedClockMeasurement(const PinnedClockMeasurement&) = delete;
     PinnedClockMeasurement& operator=(const PinnedClockMeasurement&) = delete;
 
-    unsigned processor() const { return processor_; }
+    ProcessorNumber processor() const { return processor_; }
     bool Finished() const;
     // Blocks until the measurement ends and returns its outcome; `done` is then not run.
     ClockResult Wait();
 
 private:
     struct State;
-    unsigned processor_;
+    ProcessorNumber processor_;
     std::shared_ptr<State> state_;
     std::thread thread_;
 };

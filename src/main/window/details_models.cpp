@@ -62,13 +62,13 @@ ProcessorSet::ProcessorSet(std::vector<ProcessorCapture> captured) : captures(st
 ProcessorSet ProcessorSet::FromDump(std::vector<DumpProcessor> sections) {
     std::vector<ProcessorCapture> captured(sections.size());
     for (size_t k = 0; k < sections.size(); ++k) {
-        captured[k].processor = static_cast<unsigned>(k);
+        captured[k].processor = ProcessorNumber(static_cast<unsigned>(k));
         captured[k].dump = std::move(sections[k]);
     }
     return ProcessorSet(std::move(captured));
 }
 
-int ProcessorSet::EntryOf(unsigned processor) const {
+int ProcessorSet::EntryOf(ProcessorNumber processor) const {
     for (size_t i = 0; i < captures.size(); ++i)
         if (captures[i].processor == processor) return static_cast<int>(i);
     return -1;
@@ -82,14 +82,7 @@ const ProcessorDetails* ProcessorSet::DetailsOf(int entry) const {
 
 std::string ProcessorSet::Status(int entry) const {
     if (entry < 0 || entry >= static_cast<int>(captures.size())) return {};
-    const ProcessorCapture& c = captures[static_cast<size_t>(entry)];
-    const std::string name = Decimal(c.processor + 1);
-    switch (c.status) {
-    case CaptureStatus::Captured: return {};
-    case CaptureStatus::NotPinned: return "cannot run on processor " + name;
-    case CaptureStatus::Moved: return "processor " + name + " went away during the capture";
-    }
-    return {};
+    return CaptureStatusText(captures[static_cast<size_t>(entry)]);
 }
 
 std::vector<DumpProcessor> ProcessorSet::Dumps() const {
@@ -102,7 +95,7 @@ std::vector<DumpProcessor> ProcessorSet::Dumps() const {
 std::vector<unsigned> ProcessorSet::Numbers() const {
     std::vector<unsigned> numbers;
     for (const ProcessorCapture& c : captures)
-        if (c.status == CaptureStatus::Captured) numbers.push_back(c.processor);
+        if (c.status == CaptureStatus::Captured) numbers.push_back(c.processor.os());
     return numbers;
 }
 
@@ -153,7 +146,8 @@ void ProcessorTableModel::SetProcessors(const ProcessorSet* set) {
             const int r = set->record[i];
             if (r < 0) {
                 const int entry = static_cast<int>(i);
-                rows_.push_back({{Decimal(set->captures[i].processor + 1), set->Status(entry)}, true, false});
+                rows_.push_back(
+                    {{Decimal(set->captures[i].processor.counted()), set->Status(entry)}, true, false});
             } else {
                 const auto k = static_cast<size_t>(r);
                 rows_.push_back({table.rows[k], false, DiffersInKind(set->details.front(), set->details[k])});

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "main/report/details_report.h"
-#include "probe/capture.h"
-#include "probe/details.h"
+#include "probe/details/capture.h"
+#include "probe/details/details.h"
 #include "probe/dump/dump.h"
 
 namespace talvex {
@@ -30,12 +30,12 @@ struct ProcessorSet {
     explicit ProcessorSet(std::vector<ProcessorCapture> captured);
     static ProcessorSet FromDump(std::vector<DumpProcessor> sections);
 
-    // The entry of operating-system processor `processor` (a dump's section); -1 when there is none.
-    int EntryOf(unsigned processor) const;
+    // The entry of processor `processor` (a dump's section); -1 when there is none.
+    int EntryOf(ProcessorNumber processor) const;
     const ProcessorDetails* DetailsOf(int entry) const;
     // Why the entry has no record, in talvex-report's words; "" when it has one.
     std::string Status(int entry) const;
-    // The captured processors with their numbers, as the dump writers take them.
+    // The captured processors with the operating system's numbers, as the dump writers take them.
     std::vector<DumpProcessor> Dumps() const;
     std::vector<unsigned> Numbers() const;
 };

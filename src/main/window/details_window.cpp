@@ -107,18 +107,12 @@ void SetFileDialog(FileDialog dialog) {
     CurrentDialog() = dialog ? std::move(dialog) : FileDialog(AskWithQt);
 }
 
-DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, unsigned examined,
-                             QWidget* parent)
+DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors,
+                             ProcessorNumber examined, QWidget* parent)
     : QWidget(parent, Qt::Window), examined_(examined) {
     setObjectName("details");
     setAttribute(Qt::WA_DeleteOnClose);
-    // The main window's fonts, and its stand-ins where they are not installed.
-    QFont font;
-    QStringList families;
-    for (const char* family : layout::kFontFamilies) families << QString::fromUtf8(family);
-    font.setFamilies(families);
-    font.setPixelSize(layout::kFontPixels);
-    setFont(font);
+    setFont(WindowFont());  // the main window's, without its narrowed captions
 
     BuildControls();
     ConnectEvents();
@@ -278,7 +272,8 @@ void DetailsWindow::ShowSet() {
     setWindowTitle(file_.isEmpty() ? QString::fromUtf8(kTitle)
                                    : QString::fromUtf8(kTitle) + " - " + QFileInfo(file_).fileName());
     chooser_->clear();
-    for (const ProcessorCapture& c : set_.captures) chooser_->addItem(QString("CPU%1").arg(c.processor + 1));
+    for (const ProcessorCapture& c : set_.captures)
+        chooser_->addItem(QString::fromStdString(CpuName(c.processor)));
     // This machine's processors follow the main window; a dump's are chosen here.
     chooser_->setEnabled(!file_.isEmpty() && set_.captures.size() > 1);
 
@@ -304,7 +299,7 @@ void DetailsWindow::ShowEntry(int entry) {
     } else {
         for (QLabel* value : summary_) value->clear();
         status_->setText(entry >= 0 ? Utf8(set_.Status(entry))
-                                    : QString("processor %1 was not captured").arg(examined_ + 1));
+                                    : QString("processor %1 was not captured").arg(examined_.counted()));
     }
     chooser_->setCurrentIndex(entry);
     caches_->SetProcessor(d, set_.details);
@@ -318,7 +313,7 @@ void DetailsWindow::ShowEntry(int entry) {
     copy_button_->setEnabled(d != nullptr);
 }
 
-void DetailsWindow::ShowProcessor(unsigned processor) {
+void DetailsWindow::ShowProcessor(ProcessorNumber processor) {
     examined_ = processor;
     if (file_.isEmpty()) ShowEntry(set_.EntryOf(processor));
 }

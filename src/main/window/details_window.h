@@ -50,11 +50,11 @@ public:
 
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
     // processor) through `probe` before it returns, and shows `examined`.
-    DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, unsigned examined,
+    DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, ProcessorNumber examined,
                   QWidget* parent = nullptr);
 
     // The processor the main window examines now; while a dump is shown it is only remembered.
-    void ShowProcessor(unsigned processor);
+    void ShowProcessor(ProcessorNumber processor);
 
     void CopyClick();
     void SaveDumpClick();
@@ -94,7 +94,7 @@ private:
     QTimer* busy_ = nullptr;      // the busy cursor's delay
     bool busy_cursor_ = false;
     QString file_;  // the dump shown; empty while this machine's processors are
-    unsigned examined_ = 0;
+    ProcessorNumber examined_;
 
     QComboBox* chooser_ = nullptr;
     QLabel* status_ = nullptr;

@@ -21,6 +21,7 @@
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/clock.h"
+#include "probe/processor_number.h"
 #include "probe/text.h"
 #include "version/version.h"
 
@@ -91,6 +92,13 @@ private:
     const std::array<QAction*, 5>& flag_entries_;
 };
 
+// The flag register whose selector entry reads `text`; nullptr for none.
+const FlagRegisterInfo* FlagRegisterNamed(const QString& text) {
+    for (const FlagRegisterInfo& entry : kFlagRegisters)
+        if (text == QLatin1String(entry.entry_text)) return &entry;
+    return nullptr;
+}
+
 // The stand-in fonts run wider than the window's own; narrow the glyphs just enough that every
 // fixed caption keeps the width it was laid out for, so no label runs into its field.
 int CaptionStretch(QFont font) {
@@ -115,11 +123,7 @@ Tmainform::Tmainform(const Probe& probe, QWidget* parent) : QMainWindow(parent),
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    QFont font;
-    QStringList families;
-    for (const char* family : layout::kFontFamilies) families << QString::fromUtf8(family);
-    font.setFamilies(families);
-    font.setPixelSize(layout::kFontPixels);
+    QFont font = WindowFont();
     font.setStretch(CaptionStretch(font));
     setFont(font);
 
@@ -309,7 +313,7 @@ std::string Tmainform::DecimalSeparator() const { return QLocale().decimalPoint(
 
 void Tmainform::FormCreate() {
     setWindowTitle("Talvex v" + QString::fromStdString(ProgramVersion.Text));
-    // The menu has 32 entries and the mask 32 bits: further processors are not offered.
+    // The menu has 32 entries: further processors are not offered, in it or in the selector.
     const unsigned n = std::min<unsigned>(probe_.platform.ProcessorCount(), layout::kProcessorEntries);
     processor_selector_->setEnabled(true);
     // The processors the program was started with are the ones it may use (`taskset`, a cpuset);
@@ -317,30 +321,30 @@ void Tmainform::FormCreate() {
     allowed_ = probe_.platform.ThreadAffinity();
     auto* entries = qobject_cast<QStandardItemModel*>(processor_selector_->model());
     for (unsigned k = 0; k < n; ++k) {
-        processor_selector_->addItem(QString("CPU%1").arg(k + 1));
+        processor_selector_->addItem(QString::fromStdString(CpuName(ProcessorNumber(k))));
         processor_entries_[k]->setVisible(true);
         const bool may_run =
             allowed_.empty() || std::find(allowed_.begin(), allowed_.end(), k) != allowed_.end();
         processor_entries_[k]->setEnabled(may_run);
         if (entries != nullptr) entries->item(static_cast<int>(k))->setEnabled(may_run);
     }
-    const int first = allowed_.empty() || allowed_.front() >= n ? 0 : static_cast<int>(allowed_.front());
+    const ProcessorNumber first(allowed_.empty() ? 0 : allowed_.front());
     if (const auto refused = Pin(first)) {
         ReportError(*refused);
     } else {
         examined_ = first;
-        processor_selector_->setCurrentIndex(first);
+        ShowEntry(*processor_selector_, QString::fromStdString(CpuName(first)));
     }
     Refresh();
 }
 
-std::optional<std::string> Tmainform::Pin(int index) {
-    const auto k = static_cast<unsigned>(index);
-    const std::string name = "CPU" + std::to_string(index + 1);
-    if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), k) == allowed_.end()) {
-        return name + ": Talvex may run only on processors " + ProcessorNumbers(allowed_);
+std::optional<std::string> Tmainform::Pin(ProcessorNumber processor) {
+    const std::string name = CpuName(processor);
+    if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), processor.os()) == allowed_.end()) {
+        return name + ": Talvex may run only on " + (allowed_.size() == 1 ? "processor " : "processors ")
+               + ProcessorList(OsProcessors(allowed_));
     }
-    if (!probe_.platform.SetThreadAffinityMask(1u << k))
+    if (!probe_.platform.SetThreadAffinity({processor.os()}))
         return name + ": Talvex cannot run on this processor";
     return std::nullopt;
 }
@@ -349,14 +353,8 @@ void Tmainform::Refresh() {
     StartClock();
     LoadData();
     // The panel shows what the selector names, so the two agree after a reload.
-    const QString shown = feature_selector_->currentText();
-    for (const FlagRegisterInfo& entry : kFlagRegisters) {
-        if (shown == QLatin1String(entry.entry_text)) {
-            ShowFlagRegister(entry.id);
-            return;
-        }
-    }
-    ShowFlagRegister(FlagRegister::StdEDX);
+    const FlagRegisterInfo* shown = FlagRegisterNamed(feature_selector_->currentText());
+    ShowFlagRegister(shown != nullptr ? shown->id : FlagRegister::StdEDX);
 }
 
 void Tmainform::LoadData() {
@@ -368,7 +366,7 @@ void Tmainform::StartClock() {
     clock_.reset();  // a measurement of the processor examined before never reaches the field
     clock_hz_.reset();
     SetText(Field(LoadField::editCPUClock), kMeasuringText);
-    clock_ = std::make_unique<PinnedClockMeasurement>(probe_, static_cast<unsigned>(examined_), this,
+    clock_ = std::make_unique<PinnedClockMeasurement>(probe_, examined_, this,
                                                       [this](const ClockResult& r) { ShowClock(r); });
 }
 
@@ -388,14 +386,15 @@ void Tmainform::cmbProcessorMaskChange(int index) {
     if (index < 0 || index >= layout::kProcessorEntries) return;
     // A processor the program may not or cannot run on is refused; the selector goes back to the
     // processor still examined, whose data the window goes on showing.
-    if (const auto refused = Pin(index)) {
-        processor_selector_->setCurrentIndex(examined_);
+    const ProcessorNumber chosen(static_cast<unsigned>(index));  // the entries run CPU1, CPU2, ...
+    if (const auto refused = Pin(chosen)) {
+        ShowEntry(*processor_selector_, QString::fromStdString(CpuName(examined_)));
         ReportError(*refused);
         return;
     }
-    examined_ = index;
+    examined_ = chosen;
     Refresh();
-    emit ProcessorExamined(static_cast<unsigned>(index));
+    emit ProcessorExamined(chosen);
 }
 
 void Tmainform::mnuMainEditCPUClick(int index) {
@@ -430,7 +429,7 @@ void Tmainform::mnuMainEditDetailsClick() {
     // A closed window is made afresh (it deletes itself on close), so opening it again captures anew.
     if (details_ != nullptr && !details_->isVisible()) delete details_;
     if (details_ == nullptr) {
-        details_ = new DetailsWindow(probe_, allowed_, static_cast<unsigned>(examined_), this);
+        details_ = new DetailsWindow(probe_, allowed_, examined_, this);
         connect(this, &Tmainform::ProcessorExamined, details_, &DetailsWindow::ShowProcessor);
     }
     details_->setWindowState(details_->windowState() & ~Qt::WindowMinimized);
@@ -454,13 +453,8 @@ void Tmainform::CheckFunction(uint32_t flags) {
 }
 
 void Tmainform::cmbFeatureChange() {
-    const QString shown = feature_selector_->currentText();
-    for (const FlagRegisterInfo& entry : kFlagRegisters) {
-        if (shown == QLatin1String(entry.entry_text)) {
-            ShowFlagRegister(entry.id);
-            return;
-        }
-    }
+    if (const FlagRegisterInfo* shown = FlagRegisterNamed(feature_selector_->currentText()))
+        ShowFlagRegister(shown->id);
 }
 
 void Tmainform::mnuMainEditFlagClick(FlagRegister id) {

@@ -25,6 +25,7 @@
 #include "main/window/layout.h"
 #include "probe/cpuid.h"
 #include "probe/flags.h"
+#include "probe/processor_number.h"
 
 namespace talvex {
 
@@ -62,8 +63,8 @@ public:
     QWidget* Field(LoadField field) const { return fields_[static_cast<size_t>(field)]; }
 
 signals:
-    // The processor the window now examines (0-based), after the selector or the CPU menu.
-    void ProcessorExamined(unsigned processor);
+    // The processor the window now examines, after the selector or the CPU menu.
+    void ProcessorExamined(ProcessorNumber processor);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -79,9 +80,9 @@ private:
     // Measures the clock of the processor examined off the GUI thread; the field says so meanwhile.
     void StartClock();
     void ShowClock(const ClockResult& result);
-    // Pins the thread to processor `index` (0-based). A processor outside the allowed set, or one
-    // the system refuses, gives the message the error box shows.
-    std::optional<std::string> Pin(int index);
+    // Pins the thread to `processor` alone. A processor outside the allowed set, or one the system
+    // refuses, gives the message the error box shows.
+    std::optional<std::string> Pin(ProcessorNumber processor);
 
     // editKeyNull and editASCIINull: only Up and Down reach a selector, no character is typed.
     bool editKeyNull(QObject* watched, QEvent* event);
@@ -89,7 +90,7 @@ private:
 
     Probe probe_;
     std::vector<unsigned> allowed_;  // the processors the program was started with
-    int examined_ = 0;               // the processor the window shows, 0-based
+    ProcessorNumber examined_;       // the processor the window shows
     QWidget* client_ = nullptr;
     std::array<QWidget*, kLoadFieldCount> fields_{};
     QComboBox* processor_selector_ = nullptr;  // cmbProcessorMask

@@ -27,7 +27,7 @@ std::vector<ProcessorDetails> AllOf(const std::string& raw_file) {
     const auto cpus = ReadDumpFile(kDumps + "/" + raw_file);
     for (size_t i = 0; i < cpus.size(); ++i) {
         const Replayed cpu(cpus[i]);
-        all.push_back(GetProcessorDetails(cpu.probe, static_cast<unsigned>(i + 1)));
+        all.push_back(GetProcessorDetails(cpu.probe, ProcessorNumber(static_cast<unsigned>(i))));
     }
     return all;
 }
@@ -39,7 +39,7 @@ TEST(DetailsJson, ParsesWithTheDocumentedKeysOnEveryDump) {
     std::vector<ProcessorDetails> all;
     for (const std::string& file : DumpNames()) {
         for (ProcessorDetails& d : AllOf(file)) {
-            d.cpu = static_cast<unsigned>(all.size() + 1);
+            d.cpu = ProcessorNumber(static_cast<unsigned>(all.size()));
             all.push_back(d);
         }
     }
@@ -153,7 +153,7 @@ TEST(DetailsText, SharingOfTheHybridCachesByWhatTheRecordsHold) {
         EXPECT_EQ(CacheCells(row.records, row.p, row.cache).back(), row.shown);
         const std::string json = DetailsJson(row.records);
         const CacheDetails& c = row.records[row.p].caches[row.cache];
-        size_t at = json.find("\"cpu\": " + std::to_string(row.records[row.p].cpu) + ",");
+        size_t at = json.find("\"cpu\": " + std::to_string(row.records[row.p].cpu.counted()) + ",");
         for (size_t k = 0; k <= row.cache; ++k) at = json.find("{\"level\"", at + 1);
         EXPECT_EQ(json.substr(at, json.find('}', at) - at).substr(json.substr(at).find("\"sharedBy\"")),
                   "\"sharedBy\": " + std::to_string(*c.shared_by) + ", \"sharedWith\": " + row.json);

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "main/report/details_report.h"
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "support/count_new.h"
 #include "support/hostile_dumps.h"
 
@@ -53,7 +53,7 @@ TEST(DetailsScale, SharingAgreesWithEveryPair) {
     for (size_t p = 0; p < all.size(); ++p) {
         for (size_t i = 0; i < all[p].caches.size(); ++i) {
             const CacheDetails& c = all[p].caches[i];
-            std::vector<unsigned> pairwise;
+            std::vector<ProcessorNumber> pairwise;
             const unsigned span = c.shared_by ? std::bit_width(*c.shared_by - 1) : 0;
             for (const ProcessorDetails& o : all)
                 if (c.shared_by && (o.apic_id >> span) == (all[p].apic_id >> span)) pairwise.push_back(o.cpu);

@@ -9,7 +9,7 @@
 #include "main/report/load_data.h"
 #include "main/report/report.h"
 #include "probe/cache.h"
-#include "probe/details.h"
+#include "probe/details/details.h"
 #include "probe/displayed.h"
 #include "probe/naming.h"
 #include "probe/platform.h"

@@ -70,7 +70,7 @@ TEST_F(ClockWindowTest, AProcessorChangeNeverShowsTheClockOfTheProcessorBefore) 
     QComboBox* processors = Find<QComboBox>(*form, "cmbProcessorMask");
     QTest::keyClick(processors, Qt::Key_Down);
     EXPECT_EQ(processors->currentText(), "CPU2");
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}, {1}}));
     EXPECT_EQ(Clock()->text(), "measuring...");
     QTest::qWait(20);
 

@@ -19,7 +19,7 @@
 #include "main/cli/cli_support.h"
 #include "main/window/copy.h"
 #include "main/window/details_window.h"
-#include "probe/capture.h"
+#include "probe/details/capture.h"
 #include "support/dumps.h"
 #include "support/hostile_dumps.h"
 #include "window_support.h"
@@ -195,7 +195,7 @@ struct DetailsWindowTest : ::testing::Test {
 };
 
 TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
-    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
     for (const std::string& name : testing::DumpNames()) {
         SCOPED_TRACE(name);
         const std::string path = testing::kDumps + "/" + name;
@@ -229,14 +229,14 @@ TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
 TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
     const HardwareSource hardware;
     LinuxPlatform machine;
-    DetailsWindow w(Probe{hardware, machine}, machine.ThreadAffinity(), 0);
+    DetailsWindow w(Probe{hardware, machine}, machine.ThreadAffinity(), ProcessorNumber(0));
     const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(
         Exec({"--details", "--cpu", "all", "--format", "json"}).out))["processors"]
                                .toArray();
     ExpectProcessors(w, all, Exec({"--details", "--cpu", "all"}).out);
     for (const QJsonValue& p : all) {
         const int number = p["cpu"].toInt();
-        w.ShowProcessor(static_cast<unsigned>(number - 1));
+        w.ShowProcessor(ProcessorNumber::FromCounted(static_cast<unsigned>(number)));
         const std::string text = Exec({"--details", "--cpu", std::to_string(number)}).out;
         ExpectShows(w, p.toObject(), text);
         QTest::mouseClick(Find<QPushButton>(w, "copyButton"), Qt::LeftButton);
@@ -292,7 +292,10 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
         EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), vendor) << menu;
     }
     EXPECT_EQ(Find<QLabel>(w, "status")->text(), "");
-    EXPECT_EQ(machine.affinity_calls.size(), pinnings);  // switching shows another record, no capture
+    // Switching shows another record, no capture: the only pinnings are the main window's own.
+    EXPECT_EQ(testing::Pinnings(machine.affinity_calls.begin() + static_cast<std::ptrdiff_t>(pinnings),
+                                machine.affinity_calls.end()),
+              (testing::Pinnings{{1}, {0}}));
 
     // The filter narrows the names as one types; each name keeps its register.
     auto* features = Find<QTreeView>(w, "featureView")->model();
@@ -324,7 +327,8 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
 
 // Escape in the open processor list closes the list alone; with no list open, it closes the window.
 TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
-    QPointer<DetailsWindow> window = new DetailsWindow(Probe{cpu, os}, {0}, 0);  // deletes itself on close
+    QPointer<DetailsWindow> window =
+        new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0));  // deletes itself on close
     DetailsWindow& w = *window;
     ASSERT_TRUE(w.OpenDump(QString::fromStdString(testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }));
@@ -352,7 +356,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
     machine.processor_count = 3;
     machine.refuse_second = true;
     const PinnedSource source(machine);
-    DetailsWindow w(Probe{source, machine}, {0, 1, 2}, 1);
+    DetailsWindow w(Probe{source, machine}, {0, 1, 2}, ProcessorNumber(1));
     EXPECT_EQ(Find<QLabel>(w, "status")->text(), "cannot run on processor 2");
     EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "");
     EXPECT_FALSE(Find<QPushButton>(w, "copyButton")->isEnabled());
@@ -363,7 +367,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
     EXPECT_EQ(Cell(*view->model(), 1, 2), "cannot run on processor 2");
     EXPECT_GT(view->columnSpan(1, 2), 1);
     for (int row : {0, 2}) EXPECT_FALSE(Cell(*view->model(), row, 2).isEmpty()) << row;  // APIC IDs
-    w.ShowProcessor(2);
+    w.ShowProcessor(ProcessorNumber(2));
     EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "GenuineIntel");
     EXPECT_TRUE(ShownErrors().empty());
 }
@@ -371,7 +375,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
 TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
     os.processor_count = 2;
     const ReplaySource source(testing::Normalized("intel-core-i7-4770-haswell.txt"));
-    DetailsWindow w(Probe{source, os}, {0, 1}, 0);
+    DetailsWindow w(Probe{source, os}, {0, 1}, ProcessorNumber(0));
     const DumpProcessor capture = CaptureProcessor(source);
     const testing::TempDir dir;
     const struct {
@@ -409,7 +413,7 @@ TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
 }
 
 TEST_F(DetailsWindowTest, AFailedSaveIsReportedAndLeavesNoFile) {
-    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
     const testing::TempDir dir;
     const std::string kept = (dir / "kept.txt").string();
     testing::Spill(kept, "old\n");
@@ -435,7 +439,7 @@ TEST_F(DetailsWindowTest, AFailedSaveIsReportedAndLeavesNoFile) {
 }
 
 TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
-    DetailsWindow w(Probe{cpu, os}, {0}, 0);
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
     const testing::TempDir dir;
     const std::string bad = (dir / "bad.txt").string();
     testing::Spill(bad, "CPU 0:\n   0x00000000 0x00: eax=0x00000001 ebx=0x756e6547\n");
@@ -461,7 +465,7 @@ TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
     testing::Spill(large, testing::ManyProcessors(4096));
     const std::string small = testing::kDumps + "/intel-core-i7-4770-haswell.txt";
     {
-        DetailsWindow w(Probe{cpu, os}, {0}, 0);
+        DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
         const QString title = w.windowTitle();
         ASSERT_TRUE(w.OpenDump(QString::fromStdString(large)));
         EXPECT_TRUE(w.IsOpening());
@@ -476,7 +480,7 @@ TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
     {
-        auto* w = new DetailsWindow(Probe{cpu, os}, {0}, 0);
+        auto* w = new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0));
         ASSERT_TRUE(w->OpenDump(QString::fromStdString(large)));
         delete w;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -72,7 +72,7 @@ TEST_F(WindowFaults, ARefusedProcessorIsReportedAndTheExaminedOneStays) {
     os.accept_affinity = false;
     cpu.current = &second_source;
     Find<QAction>(*form, "mnuMainEditCPU2")->trigger();
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}, {1}}));
     EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU2: Talvex cannot run on this processor."});
     EXPECT_EQ(Shown(*form), before);
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentIndex(), 0);
@@ -88,7 +88,7 @@ TEST_F(WindowFaults, StartedOnSomeProcessorsItKeepsToThem) {
     Open();
     QComboBox* processors = Find<QComboBox>(*form, "cmbProcessorMask");
     EXPECT_EQ(processors->currentText(), "CPU2");
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{2}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{1}}));
     EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "AuthenticAMD");
     ASSERT_EQ(processors->count(), 3);
     for (int k = 0; k < 3; ++k) {
@@ -106,14 +106,35 @@ TEST_F(WindowFaults, StartedOnSomeProcessorsItKeepsToThem) {
     Find<QAction>(*form, "mnuMainEditCPU1")->trigger();
     EXPECT_EQ(processors->currentIndex(), 1);
     EXPECT_TRUE(ShownErrors().empty());
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{2}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{1}}));
     EXPECT_EQ(Shown(*form), before);
 
     form->cmbProcessorMaskChange(0);
-    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU1: Talvex may run only on processors 2."});
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{2}));
+    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU1: Talvex may run only on processor 2."});
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{1}}));
     EXPECT_EQ(Shown(*form), before);
     EXPECT_EQ(processors->currentIndex(), 1);
+}
+
+// Started beyond the 32 processors the selector offers (taskset -c 40,41 on 64): the window starts
+// on the first allowed one, named though it has no entry, and refuses the ones it may not use.
+TEST_F(WindowFaults, StartedOnHighProcessorsItStartsOnTheFirstOfThem) {
+    os.processor_count = 64;
+    os.affinity = {40, 41};
+    cpu.current = &second_source;
+    Open();
+    EXPECT_TRUE(ShownErrors().empty());
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{40}}));
+    QComboBox* processors = Find<QComboBox>(*form, "cmbProcessorMask");
+    EXPECT_EQ(processors->currentText(), "CPU41");
+    EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "AuthenticAMD");
+    const auto before = Shown(*form);
+
+    EXPECT_FALSE(Find<QAction>(*form, "mnuMainEditCPU1")->isEnabled());
+    form->cmbProcessorMaskChange(0);
+    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU1: Talvex may run only on processors 41-42."});
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{40}}));
+    EXPECT_EQ(Shown(*form), before);
 }
 
 TEST_F(WindowFaults, ProcessorNumbersNotOfferedChangeNothing) {
@@ -125,7 +146,7 @@ TEST_F(WindowFaults, ProcessorNumbersNotOfferedChangeNothing) {
     }
     for (int index : {-1, 32, 1000}) form->cmbProcessorMaskChange(index);
     EXPECT_EQ(Shown(*form), before);
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}}));
     EXPECT_TRUE(ShownErrors().empty());
 }
 

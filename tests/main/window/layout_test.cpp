@@ -237,7 +237,7 @@ TEST_F(LayoutTest, SelectorsTakeOnlyUpAndDownAndRaiseOneChangeEach) {
         EXPECT_EQ(changes.count(), 2);
     }
     // Each arrow press pinned once: 1 at creation, then 2 and 1 again.
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2, 1}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}, {1}, {0}}));
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
 
@@ -291,11 +291,11 @@ TEST_F(LayoutTest, WheelNeedsTheFocusAndReturnPressesTheButton) {
     Find<QPushButton>(*form, "cmd_TSC")->setFocus();
     wheel();
     EXPECT_EQ(processors->currentIndex(), 0);
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}}));
     processors->setFocus();
     wheel();
     EXPECT_EQ(processors->currentIndex(), 1);
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}, {1}}));
 
     QPushButton* button = Find<QPushButton>(*form, "cmd_TSC");
     button->setFocus();

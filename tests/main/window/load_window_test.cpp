@@ -65,7 +65,7 @@ TEST_F(LoadWindowTest, OneProcessor) {
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU1");
     EXPECT_TRUE(Find<QComboBox>(*form, "cmbProcessorMask")->isEnabled());
     EXPECT_EQ(VisibleProcessorEntries(), (std::vector<QString>{"CPU1"}));
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{1}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}}));
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
 
@@ -82,12 +82,12 @@ TEST_F(LoadWindowTest, FourProcessorsChoosingTheThirdPinsMaskFourAndReloadsEvery
     RecordingSink expected;
     LoadData(Probe{other, os}, expected, ".");
     cpu.leaves = other.leaves;
-    os.masks.clear();
+    os.affinity_calls.clear();
 
     QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
     QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU3");
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{2, 4}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{1}, {2}}));
     ExpectShows(expected);
     EXPECT_EQ(Find<QLabel>(*form, "Label12")->text().toStdString(), expected[LoadField::Label12].text);
 }
@@ -97,17 +97,17 @@ TEST_F(LoadWindowTest, ProcessorMenuEntriesSelectLikeTheSelector) {
     Open();
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->count(), 32);
     EXPECT_EQ(VisibleProcessorEntries().size(), 32u);
-    os.masks.clear();
+    os.affinity_calls.clear();
     Find<QAction>(*form, "mnuMainEditCPU3")->trigger();
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU3");
     Find<QAction>(*form, "mnuMainEditCPU32")->trigger();
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentText(), "CPU32");
-    EXPECT_EQ(os.masks, (std::vector<uint32_t>{4, 0x80000000u}));
+    EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{2}, {31}}));
 
     // No entry selected names no processor: nothing happens.
     cpu.calls.clear();
     form->cmbProcessorMaskChange(-1);
-    EXPECT_EQ(os.masks.size(), 2u);
+    EXPECT_EQ(os.affinity_calls.size(), 2u);
     EXPECT_TRUE(cpu.calls.empty());
 }
 

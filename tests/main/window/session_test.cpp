@@ -42,7 +42,7 @@ TEST(Session, StartLoadSwitchCopyClose) {
     EXPECT_EQ(BitName(*form, 0)->text(), "FPU");
 
     QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
-    EXPECT_EQ(os.masks.back(), 2u);
+    EXPECT_EQ(os.affinity_calls.back(), std::vector<unsigned>{1});
     QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
 
     Find<QAction>(*form, "mnuMainEditCopy")->trigger();

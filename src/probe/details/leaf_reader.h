@@ -1,10 +1,11 @@
 #pragma once
-// Leaves as the processor details read them: a leaf above the highest leaf of its range (standard,
-// extended, Transmeta, Centaur) reads as four zeros, whatever the processor would answer for it.
+// Leaves as the processor details read them: a leaf above the highest leaf of its bounded range
+// (standard, extended, Transmeta, Centaur; kLeafRanges) reads as four zeros, whatever the processor would answer for it.
 // The range tops are read once, when the reader is made; a leaf is executed when first asked for,
 // and the last few answers are kept, so that one record costs each (leaf, sub-leaf) one execution
 // (each traps to the hypervisor in a virtual machine). The reader lives for one record only.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -17,24 +18,20 @@ public:
     explicit LeafReader(const RegisterSource& source) : source_(source) {
         if (!source.HasCPUID()) return;
         has_cpuid_ = true;
-        const uint32_t bases[4] = {kStandardBase, kExtendedBase, kTransmetaBase, kCentaurBase};
-        for (size_t i = 0; i < 4; ++i) {
-            answers_[i] = {true, bases[i], 0, source.Execute(bases[i], 0)};
-            tops_[i] = answers_[i].regs.EAX;
+        for (const LeafRange& range : kLeafRanges) {
+            if (!range.bounded) continue;
+            answers_[next_] = {true, range.base, 0, source.Execute(range.base, 0)};
+            tops_[next_] = {range.base, answers_[next_].regs.EAX};
+            ++next_;
         }
-        next_ = 4;
     }
 
-    // Leaves outside the four ranges (the hypervisor's 0x4000xxxx) have no top here: always read.
+    // Leaves outside the bounded ranges (the hypervisor's 0x4000xxxx) have no top here: always read.
     bool InRange(uint32_t leaf) const {
         if (!has_cpuid_) return false;
-        switch (leaf & 0xFFFF0000u) {
-        case kStandardBase: return leaf <= tops_[0];
-        case kExtendedBase: return leaf <= tops_[1];
-        case kTransmetaBase: return leaf <= tops_[2];
-        case kCentaurBase: return leaf <= tops_[3];
-        default: return true;
-        }
+        for (const Top& t : tops_)
+            if (t.base == (leaf & 0xFFFF0000u)) return leaf <= t.top;
+        return true;
     }
 
     TCPUIDRegs Read(uint32_t leaf, uint32_t subleaf = 0) const {
@@ -57,7 +54,12 @@ private:
     mutable std::array<Answer, 16> answers_{};
     mutable size_t next_ = 0;
     bool has_cpuid_ = false;
-    uint32_t tops_[4] = {};
+    struct Top {
+        uint32_t base = 0, top = 0;
+    };
+    static constexpr size_t kBounded =
+        std::count_if(kLeafRanges.begin(), kLeafRanges.end(), [](const LeafRange& r) { return r.bounded; });
+    std::array<Top, kBounded> tops_{};
 };
 
 }  // namespace talvex

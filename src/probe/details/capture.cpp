@@ -3,7 +3,7 @@
 // 0x18, 0x1B, 0x1D, 0x1E, 0x1F, 0x20, 0x23, 0x24; AMD's CPUID appendix for 0x8000001D, 0x80000020,
 // 0x80000026), written as one table; a leaf not in it has sub-leaf 0 alone. Every decision is taken from answers already recorded,
 // so each (leaf, sub-leaf) is executed exactly once.
-#include "probe/capture.h"
+#include "probe/details/capture.h"
 
 #include <algorithm>
 #include <array>
@@ -79,31 +79,6 @@ const LeafRule* RuleOf(uint32_t leaf) {
     return it != kLeafRules.end() && it->leaf == leaf ? &*it : nullptr;
 }
 
-enum class Presence : uint8_t {
-    Always,
-    Hypervisor,        // leaf 1 ECX[31]: a hypervisor answers the 0x400000xx leaves
-    HypervisorVendor,  // as Hypervisor, and the rest of the window only when it names a vendor
-};
-
-struct RangeRule {
-    uint32_t base;
-    Presence presence;
-};
-
-// clang-format off
-// Ascending, so the capture comes out sorted.
-constexpr std::array kRanges = {
-    //        base        base leaf recorded when
-    RangeRule{0x00000000, Presence::Always},            // standard
-    RangeRule{0x20000000, Presence::Always},            // Xeon Phi
-    RangeRule{0x40000000, Presence::Hypervisor},        // hypervisor
-    RangeRule{0x40000100, Presence::HypervisorVendor},  // a second hypervisor interface
-    RangeRule{0x80000000, Presence::Always},            // extended
-    RangeRule{0x80860000, Presence::Always},            // Transmeta
-    RangeRule{0xC0000000, Presence::Always},            // Centaur
-};
-// clang-format on
-
 class Capture {
 public:
     Capture(const RegisterSource& source, DumpProcessor& out) : source_(source), out_(out) {}
@@ -168,10 +143,10 @@ DumpProcessor CaptureProcessor(const RegisterSource& source) {
     out.leaves.reserve(160);
     Capture capture(source, out);
     bool hypervisor = false;
-    for (const RangeRule& range : kRanges) {
-        if (range.presence != Presence::Always && !hypervisor) continue;
+    for (const LeafRange& range : kLeafRanges) {
+        if (range.presence != RangePresence::Always && !hypervisor) continue;
         const TCPUIDRegs head = capture.Record(range.base, 0);
-        if (range.presence == Presence::HypervisorVendor && !NamesVendor(head)) continue;
+        if (range.presence == RangePresence::HypervisorVendor && !NamesVendor(head)) continue;
         // Counted from the base, so a highest leaf of 0xFFFFFFFF cannot wrap the loop.
         const uint32_t count =
             head.EAX > range.base ? std::min(head.EAX - range.base, kCaptureLeavesPerRange - 1) + 1 : 1;
@@ -212,7 +187,7 @@ std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const Regist
     const AffinityGuard guard(platform);
     for (unsigned k : processors) {
         ProcessorCapture& c = out.emplace_back();
-        c.processor = k;
+        c.processor = ProcessorNumber(k);
         const std::vector<unsigned> only{k};
         if (!platform.SetThreadAffinity(only)) {
             c.status = CaptureStatus::NotPinned;

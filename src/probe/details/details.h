@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "probe/cpuid.h"
+#include "probe/details/feature_names.h"
+#include "probe/details/uarch.h"
 #include "probe/dump/dump.h"
-#include "probe/feature_names.h"
-#include "probe/uarch.h"
+#include "probe/leaf2_descriptors.h"
+#include "probe/processor_number.h"
 
 namespace talvex {
 
@@ -37,9 +39,6 @@ private:
     std::array<char, N> data_{};
     size_t size_ = 0;
 };
-
-// In the order the details list caches of one level.
-enum class CacheType : uint8_t { Data, Instruction, Unified, Trace };
 
 // Where the caches came from, the first source that yields one.
 enum class CacheSource : uint8_t {
@@ -138,7 +137,7 @@ constexpr const char* HypervisorName(std::string_view vendor) {
 }
 
 struct ProcessorDetails {
-    unsigned cpu = 1;      // given by the caller: 1-based, as --cpu counts
+    ProcessorNumber cpu;   // given by the caller
     uint32_t apic_id = 0;  // x2APIC ID of leaf 0x1F/0xB, else the initial APIC ID of leaf 1
     FixedText<12> vendor;
     FixedText<48> brand;                           // blanks trimmed at both ends
@@ -161,7 +160,7 @@ struct ProcessorDetails {
 };
 
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
-ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu = 1);
+ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu = {});
 
 // The identity alone (vendor, signature, brand, core type and count, caches, microarchitecture; `cpu`
 // 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
@@ -171,7 +170,8 @@ ProcessorDetails GetProcessorIdentity(const Probe& probe);
 UarchQuery UarchQueryOf(const ProcessorDetails& d);
 
 // The details of recorded processors (a capture or a dump) as their replay gives them, one record per
-// processor: dumps[i] is numbered numbers[i] + 1. Every front end builds its records here.
+// processor: dumps[i] is the operating system's processor numbers[i]. Every front end builds its
+// records here.
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
                                                  const std::vector<unsigned>& numbers);
 
@@ -186,15 +186,15 @@ class CacheSharing {
 public:
     explicit CacheSharing(std::span<const ProcessorDetails> processors);
     // One vector for all the caches of one sharing group, so a caller may key on its address.
-    const std::vector<unsigned>& Of(size_t p, size_t index) const;
+    const std::vector<ProcessorNumber>& Of(size_t p, size_t index) const;
 
 private:
-    std::vector<std::vector<unsigned>> groups_;  // groups_[0]: the empty one
-    std::vector<uint32_t> group_of_;             // [p * kMaxCaches + index]: an index into groups_
+    std::vector<std::vector<ProcessorNumber>> groups_;  // groups_[0]: the empty one
+    std::vector<uint32_t> group_of_;                    // [p * kMaxCaches + index]: an index into groups_
 };
 
 // One cache's sharing, as CacheSharing gives it.
-std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                             size_t index);
+std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
+                                                    size_t index);
 
 }  // namespace talvex

@@ -30,11 +30,13 @@
 // - Rise: the iDragon II as models 8 and 9, after Linux's former rise.c;
 // - Cyrix's 6x86 data book (model 3 in the 1x clock mode); the MII is the 6x86MX renamed, with one
 //   signature.
-#include "probe/uarch.h"
+#include "probe/details/uarch.h"
 
 #include <array>
 #include <cstddef>
 #include <span>
+
+#include "probe/vendor.h"
 
 namespace talvex {
 
@@ -580,30 +582,28 @@ constexpr auto kDMP = std::to_array<Row>({
 // clang-format on
 
 struct VendorRows {
-    std::string_view vendor;
+    Vendor vendor;
     std::span<const Row> rows;
 };
 
-// Exact comparisons of the whole vendor text.
 // clang-format off
-constexpr std::array<VendorRows, 17> kVendors{{
-    {"GenuineIntel",    kIntel},
-    {"AuthenticAMD",    kAMD},
-    {"AMDisbetter!",    kAMD},
-    {"AMD ISBETTER",    kAMD},
-    {"HygonGenuine",    kHygon},
-    {"CentaurHauls",    kCentaur},
-    {"  Shanghai  ",    kCentaur},
-    {"CyrixInstead",    kCyrix},
-    {"NexGenDriven",    kNexGen},
-    {"RiseRiseRise",    kRise},
-    {"GenuineTMx86",    kTransmeta},
-    {"TransmetaCPU",    kTransmeta},
-    {"UMC UMC UMC ",    kUMC},
-    {"SiS SiS SiS ",    kSiS},
-    {"Geode by NSC",    kNSC},
-    {"Vortex86 SoC",    kDMP},
-}};
+constexpr auto kVendors = std::to_array<VendorRows>({
+    {Vendor::Intel,          kIntel},
+    {Vendor::AMD,            kAMD},
+    {Vendor::AMDSample,      kAMD},
+    {Vendor::Hygon,          kHygon},
+    {Vendor::Centaur,        kCentaur},
+    {Vendor::Zhaoxin,        kCentaur},
+    {Vendor::Cyrix,          kCyrix},
+    {Vendor::NexGen,         kNexGen},
+    {Vendor::Rise,           kRise},
+    {Vendor::Transmeta,      kTransmeta},
+    {Vendor::TransmetaEarly, kTransmeta},
+    {Vendor::UMC,            kUMC},
+    {Vendor::SiS,            kSiS},
+    {Vendor::NSC,            kNSC},
+    {Vendor::DMP,            kDMP},
+});
 // clang-format on
 
 // Brands of virtual processors that copy a real signature: their rows would name a part that is
@@ -718,8 +718,9 @@ static_assert(FirstBadRow(kDMP) == -1);
 
 std::optional<UarchName> IdentifyMicroarchitecture(const UarchQuery& query) {
     if (!query.brand.empty() && BrandMatches(query.brand, kVirtualBrands)) return std::nullopt;
+    const Vendor maker = VendorOf(query.vendor);
     for (const VendorRows& vendor : kVendors) {
-        if (vendor.vendor != query.vendor) continue;
+        if (vendor.vendor != maker) continue;
         for (const Row& row : vendor.rows) {
             if (!Holds(row, query)) continue;
             const bool efficiency = query.core == CoreType::Efficiency && !row.efficiency.empty();

@@ -12,14 +12,15 @@
 // - leaf 0x16 EAX, EBX, ECX [15:0]: base, maximum and bus frequency in MHz;
 // - 0x40000000 EBX, ECX, EDX: the hypervisor's vendor text;
 // - the x86-64 psABI micro-architecture levels, each a list of feature bits (below).
-#include "probe/details.h"
+#include "probe/details/details.h"
 
 #include <map>
 #include <tuple>
 
-#include "probe/details_caches.h"
-#include "probe/leaf_reader.h"
+#include "probe/details/details_caches.h"
+#include "probe/details/leaf_reader.h"
 #include "probe/platform.h"
+#include "probe/vendor.h"
 
 namespace talvex {
 
@@ -104,8 +105,6 @@ unsigned X86_64Level(const ProcessorDetails& d) {
     if (!HasAll(d, kLevel4)) return 3;
     return 4;
 }
-
-bool IsAmdOrHygon(std::string_view vendor) { return vendor == "AuthenticAMD" || vendor == "HygonGenuine"; }
 
 // The extended topology leaf in use: 0x1F before 0xB, each only when its sub-leaf 0 EBX is non-zero.
 uint32_t TopologyLeaf(const LeafReader& leaves) {
@@ -199,7 +198,8 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
     d.vendor = BytesUntilZero<12>({leaf0.EBX, leaf0.EDX, leaf0.ECX});
     const std::string_view vendor = d.vendor.view();
-    const bool amd = IsAmdOrHygon(vendor);
+    const Vendor maker = VendorOf(vendor);
+    const bool amd = IsAmdOrHygon(maker);
 
     const TCPUIDRegs leaf1 = leaves.Read(1);
     d.signature = leaf1.EAX;
@@ -207,7 +207,7 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     d.family = base_family == 15 ? base_family + SigExtFamily(leaf1.EAX) : base_family;
     // The extended model counts on Intel's families 6 and 15, on AMD's and Hygon's family 15 only,
     // and, as Linux reads them, on every family from 6 up of the other vendors (Zhaoxin's family 7).
-    const bool intel = vendor == "GenuineIntel";
+    const bool intel = maker == Vendor::Intel;
     const bool extended_model = amd     ? base_family == 15
                                 : intel ? base_family == 6 || base_family == 15
                                         : base_family >= 6;
@@ -236,14 +236,14 @@ ProcessorDetails GetProcessorIdentity(const Probe& probe) {
     return d;
 }
 
-ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
+ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
     ProcessorDetails d;
     d.cpu = cpu;
     const LeafReader leaves(probe.source);
     if (!probe.source.HasCPUID()) return d;
 
     const TCPUIDRegs leaf1 = ReadIdentity(leaves, d);
-    const bool amd = IsAmdOrHygon(d.vendor.view());
+    const bool amd = IsAmdOrHygon(VendorOf(d.vendor.view()));
 
     if (BitSet(leaf1.ECX, 31)) {
         const TCPUIDRegs h = leaves.Read(0x40000000);
@@ -308,15 +308,15 @@ CacheSharing::CacheSharing(std::span<const ProcessorDetails> processors)
             group_of_[p * kMaxCaches + i] = it->second;
         }
     }
-    for (std::vector<unsigned>& g : groups_) std::sort(g.begin(), g.end());
+    for (std::vector<ProcessorNumber>& g : groups_) std::sort(g.begin(), g.end());
 }
 
-const std::vector<unsigned>& CacheSharing::Of(size_t p, size_t index) const {
+const std::vector<ProcessorNumber>& CacheSharing::Of(size_t p, size_t index) const {
     return groups_[group_of_[p * kMaxCaches + index]];
 }
 
-std::vector<unsigned> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                             size_t index) {
+std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
+                                                    size_t index) {
     return CacheSharing(processors).Of(p, index);
 }
 
@@ -327,7 +327,7 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
     details.reserve(dumps.size());
     for (size_t i = 0; i < dumps.size(); ++i) {
         const ReplaySource source(dumps[i]);
-        details.push_back(GetProcessorDetails(Probe{source, platform}, numbers.at(i) + 1));
+        details.push_back(GetProcessorDetails(Probe{source, platform}, ProcessorNumber(numbers.at(i))));
     }
     return details;
 }

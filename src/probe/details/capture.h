@@ -9,6 +9,7 @@
 
 #include "probe/dump/dump.h"
 #include "probe/platform.h"
+#include "probe/processor_number.h"
 #include "probe/registers.h"
 
 namespace talvex {
@@ -35,7 +36,7 @@ enum class CaptureStatus {
 };
 
 struct ProcessorCapture {
-    unsigned processor = 0;  // the operating system's number, 0-based (as `taskset` counts)
+    ProcessorNumber processor;
     CaptureStatus status = CaptureStatus::Captured;
     DumpProcessor dump;  // empty unless Captured
 };

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "probe/details.h"
-#include "probe/leaf_reader.h"
+#include "probe/details/details.h"
+#include "probe/details/leaf_reader.h"
 
 namespace talvex {
 

@@ -1,0 +1,122 @@
+#pragma once
+// Intel's leaf 2 cache descriptors, one table for both readers of leaf 2: the window's cache sizes
+// (GetCacheInfo) and the processor details' cache list. Where both know a byte they agree on it;
+// each keeps its own row set, so the window's answers stay as they were. TLB, prefetch and null
+// bytes describe no cache and are left out.
+// The window alone reads the IA-64 rows, 0x81, and 0x40 ("no higher-level cache": level 0 here),
+// which it takes as clearing L3 on family 15 and L2 on every other family.
+// 0x39..0x3E and 0x73 appear in the older editions of Intel's table only. 0x49 is an L3 on family
+// 15 model 6. 0xFF hands the description over to leaf 4, and the details read this table in full
+// only when leaf 4 gave nothing.
+
+#include <array>
+#include <cstdint>
+
+namespace talvex {
+
+// In the order the details list caches of one level.
+enum class CacheType : uint8_t { Data, Instruction, Unified, Trace };
+
+enum class Leaf2Reader : uint8_t { Both, Window, Details };
+
+struct Leaf2Descriptor {
+    uint8_t code;
+    uint8_t level;
+    CacheType type;
+    uint32_t size;  // KB; thousands of micro-operations for a trace cache
+    uint16_t ways;  // 0: fully associative
+    uint16_t line;  // bytes; 0 for a trace cache
+    Leaf2Reader reader;
+};
+
+// clang-format off
+inline constexpr auto kLeaf2Descriptors = std::to_array<Leaf2Descriptor>({
+    // code level type                KB    ways line read by
+    {0x06, 1, CacheType::Instruction, 8,    4,   32,  Leaf2Reader::Both},
+    {0x08, 1, CacheType::Instruction, 16,   4,   32,  Leaf2Reader::Both},
+    {0x09, 1, CacheType::Instruction, 32,   4,   64,  Leaf2Reader::Details},
+    {0x0A, 1, CacheType::Data,        8,    2,   32,  Leaf2Reader::Both},
+    {0x0C, 1, CacheType::Data,        16,   4,   32,  Leaf2Reader::Both},
+    {0x0D, 1, CacheType::Data,        16,   4,   64,  Leaf2Reader::Details},
+    {0x0E, 1, CacheType::Data,        24,   6,   64,  Leaf2Reader::Details},
+    {0x10, 1, CacheType::Data,        16,   4,   32,  Leaf2Reader::Window},
+    {0x15, 1, CacheType::Instruction, 16,   4,   32,  Leaf2Reader::Window},
+    {0x1A, 2, CacheType::Unified,     96,   6,   64,  Leaf2Reader::Window},
+    {0x1D, 2, CacheType::Unified,     128,  2,   64,  Leaf2Reader::Details},
+    {0x21, 2, CacheType::Unified,     256,  8,   64,  Leaf2Reader::Details},
+    {0x22, 3, CacheType::Unified,     512,  4,   64,  Leaf2Reader::Both},
+    {0x23, 3, CacheType::Unified,     1024, 8,   64,  Leaf2Reader::Both},
+    {0x24, 2, CacheType::Unified,     1024, 16,  64,  Leaf2Reader::Details},
+    {0x25, 3, CacheType::Unified,     2048, 8,   64,  Leaf2Reader::Both},
+    {0x29, 3, CacheType::Unified,     4096, 8,   64,  Leaf2Reader::Both},
+    {0x2C, 1, CacheType::Data,        32,   8,   64,  Leaf2Reader::Both},
+    {0x30, 1, CacheType::Instruction, 32,   8,   64,  Leaf2Reader::Both},
+    {0x39, 2, CacheType::Unified,     128,  4,   64,  Leaf2Reader::Both},
+    {0x3A, 2, CacheType::Unified,     192,  6,   64,  Leaf2Reader::Details},
+    {0x3B, 2, CacheType::Unified,     128,  2,   64,  Leaf2Reader::Both},
+    {0x3C, 2, CacheType::Unified,     256,  4,   64,  Leaf2Reader::Both},
+    {0x3D, 2, CacheType::Unified,     384,  6,   64,  Leaf2Reader::Details},
+    {0x3E, 2, CacheType::Unified,     512,  4,   64,  Leaf2Reader::Details},
+    {0x40, 0, CacheType::Unified,     0,    0,   0,   Leaf2Reader::Window},
+    {0x41, 2, CacheType::Unified,     128,  4,   32,  Leaf2Reader::Both},
+    {0x42, 2, CacheType::Unified,     256,  4,   32,  Leaf2Reader::Both},
+    {0x43, 2, CacheType::Unified,     512,  4,   32,  Leaf2Reader::Both},
+    {0x44, 2, CacheType::Unified,     1024, 4,   32,  Leaf2Reader::Both},
+    {0x45, 2, CacheType::Unified,     2048, 4,   32,  Leaf2Reader::Both},
+    {0x46, 3, CacheType::Unified,     4096, 4,   64,  Leaf2Reader::Details},
+    {0x47, 3, CacheType::Unified,     8192, 8,   64,  Leaf2Reader::Details},
+    {0x48, 2, CacheType::Unified,     3072, 12,  64,  Leaf2Reader::Details},
+    {0x49, 2, CacheType::Unified,     4096, 16,  64,  Leaf2Reader::Details},
+    {0x4A, 3, CacheType::Unified,     6144, 12,  64,  Leaf2Reader::Details},
+    {0x4B, 3, CacheType::Unified,     8192, 16,  64,  Leaf2Reader::Details},
+    {0x4C, 3, CacheType::Unified,     12288,12,  64,  Leaf2Reader::Details},
+    {0x4D, 3, CacheType::Unified,     16384,16,  64,  Leaf2Reader::Details},
+    {0x4E, 2, CacheType::Unified,     6144, 24,  64,  Leaf2Reader::Details},
+    {0x60, 1, CacheType::Data,        16,   8,   64,  Leaf2Reader::Details},
+    {0x66, 1, CacheType::Data,        8,    4,   64,  Leaf2Reader::Both},
+    {0x67, 1, CacheType::Data,        16,   4,   64,  Leaf2Reader::Both},
+    {0x68, 1, CacheType::Data,        32,   4,   64,  Leaf2Reader::Both},
+    {0x70, 1, CacheType::Trace,       12,   8,   0,   Leaf2Reader::Both},
+    {0x71, 1, CacheType::Trace,       16,   8,   0,   Leaf2Reader::Both},
+    {0x72, 1, CacheType::Trace,       32,   8,   0,   Leaf2Reader::Both},
+    {0x73, 1, CacheType::Trace,       64,   8,   0,   Leaf2Reader::Details},
+    {0x77, 1, CacheType::Instruction, 16,   4,   64,  Leaf2Reader::Window},
+    {0x78, 2, CacheType::Unified,     1024, 4,   64,  Leaf2Reader::Details},
+    {0x79, 2, CacheType::Unified,     128,  8,   64,  Leaf2Reader::Both},
+    {0x7A, 2, CacheType::Unified,     256,  8,   64,  Leaf2Reader::Both},
+    {0x7B, 2, CacheType::Unified,     512,  8,   64,  Leaf2Reader::Both},
+    {0x7C, 2, CacheType::Unified,     1024, 8,   64,  Leaf2Reader::Both},
+    {0x7D, 2, CacheType::Unified,     2048, 8,   64,  Leaf2Reader::Details},
+    {0x7E, 2, CacheType::Unified,     256,  8,   128, Leaf2Reader::Window},
+    {0x7F, 2, CacheType::Unified,     512,  2,   64,  Leaf2Reader::Details},
+    {0x80, 2, CacheType::Unified,     512,  8,   64,  Leaf2Reader::Details},
+    {0x81, 2, CacheType::Unified,     128,  8,   32,  Leaf2Reader::Window},
+    {0x82, 2, CacheType::Unified,     256,  8,   32,  Leaf2Reader::Both},
+    {0x83, 2, CacheType::Unified,     512,  8,   32,  Leaf2Reader::Both},
+    {0x84, 2, CacheType::Unified,     1024, 8,   32,  Leaf2Reader::Both},
+    {0x85, 2, CacheType::Unified,     2048, 8,   32,  Leaf2Reader::Both},
+    {0x86, 2, CacheType::Unified,     512,  4,   64,  Leaf2Reader::Both},
+    {0x87, 2, CacheType::Unified,     1024, 8,   64,  Leaf2Reader::Both},
+    {0x88, 3, CacheType::Unified,     2048, 4,   64,  Leaf2Reader::Window},
+    {0x89, 3, CacheType::Unified,     4096, 4,   64,  Leaf2Reader::Window},
+    {0x8A, 3, CacheType::Unified,     8192, 4,   64,  Leaf2Reader::Window},
+    {0x8D, 3, CacheType::Unified,     3072, 12,  128, Leaf2Reader::Window},
+    {0xD0, 3, CacheType::Unified,     512,  4,   64,  Leaf2Reader::Details},
+    {0xD1, 3, CacheType::Unified,     1024, 4,   64,  Leaf2Reader::Details},
+    {0xD2, 3, CacheType::Unified,     2048, 4,   64,  Leaf2Reader::Details},
+    {0xD6, 3, CacheType::Unified,     1024, 8,   64,  Leaf2Reader::Details},
+    {0xD7, 3, CacheType::Unified,     2048, 8,   64,  Leaf2Reader::Details},
+    {0xD8, 3, CacheType::Unified,     4096, 8,   64,  Leaf2Reader::Details},
+    {0xDC, 3, CacheType::Unified,     1536, 12,  64,  Leaf2Reader::Details},
+    {0xDD, 3, CacheType::Unified,     3072, 12,  64,  Leaf2Reader::Details},
+    {0xDE, 3, CacheType::Unified,     6144, 12,  64,  Leaf2Reader::Details},
+    {0xE2, 3, CacheType::Unified,     2048, 16,  64,  Leaf2Reader::Details},
+    {0xE3, 3, CacheType::Unified,     4096, 16,  64,  Leaf2Reader::Details},
+    {0xE4, 3, CacheType::Unified,     8192, 16,  64,  Leaf2Reader::Details},
+    {0xEA, 3, CacheType::Unified,     12288,24,  64,  Leaf2Reader::Details},
+    {0xEB, 3, CacheType::Unified,     18432,24,  64,  Leaf2Reader::Details},
+    {0xEC, 3, CacheType::Unified,     24576,24,  64,  Leaf2Reader::Details},
+});
+// clang-format on
+
+}  // namespace talvex
