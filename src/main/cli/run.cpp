@@ -9,6 +9,7 @@
 #include "main/report/report.h"
 #include "probe/capture.h"
 #include "probe/clock.h"
+#include "probe/core_clock.h"
 #include "probe/details.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
@@ -50,12 +51,31 @@ std::string Describe(const Probe& probe, const Options& o) {
     return out;
 }
 
+// Each record's clock, measured pinned to its processor.
+void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
+    for (ProcessorDetails& d : details) {
+        const unsigned k = d.cpu - 1;
+        const std::string name = std::to_string(d.cpu);
+        if (!platform.SetThreadAffinity({k})) throw Failure(kExitFailure, "cannot run on processor " + name);
+        CoreClockSettings settings;
+        settings.additions_per_cycle = AdditionsPerCycle(d);
+        settings.read_time_stamp_counter = HasTimeStampCounter(d);
+        d.measured_clock = MeasureCoreClock(platform, settings);
+        // A processor taken offline moves the thread elsewhere: its figure would be another's.
+        if (const std::vector<unsigned> now = platform.ThreadAffinity();
+            !now.empty() && now != std::vector<unsigned>{k})
+            throw Failure(kExitFailure, "processor " + name + " went away during the measurement");
+    }
+}
+
 // The details, the dump, or the report of the chosen processors: `dumps[i]` is processor
 // `numbers[i]` (0-based, as the operating system or the dump's sections count).
+// `live`: this machine, whose processors --measure measures.
 std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
-                        const Options& o) {
+                        const Options& o, Platform* live = nullptr) {
     if (o.details) {
-        const std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers);
+        std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers);
+        if (o.measure && live != nullptr) MeasureClocks(*live, details);
         return o.format == OutputFormat::Json ? DetailsJson(details) : DetailsText(details);
     }
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
@@ -145,7 +165,7 @@ std::string FromMachine(const Options& o) {
         dumps.push_back(std::move(c.dump));
         numbers.push_back(c.processor);
     }
-    return DescribeAll(dumps, numbers, o);
+    return DescribeAll(dumps, numbers, o, &platform);
 }
 
 // Flushed here, so a full disk or a closed pipe is reported rather than lost at exit.

@@ -18,6 +18,12 @@ std::string DetailsText(std::span<const ProcessorDetails> processors);
 
 std::string DetailsJson(std::span<const ProcessorDetails> processors);
 
+// A clock measured on the processor: "3664 MHz (time stamp counter 2596 MHz)"; ", noisy" follows the
+// figure when its windows disagreed, and an abandoned measurement has no figure ("noisy (...)").
+std::string MeasuredClockText(const CoreClock& clock);
+// The same without the time stamp counter, for a table cell: "3664 MHz", "3664 MHz, noisy", "noisy".
+std::string MeasuredClockCell(const CoreClock& clock);
+
 // The JSON word of each value, shared with any other front end that names them.
 const char* CacheTypeName(CacheType type);        // "data", "instruction", "unified", "trace"
 const char* CoreTypeName(CoreType type);          // "performance", "efficiency"; nullptr for None
@@ -39,7 +45,8 @@ inline constexpr std::array<const char*, 6> kCacheColumns{"Level", "Type", "Size
 std::array<std::string, kCacheColumns.size()> CacheCells(const CacheDetails& c);
 
 // The per-processor table: CPU, APIC ID, Core type, Microarchitecture, then one column per cache
-// level and type met ("L1d", "L2"), each cell "size [processors sharing it]"; one row per record.
+// level and type met ("L1d", "L2"), each cell "size [processors sharing it]", then "Measured clock"
+// when a record has one; one row per record.
 struct PerProcessorRows {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
