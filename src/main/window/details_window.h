@@ -17,11 +17,22 @@
 #include <QTreeView>
 #include <QWidget>
 
+#include <QElapsedTimer>
+#include <QPointF>
+
+#include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "main/window/details_models.h"
+#include "main/window/live_clock.h"
 #include "probe/cpuid.h"
+
+class QChartView;
+class QLineSeries;
+class QValueAxis;
 
 namespace talvex {
 
@@ -35,6 +46,9 @@ using FileDialog =
     std::function<FileChoice(QWidget* parent, bool save, const QString& caption, const QStringList& filters)>;
 void SetFileDialog(FileDialog dialog);
 
+// How the live clock measures each processor. Defaults to MeasurePinned; tests count here.
+void SetLiveMeasure(LiveMeasure measure);
+
 // The save dialog's filters: `cpuid -r`'s layout, or libcpuid's.
 inline constexpr const char* kCpuidRawFilter = "cpuid -r (*.txt)";
 inline constexpr const char* kLibcpuidFilter = "libcpuid raw dump (*.libcpuid.txt)";
@@ -44,6 +58,9 @@ class DetailsWindow final : public QWidget {
 
 public:
     inline static const char* const kTitle = "Talvex: Processor Details";
+    // What the clock column and plot say where no clock runs: a dump, or a recorded processor.
+    inline static const char* const kNotMeasured = "not measured (dump)";
+    inline static const char* const kUnavailable = "unavailable";
 
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
     // processor) through `probe` before it returns, and shows `examined`.
@@ -63,6 +80,14 @@ public:
     // reported and leaves no file behind (nor changes one that was there).
     void SaveDump(const QString& path, bool libcpuid);
 
+    // Whether the live clock is measuring now.
+    bool Measuring() const { return live_.Running(); }
+
+protected:
+    // The live clock runs only while the window is shown: from the first paint on, until hidden.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void BuildControls();
     void ConnectEvents();
@@ -70,6 +95,12 @@ private:
     void ShowSet();
     // The header and the tabs for entry `entry` of the set; -1: a processor outside it.
     void ShowEntry(int entry);
+    // Whether this set has a clock to measure: this machine's processors, not a dump.
+    bool Live() const;
+    void StartLive();
+    void ApplyReadings(const std::vector<LiveReading>& readings);
+    // The plot of the examined processor's last 60 seconds, or why there is none.
+    void ShowClockPlot();
 
     ProcessorSet set_;
     QString file_;  // the dump shown; empty while this machine's processors are
@@ -94,6 +125,19 @@ private:
     FeatureModel* features_ = nullptr;
     QSortFilterProxyModel* feature_filter_model_ = nullptr;
     LeafModel* leaves_ = nullptr;
+
+    QChartView* clock_plot_ = nullptr;
+    QLineSeries* clock_series_ = nullptr;
+    QLineSeries* tsc_series_ = nullptr;
+    QValueAxis* clock_axis_ = nullptr;
+    bool live_clock_ = true;  // false for a processor recorded elsewhere
+    QElapsedTimer live_time_;
+    struct ClockHistory {
+        std::deque<QPointF> points;  // seconds since live_time_ started, MHz
+        double tsc_mhz = 0;          // 0 while unknown
+    };
+    std::map<unsigned, ClockHistory> history_;  // by the operating system's processor number
+    LiveClock live_;                            // last: it stops before the rest goes
 };
 
 }  // namespace talvex
