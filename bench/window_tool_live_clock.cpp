@@ -6,7 +6,9 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTableView>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -33,7 +35,9 @@ double Share(int ms) {
     const double cpu = ProcessSeconds();
     QElapsedTimer wall;
     wall.start();
-    while (wall.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
     return (ProcessSeconds() - cpu) / (static_cast<double>(wall.elapsed()) / 1000.0);
 }
 
