@@ -385,15 +385,20 @@ void DetailsWindow::ApplyReadings(const std::vector<LiveReading>& readings) {
     if (!live_.Running()) return;
     const double now = static_cast<double>(live_time_.elapsed()) / 1000.0;
     for (const LiveReading& r : readings) {
+        // A processor measured before that can no longer be pinned to has gone offline since.
+        const bool seen = history_.count(r.processor) != 0;
         std::string text;
         switch (r.state) {
         case LiveState::Measured: text = MeasuredClockCell(r.clock); break;
-        case LiveState::NotPinned: text = "cannot run on processor " + Decimal(r.processor + 1); break;
+        case LiveState::NotPinned:
+            text = seen ? kUnavailable : "cannot run on processor " + Decimal(r.processor + 1);
+            break;
         case LiveState::Unavailable: text = kUnavailable; break;
         }
         processors_->SetClock(set_.EntryOf(r.processor), text);
+        if (r.state != LiveState::Measured) continue;
         ClockHistory& h = history_[r.processor];
-        if (r.state == LiveState::Measured && r.clock.mhz) h.points.emplace_back(now, *r.clock.mhz);
+        if (r.clock.mhz) h.points.emplace_back(now, *r.clock.mhz);
         if (r.clock.tsc_mhz) h.tsc_mhz = *r.clock.tsc_mhz;
         while (!h.points.empty() && h.points.front().x() < now - kPlotSeconds) h.points.pop_front();
     }

@@ -408,14 +408,17 @@ TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
 // The live clock measures only while the window is shown, on its worker: nothing before the window
 // is shown, nothing once it is hidden, nothing after it closed; a dump has no clock to measure.
 TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
+    // Processor 1 measures; 2 is measured once, then goes offline; 3 never lets the worker in.
     std::atomic<int> measured{0};
+    std::atomic<bool> second_seen{false};
     SetLiveMeasure([&](const LiveProcessor& p) {
         ++measured;
-        const LiveState state = p.processor == 1 ? LiveState::Unavailable : LiveState::Measured;
-        return LiveReading{p.processor, state, {3000, 2600, false}};
+        const bool pinned = p.processor == 0 || (p.processor == 1 && !second_seen.exchange(true));
+        return LiveReading{
+            p.processor, pinned ? LiveState::Measured : LiveState::NotPinned, {3000, 2600, false}};
     });
-    os.processor_count = 2;
-    QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1}, 0);
+    os.processor_count = 3;
+    QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2}, 0);
     const QAbstractItemModel& m = *Find<QTableView>(*w, "processorView")->model();
     const int clock = m.columnCount() - 1;
     EXPECT_EQ(m.headerData(clock, Qt::Horizontal).toString(), "Clock");
@@ -425,6 +428,7 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
     w->show();
     QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 0, clock), QString("3000 MHz"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 1, clock), QString("unavailable"), 5000);
+    EXPECT_EQ(Cell(m, 2, clock), "cannot run on processor 3");
     EXPECT_EQ(Find<QChartView>(*w, "clockPlot")->chart()->title(), "Clock of CPU1");
     w->hide();
     EXPECT_FALSE(w->Measuring());
