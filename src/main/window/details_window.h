@@ -3,11 +3,14 @@
 // caches, every processor, the feature bits and the recorded leaves on tabs; or the same for the
 // sections of a dump. The processors are captured once, when the window opens; switching the
 // processor shows another record of that capture. The window maps records onto its views through
-// the models of details_models.h and decodes nothing itself.
+// the models of details_models.h and decodes nothing itself. While it is shown, a worker of
+// live_clock.h measures each processor's clock once a second for the Processors tab.
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointF>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QString>
@@ -17,13 +20,9 @@
 #include <QTreeView>
 #include <QWidget>
 
-#include <QElapsedTimer>
-#include <QPointF>
-
 #include <deque>
 #include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
 #include "main/window/details_models.h"
@@ -84,7 +83,7 @@ public:
     bool Measuring() const { return live_.Running(); }
 
 protected:
-    // The live clock runs only while the window is shown: from the first paint on, until hidden.
+    // The live clock runs only while the window is shown: from just after it is drawn until hidden.
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
