@@ -1,7 +1,8 @@
 // The processor details from CPUID registers. Layouts:
 // - leaf 0 EBX, EDX, ECX: vendor text; leaf 1 EAX: stepping [3:0], model [7:4], family [11:8],
 //   extended model [19:16], extended family [27:20]; leaf 1 EBX[31:24] initial APIC ID,
-//   EBX[23:16] logical processors per package, EDX[28] HTT; ECX[31] hypervisor present;
+//   EBX[23:16] logical processors per package, EDX[28] HTT; ECX[31] hypervisor present; EAX[13:12]
+//   processor type; leaf 4 sub-leaf 0 EAX[31:26] cores per package - 1;
 // - leaves 0x1F / 0xB sub-leaf n: EBX[15:0] logical processors at this level, ECX[15:8] level type
 //   (0 ends the list, 1 is the SMT level), EDX the x2APIC ID;
 // - leaf 7.0 EDX[15] hybrid, leaf 0x1A EAX[31:24] core type (0x20 Atom, 0x40 Core);
@@ -129,10 +130,25 @@ Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd
     }
     if (!BitSet(leaf1.EDX, 28)) return {1, 1};  // no HTT: one logical processor
     t.logical_per_package = Bits(leaf1.EBX, 23, 16);
+    if (t.logical_per_package == 1) return {1, 1};  // HTT set, but one logical processor all the same
     const TCPUIDRegs leaf4 = leaves.Read(4, 0);
     if (Bits(leaf4.EAX, 4, 0) != 0)
         t.threads_per_core = t.logical_per_package / (Bits(leaf4.EAX, 31, 26) + 1);
     return t;
+}
+
+// Cores per package, 0 where CPUID does not count them: leaf 4 EAX[31:26] + 1 where leaf 4 describes a
+// cache; on AMD and Hygon the logical processors of 0x80000008 ECX, divided from family 17h on by the
+// threads of one core (before it, 0x8000001E does not count threads).
+uint32_t ReadCores(const LeafReader& leaves, bool amd, uint32_t family) {
+    if (amd) {
+        if (!leaves.InRange(0x80000008)) return 0;
+        const uint32_t logical = Bits(leaves.Read(0x80000008).ECX, 7, 0) + 1;
+        if (family < 0x17 || !leaves.InRange(0x8000001E)) return logical;
+        return logical / (Bits(leaves.Read(0x8000001E).EBX, 15, 8) + 1);
+    }
+    const TCPUIDRegs leaf4 = leaves.Read(4, 0);
+    return Bits(leaf4.EAX, 4, 0) != 0 ? Bits(leaf4.EAX, 31, 26) + 1 : 0;
 }
 
 CoreType ReadCoreType(const LeafReader& leaves, bool amd) {
@@ -214,6 +230,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
     d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1);
     d.core_type = ReadCoreType(leaves, amd);
+    d.cores_per_package = ReadCores(leaves, amd, d.family);
 
     if (leaves.InRange(0x80000008)) {
         const uint32_t eax = leaves.Read(0x80000008).EAX;
@@ -228,6 +245,9 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     }
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
         d.features[i] = BitSet(d.feature_registers[kFeatureNames[i].group], kFeatureNames[i].bit);
+    // A name two bits carry is set, on each of its rows, when either bit is.
+    for (const FeatureRepeat& r : kFeatureRepeats)
+        d.features[r.first] = d.features[r.row] = d.features[r.first] || d.features[r.row];
     d.x86_64_level = X86_64Level(d);
 
     d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
@@ -246,6 +266,9 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     query.l2_kb = FirstCacheKB(d.caches, 2);
     query.l3_kb = FirstCacheKB(d.caches, 3);
     query.core = d.core_type;
+    query.caches_known = d.cache_source != CacheSource::None;
+    query.cores = d.cores_per_package;
+    query.type = Bits(d.signature, 13, 12);
     return query;
 }
 

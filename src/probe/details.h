@@ -102,7 +102,8 @@ struct FrequencyMHz {
     friend bool operator==(const FrequencyMHz&, const FrequencyMHz&) = default;
 };
 
-using FeatureSet = std::bitset<kFeatureNames.size()>;  // bit i: kFeatureNames[i] is set
+// Bit i: the name of kFeatureNames[i] is set (by any of its bits, where two carry it).
+using FeatureSet = std::bitset<kFeatureNames.size()>;
 
 struct ProcessorDetails {
     unsigned cpu = 1;      // given by the caller: 1-based, as --cpu counts
@@ -114,6 +115,7 @@ struct ProcessorDetails {
     // Both point into the microarchitecture table (static storage).
     std::optional<UarchName> uarch;
     CoreType core_type = CoreType::None;
+    uint32_t cores_per_package = 0;           // as leaf 4 or 0x80000008 counts them; 0 where unknown
     std::optional<FixedText<12>> hypervisor;  // when leaf 1 ECX[31] says there is one
     unsigned x86_64_level = 0;                // 0 without long mode, else 1..4
     std::optional<AddressBits> address_bits;

@@ -5,6 +5,7 @@
 // Registers in the order the details list them; names by register, then bit.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -24,8 +25,13 @@ struct FeatureName {
     std::string_view name;
 };
 
+struct FeatureRepeat {
+    uint16_t row;    // index into kFeatureNames
+    uint16_t first;  // the earlier row of the same name
+};
+
 // clang-format off
-inline constexpr std::array<FeatureRegister, 14> kFeatureRegisters{{
+inline constexpr std::array<FeatureRegister, 30> kFeatureRegisters{{
     // leaf      sub-leaf  register
     {0x00000001, 0,        FeatureReg::EDX},
     {0x00000001, 0,        FeatureReg::ECX},
@@ -41,9 +47,25 @@ inline constexpr std::array<FeatureRegister, 14> kFeatureRegisters{{
     {0x80000021, 0,        FeatureReg::EAX},
     {0xC0000001, 0,        FeatureReg::EDX},
     {0x80860001, 0,        FeatureReg::EDX},
+    {0x00000006, 0,        FeatureReg::EAX},
+    {0x8000000A, 0,        FeatureReg::EDX},
+    {0x80000007, 0,        FeatureReg::EBX},
+    {0x8000001F, 0,        FeatureReg::EAX},
+    {0x00000006, 0,        FeatureReg::ECX},
+    {0x00000007, 1,        FeatureReg::EBX},
+    {0x00000007, 2,        FeatureReg::EDX},
+    {0x0000000F, 0,        FeatureReg::EDX},
+    {0x0000000F, 1,        FeatureReg::EDX},
+    {0x00000010, 0,        FeatureReg::EBX},
+    {0x00000010, 1,        FeatureReg::ECX},
+    {0x00000010, 2,        FeatureReg::ECX},
+    {0x00000010, 3,        FeatureReg::ECX},
+    {0x00000012, 0,        FeatureReg::EAX},
+    {0x80000020, 0,        FeatureReg::EBX},
+    {0x80000022, 0,        FeatureReg::EAX},
 }};
 
-inline constexpr std::array<FeatureName, 237> kFeatureNames{{
+inline constexpr std::array<FeatureName, 301> kFeatureNames{{
     // group bit  name
     { 0,  0, "fpu"},
     { 0,  1, "vme"},
@@ -282,7 +304,85 @@ inline constexpr std::array<FeatureName, 237> kFeatureNames{{
     {13,  0, "recovery"},
     {13,  1, "longrun"},
     {13,  3, "lrti"},
+    {14,  0, "dtherm"},
+    {14,  1, "ida"},
+    {14,  2, "arat"},
+    {14,  4, "pln"},
+    {14,  6, "pts"},
+    {14,  7, "hwp"},
+    {14,  8, "hwp_notify"},
+    {14,  9, "hwp_act_window"},
+    {14, 10, "hwp_epp"},
+    {14, 11, "hwp_pkg_req"},
+    {14, 15, "hwp_highest_perf_change"},
+    {14, 19, "hfi"},
+    {15,  0, "npt"},
+    {15,  1, "lbrv"},
+    {15,  2, "svm_lock"},
+    {15,  3, "nrip_save"},
+    {15,  4, "tsc_scale"},
+    {15,  5, "vmcb_clean"},
+    {15,  6, "flushbyasid"},
+    {15,  7, "decodeassists"},
+    {15, 10, "pausefilter"},
+    {15, 12, "pfthreshold"},
+    {15, 13, "avic"},
+    {15, 15, "v_vmsave_vmload"},
+    {15, 16, "vgif"},
+    {15, 18, "x2avic"},
+    {15, 20, "v_spec_ctrl"},
+    {15, 25, "vnmi"},
+    {15, 28, "svme_addr_chk"},
+    {16,  0, "overflow_recov"},
+    {16,  1, "succor"},
+    {16,  3, "smca"},
+    {17,  0, "sme"},
+    {17,  1, "sev"},
+    {17,  2, "vm_page_flush"},
+    {17,  3, "sev_es"},
+    {17,  4, "sev_snp"},
+    {17,  9, "v_tsc_aux"},
+    {17, 10, "sme_coherent"},
+    {17, 14, "debug_swap"},
+    {17, 28, "svsm"},
+    {18,  0, "aperfmperf"},
+    {18,  3, "epb"},
+    {19,  0, "intel_ppin"},
+    {20,  2, "rrsba_ctrl"},
+    {20,  4, "bhi_ctrl"},
+    {21,  1, "cqm_llc"},
+    {22,  0, "cqm_occup_llc"},
+    {22,  1, "cqm_mbm_total"},
+    {22,  2, "cqm_mbm_local"},
+    {23,  1, "cat_l3"},
+    {23,  2, "cat_l2"},
+    {23,  3, "mba"},
+    {24,  2, "cdp_l3"},
+    {25,  2, "cdp_l2"},
+    {26,  0, "per_thread_mba"},
+    {27,  0, "sgx1"},
+    {27,  1, "sgx2"},
+    {27, 11, "sgx_edeccssa"},
+    {28,  2, "smba"},
+    {28,  3, "bmec"},
+    {29,  0, "perfmon_v2"},
+    {29,  1, "amd_lbr_v2"},
+    {29,  2, "amd_lbr_pmc_freeze"},
+}};
+
+// Rows whose name an earlier row already carries: the name is listed once, at its first row, and is
+// set when any of its bits is.
+inline constexpr std::array<FeatureRepeat, 1> kFeatureRepeats{{
+    // row first
+    {289, 200},
 }};
 // clang-format on
+
+// Whether row i of kFeatureNames is the one that lists its name.
+constexpr bool ListsItsName(size_t i) {
+    for (const FeatureRepeat& r : kFeatureRepeats)
+        if (r.row == i) return false;
+    return true;
+}
 
 }  // namespace talvex

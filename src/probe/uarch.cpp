@@ -1,7 +1,8 @@
 // Microarchitecture and codename rows. The key is the vendor text and the display family, model and
-// stepping; where a vendor sold one signature under several names, the trimmed brand text or the size
-// of one L2 / L3 cache picks the row. Where nothing tells two codenames apart, the row gives both,
-// joined by " / ".
+// stepping; where a vendor sold one signature under several names, the trimmed brand text, the size
+// of one L2 / L3 cache (or the absence of an L2), the number of cores or the processor type picks the
+// row. Where nothing tells two codenames apart, the row gives both, joined by " / ". Parts without a
+// brand text (all before 2000, and engineering samples) fall through to the rows that ask none.
 //
 // Each vendor has one table, tried from the top: the first row whose conditions all hold decides.
 // So a row with a brand or cache condition stands before the plain row of the same model.
@@ -11,7 +12,24 @@
 // guides and processor programming references (family, model ranges and revisions of each die);
 // VIA, IDT, Zhaoxin, Cyrix, Transmeta, Rise and DM&P data sheets; the processor family lists that
 // Linux publishes (arch/x86/include/asm/intel-family.h, the Centaur, Zhaoxin, Hygon, Transmeta, UMC,
-// NSC and Vortex CPU files) and GCC's host processor tables.
+// NSC and Vortex CPU files) and GCC's host processor tables. Besides:
+// - OverDrive processors: Intel's AP-485 (processor type 1 on the i486 DX2 and DX4, Pentium and
+//   Pentium II OverDrive signatures) and the SDM vol. 2 (the processor type field of leaf 1);
+// - cache and core variants: Intel's data sheets of the Celeron (Covington: no L2), Pentium II and III
+//   Xeon (Drake, Tanner: 1 and 2 MB of L2), Xeon MP (Foster MP, Gallatin, Potomac, Tulsa: an L3) and
+//   of the dual-core Pentium D, Pentium Extreme Edition and Xeon 5000 / 7000 parts (Smithfield,
+//   Presler, Paxville, Dempsey: leaf 4 counts two cores), and of the quad-core Core 2 and Xeon parts
+//   of two dies (leaf 4 counts four cores); AMD's Threadripper and EPYC product pages (core counts
+//   of the Zen dies);
+// - IDT WinChip 2 steppings (2 before 7, 2A from 7 to 9, 2B from A) after Linux's centaur.c;
+// - Zhaoxin: Linux's machine-check code (Zhaoxin family 6 models 19h and 1Fh; Centaur family 6
+//   model F from stepping E is Zhaoxin's ZX-C under the VIA signature) and Zhaoxin's QEMU CPU
+//   model of the KX-7000 (family 7, model 6Bh, the ShiJiDaDao core);
+// - Hygon: GCC's and LLVM's host processor tables (family 18h models 4, 6, 7 and 8 are the C86-4G
+//   series) and Linux's Hygon node code (models 4h to Fh as one generation);
+// - Rise: the iDragon II as models 8 and 9, after Linux's former rise.c;
+// - Cyrix's 6x86 data book (model 3 in the 1x clock mode); the MII is the 6x86MX renamed, with one
+//   signature.
 #include "probe/uarch.h"
 
 #include <array>
@@ -35,18 +53,46 @@ constexpr Signature S(uint32_t family, uint8_t model, uint8_t step_lo, uint8_t s
 
 // What a row asks besides the signature. `brand` is "" (any brand) or alternatives separated by '|';
 // an alternative is pieces of text separated by '*' that must occur in the brand in this order, '#'
-// standing for any digit. A size pair {0, 0} asks nothing; any other pair asks for a known
-// (non-zero) size of one L2 or one L3 cache, in KB, within [lo, hi].
+// standing for any digit. A size or core pair {0, 0} asks nothing; any other pair asks for a known
+// (non-zero) size of one L2 or one L3 cache, in KB, or count of cores, within [lo, hi]. `no_l2` asks
+// for caches that CPUID describes without an L2; `type` for a processor type (kAnyType: any).
+constexpr uint8_t kAnyType = 0xFF;
 struct When {
     constexpr When(const char* b) : brand(b) {}
     constexpr When(std::string_view b) : brand(b) {}
-    constexpr When(uint32_t l2lo, uint32_t l2hi, uint32_t l3lo, uint32_t l3hi, std::string_view b)
-        : l2_lo(l2lo), l2_hi(l2hi), l3_lo(l3lo), l3_hi(l3hi), brand(b) {}
-    uint32_t l2_lo = 0, l2_hi = 0, l3_lo = 0, l3_hi = 0;
+    uint32_t l2_lo = 0, l2_hi = 0, l3_lo = 0, l3_hi = 0, cores_lo = 0, cores_hi = 0;
+    bool no_l2 = false;
+    uint8_t type = kAnyType;
     std::string_view brand;
 };
-constexpr When L2(uint32_t lo, uint32_t hi, std::string_view brand = "") { return {lo, hi, 0, 0, brand}; }
-constexpr When L3(uint32_t lo, uint32_t hi, std::string_view brand = "") { return {0, 0, lo, hi, brand}; }
+constexpr When L2(uint32_t lo, uint32_t hi, std::string_view brand = "") {
+    When w(brand);
+    w.l2_lo = lo;
+    w.l2_hi = hi;
+    return w;
+}
+constexpr When L3(uint32_t lo, uint32_t hi, std::string_view brand = "") {
+    When w(brand);
+    w.l3_lo = lo;
+    w.l3_hi = hi;
+    return w;
+}
+constexpr When Cores(uint32_t lo, uint32_t hi, std::string_view brand = "") {
+    When w(brand);
+    w.cores_lo = lo;
+    w.cores_hi = hi;
+    return w;
+}
+constexpr When NoL2() {
+    When w("");
+    w.no_l2 = true;
+    return w;
+}
+constexpr When OverDrive() {
+    When w("");
+    w.type = 1;
+    return w;
+}
 constexpr uint32_t kMax = 0xFFFFFFFF;
 
 // `core` is the design of the only or the performance core; `efficiency` the second design of a
@@ -77,6 +123,13 @@ constexpr std::string_view kHawkPoint = "Ryzen # 8#4#|Ryzen # PRO 8#4#";
 // clang-format off
 constexpr auto kIntel = std::to_array<Row>({
     // signature           when                     core               efficiency     codename
+    // OverDrive processors (processor type 1) share the signature of the part they replace or copy.
+    {M(4, 0x3),            OverDrive(),             "i486",            "",            "P23T"},
+    {M(4, 0x8),            OverDrive(),             "i486",            "",            "P24CT"},
+    {M(5, 0x1),            OverDrive(),             "P5",              "",            "P5T"},
+    {M(5, 0x2),            OverDrive(),             "P5",              "",            "P54CT"},
+    {M(5, 0x4),            OverDrive(),             "P5",              "",            "P54CTB"},
+    {M(6, 0x03),           OverDrive(),             "P6",              "",            "P6T"},
     {M(4, 0x0, 0x1),       "",                      "i486",            "",            "P4"},
     {M(4, 0x2),            "",                      "i486",            "",            "P23"},
     {M(4, 0x3),            "",                      "i486",            "",            "P24"},
@@ -96,10 +149,13 @@ constexpr auto kIntel = std::to_array<Row>({
     // A and D with 256 KB, and a Mobile Celeron of those steppings has 128 KB.
     {M(6, 0x01),           "",                      "P6",              "",            "P6"},
     {M(6, 0x03),           "",                      "P6",              "",            "Klamath"},
+    {M(6, 0x05),           NoL2(),                  "P6",              "",            "Covington"},
+    {M(6, 0x05),           L2(1024, kMax),          "P6",              "",            "Drake"},
     {M(6, 0x05),           "",                      "P6",              "",            "Deschutes"},
     {S(6, 0x06, 0x0, 0x9), "",                      "P6",              "",            "Mendocino"},
     {S(6, 0x06, 0xA, 0xF), L2(1, 128),              "P6",              "",            "Mendocino"},
     {S(6, 0x06, 0xA, 0xF), "",                      "P6",              "",            "Dixon"},
+    {M(6, 0x07),           L2(1024, kMax),          "P6",              "",            "Tanner"},
     {M(6, 0x07),           "",                      "P6",              "",            "Katmai"},
     {M(6, 0x08),           "",                      "P6",              "",            "Coppermine"},
     {M(6, 0x09),           "",                      "Pentium M",       "",            "Banias"},
@@ -113,6 +169,7 @@ constexpr auto kIntel = std::to_array<Row>({
     {M(6, 0x0F),           kTigerton,               "Core",            "",            "Tigerton"},
     {M(6, 0x0F),           kClovertown,             "Core",            "",            "Clovertown"},
     {M(6, 0x0F),           "Xeon*51##",             "Core",            "",            "Woodcrest"},
+    {M(6, 0x0F),           Cores(4, 4),             "Core",            "",            "Kentsfield / Clovertown / Tigerton"},
     {S(6, 0x0F, 0x2, 0x2), kMobile65,               "Core",            "",            "Merom-2M"},
     {S(6, 0x0F, 0xD, 0xD), kMobile65,               "Core",            "",            "Merom-2M"},
     {S(6, 0x0F, 0x2, 0x2), "",                      "Core",            "",            "Allendale"},
@@ -127,6 +184,7 @@ constexpr auto kIntel = std::to_array<Row>({
     {M(6, 0x17),           kYorkfield,              "Penryn",          "",            "Yorkfield"},
     {M(6, 0x17),           kHarpertown,             "Penryn",          "",            "Harpertown"},
     {M(6, 0x17),           kWolfdaleDP,             "Penryn",          "",            "Wolfdale-DP"},
+    {M(6, 0x17),           Cores(4, 4),             "Penryn",          "",            "Yorkfield / Harpertown"},
     {M(6, 0x17),           L2(1, 3072, kMobile45),  "Penryn",          "",            "Penryn-3M"},
     {M(6, 0x17),           kMobile45,               "Penryn",          "",            "Penryn"},
     {M(6, 0x17),           L2(1, 3072),             "Penryn",          "",            "Wolfdale-3M"},
@@ -247,19 +305,26 @@ constexpr auto kIntel = std::to_array<Row>({
     {M(6, 0x57),           "",                      "Knights Landing", "",            "Knights Landing"},
     {M(6, 0x85),           "",                      "Knights Landing", "",            "Knights Mill"},
     // NetBurst.
+    {M(15, 0x0, 0x1),      L3(1, kMax),             "NetBurst",        "",            "Foster MP"},
     {M(15, 0x0, 0x1),      "Xeon",                  "NetBurst",        "",            "Foster"},
     {M(15, 0x0, 0x1),      "",                      "NetBurst",        "",            "Willamette"},
+    {M(15, 0x2),           L3(1, kMax),             "NetBurst",        "",            "Gallatin"},
     {M(15, 0x2),           "Xeon(TM) MP",           "NetBurst",        "",            "Gallatin"},
     {M(15, 0x2),           "Xeon",                  "NetBurst",        "",            "Prestonia"},
     {M(15, 0x2),           "Extreme Edition",       "NetBurst",        "",            "Gallatin"},
     {M(15, 0x2),           "",                      "NetBurst",        "",            "Northwood"},
     {M(15, 0x3, 0x4),      L3(1, kMax, "Xeon"),     "NetBurst",        "",            "Potomac"},
+    {M(15, 0x4),           Cores(2, 2, "Xeon"),     "NetBurst",        "",            "Paxville"},
+    {M(15, 0x4),           Cores(2, 2),             "NetBurst",        "",            "Smithfield"},
     {M(15, 0x4),           "Xeon(TM) MP",           "NetBurst",        "",            "Cranford"},
     {M(15, 0x3, 0x4),      L2(2048, 2048, "Xeon"),  "NetBurst",        "",            "Irwindale"},
     {M(15, 0x3, 0x4),      "Xeon",                  "NetBurst",        "",            "Nocona"},
     {M(15, 0x4),           kPentiumD,               "NetBurst",        "",            "Smithfield"},
     {M(15, 0x3, 0x4),      L2(2048, 2048),          "NetBurst",        "",            "Prescott-2M"},
     {M(15, 0x3, 0x4),      "",                      "NetBurst",        "",            "Prescott"},
+    {M(15, 0x6),           L3(1, kMax),             "NetBurst",        "",            "Tulsa"},
+    {M(15, 0x6),           Cores(2, 2, "Xeon"),     "NetBurst",        "",            "Dempsey"},
+    {M(15, 0x6),           Cores(2, 2),             "NetBurst",        "",            "Presler"},
     {M(15, 0x6),           kPentiumD,               "NetBurst",        "",            "Presler"},
     {M(15, 0x6),           "Xeon*71##",             "NetBurst",        "",            "Tulsa"},
     {M(15, 0x6),           "Xeon",                  "NetBurst",        "",            "Dempsey"},
@@ -390,8 +455,11 @@ constexpr auto kAMD = std::to_array<Row>({
     // Zen (17h, 19h, 1Ah): one model range a die; server and workstation parts by brand.
     {M(0x17, 0x01),        "EPYC",                  "Zen",             "",            "Naples"},
     {M(0x17, 0x01),        "Threadripper",          "Zen",             "",            "Whitehaven"},
+    {M(0x17, 0x01),        Cores(17, kMax),         "Zen",             "",            "Naples"},
+    {M(0x17, 0x01),        Cores(9, 16),            "Zen",             "",            "Whitehaven / Naples"},
     {M(0x17, 0x01),        "",                      "Zen",             "",            "Summit Ridge"},
     {M(0x17, 0x08),        "Threadripper",          "Zen+",            "",            "Colfax"},
+    {M(0x17, 0x08),        Cores(9, kMax),          "Zen+",            "",            "Colfax"},
     {M(0x17, 0x08),        "",                      "Zen+",            "",            "Pinnacle Ridge"},
     {M(0x17, 0x11),        "",                      "Zen",             "",            "Raven Ridge"},
     {M(0x17, 0x18),        "",                      "Zen+",            "",            "Picasso"},
@@ -437,6 +505,7 @@ constexpr auto kAMD = std::to_array<Row>({
 constexpr auto kHygon = std::to_array<Row>({
     // signature           when                     core               efficiency     codename
     {M(0x18, 0x00),        "",                      "Dhyana",          "",            "Dhyana"},
+    {M(0x18, 0x04, 0x08),  "",                      "C86-4G",          "",            "C86-4G"},
 });
 // clang-format on
 
@@ -446,6 +515,8 @@ constexpr auto kHygon = std::to_array<Row>({
 constexpr auto kCentaur = std::to_array<Row>({
     // signature           when                     core               efficiency     codename
     {M(5, 0x4),            "",                      "WinChip",         "",            "C6"},
+    {S(5, 0x8, 0x7, 0x9),  "",                      "WinChip",         "",            "WinChip 2A"},
+    {S(5, 0x8, 0xA, 0xF),  "",                      "WinChip",         "",            "WinChip 2B"},
     {M(5, 0x8),            "",                      "WinChip",         "",            "WinChip 2"},
     {M(5, 0x9),            "",                      "WinChip",         "",            "WinChip 3"},
     {M(6, 0x6),            "",                      "C3",              "",            "Samuel"},
@@ -455,10 +526,15 @@ constexpr auto kCentaur = std::to_array<Row>({
     {M(6, 0x9),            "",                      "C3",              "",            "Nehemiah"},
     {M(6, 0xA),            "",                      "C7",              "",            "Esther"},
     {M(6, 0xD),            "",                      "C7",              "",            "Esther"},
+    {M(6, 0xF),            "ZHAOXIN",               "ZhangJiang",      "",            "ZX-C"},
+    {S(6, 0xF, 0xE, 0xF),  "",                      "ZhangJiang",      "",            "ZX-C"},
     {S(6, 0xF, 0x0, 0xD),  "",                      "Isaiah",          "",            "Isaiah"},
+    {M(6, 0x19),           "",                      "ZhangJiang",      "",            "ZX-C / ZX-C+"},
+    {M(6, 0x1F),           "",                      "ZhangJiang",      "",            "ZX-C / ZX-C+"},
     {M(7, 0x1B),           "",                      "WuDaoKou",        "",            "WuDaoKou"},
     {M(7, 0x3B),           "",                      "LuJiaZui",        "",            "LuJiaZui"},
     {M(7, 0x5B),           "",                      "YongFeng",        "",            "YongFeng"},
+    {M(7, 0x6B),           "",                      "ShiJiDaDao",      "",            "ShiJiDaDao"},
 });
 // clang-format on
 
@@ -467,9 +543,9 @@ constexpr auto kCyrix = std::to_array<Row>({
     // signature           when                     core               efficiency     codename
     {M(4, 0x4),            "",                      "MediaGX",         "",            "MediaGX"},
     {M(4, 0x9),            "",                      "M1sc",            "",            "5x86"},
-    {M(5, 0x2),            "",                      "M1",              "",            "6x86"},
+    {M(5, 0x2, 0x3),       "",                      "M1",              "",            "6x86"},
     {M(5, 0x4),            "",                      "MediaGX",         "",            "GXm"},
-    {M(6, 0x0),            "",                      "M2",              "",            "6x86MX"},
+    {M(6, 0x0),            "",                      "M2",              "",            "6x86MX / MII"},
 });
 constexpr auto kNexGen = std::to_array<Row>({
     {M(5, 0x0),            "",                      "Nx586",           "",            "Nx586"},
@@ -477,6 +553,7 @@ constexpr auto kNexGen = std::to_array<Row>({
 constexpr auto kRise = std::to_array<Row>({
     {M(5, 0x0),            "",                      "mP6",             "",            "Kirin"},
     {M(5, 0x2),            "",                      "mP6",             "",            "Lynx"},
+    {M(5, 0x8, 0x9),       "",                      "mP6",             "",            "iDragon II"},
 });
 constexpr auto kSiS = std::to_array<Row>({
     {M(5, 0x0),            "",                      "mP6",             "",            "SiS 550"},
@@ -582,7 +659,9 @@ constexpr bool Holds(const Row& row, const UarchQuery& q) {
     const When& w = row.when;
     return q.family == s.family && q.model >= s.model_lo && q.model <= s.model_hi && q.stepping >= s.step_lo
            && q.stepping <= s.step_hi && Within(q.l2_kb, w.l2_lo, w.l2_hi)
-           && Within(q.l3_kb, w.l3_lo, w.l3_hi) && (w.brand.empty() || BrandMatches(q.brand, w.brand));
+           && Within(q.l3_kb, w.l3_lo, w.l3_hi) && Within(q.cores, w.cores_lo, w.cores_hi)
+           && (!w.no_l2 || (q.caches_known && q.l2_kb == 0)) && (w.type == kAnyType || q.type == w.type)
+           && (w.brand.empty() || BrandMatches(q.brand, w.brand));
 }
 
 // Table checks, run by the compiler. A row is well formed when its ranges are ordered, its stepping
@@ -596,11 +675,12 @@ constexpr bool WellFormed(const Row& r) {
                              || b.find("*|") != b.npos;
     return r.sig.model_lo <= r.sig.model_hi && r.sig.step_lo <= r.sig.step_hi && r.sig.step_hi <= 0xF
            && !r.core.empty() && !r.codename.empty() && !empty_piece && r.when.l2_lo <= r.when.l2_hi
-           && r.when.l3_lo <= r.when.l3_hi;
+           && r.when.l3_lo <= r.when.l3_hi && r.when.cores_lo <= r.when.cores_hi;
 }
 
 constexpr bool SameAsk(const When& a, const When& b) {
     return a.l2_lo == b.l2_lo && a.l2_hi == b.l2_hi && a.l3_lo == b.l3_lo && a.l3_hi == b.l3_hi
+           && a.cores_lo == b.cores_lo && a.cores_hi == b.cores_hi && a.no_l2 == b.no_l2 && a.type == b.type
            && a.brand == b.brand;
 }
 

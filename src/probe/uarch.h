@@ -1,6 +1,7 @@
 #pragma once
 // The core microarchitecture and the die's codename of a processor, from its vendor text, display
-// family, model and stepping (and, where a vendor reused one signature, its brand text or caches).
+// family, model and stepping (and, where a vendor reused one signature, its brand text, caches, core
+// count or processor type).
 
 #include <cstdint>
 #include <optional>
@@ -23,6 +24,9 @@ struct UarchQuery {
     uint32_t l2_kb = 0;      // size of one L2 and one L3 cache, 0 when unknown or absent
     uint32_t l3_kb = 0;
     CoreType core = CoreType::None;
+    bool caches_known = false;  // CPUID describes the caches: then an l2_kb of 0 means there is no L2
+    uint32_t cores = 0;         // cores per package as CPUID counts them, 0 when unknown
+    uint32_t type = 0;          // leaf 1 EAX[13:12]: 0 an OEM processor, 1 an OverDrive, 2 a dual processor
 };
 
 // Views of static text: valid for the life of the program.

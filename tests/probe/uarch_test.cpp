@@ -267,7 +267,21 @@ Product Make(std::string_view vendor, uint32_t family, uint32_t model, uint32_t 
     return {{vendor, family, model, stepping, brand, l2, l3, core}, expected};
 }
 
-constexpr std::string_view I = "GenuineIntel", A = "AuthenticAMD";
+// What the table asks besides the signature, brand and cache sizes.
+Product Cores(Product p, uint32_t cores) {
+    p.query.cores = cores;
+    return p;
+}
+Product OverDrive(Product p) {
+    p.query.type = 1;
+    return p;
+}
+Product CachesKnown(Product p) {
+    p.query.caches_known = true;
+    return p;
+}
+
+constexpr std::string_view I = "GenuineIntel", A = "AuthenticAMD", C = "CentaurHauls";
 
 TEST(UarchProducts, HandPickedSignatures) {
     const Product products[] = {
@@ -310,6 +324,29 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(I, 15, 0x6, 4, "Intel(R) Pentium(R) D CPU 3.40GHz", {"NetBurst", "Presler"}, 2048),
         Make(I, 15, 0x6, 8, "Intel(R) Xeon(R) CPU 7140M @ 3.40GHz", {"NetBurst", "Tulsa"}, 1024, 16384),
         Make(I, 6, 0x99, 0, "", {nullptr, nullptr}),  // no such model: no guess from a neighbour
+        // Products of one die told apart by caches, cores or the processor type; no brand text.
+        OverDrive(Make(I, 5, 0x4, 4, "", {"P5", "P54CTB"})),  // Pentium OverDrive with MMX
+        OverDrive(Make(I, 6, 0x3, 2, "", {"P6", "P6T"})),     // Pentium II OverDrive
+        Make(I, 6, 0x3, 2, "", {"P6", "Klamath"}),
+        CachesKnown(Make(I, 6, 0x5, 0, "", {"P6", "Covington"})),    // Celeron 266: no L2
+        Make(I, 6, 0x5, 0, "", {"P6", "Deschutes"}),                 // caches not described: no guess
+        CachesKnown(Make(I, 6, 0x5, 2, "", {"P6", "Drake"}, 2048)),  // Pentium II Xeon 450
+        CachesKnown(Make(I, 6, 0x7, 3, "", {"P6", "Tanner"}, 1024)),
+        CachesKnown(Make(I, 6, 0x7, 3, "", {"P6", "Katmai"}, 512)),
+        Cores(Make(I, 6, 0xF, 7, "Genuine Intel(R) CPU 2.40GHz",
+                   {"Core", "Kentsfield / Clovertown / Tigerton"}),
+              4),
+        Cores(Make(I, 6, 0xF, 6, "Genuine Intel(R) CPU 2.40GHz", {"Core", "Conroe"}), 2),
+        Cores(Make(I, 6, 0x17, 7, "Genuine Intel(R) CPU 2.50GHz", {"Penryn", "Yorkfield / Harpertown"}, 6144),
+              4),
+        Make(I, 15, 0x1, 2, "", {"NetBurst", "Foster MP"}, 256, 1024),
+        Make(I, 15, 0x2, 5, "Intel(R) Pentium(R) 4 CPU 3.20GHz", {"NetBurst", "Gallatin"}, 512, 2048),
+        Cores(Make(I, 15, 0x4, 7, "Intel(R) Pentium(R) 4 CPU 3.20GHz", {"NetBurst", "Smithfield"}, 1024), 2),
+        Cores(Make(I, 15, 0x4, 8, "Dual-Core Intel(R) Xeon(R) CPU 7020", {"NetBurst", "Paxville"}, 1024), 2),
+        Cores(Make(I, 15, 0x4, 1, "Intel(R) Xeon(TM) MP CPU 3.66GHz", {"NetBurst", "Cranford"}, 1024), 1),
+        Cores(Make(I, 15, 0x6, 4, "Genuine Intel(R) CPU 3.20GHz", {"NetBurst", "Presler"}, 2048), 2),
+        Cores(Make(I, 15, 0x6, 4, "Intel(R) Xeon(TM) CPU 3.20GHz", {"NetBurst", "Dempsey"}, 2048), 2),
+        Cores(Make(I, 15, 0x6, 8, "Genuine Intel(R) CPU 3.00GHz", {"NetBurst", "Tulsa"}, 1024, 16384), 2),
         Make(I, 6, 0x6, 3, "QEMU Virtual CPU version 2.5+", {nullptr, nullptr}),
         // AMD.
         Make(A, 6, 0x8, 1, "AMD Duron(tm) Processor", {"K7", "Applebred"}),
@@ -323,6 +360,9 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(A, 5, 0xA, 2, "Geode(TM) Integrated Processor by AMD PCS", {"Geode LX", "Geode LX"}),
         Make(A, 0x17, 0x1, 2, "AMD EPYC 7601 32-Core Processor", {"Zen", "Naples"}),
         Make(A, 0x17, 0x1, 1, "AMD Ryzen Threadripper 1950X 16-Core Processor", {"Zen", "Whitehaven"}),
+        Cores(Make(A, 0x17, 0x1, 2, "AMD Eng Sample: 2S1404E2VJUG5_20/14_N", {"Zen", "Naples"}), 32),
+        Cores(Make(A, 0x17, 0x1, 1, "AMD Eng Sample: 1D3201A2M88F3_35/32_N", {"Zen", "Summit Ridge"}), 8),
+        Cores(Make(A, 0x17, 0x8, 2, "AMD Eng Sample: ZD2950BCM4ZB2_38/35_Y", {"Zen+", "Colfax"}), 32),
         Make(A, 0x17, 0x31, 0, "AMD EPYC 7742 64-Core Processor", {"Zen 2", "Rome"}),
         Make(A, 0x19, 0x1, 1, "AMD EPYC 7763 64-Core Processor", {"Zen 3", "Milan"}, 512, 32768),
         Make(A, 0x19, 0x1, 2, "AMD EPYC 7773X 64-Core Processor", {"Zen 3", "Milan-X"}, 512, 98304),
@@ -337,13 +377,24 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(A, 0x1A, 0x70, 0, "AMD RYZEN AI MAX+ 395 w/ Radeon 8060S", {"Zen 5", "Strix Halo"}),
         Make(A, 0x1A, 0x44, 0, "AMD Ryzen 9 9955HX 16-Core Processor", {"Zen 5", "Fire Range"}),
         // The other vendors.
-        Make("HygonGenuine", 0x18, 0x4, 0, "Hygon C86 3350 8-core Processor", {nullptr, nullptr}),
+        Make("HygonGenuine", 0x18, 0x4, 0, "Hygon C86 3350 8-core Processor", {"C86-4G", "C86-4G"}),
+        Make("HygonGenuine", 0x18, 0x10, 0, "", {nullptr, nullptr}),
         Make("CentaurHauls", 6, 0x7, 3, "VIA Samuel 2", {"C3", "Samuel 2"}),
+        Make(C, 5, 0x8, 5, "", {"WinChip", "WinChip 2"}), Make(C, 5, 0x8, 7, "", {"WinChip", "WinChip 2A"}),
+        Make(C, 5, 0x8, 0xA, "", {"WinChip", "WinChip 2B"}),
+        // Zhaoxin's ZX-C under VIA's signature: by stepping, or by its brand.
+        Make(C, 6, 0xF, 0xE, "ZHAOXIN KaiXian ZX-C 4701@2.0GHz", {"ZhangJiang", "ZX-C"}),
+        Make(C, 6, 0xF, 0xD, "ZHAOXIN KaiXian ZX-C@2.0GHz", {"ZhangJiang", "ZX-C"}),
+        Make(C, 6, 0xF, 0xD, "VIA QuadCore C4650@2.0GHz", {"Isaiah", "Isaiah"}),
+        Make("  Shanghai  ", 6, 0x19, 0, "", {"ZhangJiang", "ZX-C / ZX-C+"}),
+        Make(C, 7, 0x6B, 1, "ZHAOXIN KaiXian KX-7000@3.2GHz", {"ShiJiDaDao", "ShiJiDaDao"}),
         Make("CentaurHauls", 6, 0x7, 8, "VIA Ezra", {"C3", "Ezra"}),
         Make("  Shanghai  ", 7, 0x3B, 0, "ZHAOXIN KaiXian KX-6640MA@2.2+GHz", {"LuJiaZui", "LuJiaZui"}),
-        Make("CyrixInstead", 6, 0x0, 0, "", {"M2", "6x86MX"}),
+        Make("CyrixInstead", 6, 0x0, 0, "", {"M2", "6x86MX / MII"}),
+        Make("CyrixInstead", 5, 0x3, 0, "", {"M1", "6x86"}),  // the 1x clock mode
         Make("GenuineTMx86", 5, 0x4, 3, "Transmeta(tm) Crusoe(tm) Processor TM5800", {"Crusoe", "Crusoe"}),
         Make("RiseRiseRise", 5, 0x0, 4, "", {"mP6", "Kirin"}),
+        Make("RiseRiseRise", 5, 0x9, 0, "", {"mP6", "iDragon II"}),
         Make("NexGenDriven", 5, 0x0, 4, "", {"Nx586", "Nx586"}),
         Make("Vortex86 SoC", 6, 0x0, 0, "", {"Vortex86", "Vortex86EX"}),
         Make("GenuineIotel", 6, 0x2A, 7, "", {nullptr, nullptr}),  // a damaged vendor text names nothing

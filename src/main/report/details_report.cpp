@@ -237,7 +237,7 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
     for (const ProcessorDetails& d : all) common &= d.features;
     std::vector<std::string_view> words;
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
-        if (common[i]) words.push_back(kFeatureNames[i].name);
+        if (common[i] && ListsItsName(i)) words.push_back(kFeatureNames[i].name);
     out += "\nFeatures (" + Decimal(words.size()) + (all.size() > 1 ? ", on every processor)\n" : ")\n");
     Wrapped(out, words);
 
@@ -255,7 +255,7 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
         out += "\nFeatures only on processors " + ProcessorList(cpus) + "\n";
         words.clear();
         for (size_t i = 0; i < kFeatureNames.size(); ++i)
-            if (own[i]) words.push_back(kFeatureNames[i].name);
+            if (own[i] && ListsItsName(i)) words.push_back(kFeatureNames[i].name);
         Wrapped(out, words);
     }
 }
@@ -355,7 +355,7 @@ void JsonObject(std::string& out, const ProcessorDetails& d) {
     out += "[";
     bool first = true;
     for (size_t i = 0; i < kFeatureNames.size(); ++i) {
-        if (!d.features[i]) continue;
+        if (!d.features[i] || !ListsItsName(i)) continue;
         if (!first) out += ", ";
         first = false;
         AppendJsonString(out, kFeatureNames[i].name);

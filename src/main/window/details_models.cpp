@@ -257,7 +257,8 @@ QVariant FeatureModel::data(const QModelIndex& index, int role) const {
     }
     const auto g = static_cast<size_t>(index.internalId() - 1);
     const auto i = static_cast<size_t>(kGroupStarts[g] + index.row());
-    const bool set = details_->features[i];
+    // The bit itself: a name that two bits carry shows under each register as that register has it.
+    const bool set = BitSet(details_->feature_registers[g], kFeatureNames[i].bit);
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {

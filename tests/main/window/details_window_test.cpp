@@ -122,8 +122,10 @@ struct DetailsWindowTest : ::testing::Test {
             EXPECT_EQ(Number(Cell(caches, r, 5), "-", QJsonValue()), c["sharedBy"]);
         }
 
+        // The window shows each bit under its register; the JSON lists each name once (Linux's mba has
+        // two bits), so the two compare as sets of names.
         const QAbstractItemModel& features = *Find<QTreeView>(w, "featureView")->model();
-        QJsonArray set;
+        QStringList set;
         int names = 0;
         for (int g = 0; g < features.rowCount(); ++g) {
             const QModelIndex group = features.index(g, 0);
@@ -132,7 +134,12 @@ struct DetailsWindowTest : ::testing::Test {
                     set.append(Cell(features, k, 0, group));
         }
         EXPECT_EQ(names, static_cast<int>(kFeatureNames.size()));
-        EXPECT_EQ(set, p["features"].toArray());
+        QStringList listed;
+        for (const QJsonValue& name : p["features"].toArray()) listed.append(name.toString());
+        set.removeDuplicates();
+        set.sort();
+        listed.sort();
+        EXPECT_EQ(set, listed);
     }
 
     // The leaves shown, as `cpuid -r` lines.
