@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "probe/cache.h"
+#include "probe/displayed.h"
 #include "probe/naming.h"
 #include "support/count_new.h"
 #include "support/dumps.h"
@@ -60,6 +61,18 @@ void BM_GetProcessorName(benchmark::State& state) {
     Run(state, [](const Probe& probe) { benchmark::DoNotOptimize(GetProcessorName(probe)); });
 }
 BENCHMARK(BM_GetProcessorName)->Arg(0)->Arg(1);
+
+// What the window shows: on this processor beyond the tables, the microarchitecture's name and the
+// sizes leaf 2 leaves unknown (its leaf 2 hands over to leaf 4).
+void BM_GetDisplayedName(benchmark::State& state) {
+    Run(state, [](const Probe& probe) { benchmark::DoNotOptimize(GetDisplayedName(probe)); });
+}
+BENCHMARK(BM_GetDisplayedName)->Arg(0)->Arg(1);
+
+void BM_GetDisplayedCacheInfo(benchmark::State& state) {
+    Run(state, [](const Probe& probe) { benchmark::DoNotOptimize(GetDisplayedCacheInfo(probe)); });
+}
+BENCHMARK(BM_GetDisplayedCacheInfo)->Arg(0)->Arg(1);
 
 }  // namespace
 }  // namespace talvex

@@ -9,9 +9,11 @@
 
 namespace talvex {
 
-// Sizes in KB; TraceCache in thousands of micro-operations. 0 means not learned.
+// Sizes in KB; TraceCache in thousands of micro-operations. 0 means not learned. GetCacheInfo's
+// sources fit 16 bits; the fields are wider for the deterministic cache leaves' sizes (an L3 of
+// 96 MB is 98304 KB).
 struct TCacheInfo {
-    uint16_t L1D = 0, L1I = 0, TraceCache = 0, L2 = 0, L3 = 0;
+    uint32_t L1D = 0, L1I = 0, TraceCache = 0, L2 = 0, L3 = 0;
 
     friend bool operator==(const TCacheInfo&, const TCacheInfo&) = default;
 };

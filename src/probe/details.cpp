@@ -190,14 +190,9 @@ const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& lik
     return nullptr;
 }
 
-}  // namespace
-
-ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
-    ProcessorDetails d;
-    d.cpu = cpu;
-    const LeafReader leaves(probe.source);
-    if (!probe.source.HasCPUID()) return d;
-
+// Everything the microarchitecture table is asked (vendor, signature, brand, core type and count,
+// caches) and its answer; gives leaf 1.
+TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
     d.vendor = BytesUntilZero<12>({leaf0.EBX, leaf0.EDX, leaf0.ECX});
     const std::string_view vendor = d.vendor.view();
@@ -221,6 +216,32 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
         {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX});
     d.brand = FixedText<48>(TrimBlanks(brand.view()));
 
+    d.core_type = ReadCoreType(leaves, amd);
+    d.cores_per_package = ReadCores(leaves, amd, d.family);
+    d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
+    d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
+    return leaf1;
+}
+
+}  // namespace
+
+ProcessorDetails GetProcessorIdentity(const Probe& probe) {
+    ProcessorDetails d;
+    const LeafReader leaves(probe.source);
+    if (!probe.source.HasCPUID()) return d;
+    ReadIdentity(leaves, d);
+    return d;
+}
+
+ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
+    ProcessorDetails d;
+    d.cpu = cpu;
+    const LeafReader leaves(probe.source);
+    if (!probe.source.HasCPUID()) return d;
+
+    const TCPUIDRegs leaf1 = ReadIdentity(leaves, d);
+    const bool amd = IsAmdOrHygon(d.vendor.view());
+
     if (BitSet(leaf1.ECX, 31)) {
         const TCPUIDRegs h = leaves.Read(0x40000000);
         d.hypervisor = BytesUntilZero<12>({h.EBX, h.ECX, h.EDX});
@@ -229,8 +250,6 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     const uint32_t topology_leaf = TopologyLeaf(leaves);
     d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
     d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1);
-    d.core_type = ReadCoreType(leaves, amd);
-    d.cores_per_package = ReadCores(leaves, amd, d.family);
 
     if (leaves.InRange(0x80000008)) {
         const uint32_t eax = leaves.Read(0x80000008).EAX;
@@ -249,10 +268,6 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu) {
     for (const FeatureRepeat& r : kFeatureRepeats)
         d.features[r.first] = d.features[r.row] = d.features[r.first] || d.features[r.row];
     d.x86_64_level = X86_64Level(d);
-
-    d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
-
-    d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
     return d;
 }
 

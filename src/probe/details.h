@@ -133,6 +133,10 @@ struct ProcessorDetails {
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
 ProcessorDetails GetProcessorDetails(const Probe& probe, unsigned cpu = 1);
 
+// The identity alone (vendor, signature, brand, core type and count, caches, microarchitecture; `cpu`
+// 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
+ProcessorDetails GetProcessorIdentity(const Probe& probe);
+
 // What the microarchitecture table is asked for this record; views into `d`.
 UarchQuery UarchQueryOf(const ProcessorDetails& d);
 

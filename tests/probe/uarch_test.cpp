@@ -236,18 +236,24 @@ TEST(UarchPeer, SameDesignAsThePeer) {
     EXPECT_GE(compared, 60);
 }
 
-// This machine's processor, through the hardware, against the peer's reading of the same processor.
+// This machine's processor, through the hardware, against the peer's reading of the same processor:
+// both pinned to the first processor this process may run on (a hybrid's cores differ).
 TEST(UarchLive, ThisMachineNamed) {
     HardwareSource hardware;
     LinuxPlatform os;
+    const std::vector<unsigned> allowed = os.ThreadAffinity();
+    ASSERT_FALSE(allowed.empty());
+    ASSERT_TRUE(os.SetThreadAffinity({allowed[0]}));
     const Probe probe{hardware, os};
     const ProcessorDetails d = GetProcessorDetails(probe);
     const auto& ours = d.uarch;
     std::printf("this machine: %s, family %X model %X stepping %X, \"%s\": %s\n",
                 std::string(d.vendor.view()).c_str(), d.family, d.model, d.stepping,
                 std::string(d.brand.view()).c_str(), Show(ours).c_str());
-    if (!std::filesystem::exists(kPeer)) GTEST_SKIP() << kPeer << " is not installed";
-    const std::string peer = PeerDesign(Output(std::string(kPeer) + " -1 2>/dev/null"));
+    const bool installed = std::filesystem::exists(kPeer);
+    const std::string peer = installed ? PeerDesign(Output(std::string(kPeer) + " -1 2>/dev/null")) : "";
+    os.SetThreadAffinity(allowed);
+    if (!installed) GTEST_SKIP() << kPeer << " is not installed";
     if (peer.empty()) GTEST_SKIP() << "the peer does not name this processor";
     ASSERT_TRUE(ours.has_value()) << "the peer says " << peer;
     EXPECT_TRUE(SameDesign(ours->microarchitecture, peer)) << "the peer says " << peer;

@@ -2,15 +2,18 @@
 // What Linux itself decoded about the processors, read from /proc/cpuinfo for the tests that compare.
 
 #include <fstream>
+#include <istream>
 #include <map>
+#include <sstream>
 #include <string>
 
 namespace talvex::testing {
 
-// Each processor block of /proc/cpuinfo as its fields, by the processor's number.
-inline std::map<unsigned, std::map<std::string, std::string>> ProcCpuinfo() {
-    std::map<unsigned, std::map<std::string, std::string>> blocks;
-    std::ifstream in("/proc/cpuinfo");
+using CpuinfoBlocks = std::map<unsigned, std::map<std::string, std::string>>;
+
+// Each processor block of a /proc/cpuinfo text as its fields, by the processor's number.
+inline CpuinfoBlocks ProcCpuinfo(std::istream& in) {
+    CpuinfoBlocks blocks;
     std::map<std::string, std::string> fields;
     for (std::string line; std::getline(in, line) || !fields.empty();) {
         if (line.empty()) {
@@ -29,6 +32,17 @@ inline std::map<unsigned, std::map<std::string, std::string>> ProcCpuinfo() {
         line.clear();
     }
     return blocks;
+}
+
+inline CpuinfoBlocks ProcCpuinfoText(const std::string& text) {
+    std::istringstream in(text);
+    return ProcCpuinfo(in);
+}
+
+// This machine's /proc/cpuinfo.
+inline CpuinfoBlocks ProcCpuinfo() {
+    std::ifstream in("/proc/cpuinfo");
+    return ProcCpuinfo(in);
 }
 
 }  // namespace talvex::testing

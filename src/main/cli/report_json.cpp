@@ -3,7 +3,7 @@
 // "featureEntries" and "featureMenus"; "flags" bit by bit; "clockHz"; "cache" in KB (KuOps).
 #include "main/cli/cli.h"
 #include "main/report/load_data.h"
-#include "probe/cache.h"
+#include "probe/displayed.h"
 #include "probe/flags.h"
 #include "probe/text.h"
 
@@ -98,8 +98,7 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
     Key(out, "  ", "clockHz");
     out += std::to_string(hz) + ",\n";
 
-    TCacheInfo cache;
-    GetCacheInfo(probe, cache);
+    const TCacheInfo cache = GetDisplayedCacheInfo(probe);
     Key(out, "  ", "cache");
     out += "{\"L1D\": " + std::to_string(cache.L1D) + ", \"L1I\": " + std::to_string(cache.L1I)
            + ", \"TraceCache\": " + std::to_string(cache.TraceCache) + ", \"L2\": " + std::to_string(cache.L2)

@@ -1,8 +1,7 @@
 #include "main/report/load_data.h"
 
-#include "probe/cache.h"
 #include "probe/clock.h"
-#include "probe/naming.h"
+#include "probe/displayed.h"
 #include "probe/text.h"
 
 namespace talvex {
@@ -64,7 +63,7 @@ const char* ProcessorTypeText(uint32_t type) {
     }
 }
 
-std::string SizeText(uint16_t size, const char* unit) { return Decimal(size) + unit; }
+std::string SizeText(uint32_t size, const char* unit) { return Decimal(size) + unit; }
 
 // The feature selector's list and the "Feature Flag" entries, by the range presence rule.
 void LoadFeatureList(const Probe& probe, LoadSink& sink) {
@@ -146,8 +145,7 @@ void LoadExtendedFields(const Probe& probe, LoadSink& sink) {
 // The cache fields, and the L1 caption that says whether the first cache is a trace cache.
 void LoadCaches(const Probe& probe, LoadSink& sink) {
     using enum LoadField;
-    TCacheInfo cache;
-    GetCacheInfo(probe, cache);
+    const TCacheInfo cache = GetDisplayedCacheInfo(probe);
     sink.SetText(editL1D, SizeText(cache.L1D, "KB"));
     if (cache.TraceCache > 0) {
         sink.SetText(Label12, "L1 T-Cache");
@@ -172,7 +170,7 @@ void LoadSummaryLabels(const Probe& probe, LoadSink& sink) {
 void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator,
               std::optional<int64_t> hz) {
     LoadFeatureList(probe, sink);
-    sink.SetText(LoadField::editCPUName, GetProcessorName(probe));
+    sink.SetText(LoadField::editCPUName, GetDisplayedName(probe));
     sink.SetText(LoadField::editCPUClock, FormatClock(hz ? *hz : MeasureClock(probe), decimal_separator));
     sink.SetText(LoadField::editNameString, "");
     LoadStandardFields(probe, sink);

@@ -4,9 +4,8 @@
 #include <array>
 
 #include "main/report/load_data.h"
-#include "probe/cache.h"
 #include "probe/clock.h"
-#include "probe/naming.h"
+#include "probe/displayed.h"
 #include "probe/text.h"
 
 namespace talvex {
@@ -80,13 +79,12 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
         write_text(out, text);
         out += kLineEnd;
     };
-    const std::string name = GetProcessorName(probe);
+    const std::string name = GetDisplayedName(probe);
     const int64_t hz = MeasureClock(probe);
     append_text_line("CPU Name: ", name);
     AppendLine(out, "Clock: ", FormatClock(hz, decimal_separator));
 
-    TCacheInfo cache;
-    GetCacheInfo(probe, cache);
+    const TCacheInfo cache = GetDisplayedCacheInfo(probe);
     if (cache.TraceCache > 0)
         AppendLine(out, "L1 T-Cache: ", Decimal(cache.TraceCache) + "KuOps");
     else

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "probe/platform.h"
+
 namespace talvex::testing {
 
 struct Result {
@@ -44,6 +46,9 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The processors this process may run on, numbered from 0 as `taskset` numbers them.
+inline std::vector<unsigned> AllowedProcessors() { return LinuxPlatform().ThreadAffinity(); }
 
 // Runs `prefix talvex-report args...` (each argument single-quoted, so it arrives as written) with
 // `stdin_text` as standard input. `prefix` is shell text such as "taskset -c 0".

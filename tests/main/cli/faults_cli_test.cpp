@@ -25,7 +25,7 @@ TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
         {{"--replay", "/nonexistent/dump.txt"}, 2, "/nonexistent/dump.txt: No such file or directory"},
         {{"--replay", "/dev/null"}, 2, "/dev/null:1: empty file"},
         {{"--cpu", std::to_string(count + 1)}, 1, "there is no processor " + std::to_string(count + 1)},
-        {{"--cpu", "33"}, 1, "there is no processor 33"},
+        {{"--cpu", std::to_string(count + 33)}, 1, "there is no processor " + std::to_string(count + 33)},
         {{"--cpu", "99999999999999"},
          1,
          "there is no processor 99999999999999 (this machine has " + std::to_string(count) + ")"},
@@ -45,24 +45,28 @@ TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
     }
 }
 
-// taskset leaves this process only processor 1: the run refuses processor 2 rather than widen the
-// set the user chose, and prints nothing.
+// taskset leaves the run one processor it may use: it refuses another rather than widen the set the
+// user chose, and prints nothing.
 TEST(FaultsCli, PinningOutsideTheAllowedProcessorsIsRefused) {
-    if (sysconf(_SC_NPROCESSORS_CONF) < 2) GTEST_SKIP() << "one processor";
-    if (std::system("taskset -c 0 true 2>/dev/null") != 0) GTEST_SKIP() << "no taskset";
-    const Result refused = Exec({"--cpu", "2"}, "", "taskset -c 0");
+    const std::vector<unsigned> allowed = testing::AllowedProcessors();
+    if (allowed.size() < 2) GTEST_SKIP() << "needs two processors this process may run on";
+    const std::string only = "taskset -c " + std::to_string(allowed[0]);
+    if (std::system((only + " true 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "no taskset";
+    const std::string other = std::to_string(allowed[1] + 1);
+    const Result refused = Exec({"--cpu", other}, "", only);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
-    EXPECT_EQ(refused.err,
-              "talvex-report: cannot run on processor 2: this process may run only on processor(s) 1\n");
+    EXPECT_EQ(refused.err, "talvex-report: cannot run on processor " + other
+                               + ": this process may run only on processor(s) "
+                               + std::to_string(allowed[0] + 1) + "\n");
 
-    const Result json = Exec({"--cpu", "2", "--format", "json"}, "", "taskset -c 0");
+    const Result json = Exec({"--cpu", other, "--format", "json"}, "", only);
     EXPECT_EQ(json.status, 1);
     EXPECT_EQ(json.out, "");
 
-    const Result allowed = Exec({"--cpu", "2"}, "", "taskset -c 1");
-    EXPECT_EQ(allowed.status, 0) << allowed.err;
-    EXPECT_THAT(allowed.out, ::testing::HasSubstr("\nVendorID: "));
+    const Result allowed_run = Exec({"--cpu", other}, "", "taskset -c " + std::to_string(allowed[1]));
+    EXPECT_EQ(allowed_run.status, 0) << allowed_run.err;
+    EXPECT_THAT(allowed_run.out, ::testing::HasSubstr("\nVendorID: "));
 }
 
 }  // namespace

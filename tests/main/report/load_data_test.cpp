@@ -48,10 +48,11 @@ TEST(LoadDataDumps, FieldsFromRealProcessors) {
         {"intel-pentium-4-northwood-2.80.txt", editBrandID, "09"},
         {"intel-pentium-4-northwood-2.80.txt", editProcessorType, "Original OEM Processor"},
         {"intel-pentium-4-northwood-2.80.txt", editCPUClock, ",000MHz"},  // replayed: no clock
-        // Prescott: its L1D (0x60) and L2 (0x7D) descriptors are not in the table, only the trace cache.
+        // Prescott: its L1D (0x60) and L2 (0x7D) descriptors are not in the table, only the trace
+        // cache; leaf 4 gives the two sizes the table leaves unknown.
         {"intel-pentium-4-640-prescott-2m.txt", editL1I, "12KuOps"},
-        {"intel-pentium-4-640-prescott-2m.txt", editL1D, "0KB"},
-        {"intel-pentium-4-640-prescott-2m.txt", editL2, ""},
+        {"intel-pentium-4-640-prescott-2m.txt", editL1D, "16KB"},
+        {"intel-pentium-4-640-prescott-2m.txt", editL2, "2048KB"},
         {"intel-pentium-4-640-prescott-2m.txt", editFamily, "F"},
         {"intel-pentium-4-640-prescott-2m.txt", editModel, "4"},
         // Katmai: no extended range, so the name field falls back to the digits; descriptors 0x08

@@ -1,0 +1,30 @@
+#pragma once
+// The processor name and cache sizes that the window, the report and the JSON show: the 2004
+// tables' answers (GetProcessorName, GetCacheInfo) wherever those were made for the processor, and
+// the processor details' decoding where they name a later processor after an older part or leave a
+// size unknown.
+
+#include <string>
+
+#include "probe/cache.h"
+#include "probe/cpuid.h"
+#include "probe/uarch.h"
+
+namespace talvex {
+
+// GetProcessorName for a processor within the tables. Beyond them, the microarchitecture of the core
+// examined: "Microarchitecture(Codename)", or the microarchitecture alone when the codename is the
+// same; when the table does not know it, the tables' words for an unknown processor of its vendor
+// and family.
+std::string GetDisplayedName(const Probe& probe);
+
+// "Golden Cove(Alder Lake)", "Haswell".
+std::string MicroarchitectureName(const UarchName& uarch);
+
+// GetCacheInfo's sizes, each one it leaves unknown (an L1 of 0, no L2 or L3; never the trace
+// cache, nor the L1 instruction cache beside one) taken from the details' deterministic cache
+// leaves (leaf 4, on AMD and Hygon 0x8000001D), else, for the L3 of AMD's family 10h on and of
+// Hygon, from 0x80000006 EDX. One cache's size, in KB. Reads no further leaf when none is unknown.
+TCacheInfo GetDisplayedCacheInfo(const Probe& probe);
+
+}  // namespace talvex
