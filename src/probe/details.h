@@ -105,6 +105,39 @@ struct FrequencyMHz {
 // Bit i: the name of kFeatureNames[i] is set (by any of its bits, where two carry it).
 using FeatureSet = std::bitset<kFeatureNames.size()>;
 
+// Hypervisors by the vendor text of leaf 0x40000000 (EBX, ECX, EDX up to the first zero byte).
+struct HypervisorVendor {
+    std::string_view vendor;
+    const char* name;
+};
+// clang-format off
+inline constexpr HypervisorVendor kHypervisorVendors[] = {
+    // vendor text        name
+    {"KVMKVMKVM",         "KVM"},
+    {"Linux KVM Hv",      "KVM (Hyper-V interface)"},
+    {"Microsoft Hv",      "Microsoft Hyper-V"},
+    {"VMwareVMware",      "VMware"},
+    {"XenVMMXenVMM",      "Xen"},
+    {"TCGTCGTCGTCG",      "QEMU TCG"},
+    {"VBoxVBoxVBox",      "VirtualBox"},
+    {"bhyve bhyve ",      "bhyve"},
+    {"ACRNACRNACRN",      "ACRN"},
+    {" lrpepyh  vr",      "Parallels"},
+    {"prl hyperv  ",      "Parallels"},
+    {"QNXQVMBSQG",        "QNX Hypervisor"},
+    {"Jailhouse",         "Jailhouse"},
+    {"HAXMHAXMHAXM",      "Intel HAXM"},
+    {"EVMMEVMMEVMM",      "Intel KGT"},
+};
+// clang-format on
+
+// The hypervisor's name for its vendor text; nullptr when the text is not known.
+constexpr const char* HypervisorName(std::string_view vendor) {
+    for (const HypervisorVendor& h : kHypervisorVendors)
+        if (h.vendor == vendor) return h.name;
+    return nullptr;
+}
+
 struct ProcessorDetails {
     unsigned cpu = 1;      // given by the caller: 1-based, as --cpu counts
     uint32_t apic_id = 0;  // x2APIC ID of leaf 0x1F/0xB, else the initial APIC ID of leaf 1

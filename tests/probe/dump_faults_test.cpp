@@ -97,7 +97,7 @@ TEST(DumpFaults, PathsThatOpenButCannotBeRead) {
     struct Case {
         std::string path, message;
     } cases[] = {
-        {"/", "/:1: cannot read: Is a directory"},
+        {"/", "/: Is a directory"},  // opens, but no line of it can be read
         {"/proc/self/mem", "/proc/self/mem:1: cannot read: Input/output error"},
         {"/nonexistent/x.txt", "/nonexistent/x.txt: No such file or directory"},
     };

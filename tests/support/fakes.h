@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,7 +30,9 @@ inline void PrintTo(const TCacheInfo& c, std::ostream* os) {
 
 namespace talvex::testing {
 
-// A processor given as a table of leaves; records every execution it is asked for.
+// A processor given as a table of leaves; records every execution it is asked for. The window's
+// clock thread queries it too, so the record is kept under a lock; the table must not change while
+// a measurement runs.
 class FakeSource : public RegisterSource {
 public:
     FakeSource() = default;
@@ -36,7 +40,10 @@ public:
 
     bool HasCPUID() const override { return has_cpuid; }
     TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override {
-        calls.push_back({leaf, subleaf});
+        {
+            const std::lock_guard lock(calls_lock);
+            calls.push_back({leaf, subleaf});
+        }
         if (throw_on_leaf == leaf) throw std::runtime_error("fake processor failure");
         auto it = leaves.find(leaf);
         return it == leaves.end() ? TCPUIDRegs{} : it->second;
@@ -59,14 +66,18 @@ public:
     bool has_cpuid = true;
     std::optional<uint32_t> throw_on_leaf;
     mutable std::vector<std::pair<uint32_t, uint32_t>> calls;
+    mutable std::mutex calls_lock;
 };
 
-// The operating system, with a clock that plays back scripted readings.
+// The operating system, with a clock that plays back scripted readings. Pinning from another
+// thread than the one that made it (the window's clock thread) is recorded in `worker_pins` and
+// changes nothing else; the clock is read on that thread alone.
 class FakePlatform : public Platform {
 public:
     uint32_t ProcessorType() const override { return processor_type; }
     unsigned ProcessorCount() const override { return processor_count; }
     bool SetThreadAffinityMask(uint32_t mask) override {
+        if (OnWorker()) return WorkerPin({static_cast<unsigned>(__builtin_ctz(mask | 0x80000000u))});
         masks.push_back(mask);
         return accept_affinity;
     }
@@ -78,6 +89,7 @@ public:
         return all;
     }
     bool SetThreadAffinity(const std::vector<unsigned>& processors) override {
+        if (OnWorker()) return WorkerPin(processors);
         affinity_calls.push_back(processors);
         if (!accept_affinity) return false;
         affinity = processors;
@@ -106,8 +118,18 @@ public:
     int64_t qpc_last = 0, ms_last = 0, tsc_last = 0;
     int64_t frequency = 1000000000;
     long ms_reads = 0;
+    std::vector<std::vector<unsigned>> worker_pins;
+    std::mutex worker_lock;
 
 private:
+    bool OnWorker() const { return std::this_thread::get_id() != owner_; }
+    bool WorkerPin(const std::vector<unsigned>& processors) {
+        const std::lock_guard lock(worker_lock);
+        worker_pins.push_back(processors);
+        return accept_affinity;
+    }
+    std::thread::id owner_ = std::this_thread::get_id();
+
     static int64_t Next(std::deque<int64_t>& script, int64_t& last, int64_t step) {
         if (!script.empty()) {
             last = script.front();

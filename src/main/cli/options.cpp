@@ -1,5 +1,7 @@
 // Command line of talvex-report.
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "main/cli/cli.h"
 #include "version/build_version.h"
@@ -34,6 +36,7 @@ OutputFormat ParseFormat(std::string_view f) {
 
 Options ParseOptions(int argc, const char* const* argv) {
     Options o;
+    std::vector<std::string_view> given;  // each option once: a second value would silently win
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::string_view name = arg;
@@ -52,6 +55,10 @@ Options ParseOptions(int argc, const char* const* argv) {
         const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--details"
                           || name == "--measure";
         if (value && flag) throw UsageError(std::string(name) + " takes no value");
+        const std::string_view option = name == "-h" ? "--help" : name;
+        if (std::find(given.begin(), given.end(), option) != given.end())
+            throw UsageError(std::string(option) + " is given twice");
+        if (option.starts_with("--")) given.push_back(option);
         if (name == "--help" || name == "-h") {
             o.help = true;
         } else if (name == "--version") {

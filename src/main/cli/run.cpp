@@ -102,9 +102,8 @@ std::string FromDump(const Options& o) {
     if (o.cpu) {
         if (*o.cpu > cpus.size()) {
             const std::string name = *o.replay == "-" ? "stdin" : *o.replay;
-            throw Failure(kExitUsage, name + ":" + std::to_string(cpus.back().line)
-                                          + ": no processor section " + o.cpu_text + ", the dump has "
-                                          + std::to_string(cpus.size()));
+            throw Failure(kExitUsage, name + " holds " + std::to_string(cpus.size())
+                                          + (cpus.size() == 1 ? " processor" : " processors"));
         }
         numbers = {static_cast<unsigned>(*o.cpu - 1)};
         cpus = {std::move(cpus[*o.cpu - 1])};

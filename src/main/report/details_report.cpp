@@ -87,6 +87,8 @@ std::string CoreTypeText(const ProcessorDetails& d) {
 std::string HypervisorText(const ProcessorDetails& d) {
     if (!d.hypervisor) return "none";
     if (d.hypervisor->view().empty()) return "present, vendor not given";
+    if (const char* name = HypervisorName(d.hypervisor->view()))
+        return std::string(name) + " (" + Shown(d.hypervisor->view()) + ")";
     return Shown(d.hypervisor->view());
 }
 
@@ -183,14 +185,26 @@ void Table(std::string& out, const std::vector<std::vector<std::string>>& rows,
     }
 }
 
-void CacheTable(std::string& out, const ProcessorDetails& d) {
+// The cache table of the processors `members` (indices into `all`), whose cache lists are equal. Where
+// they share a cache with different processors, its "Shared by" gives how many share each one's.
+void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const std::vector<size_t>& members) {
+    const ProcessorDetails& d = all[members.front()];
     if (d.caches.empty()) {
         out += "  none reported\n";
         return;
     }
     std::vector<std::vector<std::string>> rows{{kCacheColumns.begin(), kCacheColumns.end()}};
-    for (const CacheDetails& c : d.caches) {
-        const auto cells = CacheCells(c);
+    for (size_t i = 0; i < d.caches.size(); ++i) {
+        auto cells = CacheCells(all, members.front(), i);
+        const std::vector<unsigned> first = KnownSharing(all, members.front(), i);
+        for (size_t m : members) {
+            const std::vector<unsigned> sharing = KnownSharing(all, m, i);
+            if (sharing == first) continue;
+            cells.back() = !first.empty() && sharing.size() == first.size()
+                               ? Decimal(first.size()) + " each"
+                               : CacheCells(all.subspan(m, 1), 0, i).back();
+            break;
+        }
         rows.emplace_back(cells.begin(), cells.end());
     }
     Table(out, rows, {false, false, true, true, true, true});
@@ -211,23 +225,27 @@ void Identity(std::string& out, std::span<const ProcessorDetails> all) {
 
 void Caches(std::string& out, std::span<const ProcessorDetails> all) {
     // One table per distinct cache list, naming its processors when there are several lists.
-    std::vector<std::pair<const ProcessorDetails*, std::vector<unsigned>>> groups;
-    for (const ProcessorDetails& d : all) {
+    std::vector<std::vector<size_t>> groups;
+    for (size_t p = 0; p < all.size(); ++p) {
+        const ProcessorDetails& d = all[p];
         auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) {
-            return g.first->caches == d.caches && g.first->cache_source == d.cache_source;
+            return all[g.front()].caches == d.caches && all[g.front()].cache_source == d.cache_source;
         });
         if (it == groups.end())
-            groups.push_back({&d, {d.cpu}});
+            groups.push_back({p});
         else
-            it->second.push_back(d.cpu);
+            it->push_back(p);
     }
-    for (const auto& [d, cpus] : groups) {
+    for (const std::vector<size_t>& members : groups) {
+        const ProcessorDetails* d = &all[members.front()];
+        std::vector<unsigned> cpus;
+        for (size_t m : members) cpus.push_back(all[m].cpu);
         out += "\nCaches";
         if (groups.size() > 1) out += " of processors " + ProcessorList(cpus);
         if (d->cache_source != CacheSource::None)
             out += std::string(" (") + CacheSourceName(d->cache_source) + ")";
         out += '\n';
-        CacheTable(out, *d);
+        CacheTable(out, all, members);
     }
 }
 
@@ -288,7 +306,8 @@ void JsonNumber(std::string& out, std::string_view key, uint64_t value) {
     out += Decimal(value) + ",\n";
 }
 
-void JsonObject(std::string& out, const ProcessorDetails& d) {
+void JsonObject(std::string& out, std::span<const ProcessorDetails> all, size_t p) {
+    const ProcessorDetails& d = all[p];
     out += "  {\n";
     JsonNumber(out, "cpu", d.cpu);
     JsonNumber(out, "apicId", d.apic_id);
@@ -319,6 +338,12 @@ void JsonObject(std::string& out, const ProcessorDetails& d) {
     else
         out += "null";
     out += ",\n";
+    Key(out, "hypervisorName");
+    if (const char* name = d.hypervisor ? HypervisorName(d.hypervisor->view()) : nullptr)
+        AppendJsonString(out, name);
+    else
+        out += "null";
+    out += ",\n";
     JsonNumber(out, "x86_64Level", d.x86_64_level);
     Key(out, "addressBits");
     out += d.address_bits ? "{\"physical\": " + Decimal(d.address_bits->physical)
@@ -345,7 +370,17 @@ void JsonObject(std::string& out, const ProcessorDetails& d) {
         out += c.type == CacheType::Trace ? "\"kuops\": " : "\"sizeKB\": ";
         out += Decimal(c.size) + ", \"ways\": " + Decimal(c.ways)
                + ", \"lineBytes\": " + Decimal(c.line_bytes)
-               + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null")) + "}";
+               + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null"));
+        const std::vector<unsigned> sharing = KnownSharing(all, p, i);
+        out += ", \"sharedWith\": ";
+        if (sharing.empty()) {
+            out += "null";
+        } else {
+            out += "[";
+            for (size_t k = 0; k < sharing.size(); ++k) out += (k == 0 ? "" : ", ") + Decimal(sharing[k]);
+            out += "]";
+        }
+        out += "}";
     }
     out += d.caches.empty() ? "],\n" : "\n    ],\n";
     Key(out, "topology");
@@ -413,13 +448,32 @@ std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
             {"Hypervisor", HypervisorText(d)}, {"x86-64 level", LevelText(d)}};
 }
 
-std::array<std::string, kCacheColumns.size()> CacheCells(const CacheDetails& c) {
+std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> all, size_t p, size_t index) {
+    const ProcessorDetails& d = all[p];
+    const CacheDetails& c = d.caches[index];
+    if (!c.shared_by) return {};
+    if (*c.shared_by == 1) return {d.cpu};
+    // Sharing is told apart by APIC IDs alone, so every processor of the package must be present.
+    const uint32_t package = d.topology.logical_per_package;
+    if (package == 0 || all.size() < package) return {};
+    return ProcessorsSharingCache(all, p, index);
+}
+
+std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const ProcessorDetails> all, size_t p,
+                                                         size_t index) {
+    const CacheDetails& c = all[p].caches[index];
+    const std::vector<unsigned> sharing = KnownSharing(all, p, index);
+    std::string shared = "-";
+    if (!sharing.empty())
+        shared = ProcessorList(sharing) + " (" + Decimal(sharing.size()) + ")";
+    else if (c.shared_by)
+        shared = "up to " + Decimal(*c.shared_by);
     return {"L" + Decimal(c.level),
             CacheTypeName(c.type),
             SizeText(c),
             c.ways == 0 ? "full" : Decimal(c.ways),
             c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
-            c.shared_by ? Decimal(*c.shared_by) : "-"};
+            shared};
 }
 
 PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
@@ -508,7 +562,7 @@ std::string DetailsJson(std::span<const ProcessorDetails> all) {
     out += "{\"processors\": [";
     for (size_t i = 0; i < all.size(); ++i) {
         out += i == 0 ? "\n" : ",\n";
-        JsonObject(out, all[i]);
+        JsonObject(out, all, i);
     }
     out += all.empty() ? "]}\n" : "\n]}\n";
     return out;

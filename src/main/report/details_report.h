@@ -42,7 +42,14 @@ std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d);
 
 inline constexpr std::array<const char*, 6> kCacheColumns{"Level", "Type", "Size",
                                                           "Ways",  "Line", "Shared by"};
-std::array<std::string, kCacheColumns.size()> CacheCells(const CacheDetails& c);
+// Cache `index` of processors[p]. "Shared by" names the processors sharing it and their count
+// ("1-24 (24)") where that is known, else gives CPUID's count as a bound ("up to 128").
+std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const ProcessorDetails> processors,
+                                                         size_t p, size_t index);
+
+// The processors that share cache `index` of processors[p], where the records tell exactly: CPUID
+// counts the processor alone, or the records hold every processor of its package. Empty otherwise.
+std::vector<unsigned> KnownSharing(std::span<const ProcessorDetails> processors, size_t p, size_t index);
 
 // The per-processor table: CPU, APIC ID, Core type, Microarchitecture, then one column per cache
 // level and type met ("L1d", "L2"), each cell "size [processors sharing it]", then "Measured clock"

@@ -72,7 +72,7 @@ void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out) {
 }
 
 void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
-                 ProcessorTextWriter write_text) {
+                 ProcessorTextWriter write_text, std::optional<int64_t> measured) {
     const auto append_text_line = [&](std::string_view label, std::string_view text) {
         if (write_text == nullptr) return AppendLine(out, label, text);
         out += label;
@@ -80,7 +80,7 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
         out += kLineEnd;
     };
     const std::string name = GetDisplayedName(probe);
-    const int64_t hz = MeasureClock(probe);
+    const int64_t hz = measured ? *measured : MeasureClock(probe);
     append_text_line("CPU Name: ", name);
     AppendLine(out, "Clock: ", FormatClock(hz, decimal_separator));
 

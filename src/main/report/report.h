@@ -5,6 +5,7 @@
 // included, ends in "\r\n".
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,10 +21,11 @@ inline constexpr uint32_t kMaxLeavesPerRange = 256;
 // "\r\n" too, so a writer that must tell them apart from the processor's bytes escapes these.
 using ProcessorTextWriter = void (*)(std::string& out, std::string_view bytes);
 
-// Appends the report, built from fresh queries and one fresh clock measurement. Processor text is
-// copied byte for byte unless `write_text` is given.
+// Appends the report, built from fresh queries and one fresh clock measurement, unless the caller
+// hands in a clock it measured already (`hz`). Processor text is copied byte for byte unless
+// `write_text` is given.
 void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
-                 ProcessorTextWriter write_text = nullptr);
+                 ProcessorTextWriter write_text = nullptr, std::optional<int64_t> hz = std::nullopt);
 
 // Appends the five lines of one leaf; a refused query shows four zero registers.
 void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out);

@@ -35,9 +35,9 @@ void SetClipboardWriter(ClipboardWriter writer) {
     CurrentWriter() = writer ? std::move(writer) : ClipboardWriter(WriteClipboard);
 }
 
-void CopyReportToClipboard(const Probe& probe) {
+void CopyReportToClipboard(const Probe& probe, std::optional<int64_t> hz) {
     std::string report;
-    BuildReport(probe, report, QLocale().decimalPoint().toStdString());
+    BuildReport(probe, report, QLocale().decimalPoint().toStdString(), nullptr, hz);
     // The date comes in the locale's own encoding; anything but UTF-8 is taken byte by byte.
     const std::string stamp = CurrentTimeStampLine();
     const QString stamp_text =

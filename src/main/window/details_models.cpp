@@ -106,9 +106,12 @@ std::vector<unsigned> ProcessorSet::Numbers() const {
     return numbers;
 }
 
-void CacheModel::SetProcessor(const ProcessorDetails* details) {
+void CacheModel::SetProcessor(const ProcessorDetails* details, std::span<const ProcessorDetails> set) {
     beginResetModel();
     details_ = details;
+    const bool in_set = details != nullptr && details >= set.data() && details < set.data() + set.size();
+    set_ = in_set ? set : std::span<const ProcessorDetails>();
+    if (details != nullptr && !in_set) set_ = std::span<const ProcessorDetails>(details, 1);
     endResetModel();
 }
 
@@ -124,7 +127,8 @@ QVariant CacheModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || details_ == nullptr) return {};
     if (role == Qt::TextAlignmentRole) return Alignment(index.column() >= 2);
     if (role != Qt::DisplayRole) return {};
-    const auto cells = CacheCells(details_->caches[static_cast<size_t>(index.row())]);
+    const auto cells =
+        CacheCells(set_, static_cast<size_t>(details_ - set_.data()), static_cast<size_t>(index.row()));
     return Text(cells[static_cast<size_t>(index.column())]);
 }
 

@@ -7,6 +7,7 @@
 #include <QAbstractItemModel>
 #include <QAbstractTableModel>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,8 @@ class CacheModel final : public QAbstractTableModel {
 
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    void SetProcessor(const ProcessorDetails* details);  // nullptr: no rows
+    // `details` (nullptr: no rows) is one of `set`, the records it shares its caches with.
+    void SetProcessor(const ProcessorDetails* details, std::span<const ProcessorDetails> set);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -51,6 +53,7 @@ public:
 
 private:
     const ProcessorDetails* details_ = nullptr;
+    std::span<const ProcessorDetails> set_;
 };
 
 // One row per processor of the set: a mark, then the per-processor table's cells, or the reason a

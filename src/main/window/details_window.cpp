@@ -8,11 +8,14 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineSeries>
 #include <QSaveFile>
+#include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -107,6 +110,7 @@ void SetUpTable(QTableView* view, QObject* copier) {
     view->verticalHeader()->setMinimumSectionSize(view->fontMetrics().height() + 4);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     view->installEventFilter(copier);
+    view->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move within it
 }
 
 QString Utf8(const std::string& text) {
@@ -154,7 +158,17 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
     set_ = ProcessorSet(CaptureProcessors(probe.platform, probe.source, chosen));
     ShowSet();
     ShowProcessor(examined);
-    resize(820, 560);
+    // Within the screen's free area, whatever the scale: at twice the size the buttons would
+    // otherwise lie off the screen.
+    QSize size(820, 560);
+    if (const QScreen* s = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = s->availableGeometry();
+        // The frame the window manager adds is not known before the window is shown: leave room.
+        size = size.boundedTo(area.size() - QSize(16, 48));
+        const QRect placed = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area);
+        move(placed.topLeft());
+    }
+    resize(size);
 }
 
 void DetailsWindow::BuildControls() {
@@ -249,6 +263,7 @@ void DetailsWindow::BuildControls() {
     feature_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     feature_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     feature_view_->setUniformRowHeights(true);
+    feature_view_->setTabKeyNavigation(false);
     feature_view_->installEventFilter(copier);
     auto* feature_page = new QWidget(this);
     auto* feature_layout = new QVBoxLayout(feature_page);
@@ -267,15 +282,14 @@ void DetailsWindow::BuildControls() {
     SetUpTable(leaf_view_, copier);
     tabs_->addTab(leaf_view_, "Leaves");
 
-    copy_button_ = new QPushButton("Copy", this);
+    copy_button_ = new QPushButton("&Copy", this);
     copy_button_->setObjectName("copyButton");
-    save_button_ = new QPushButton("Save Dump...", this);
+    save_button_ = new QPushButton("&Save Dump...", this);
     save_button_->setObjectName("saveButton");
-    open_button_ = new QPushButton("Open Dump...", this);
+    open_button_ = new QPushButton("&Open Dump...", this);
     open_button_->setObjectName("openButton");
-    close_button_ = new QPushButton("Close", this);
+    close_button_ = new QPushButton("C&lose", this);
     close_button_->setObjectName("closeButton");
-    close_button_->setShortcut(Qt::Key_Escape);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(copy_button_);
     buttons->addWidget(save_button_);
@@ -287,6 +301,16 @@ void DetailsWindow::BuildControls() {
     top->addLayout(header);
     top->addWidget(tabs_, 1);
     top->addLayout(buttons);
+}
+
+void DetailsWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape reaches the window only when no open list took it: a shortcut would fire even then
+    // and close the window with the list.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void DetailsWindow::ConnectEvents() {
@@ -345,7 +369,7 @@ void DetailsWindow::ShowEntry(int entry) {
                                     : QString("processor %1 was not captured").arg(examined_ + 1));
     }
     chooser_->setCurrentIndex(entry);
-    caches_->SetProcessor(d);
+    caches_->SetProcessor(d, set_.details);
     features_->SetProcessor(d);
     leaves_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
     cache_view_->resizeColumnsToContents();
@@ -446,7 +470,11 @@ void DetailsWindow::SaveDumpClick() {
     const FileChoice choice = CurrentDialog()(
         this, true, "Save Dump", {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
     if (choice.path.isEmpty()) return;
-    SaveDump(choice.path, choice.path.endsWith(".libcpuid.txt") || choice.filter == kLibcpuidFilter);
+    const bool libcpuid = choice.path.endsWith(".libcpuid.txt") || choice.filter == kLibcpuidFilter;
+    // A name without a suffix gets the chosen layout's, so that Open Dump's filter shows the file.
+    QString path = choice.path;
+    if (QFileInfo(path).suffix().isEmpty()) path += libcpuid ? ".libcpuid.txt" : ".txt";
+    SaveDump(path, libcpuid);
 }
 
 void DetailsWindow::SaveDump(const QString& path, bool libcpuid) {

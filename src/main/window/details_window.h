@@ -83,6 +83,7 @@ public:
     bool Measuring() const { return live_.Running(); }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     // The live clock runs only while the window is shown: from just after it is drawn until hidden.
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

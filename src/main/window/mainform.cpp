@@ -1,10 +1,13 @@
 #include "main/window/mainform.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QWheelEvent>
@@ -47,14 +50,17 @@ void SetText(QWidget* w, std::string_view bytes) {
     }
 }
 
-// The data load's writes, onto the window's widgets.
+// What the clock field shows while its measurement runs.
+constexpr const char* kMeasuringText = "measuring...";
+
+// The data load's writes, onto the window's widgets. The clock field is left to the measurement.
 class WidgetSink final : public LoadSink {
 public:
     WidgetSink(Tmainform& form, QComboBox& feature_selector, const std::array<QAction*, 5>& flag_entries)
         : form_(form), features_(feature_selector), flag_entries_(flag_entries) {}
 
     void SetText(LoadField field, std::string_view bytes) override {
-        talvex::SetText(form_.Field(field), bytes);
+        if (field != LoadField::editCPUClock) talvex::SetText(form_.Field(field), bytes);
     }
     std::string Text(LoadField field) const override {
         QWidget* w = form_.Field(field);
@@ -306,13 +312,18 @@ void Tmainform::FormCreate() {
     // The menu has 32 entries and the mask 32 bits: further processors are not offered.
     const unsigned n = std::min<unsigned>(probe_.platform.ProcessorCount(), layout::kProcessorEntries);
     processor_selector_->setEnabled(true);
+    // The processors the program was started with are the ones it may use (`taskset`, a cpuset);
+    // it starts on the first of them, and the others are listed but cannot be chosen.
+    allowed_ = probe_.platform.ThreadAffinity();
+    auto* entries = qobject_cast<QStandardItemModel*>(processor_selector_->model());
     for (unsigned k = 0; k < n; ++k) {
         processor_selector_->addItem(QString("CPU%1").arg(k + 1));
         processor_entries_[k]->setVisible(true);
+        const bool may_run =
+            allowed_.empty() || std::find(allowed_.begin(), allowed_.end(), k) != allowed_.end();
+        processor_entries_[k]->setEnabled(may_run);
+        if (entries != nullptr) entries->item(static_cast<int>(k))->setEnabled(may_run);
     }
-    // The processors the program was started with are the ones it may use (`taskset`, a cpuset);
-    // it starts on the first of them.
-    allowed_ = probe_.platform.ThreadAffinity();
     const int first = allowed_.empty() || allowed_.front() >= n ? 0 : static_cast<int>(allowed_.front());
     if (const auto refused = Pin(first)) {
         ReportError(*refused);
@@ -335,6 +346,7 @@ std::optional<std::string> Tmainform::Pin(int index) {
 }
 
 void Tmainform::Refresh() {
+    StartClock();
     LoadData();
     // The panel shows what the selector names, so the two agree after a reload.
     const QString shown = feature_selector_->currentText();
@@ -349,7 +361,26 @@ void Tmainform::Refresh() {
 
 void Tmainform::LoadData() {
     WidgetSink sink(*this, *feature_selector_, flag_entries_);
-    talvex::LoadData(probe_, sink, DecimalSeparator());
+    talvex::LoadData(probe_, sink, DecimalSeparator(), 0);
+}
+
+void Tmainform::StartClock() {
+    clock_.reset();  // a measurement of the processor examined before never reaches the field
+    clock_hz_.reset();
+    SetText(Field(LoadField::editCPUClock), kMeasuringText);
+    clock_ = std::make_unique<PinnedClockMeasurement>(probe_, static_cast<unsigned>(examined_), this,
+                                                      [this](const ClockResult& r) { ShowClock(r); });
+}
+
+void Tmainform::ShowClock(const ClockResult& result) {
+    clock_.reset();
+    if (!result.error.empty()) {
+        SetText(Field(LoadField::editCPUClock), "");
+        ReportError(result.error);
+        return;
+    }
+    clock_hz_ = result.hz;
+    SetText(Field(LoadField::editCPUClock), FormatClock(result.hz, DecimalSeparator()));
 }
 
 void Tmainform::cmbProcessorMaskChange(int index) {
@@ -373,11 +404,27 @@ void Tmainform::mnuMainEditCPUClick(int index) {
     cmbProcessorMaskChange(index);
 }
 
-void Tmainform::cmd_TSCClick() {
-    SetText(Field(LoadField::editCPUClock), FormatClock(MeasureClock(probe_), DecimalSeparator()));
-}
+void Tmainform::cmd_TSCClick() { StartClock(); }
 
-void Tmainform::mnuMainEditCopyClick() { CopyReportToClipboard(probe_); }
+void Tmainform::mnuMainEditCopyClick() {
+    // The report carries the clock the field shows for this processor: one still being measured is
+    // waited for, under a busy cursor.
+    std::optional<ClockResult> waited;
+    if (clock_ != nullptr && !clock_->Finished()) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // the cursor shows now
+        if (clock_ != nullptr) waited = clock_->Wait();
+        QGuiApplication::restoreOverrideCursor();
+    } else if (clock_ != nullptr) {
+        waited = clock_->Wait();
+    }
+    if (waited) {
+        ShowClock(*waited);
+        if (!waited->error.empty()) return;  // reported; the copy ends with it
+    }
+    // Without a clock of this processor (its last measurement failed) the report measures anew.
+    CopyReportToClipboard(probe_, clock_hz_);
+}
 
 void Tmainform::mnuMainEditDetailsClick() {
     // A closed window is made afresh (it deletes itself on close), so opening it again captures anew.
@@ -449,6 +496,16 @@ bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
     }
     for (QComboBox* combo : {processor_selector_, feature_selector_}) {
         if (combo == nullptr || (watched != combo && watched != combo->lineEdit())) continue;
+        // Nothing can be typed into a selector's text, so a click there opens its list, as one on
+        // the arrow does.
+        if (watched == combo->lineEdit() && event->type() == QEvent::MouseButtonPress
+            && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            if (combo->isEnabled()) {
+                combo->setFocus(Qt::MouseFocusReason);
+                combo->showPopup();
+            }
+            return true;
+        }
         // The wheel turns a selector only when it has the keyboard focus; passing over it changes nothing.
         if (event->type() == QEvent::Wheel && !combo->hasFocus()) {
             event->ignore();

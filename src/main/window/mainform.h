@@ -14,11 +14,13 @@
 #include <QPushButton>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "main/report/load_data.h"
+#include "main/window/clock_worker.h"
 #include "main/window/details_window.h"
 #include "main/window/layout.h"
 #include "probe/cpuid.h"
@@ -44,6 +46,9 @@ public:
     void mnuMainEditCopyClick();
     // Opens the details window, or raises the one open.
     void mnuMainEditDetailsClick();
+
+    // True while the clock field waits for a measurement.
+    bool ClockMeasuring() const { return clock_ != nullptr; }
 
     // Feature flag panel: the names and values of one register.
     void ShowFlagRegister(FlagRegister id);
@@ -71,6 +76,9 @@ private:
     void FitShortNames();
     void ConnectEvents();
     std::string DecimalSeparator() const;
+    // Measures the clock of the processor examined off the GUI thread; the field says so meanwhile.
+    void StartClock();
+    void ShowClock(const ClockResult& result);
     // Pins the thread to processor `index` (0-based). A processor outside the allowed set, or one
     // the system refuses, gives the message the error box shows.
     std::optional<std::string> Pin(int index);
@@ -99,6 +107,9 @@ private:
     QAction* clock_entry_ = nullptr;
     QAction* details_entry_ = nullptr;
     QPointer<DetailsWindow> details_;
+    // The measurement under way for the processor examined, and the clock it last gave.
+    std::unique_ptr<PinnedClockMeasurement> clock_;
+    std::optional<int64_t> clock_hz_;
 };
 
 }  // namespace talvex

@@ -1,6 +1,7 @@
 // Start-up: version, application, the one window, its creation handler, the message loop.
 #include <cstdio>
 #include <cstdlib>  // std::_Exit
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,47 @@
 #include "version/version.h"
 
 namespace {
+
+// The options Qt and its X11 platform take for themselves (one dash or two, a value after a blank or
+// an equals sign); anything else on the command line is refused.
+struct QtOption {
+    std::string_view name;
+    bool takes_value;
+};
+// clang-format off
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},     {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"qwindowgeometry", true}, {"geometry", true},        {"qwindowtitle", true},  {"title", true},
+    {"qwindowicon", true},  {"icon", true},               {"display", true},       {"name", true},
+    {"session", true},      {"style", true},              {"stylesheet", true},    {"qmljsdebugger", true},
+    {"visual", true},       {"ncols", true},              {"cmap", true},          {"fn", true},
+    {"font", true},         {"bg", true},                 {"background", true},    {"fg", true},
+    {"foreground", true},   {"btn", true},                {"button", true},        {"im", true},
+    {"inputstyle", true},
+    {"reverse", false},     {"widgetcount", false},       {"nograb", false},       {"dograb", false},
+    {"sync", false},        {"testability", false},
+};
+// clang-format on
+
+// What is wrong with the command line, if anything: an argument neither talvex's nor Qt's, or a Qt
+// option without its value. --help and --version have answered before.
+std::optional<std::string> BadArgument(int argc, char** argv) {
+    const auto unknown = [](std::string_view arg) { return "unknown argument '" + std::string(arg) + "'"; };
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (!arg.starts_with('-') || arg == "-" || arg == "--") return unknown(argv[i]);
+        arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
+        const size_t eq = arg.find('=');
+        const std::string_view name = arg.substr(0, eq);
+        const QtOption* known = nullptr;
+        for (const QtOption& o : kQtOptions)
+            if (o.name == name) known = &o;
+        if (known == nullptr || (!known->takes_value && eq != arg.npos)) return unknown(argv[i]);
+        if (known->takes_value && eq == arg.npos && ++i >= argc)
+            return std::string(argv[i - 1]) + " needs a value";
+    }
+    return std::nullopt;
+}
 
 // The display Qt is told to open: a -display (or -platform) argument, else the environment's.
 QString DisplayTried(int argc, char** argv) {
@@ -56,7 +98,7 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString
 int main(int argc, char** argv) {
     using namespace talvex;
     // As desktop programs do: --help and --version answer on the terminal; other arguments are Qt's
-    // or are ignored.
+    // or refused.
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -70,6 +112,10 @@ int main(int argc, char** argv) {
             std::printf("talvex %s\n", kBuildVersionText);
             return 0;
         }
+    }
+    if (const auto bad = BadArgument(argc, argv)) {
+        std::fprintf(stderr, "talvex: %s (talvex --help lists the options)\n", bad->c_str());
+        return 2;
     }
     Tried() = DisplayTried(argc, argv);
     // Without a display Qt would abort; say what to use instead.

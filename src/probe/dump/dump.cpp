@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "probe/dump/dump_reader.h"
 #include "probe/text.h"
@@ -241,6 +243,9 @@ std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file) {
 }
 
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
+    // A directory opens for reading here and fails only at the first read, which has no line.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) throw DumpError(path, 0, std::strerror(EISDIR));
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) throw DumpError(path, 0, errno != 0 ? std::strerror(errno) : "cannot open");

@@ -15,12 +15,19 @@ using testing::Result;
 TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
     const std::string dir = std::filesystem::temp_directory_path().string();
     const long count = sysconf(_SC_NPROCESSORS_CONF);
+    const std::string one = TALVEX_DUMPS_DIR "/intel-pentium-iii-katmai.txt";
+    const std::string hybrid = TALVEX_DUMPS_DIR "/intel-core-i9-12900k-alder-lake.txt";
     struct Case {
         std::vector<std::string> args;
         int status;
         std::string message;  // the first line of standard error holds this
     } cases[] = {
-        {{"--replay", dir}, 2, dir + ":1: cannot read: Is a directory"},
+        {{"--replay", dir}, 2, dir + ": Is a directory"},
+        {{"--replay", one, "--cpu", "2"}, 2, one + " holds 1 processor"},
+        {{"--replay", hybrid, "--cpu", "25", "--details"}, 2, hybrid + " holds 24 processors"},
+        {{"--replay", one, "--replay", hybrid}, 2, "--replay is given twice"},
+        {{"--format", "json", "--format=text"}, 2, "--format is given twice"},
+        {{"--details", "--cpu", "1", "--details"}, 2, "--details is given twice"},
         {{"--replay", "/proc/self/mem"}, 2, "/proc/self/mem:1: cannot read: "},
         {{"--replay", "/nonexistent/dump.txt"}, 2, "/nonexistent/dump.txt: No such file or directory"},
         {{"--replay", "/dev/null"}, 2, "/dev/null:1: empty file"},
@@ -29,7 +36,7 @@ TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
         {{"--cpu", "99999999999999"},
          1,
          "there is no processor 99999999999999 (this machine has " + std::to_string(count) + ")"},
-        {{"--cpu", "1", "--cpu", "all"}, 2, "--cpu all goes with --details or a dump format"},
+        {{"--cpu", "all"}, 2, "--cpu all goes with --details or a dump format"},
         {{"--details", "--format", "cpuid-r"}, 2, "--details prints text or json, not a dump"},
         {{"--measure"}, 2, "--measure goes with --details"},
         {{"--details", "--measure", "--replay", "/dev/null"},

@@ -52,20 +52,23 @@ import json, sys
 d = json.load(open(sys.argv[1]))
 assert list(d) == ["processors"]
 keys = ["cpu", "apicId", "vendor", "brand", "family", "model", "stepping", "signature",
-        "microarchitecture", "codename", "coreType", "hypervisor", "x86_64Level", "addressBits",
+        "microarchitecture", "codename", "coreType", "hypervisor", "hypervisorName",
+        "x86_64Level", "addressBits",
         "frequencyMHz", "caches", "topology", "features"]
 for n, p in enumerate(d["processors"], 1):
     assert list(p) == keys, list(p)
     assert p["cpu"] == n
     assert len(p["signature"]) == 8 and p["signature"] == p["signature"].upper()
     assert p["coreType"] in (None, "performance", "efficiency")
+    assert p["hypervisorName"] is None or p["hypervisor"], p["hypervisor"]
     assert 0 <= p["x86_64Level"] <= 4
     assert p["addressBits"] is None or list(p["addressBits"]) == ["physical", "virtual"]
     assert p["frequencyMHz"] is None or list(p["frequencyMHz"]) == ["base", "max", "bus"]
     assert list(p["topology"]) == ["threadsPerCore", "logicalPerPackage"]
     for c in p["caches"]:
         size = "kuops" if c["type"] == "trace" else "sizeKB"
-        assert list(c) == ["level", "type", size, "ways", "lineBytes", "sharedBy"], c
+        assert list(c) == ["level", "type", size, "ways", "lineBytes", "sharedBy", "sharedWith"], c
+        assert c["sharedWith"] is None or all(type(n) is int for n in c["sharedWith"]), c
         assert c["type"] in ("data", "instruction", "unified", "trace")
     assert len(set(p["features"])) == len(p["features"])
 print(len(d["processors"]))
@@ -154,6 +157,41 @@ TEST(DetailsText, MeasuredClockLineColumnAndJson) {
         EXPECT_THAT(DetailsJson({all.data(), 1}),
                     HasSubstr("},\n    \"measuredClockMHz\": " + std::string(c.json) + ",\n    \"caches\""));
     }
+}
+
+// "Shared by" names the processors sharing a cache where the records hold the whole package (or CPUID
+// counts one processor alone), as the per-processor table does; otherwise CPUID's count is a bound.
+TEST(DetailsText, SharingOfTheHybridCachesByWhatTheRecordsHold) {
+    const std::vector<ProcessorDetails> all = AllOf("intel-core-i9-12900k-alder-lake.txt");
+    ASSERT_EQ(all.size(), 24u);
+    const std::span<const ProcessorDetails> whole(all), cpu17 = whole.subspan(16, 1);
+    struct Row {
+        std::span<const ProcessorDetails> records;
+        size_t p, cache;  // caches: L1d, L1i, L2, L3
+        const char* shown;
+        const char* json;
+    } rows[] = {
+        {whole, 0, 3, "1-24 (24)",
+         "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, "
+         "21, 22, 23, 24]"},                              // CPUID: 128
+        {whole, 2, 2, "3-4 (2)", "[3, 4]"},               // a P-core's two threads
+        {whole, 16, 2, "17-20 (4)", "[17, 18, 19, 20]"},  // an E-core cluster; CPUID: 8
+        {whole, 16, 0, "17 (1)", "[17]"},                 // CPUID: 2, but no E-core has a sibling
+        {cpu17, 0, 2, "up to 8", "null"},                 // one record of 24: a bound only
+        {cpu17, 0, 3, "up to 128", "null"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.shown);
+        EXPECT_EQ(CacheCells(row.records, row.p, row.cache).back(), row.shown);
+        const std::string json = DetailsJson(row.records);
+        const CacheDetails& c = row.records[row.p].caches[row.cache];
+        size_t at = json.find("\"cpu\": " + std::to_string(row.records[row.p].cpu) + ",");
+        for (size_t k = 0; k <= row.cache; ++k) at = json.find("{\"level\"", at + 1);
+        EXPECT_EQ(json.substr(at, json.find('}', at) - at).substr(json.substr(at).find("\"sharedBy\"")),
+                  "\"sharedBy\": " + std::to_string(*c.shared_by) + ", \"sharedWith\": " + row.json);
+    }
+    const std::string text = DetailsText(whole);
+    EXPECT_THAT(text, ::testing::MatchesRegex("(.|\n)*\n +L2 +unified +1280 KB +10 +64 +2 each\n(.|\n)*"));
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ struct WindowFaults : ::testing::Test {
     Tmainform& Open() {
         form = std::make_unique<Tmainform>(Probe{cpu, os});
         RunHandler([&] { form->FormCreate(); });
+        testing::WaitForClock(*form);
         return *form;
     }
 };
@@ -77,9 +78,11 @@ TEST_F(WindowFaults, ARefusedProcessorIsReportedAndTheExaminedOneStays) {
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentIndex(), 0);
 }
 
-// Started on the second processor alone (taskset -c 1): the window starts there, says so, and
-// refuses the first rather than widen the set the user chose.
+// Started on the second of three processors alone (taskset -c 1): the window starts there and
+// offers the others disabled, by the selector and by the menu, rather than widen the set the user
+// chose; a choice that reaches it anyway is refused.
 TEST_F(WindowFaults, StartedOnSomeProcessorsItKeepsToThem) {
+    os.processor_count = 3;
     os.affinity = {1};
     cpu.current = &second_source;
     Open();
@@ -87,9 +90,26 @@ TEST_F(WindowFaults, StartedOnSomeProcessorsItKeepsToThem) {
     EXPECT_EQ(processors->currentText(), "CPU2");
     EXPECT_EQ(os.masks, (std::vector<uint32_t>{2}));
     EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "AuthenticAMD");
+    ASSERT_EQ(processors->count(), 3);
+    for (int k = 0; k < 3; ++k) {
+        const bool allowed = k == 1;
+        EXPECT_EQ(processors->model()->flags(processors->model()->index(k, 0)).testFlag(Qt::ItemIsEnabled),
+                  allowed)
+            << k;
+        const QString entry = QString("mnuMainEditCPU%1").arg(k + 1);
+        EXPECT_TRUE(Find<QAction>(*form, entry)->isVisible()) << k;
+        EXPECT_EQ(Find<QAction>(*form, entry)->isEnabled(), allowed) << k;
+    }
     const auto before = Shown(*form);
 
-    QTest::keyClick(processors, Qt::Key_Up);
+    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down}) QTest::keyClick(processors, key);
+    Find<QAction>(*form, "mnuMainEditCPU1")->trigger();
+    EXPECT_EQ(processors->currentIndex(), 1);
+    EXPECT_TRUE(ShownErrors().empty());
+    EXPECT_EQ(os.masks, (std::vector<uint32_t>{2}));
+    EXPECT_EQ(Shown(*form), before);
+
+    form->cmbProcessorMaskChange(0);
     EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU1: Talvex may run only on processors 2."});
     EXPECT_EQ(os.masks, (std::vector<uint32_t>{2}));
     EXPECT_EQ(Shown(*form), before);

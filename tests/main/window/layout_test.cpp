@@ -326,12 +326,14 @@ TEST_F(LayoutTest, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
     Open();
     cpu.throw_on_leaf = 0x80860000;  // the clock measurement's first query
     QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
+    testing::WaitForClock(*form);
     ASSERT_EQ(testing::ShownErrors().size(), 1u);
     EXPECT_EQ(testing::ShownErrors()[0], "fake processor failure.");
 
     cpu.throw_on_leaf.reset();
     Find<QLineEdit>(*form, "editCPUClock")->clear();
     QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
+    testing::WaitForClock(*form);
     EXPECT_EQ(testing::ShownErrors().size(), 1u);
     EXPECT_FALSE(Find<QLineEdit>(*form, "editCPUClock")->text().isEmpty());
 }
@@ -372,6 +374,11 @@ TEST(Program, CommandLine) {
         {{"--help"}, 0, "talvex-report", ""},
         {{"--version"}, 0, "talvex " TALVEX_VERSION "\n", ""},
         {{"-display", ":4918"}, 1, "", "(:4918: "},
+        // Qt's and X11's own options pass on to Qt, which then finds no display.
+        {{"-display", ":4918", "-geometry", "10x10", "--style=fusion", "-reverse"}, 1, "", "(:4918: "},
+        {{"--bogus"}, 2, "", "talvex: unknown argument '--bogus' (talvex --help lists the options)\n"},
+        {{"-reverse", "file.txt"}, 2, "", "talvex: unknown argument 'file.txt'"},
+        {{"-display"}, 2, "", "talvex: -display needs a value"},
     };
     for (const Case& c : cases) {
         QProcess program;

@@ -38,6 +38,7 @@ struct LoadWindowTest : WindowFixture {
     }
     // Every field's text and enabled state as the same data load left them in a plain table.
     void ExpectShows(const RecordingSink& expected) const {
+        testing::WaitForClock(*form);
         for (int f = 0; f < kLoadFieldCount; ++f) {
             const auto field = static_cast<LoadField>(f);
             auto* w = form->client()->findChild<QWidget*>(LoadFieldName(field));
@@ -233,6 +234,7 @@ TEST_F(LoadWindowTest, ClockReMeasureWritesOnlyTheClock) {
     cpu.leaves[0x80860001].ECX = 733;
     cpu.Vendor("changed", 1);
     Find<QAction>(*form, "mnuMainEditGetClock")->trigger();
+    testing::WaitForClock(*form);
     EXPECT_EQ(Find<QLineEdit>(*form, "editCPUClock")->text(), "733.000MHz");
     EXPECT_EQ(Find<QLineEdit>(*form, "editVendorID")->text(), "GenuineTMx86");
 }

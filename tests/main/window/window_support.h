@@ -67,6 +67,11 @@ inline void PlainProcessor(FakeSource& cpu) {
         .Set(0x80000004, 0x20342029, 0x20555043, 0x30382E32, 0x007A4847);
 }
 
+// Lets the window's event loop run until its clock field shows a result.
+inline bool WaitForClock(const Tmainform& form) {
+    return QTest::qWaitFor([&] { return !form.ClockMeasuring(); }, 20000);
+}
+
 struct WindowFixture : ::testing::Test {
     FakeSource cpu;
     FakePlatform os;
@@ -79,9 +84,11 @@ struct WindowFixture : ::testing::Test {
         form = std::make_unique<Tmainform>(Probe{cpu, os});
         return *form;
     }
+    // Creates the window and waits for its first clock.
     Tmainform& Open() {
         Create();
         RunHandler([&] { form->FormCreate(); });
+        WaitForClock(*form);
         return *form;
     }
     template <class T>
