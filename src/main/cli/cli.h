@@ -32,6 +32,7 @@ struct Options {
     std::string cpu_text;
     bool all_cpus = false;  // --cpu all
     bool details = false;
+    bool measure = false;               // --measure: each processor's clock, with --details
     std::optional<std::string> replay;  // "-" for standard input
     bool help = false;
     bool version = false;

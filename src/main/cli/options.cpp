@@ -52,7 +52,8 @@ Options ParseOptions(int argc, const char* const* argv) {
             if (i + 1 >= argc) throw UsageError(std::string(name) + " needs a value");
             return argv[++i];
         };
-        const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--details";
+        const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--details"
+                          || name == "--measure";
         if (value && flag) throw UsageError(std::string(name) + " takes no value");
         const std::string_view option = name == "-h" ? "--help" : name;
         if (std::find(given.begin(), given.end(), option) != given.end())
@@ -64,6 +65,8 @@ Options ParseOptions(int argc, const char* const* argv) {
             o.version = true;
         } else if (name == "--details") {
             o.details = true;
+        } else if (name == "--measure") {
+            o.measure = true;
         } else if (name == "--cpu") {
             const std::string_view text = take_value();
             o.all_cpus = text == "all";
@@ -81,13 +84,15 @@ Options ParseOptions(int argc, const char* const* argv) {
     }
     if (o.help || o.version) return o;
     if (o.details && o.DumpFormat()) throw UsageError("--details prints text or json, not a dump");
+    if (o.measure && !o.details) throw UsageError("--measure goes with --details");
+    if (o.measure && o.replay) throw UsageError("--measure measures this machine's processors, not a dump");
     if (o.all_cpus && !o.details && !o.DumpFormat())
         throw UsageError("--cpu all goes with --details or a dump format (cpuid-r, libcpuid)");
     return o;
 }
 
 const char* HelpText() {
-    return "Usage: talvex-report [--cpu N|all] [--replay FILE] [--details]\n"
+    return "Usage: talvex-report [--cpu N|all] [--replay FILE] [--details [--measure]]\n"
            "                     [--format text|json|cpuid-r|libcpuid]\n"
            "Describes the processor as Talvex's copy command does, on standard output.\n"
            "\n"
@@ -100,6 +105,8 @@ const char* HelpText() {
            "                   InstLatx64/AIDA64/EVEREST CPUID listing\n"
            "  --details        the processor details: caches, topology, core type, hypervisor,\n"
            "                   x86-64 level, microarchitecture and every feature flag\n"
+           "  --measure        with --details: measure each processor's clock as it runs now\n"
+           "                   (about 20 ms a processor); not with --replay\n"
            "  --format json    the window's fields, flags, clock and caches as one JSON object\n"
            "                   (with --details: the details as JSON)\n"
            "  --format cpuid-r every leaf and sub-leaf, in the layout of 'cpuid -r'; without\n"

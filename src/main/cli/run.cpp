@@ -10,6 +10,7 @@
 #include "main/report/details_report.h"
 #include "main/report/report.h"
 #include "probe/clock.h"
+#include "probe/core_clock.h"
 #include "probe/details/capture.h"
 #include "probe/details/details.h"
 #include "probe/dump/dump.h"
@@ -53,12 +54,31 @@ std::string Describe(const Probe& probe, const Options& o) {
     return out;
 }
 
+// Each record's clock, measured pinned to its processor.
+void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
+    for (ProcessorDetails& d : details) {
+        const unsigned k = d.cpu.os();
+        const std::string name = Decimal(d.cpu.counted());
+        if (!platform.SetThreadAffinity({k})) throw Failure(kExitFailure, "cannot run on processor " + name);
+        CoreClockSettings settings;
+        settings.additions_per_cycle = AdditionsPerCycle(d);
+        settings.read_time_stamp_counter = HasTimeStampCounter(d);
+        d.measured_clock = MeasureCoreClock(platform, settings);
+        // A processor taken offline moves the thread elsewhere: its figure would be another's.
+        if (const std::vector<unsigned> now = platform.ThreadAffinity();
+            !now.empty() && now != std::vector<unsigned>{k})
+            throw Failure(kExitFailure, "processor " + name + " went away during the measurement");
+    }
+}
+
 // The details, the dump, or the report of the chosen processors: `dumps[i]` is processor
 // `numbers[i]` (0-based, as the operating system or the dump's sections count).
+// `live`: this machine, whose processors --measure measures.
 std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
-                        const Options& o) {
+                        const Options& o, Platform* live = nullptr) {
     if (o.details) {
-        const std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers);
+        std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers);
+        if (o.measure && live != nullptr) MeasureClocks(*live, details);
         return o.format == OutputFormat::Json ? DetailsJson(details) : DetailsText(details);
     }
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
@@ -143,7 +163,7 @@ std::string FromMachine(const Options& o) {
         dumps.push_back(std::move(c.dump));
         numbers.push_back(c.processor.os());
     }
-    return DescribeAll(dumps, numbers, o);
+    return DescribeAll(dumps, numbers, o, &platform);
 }
 
 // All of `text`, or false (a full disk, a closed pipe): reported rather than lost at exit.

@@ -96,6 +96,10 @@ std::string FrequencyText(const ProcessorDetails& d) {
            + " MHz, bus " + Decimal(d.frequency_mhz->bus) + " MHz";
 }
 
+std::string MeasuredText(const ProcessorDetails& d) {
+    return d.measured_clock ? MeasuredClockText(*d.measured_clock) : "not measured";
+}
+
 std::string CountText(uint32_t n) { return n == 0 ? "unknown" : Decimal(n); }
 std::string ApicText(const ProcessorDetails& d) { return Decimal(d.apic_id); }
 std::string ThreadsText(const ProcessorDetails& d) { return CountText(d.topology.threads_per_core); }
@@ -387,6 +391,11 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
                                  + ", \"bus\": " + Decimal(d.frequency_mhz->bus) + "}"
                            : std::string("null");
     out += ",\n";
+    if (const std::optional<CoreClock>& clock = d.measured_clock) {
+        Key(out, "measuredClockMHz");
+        out += clock->mhz ? Decimal(*clock->mhz) : std::string("null");
+        out += ",\n";
+    }
     Key(out, "caches");
     out += "[";
     for (size_t i = 0; i < d.caches.size(); ++i) {
@@ -466,6 +475,17 @@ const char* CacheSourceName(CacheSource source) {
     return "";
 }
 
+std::string MeasuredClockCell(const CoreClock& clock) {
+    if (!clock.mhz) return "noisy";
+    return Decimal(*clock.mhz) + " MHz" + (clock.noisy ? ", noisy" : "");
+}
+
+std::string MeasuredClockText(const CoreClock& clock) {
+    std::string text = MeasuredClockCell(clock);
+    if (clock.tsc_mhz) text += " (time stamp counter " + Decimal(*clock.tsc_mhz) + " MHz)";
+    return text;
+}
+
 std::vector<DetailsLine> DetailsLines(const ProcessorDetails& d) {
     std::vector<DetailsLine> lines;
     for (const Field& f : kFields) lines.push_back({f.key, f.text(d)});
@@ -528,6 +548,9 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
     PerProcessorRows table;
     table.header = {"CPU", "APIC ID", "Core type", "Microarchitecture"};
     for (const CacheDetails& k : kinds) table.header.push_back(CacheLabel(k));
+    const bool measured = std::any_of(all.begin(), all.end(),
+                                      [](const ProcessorDetails& d) { return d.measured_clock.has_value(); });
+    if (measured) table.header.push_back("Measured clock");
     for (size_t p = 0; p < all.size(); ++p) {
         const ProcessorDetails& d = all[p];
         const char* core = CoreTypeName(d.core_type);
@@ -549,6 +572,7 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
             }
             row.push_back(cell);
         }
+        if (measured) row.push_back(MeasuredText(d));
         table.rows.push_back(std::move(row));
     }
     return table;
@@ -581,6 +605,8 @@ std::string DetailsText(std::span<const ProcessorDetails> all) {
     Lines(out, all, cells, Section::Topology);
     out += "\nPlatform\n";
     Lines(out, all, cells, Section::Platform);
+    // Several processors show theirs in the per-processor table.
+    if (all.size() == 1 && all[0].measured_clock) Line(out, "Measured clock", MeasuredText(all[0]));
 
     Features(out, all);
     if (all.size() > 1) PerProcessor(out, all);

@@ -22,6 +22,11 @@ std::string DetailsJson(std::span<const ProcessorDetails> processors);
 // Why a processor has no record, as the window and talvex-report say it ("cannot run on processor
 // 2"); "" when it was captured.
 std::string CaptureStatusText(const ProcessorCapture& capture);
+// A clock measured on the processor: "3664 MHz (time stamp counter 2596 MHz)"; ", noisy" follows the
+// figure when its windows disagreed, and an abandoned measurement has no figure ("noisy (...)").
+std::string MeasuredClockText(const CoreClock& clock);
+// The same without the time stamp counter, for a table cell: "3664 MHz", "3664 MHz, noisy", "noisy".
+std::string MeasuredClockCell(const CoreClock& clock);
 
 // The JSON word of each value, shared with any other front end that names them.
 const char* CacheTypeName(CacheType type);        // "data", "instruction", "unified", "trace"
@@ -60,7 +65,8 @@ std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> proc
                                           const CacheSharing& sharing, size_t p, size_t index);
 
 // The per-processor table: CPU, APIC ID, Core type, Microarchitecture, then one column per cache
-// level and type met ("L1d", "L2"), each cell "size [processors sharing it]"; one row per record.
+// level and type met ("L1d", "L2"), each cell "size [processors sharing it]", then "Measured clock"
+// when a record has one; one row per record.
 struct PerProcessorRows {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;

@@ -147,14 +147,28 @@ void ProcessorTableModel::SetProcessors(const ProcessorSet* set) {
             if (r < 0) {
                 const int entry = static_cast<int>(i);
                 rows_.push_back(
-                    {{Decimal(set->captures[i].processor.counted()), set->Status(entry)}, true, false});
+                    {{Decimal(set->captures[i].processor.counted()), set->Status(entry)}, true, false, {}});
             } else {
                 const auto k = static_cast<size_t>(r);
-                rows_.push_back({table.rows[k], false, DiffersInKind(set->details.front(), set->details[k])});
+                rows_.push_back(
+                    {table.rows[k], false, DiffersInKind(set->details.front(), set->details[k]), {}});
             }
         }
+        header_.push_back(kClockHeader);
     }
     endResetModel();
+}
+
+void ProcessorTableModel::SetClock(int row, const std::string& text) {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+    rows_[static_cast<size_t>(row)].clock = text;
+    emit dataChanged(index(row, ClockColumn()), index(row, ClockColumn()), {Qt::DisplayRole});
+}
+
+void ProcessorTableModel::SetClocks(const std::string& text) {
+    if (rows_.empty()) return;
+    for (Row& row : rows_) row.clock = text;
+    emit dataChanged(index(0, ClockColumn()), index(rowCount() - 1, ClockColumn()), {Qt::DisplayRole});
 }
 
 bool ProcessorTableModel::IsStatusRow(int row) const {
@@ -176,6 +190,7 @@ QVariant ProcessorTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         if (column == kMarkColumn) return row.differs ? QString::fromUtf8("≠") : QString();
+        if (column == ClockColumn()) return Text(row.clock);
         if (static_cast<size_t>(column - 1) < row.cells.size())
             return Text(row.cells[static_cast<size_t>(column - 1)]);
         return QString();

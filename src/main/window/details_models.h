@@ -60,8 +60,9 @@ private:
 };
 
 // One row per processor of the set: a mark, then the per-processor table's cells, or the reason a
-// processor has none. The mark column holds "≠" (and the row is bold) where the processor is of
-// another kind than the first one recorded, so the cores of a hybrid processor stand out.
+// processor has none, then the clock measured live. The mark column holds "≠" (and the row is bold)
+// where the processor is of another kind than the first one recorded, so the cores of a hybrid
+// processor stand out.
 class ProcessorTableModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -70,10 +71,16 @@ public:
     static constexpr int kNumberColumn = 1;
     static constexpr int kFirstValueColumn = 2;  // where a row without a record says why
 
+    static constexpr const char* kClockHeader = "Clock";
+
     using QAbstractTableModel::QAbstractTableModel;
     void SetProcessors(const ProcessorSet* set);
     // A row of a processor that has no record: its reason spans the value columns.
     bool IsStatusRow(int row) const;
+    // The last column: the clock of row `row`, or of every row.
+    int ClockColumn() const { return columnCount() - 1; }
+    void SetClock(int row, const std::string& text);
+    void SetClocks(const std::string& text);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -82,9 +89,10 @@ public:
 
 private:
     struct Row {
-        std::vector<std::string> cells;  // without the mark
+        std::vector<std::string> cells;  // without the mark and the clock
         bool status = false;
         bool differs = false;
+        std::string clock;
     };
     std::vector<std::string> header_;
     std::vector<Row> rows_;

@@ -1,5 +1,7 @@
 #include "main/window/details_window.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -10,12 +12,16 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineSeries>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -24,6 +30,7 @@
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/dump/dump_write.h"
+#include "probe/text.h"
 
 namespace talvex {
 
@@ -41,6 +48,16 @@ FileDialog& CurrentDialog() {
     static FileDialog dialog = AskWithQt;
     return dialog;
 }
+
+LiveMeasure& CurrentLiveMeasure() {
+    static LiveMeasure measure = MeasurePinned;
+    return measure;
+}
+
+// Seconds of history the plot shows.
+constexpr double kPlotSeconds = 60;
+// The first reading waits until the window has been drawn, so opening it costs no measurement.
+constexpr std::chrono::milliseconds kFirstReading{200};
 
 // Ctrl+C in a view copies the selected cells as spreadsheets take them: a tab between cells, a line
 // a row, rows in the order shown.
@@ -107,9 +124,21 @@ void SetFileDialog(FileDialog dialog) {
     CurrentDialog() = dialog ? std::move(dialog) : FileDialog(AskWithQt);
 }
 
+void SetLiveMeasure(LiveMeasure measure) {
+    CurrentLiveMeasure() = measure ? std::move(measure) : LiveMeasure(MeasurePinned);
+}
+
 DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors,
                              ProcessorNumber examined, QWidget* parent)
-    : QWidget(parent, Qt::Window), examined_(examined) {
+    : QWidget(parent, Qt::Window),
+      examined_(examined),
+      live_clock_(probe.platform.HasLiveClock()),
+      live_(CurrentLiveMeasure(), [this](std::vector<LiveReading> readings) {
+          // From the worker thread: the readings are shown on the window's own.
+          QMetaObject::invokeMethod(
+              this, [this, r = std::move(readings)] { RunHandler([&] { ApplyReadings(r); }); },
+              Qt::QueuedConnection);
+      }) {
     setObjectName("details");
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(WindowFont());  // the main window's, without its narrowed captions
@@ -183,7 +212,41 @@ void DetailsWindow::BuildControls() {
     processor_view_->setObjectName("processorView");
     processor_view_->setModel(processors_);
     SetUpTable(processor_view_, copier);
-    tabs_->addTab(processor_view_, "Processors");
+    // The examined processor's clock over the last minute, against the time stamp counter's rate.
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->setMargins(QMargins(4, 2, 4, 2));
+    clock_series_ = new QLineSeries(chart);
+    clock_series_->setName("Clock");
+    tsc_series_ = new QLineSeries(chart);
+    tsc_series_->setName("Time stamp counter");
+    tsc_series_->setPen(QPen(Qt::gray, 1, Qt::DashLine));
+    chart->addSeries(clock_series_);
+    chart->addSeries(tsc_series_);
+    auto* time_axis = new QValueAxis(chart);
+    time_axis->setRange(-kPlotSeconds, 0);
+    time_axis->setLabelFormat("%d s");
+    time_axis->setTickCount(7);
+    clock_axis_ = new QValueAxis(chart);
+    clock_axis_->setLabelFormat("%d MHz");
+    clock_axis_->setRange(0, 1000);
+    chart->addAxis(time_axis, Qt::AlignBottom);
+    chart->addAxis(clock_axis_, Qt::AlignLeft);
+    for (QLineSeries* series : {clock_series_, tsc_series_}) {
+        series->attachAxis(time_axis);
+        series->attachAxis(clock_axis_);
+    }
+    clock_plot_ = new QChartView(chart, this);
+    clock_plot_->setObjectName("clockPlot");
+    clock_plot_->setRenderHint(QPainter::Antialiasing);
+    clock_plot_->setMinimumHeight(170);
+    clock_plot_->setMaximumHeight(190);
+    auto* processor_page = new QWidget(this);
+    auto* processor_layout = new QVBoxLayout(processor_page);
+    processor_layout->setContentsMargins(0, 0, 0, 0);
+    processor_layout->addWidget(processor_view_, 1);
+    processor_layout->addWidget(clock_plot_);
+    tabs_->addTab(processor_page, "Processors");
 
     features_ = new FeatureModel(this);
     feature_filter_model_ = new QSortFilterProxyModel(this);
@@ -288,6 +351,14 @@ void DetailsWindow::ShowSet() {
     }
     processor_view_->resizeColumnsToContents();
     save_button_->setEnabled(!set_.details.empty());
+
+    history_.clear();
+    if (!Live()) {
+        live_.Stop();
+        processors_->SetClocks(kNotMeasured);
+    } else if (isVisible()) {
+        StartLive();
+    }
 }
 
 void DetailsWindow::ShowEntry(int entry) {
@@ -311,6 +382,81 @@ void DetailsWindow::ShowEntry(int entry) {
         feature_view_->resizeColumnToContents(column);
     leaf_view_->resizeColumnsToContents();
     copy_button_->setEnabled(d != nullptr);
+    ShowClockPlot();
+}
+
+bool DetailsWindow::Live() const { return file_.isEmpty() && live_clock_; }
+
+void DetailsWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (Live() && !live_.Running()) StartLive();
+}
+
+void DetailsWindow::hideEvent(QHideEvent* event) {
+    live_.Stop();
+    QWidget::hideEvent(event);
+}
+
+void DetailsWindow::StartLive() {
+    std::vector<LiveProcessor> processors;
+    for (size_t i = 0; i < set_.captures.size(); ++i) {
+        if (const ProcessorDetails* d = set_.DetailsOf(static_cast<int>(i)))
+            processors.push_back(
+                {set_.captures[i].processor, AdditionsPerCycle(*d), HasTimeStampCounter(*d)});
+    }
+    if (!live_time_.isValid()) live_time_.start();
+    live_.Start(std::move(processors), kFirstReading);
+}
+
+void DetailsWindow::ApplyReadings(const std::vector<LiveReading>& readings) {
+    // Readings queued before the worker stopped (hidden, closed, a dump opened) are not shown.
+    if (!live_.Running()) return;
+    const double now = static_cast<double>(live_time_.elapsed()) / 1000.0;
+    for (const LiveReading& r : readings) {
+        // A processor measured before that can no longer be pinned to has gone offline since.
+        const bool seen = history_.count(r.processor) != 0;
+        std::string text;
+        switch (r.state) {
+        case LiveState::Measured: text = MeasuredClockCell(r.clock); break;
+        case LiveState::NotPinned:
+            text = seen ? kUnavailable : "cannot run on processor " + Decimal(r.processor.counted());
+            break;
+        case LiveState::Unavailable: text = kUnavailable; break;
+        }
+        processors_->SetClock(set_.EntryOf(r.processor), text);
+        if (r.state != LiveState::Measured) continue;
+        ClockHistory& h = history_[r.processor];
+        if (r.clock.mhz) h.points.emplace_back(now, *r.clock.mhz);
+        if (r.clock.tsc_mhz) h.tsc_mhz = *r.clock.tsc_mhz;
+        while (!h.points.empty() && h.points.front().x() < now - kPlotSeconds) h.points.pop_front();
+    }
+    processor_view_->resizeColumnToContents(processors_->ClockColumn());
+    ShowClockPlot();
+}
+
+void DetailsWindow::ShowClockPlot() {
+    QChart* chart = clock_plot_->chart();
+    clock_series_->clear();
+    tsc_series_->clear();
+    if (!Live()) {
+        chart->setTitle(kNotMeasured);
+        return;
+    }
+    chart->setTitle(QString::fromStdString("Clock of " + CpuName(examined_)));
+    const auto it = history_.find(examined_);
+    if (it == history_.end()) return;
+    const double now = static_cast<double>(live_time_.elapsed()) / 1000.0;
+    double top = it->second.tsc_mhz;
+    QList<QPointF> points;
+    for (const QPointF& p : it->second.points) {
+        points.append({p.x() - now, p.y()});
+        top = std::max(top, p.y());
+    }
+    clock_series_->replace(points);
+    if (it->second.tsc_mhz > 0)
+        tsc_series_->replace({{-kPlotSeconds, it->second.tsc_mhz}, {0, it->second.tsc_mhz}});
+    // Room above the highest value, in steps of 500 MHz.
+    clock_axis_->setRange(0, std::max(500.0, std::ceil(top * 1.15 / 500) * 500));
 }
 
 void DetailsWindow::ShowProcessor(ProcessorNumber processor) {

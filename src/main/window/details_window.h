@@ -3,11 +3,14 @@
 // caches, every processor, the feature bits and the recorded leaves on tabs; or the same for the
 // sections of a dump. The processors are captured once, when the window opens; switching the
 // processor shows another record of that capture. The window maps records onto its views through
-// the models of details_models.h and decodes nothing itself.
+// the models of details_models.h and decodes nothing itself. While it is shown, a worker of
+// live_clock.h measures each processor's clock once a second for the Processors tab.
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointF>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QString>
@@ -19,12 +22,19 @@
 #include <QTreeView>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "main/window/details_models.h"
+#include "main/window/live_clock.h"
 #include "probe/cpuid.h"
+
+class QChartView;
+class QLineSeries;
+class QValueAxis;
 
 namespace talvex {
 
@@ -38,6 +48,9 @@ using FileDialog =
     std::function<FileChoice(QWidget* parent, bool save, const QString& caption, const QStringList& filters)>;
 void SetFileDialog(FileDialog dialog);
 
+// How the live clock measures each processor. Defaults to MeasurePinned; tests count here.
+void SetLiveMeasure(LiveMeasure measure);
+
 // The save dialog's filters: `cpuid -r`'s layout, or libcpuid's.
 inline constexpr const char* kCpuidRawFilter = "cpuid -r (*.txt)";
 inline constexpr const char* kLibcpuidFilter = "libcpuid raw dump (*.libcpuid.txt)";
@@ -47,6 +60,9 @@ class DetailsWindow final : public QWidget {
 
 public:
     inline static const char* const kTitle = "Talvex: Processor Details";
+    // What the clock column and plot say where no clock runs: a dump, or a recorded processor.
+    inline static const char* const kNotMeasured = "not measured (dump)";
+    inline static const char* const kUnavailable = "unavailable";
 
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
     // processor) through `probe` before it returns, and shows `examined`.
@@ -71,8 +87,14 @@ public:
     // reported and leaves no file behind (nor changes one that was there).
     void SaveDump(const QString& path, bool libcpuid);
 
+    // Whether the live clock is measuring now.
+    bool Measuring() const { return live_.Running(); }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // The live clock runs only while the window is shown: from just after it is drawn until hidden.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void BuildControls();
@@ -81,6 +103,12 @@ private:
     void ShowSet();
     // The header and the tabs for entry `entry` of the set; -1: a processor outside it.
     void ShowEntry(int entry);
+    // Whether this set has a clock to measure: this machine's processors, not a dump.
+    bool Live() const;
+    void StartLive();
+    void ApplyReadings(const std::vector<LiveReading>& readings);
+    // The plot of the examined processor's last 60 seconds, or why there is none.
+    void ShowClockPlot();
 
     // The dump read on its thread: the processors, or why they cannot be shown.
     struct Opened {
@@ -115,6 +143,19 @@ private:
     FeatureModel* features_ = nullptr;
     QSortFilterProxyModel* feature_filter_model_ = nullptr;
     LeafModel* leaves_ = nullptr;
+
+    QChartView* clock_plot_ = nullptr;
+    QLineSeries* clock_series_ = nullptr;
+    QLineSeries* tsc_series_ = nullptr;
+    QValueAxis* clock_axis_ = nullptr;
+    bool live_clock_ = true;  // false for a processor recorded elsewhere
+    QElapsedTimer live_time_;
+    struct ClockHistory {
+        std::deque<QPointF> points;  // seconds since live_time_ started, MHz
+        double tsc_mhz = 0;          // 0 while unknown
+    };
+    std::map<ProcessorNumber, ClockHistory> history_;
+    LiveClock live_;  // last: it stops before the rest goes
 };
 
 }  // namespace talvex

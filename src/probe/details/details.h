@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "probe/core_clock.h"
 #include "probe/cpuid.h"
 #include "probe/details/feature_names.h"
 #include "probe/details/uarch.h"
@@ -157,6 +158,8 @@ struct ProcessorDetails {
     FeatureSet features;
     // The registers the features come from, in the order of kFeatureRegisters (0 when out of range).
     std::array<uint32_t, kFeatureRegisters.size()> feature_registers{};
+    // The clock measured on the processor (talvex-report --measure); never filled from CPUID.
+    std::optional<CoreClock> measured_clock;
 };
 
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).

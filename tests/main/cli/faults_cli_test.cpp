@@ -38,6 +38,10 @@ TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
          "there is no processor 99999999999999 (this machine has " + std::to_string(count) + ")"},
         {{"--cpu", "all"}, 2, "--cpu all goes with --details or a dump format"},
         {{"--details", "--format", "cpuid-r"}, 2, "--details prints text or json, not a dump"},
+        {{"--measure"}, 2, "--measure goes with --details"},
+        {{"--details", "--measure", "--replay", "/dev/null"},
+         2,
+         "--measure measures this machine's processors"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));

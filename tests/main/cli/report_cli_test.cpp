@@ -289,5 +289,29 @@ TEST(ReportCli, LiveProcessorSelection) {
     EXPECT_THAT(one.out, ::testing::MatchesRegex("(.|\n)*\nClock: [0-9]+[.,][0-9]{3}MHz\n(.|\n)*"));
 }
 
+// --measure adds the clock of every processor chosen, as a line, a column or a JSON number; without
+// it the details say nothing of a measured clock.
+TEST(ReportCli, MeasuredClockOnlyWhenAsked) {
+    const auto count = [](const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    const Result one = Exec({"--details", "--measure"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_THAT(one.out,
+                ::testing::MatchesRegex("(.|\n)*\n  Measured clock       ([0-9]+ MHz(, noisy)?|noisy)"
+                                        "( \\(time stamp counter [0-9]+ MHz\\))?\n(.|\n)*"));
+    const Result all = Exec({"--details", "--measure", "--cpu", "all", "--format", "json"});
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(count(all.out, "\"measuredClockMHz\": "), count(all.out, "\"cpu\": "));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--details"}, {"--details", "--cpu", "all", "--format", "json"}}) {
+        const Result plain = Exec(args);
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        EXPECT_EQ(count(plain.out, "easured"), 0u);
+    }
+}
+
 }  // namespace
 }  // namespace talvex

@@ -127,6 +127,38 @@ TEST(DetailsText, HybridProcessorReadsAtAGlance) {
         EXPECT_LE(end - start, 100u);
 }
 
+// A measured clock: a line of its own for one processor, a column of the per-processor table for
+// several, and measuredClockMHz after frequencyMHz in the JSON; an abandoned measurement has no figure.
+TEST(DetailsText, MeasuredClockLineColumnAndJson) {
+    struct Case {
+        CoreClock clock;
+        const char* text;
+        const char* json;
+    } cases[] = {
+        {{3664, 2596, false}, "3664 MHz (time stamp counter 2596 MHz)", "3664"},
+        {{3664, 2596, true}, "3664 MHz, noisy (time stamp counter 2596 MHz)", "3664"},
+        {{std::nullopt, 2596, true}, "noisy (time stamp counter 2596 MHz)", "null"},
+        {{1200, std::nullopt, false}, "1200 MHz", "1200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<ProcessorDetails> all = AllOf("intel-core-i9-12900k-alder-lake.txt");
+        for (ProcessorDetails& d : all) d.measured_clock = c.clock;
+        const std::string one = DetailsText({all.data(), 1});
+        // The last line of the Platform section.
+        EXPECT_THAT(one, HasSubstr(" MHz\n  Measured clock       " + std::string(c.text) + "\n\nFeatures"));
+        const std::string every = DetailsText(all);
+        EXPECT_EQ(every.find("\n  Measured clock "), std::string::npos);
+        const size_t header = every.find("\n  CPU ");
+        ASSERT_NE(header, std::string::npos);
+        const std::string header_line = every.substr(header + 1, every.find('\n', header + 1) - header - 1);
+        EXPECT_TRUE(header_line.ends_with("Measured clock")) << header_line;
+        EXPECT_TRUE(every.ends_with(std::string(c.text) + "\n"));
+        EXPECT_THAT(DetailsJson({all.data(), 1}),
+                    HasSubstr("},\n    \"measuredClockMHz\": " + std::string(c.json) + ",\n    \"caches\""));
+    }
+}
+
 // "Shared by" names the processors sharing a cache where the records hold the whole package (or CPUID
 // counts one processor alone), as the per-processor table does; otherwise CPUID's count is a bound.
 TEST(DetailsText, SharingOfTheHybridCachesByWhatTheRecordsHold) {

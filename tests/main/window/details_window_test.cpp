@@ -2,16 +2,20 @@
 // processors, show in the models exactly the values `--details --format json` gives, Copy is the
 // command's text, the leaves are what `--format cpuid-r` writes. Then the main window's entry, a
 // refused pinning, saving and its failures, a dump that cannot be read.
+#include <QChart>
+#include <QChartView>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTreeView>
 
 #include <sys/resource.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <sstream>
@@ -85,6 +89,7 @@ struct DetailsWindowTest : ::testing::Test {
     void TearDown() override {
         SetClipboardWriter(nullptr);
         SetFileDialog(nullptr);
+        SetLiveMeasure(nullptr);
     }
     // The next file dialog answers `path`, with `filter` picked.
     void Answer(const QString& path, const QString& filter = kCpuidRawFilter) {
@@ -187,7 +192,8 @@ struct DetailsWindowTest : ::testing::Test {
             EXPECT_EQ(Cell(m, r, 0), OtherKind(all[0].toObject(), p) ? "≠" : "") << r;
             if (all.size() > 1 && std::getline(rows, line)) {
                 QStringList cells;
-                for (int c = 1; c < m.columnCount(); ++c) cells << Cell(m, r, c);
+                // The last column is the live clock, which the text has not.
+                for (int c = 1; c < m.columnCount() - 1; ++c) cells << Cell(m, r, c);
                 EXPECT_EQ(cells.join(' ').simplified(), QString::fromStdString(line).simplified());
             }
         }
@@ -485,6 +491,58 @@ TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
         delete w;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
+}
+
+// The live clock measures only while the window is shown, on its worker: nothing before the window
+// is shown, nothing once it is hidden, nothing after it closed; a dump has no clock to measure.
+TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
+    // Processor 1 measures; 2 is measured once, then goes offline; 3 never lets the worker in.
+    std::atomic<int> measured{0};
+    std::atomic<bool> second_seen{false};
+    SetLiveMeasure([&](const LiveProcessor& p) {
+        ++measured;
+        const bool pinned = p.processor == ProcessorNumber(0)
+                            || (p.processor == ProcessorNumber(1) && !second_seen.exchange(true));
+        return LiveReading{
+            p.processor, pinned ? LiveState::Measured : LiveState::NotPinned, {3000, 2600, false}};
+    });
+    os.processor_count = 3;
+    QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2}, ProcessorNumber(0));
+    const QAbstractItemModel& m = *Find<QTableView>(*w, "processorView")->model();
+    const int clock = m.columnCount() - 1;
+    EXPECT_EQ(m.headerData(clock, Qt::Horizontal).toString(), "Clock");
+    QTest::qWait(400);
+    EXPECT_EQ(measured, 0);
+
+    w->show();
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 0, clock), QString("3000 MHz"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 1, clock), QString("unavailable"), 5000);
+    EXPECT_EQ(Cell(m, 2, clock), "cannot run on processor 3");
+    EXPECT_EQ(Find<QChartView>(*w, "clockPlot")->chart()->title(), "Clock of CPU1");
+    w->hide();
+    EXPECT_FALSE(w->Measuring());
+    const int hidden = measured;
+    QTest::qWait(1500);
+    EXPECT_EQ(measured, hidden);
+
+    w->show();
+    QTRY_VERIFY_WITH_TIMEOUT(measured > hidden, 5000);
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+    const int closed = measured;
+    QTest::qWait(1500);
+    EXPECT_EQ(measured, closed);
+
+    DetailsWindow dump(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    dump.OpenDump(QString::fromStdString(testing::kDumps + "/intel-core-i7-4770-haswell.txt"));
+    dump.show();
+    QTest::qWait(400);
+    EXPECT_FALSE(dump.Measuring());
+    EXPECT_EQ(measured, closed);
+    const QAbstractItemModel& d = *Find<QTableView>(dump, "processorView")->model();
+    EXPECT_EQ(Cell(d, 0, d.columnCount() - 1), DetailsWindow::kNotMeasured);
+    EXPECT_EQ(Find<QChartView>(dump, "clockPlot")->chart()->title(), DetailsWindow::kNotMeasured);
 }
 
 }  // namespace
