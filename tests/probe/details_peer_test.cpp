@@ -1,6 +1,7 @@
 // The caches of every shared dump against what Debian's `cpuid -f` decodes from the same
 // normalized file: size, ways, line and sharing, from the source the details used.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,7 +27,8 @@ constexpr const char* kPeer = "/usr/bin/cpuid";
 using Cache = std::tuple<unsigned, std::string, uint64_t, unsigned, unsigned, unsigned>;
 
 std::string PeerOutput(const std::string& file) {
-    const std::filesystem::path copy = std::filesystem::temp_directory_path() / "talvex-details-peer.txt";
+    const std::filesystem::path copy =
+        std::filesystem::temp_directory_path() / ("talvex-details-peer-" + std::to_string(getpid()) + ".txt");
     {
         std::ifstream in(kNormalized + "/" + file);
         std::ofstream out(copy);

@@ -3,6 +3,7 @@
 #include "probe/details/uarch.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -214,7 +215,8 @@ TEST(UarchPeer, SameDesignAsThePeer) {
         {"via-nano-l2200-isaiah.txt", "calls the Nano a C7"},
         {"intel-qemu-virtual-cpu.txt", "names the copied Dothan signature"},
     };
-    const std::string stripped = ::testing::TempDir() + "uarch_peer_dump.txt";
+    const std::string stripped =
+        ::testing::TempDir() + "uarch_peer_dump-" + std::to_string(getpid()) + ".txt";
     int compared = 0;
     for (const std::string& file : DumpNames()) {
         SCOPED_TRACE(file);

@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -45,7 +46,8 @@ TEST(DetailsJson, ParsesWithTheDocumentedKeysOnEveryDump) {
     }
     const std::string json = DetailsJson(all);
     ASSERT_TRUE(IsValidUtf8(json));
-    const auto path = std::filesystem::temp_directory_path() / "talvex-details.json";
+    const auto path =
+        std::filesystem::temp_directory_path() / ("talvex-details-" + std::to_string(getpid()) + ".json");
     std::ofstream(path) << json;
     const std::string check = R"(
 import json, sys
@@ -73,7 +75,9 @@ for n, p in enumerate(d["processors"], 1):
     assert len(set(p["features"])) == len(p["features"])
 print(len(d["processors"]))
 )";
-    const std::string script = (std::filesystem::temp_directory_path() / "talvex-details-check.py").string();
+    const std::string script = (std::filesystem::temp_directory_path()
+                                / ("talvex-details-check-" + std::to_string(getpid()) + ".py"))
+                                   .string();
     std::ofstream(script) << check;
     const std::string cmd = "python3 " + script + " " + path.string();
     EXPECT_EQ(std::system(cmd.c_str()), 0) << "see the assertion above";
