@@ -168,7 +168,7 @@ std::vector<Cache> Extended(const std::string& text) {
 TEST(DetailsPeer, CachesAgreeWithCpuidOnEveryDump) {
     if (!std::filesystem::exists(kPeer)) GTEST_SKIP() << kPeer << " is missing: apt-get install cpuid";
     const auto files = DumpNames();
-    ASSERT_EQ(files.size(), 74u);
+    ASSERT_GE(files.size(), 74u);  // the shared folder may grow
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
         const Replayed cpu(file);
