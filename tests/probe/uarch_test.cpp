@@ -396,6 +396,7 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(C, 6, 0xF, 0xD, "VIA QuadCore C4650@2.0GHz", {"Isaiah", "Isaiah"}),
         Make("  Shanghai  ", 6, 0x19, 0, "", {"ZhangJiang", "ZX-C / ZX-C+"}),
         Make(C, 7, 0x6B, 1, "ZHAOXIN KaiXian KX-7000@3.2GHz", {"ShiJiDaDao", "ShiJiDaDao"}),
+        Make(C, 6, 0x47, 2, "", {"CNS", "CHA"}),  // Centaur's CHA, by its signature alone
         Make("CentaurHauls", 6, 0x7, 8, "VIA Ezra", {"C3", "Ezra"}),
         Make("  Shanghai  ", 7, 0x3B, 0, "ZHAOXIN KaiXian KX-6640MA@2.2+GHz", {"LuJiaZui", "LuJiaZui"}),
         Make("CyrixInstead", 6, 0x0, 0, "", {"M2", "6x86MX / MII"}),
@@ -405,6 +406,7 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make("RiseRiseRise", 5, 0x9, 0, "", {"mP6", "iDragon II"}),
         Make("NexGenDriven", 5, 0x0, 4, "", {"Nx586", "Nx586"}),
         Make("Vortex86 SoC", 6, 0x0, 0, "", {"Vortex86", "Vortex86EX"}),
+        Make("Vortex86 SoC", 6, 0x1, 1, "Vortex86DX3", {"Vortex86", "Vortex86DX3"}),
         Make("GenuineIotel", 6, 0x2A, 7, "", {nullptr, nullptr}),  // a damaged vendor text names nothing
     };
     for (const Product& p : products) {

@@ -27,6 +27,10 @@
 //   model of the KX-7000 (family 7, model 6Bh, the ShiJiDaDao core);
 // - Hygon: GCC's and LLVM's host processor tables (family 18h models 4, 6, 7 and 8 are the C86-4G
 //   series) and Linux's Hygon node code (models 4h to Fh as one generation);
+// - Centaur: WikiChip's page of the CHA SoC (its CNS cores answer family 6, model 47h);
+// - DM&P: the Gentoo wiki's Vortex86 page (/proc/cpuinfo of a Vortex86DX3: family 6, model 1, brand
+//   "Vortex86DX3"); DM&P's own I/O library tells the SX, MX+ and DX2 apart only by a north bridge
+//   register, and no source gives their CPUID signatures;
 // - Rise: the iDragon II as models 8 and 9, after Linux's former rise.c;
 // - Cyrix's 6x86 data book (model 3 in the 1x clock mode); the MII is the 6x86MX renamed, with one
 //   signature.
@@ -533,6 +537,7 @@ constexpr auto kCentaur = std::to_array<Row>({
     {S(6, 0xF, 0x0, 0xD),  "",                      "Isaiah",          "",            "Isaiah"},
     {M(6, 0x19),           "",                      "ZhangJiang",      "",            "ZX-C / ZX-C+"},
     {M(6, 0x1F),           "",                      "ZhangJiang",      "",            "ZX-C / ZX-C+"},
+    {M(6, 0x47),           "",                      "CNS",             "",            "CHA"},
     {M(7, 0x1B),           "",                      "WuDaoKou",        "",            "WuDaoKou"},
     {M(7, 0x3B),           "",                      "LuJiaZui",        "",            "LuJiaZui"},
     {M(7, 0x5B),           "",                      "YongFeng",        "",            "YongFeng"},
@@ -578,6 +583,7 @@ constexpr auto kDMP = std::to_array<Row>({
     {M(5, 0x8),            "",                      "Vortex86",        "",            "Vortex86MX"},
     {M(6, 0x0),            "EX2",                   "Vortex86",        "",            "Vortex86EX2"},
     {M(6, 0x0),            "",                      "Vortex86",        "",            "Vortex86EX"},
+    {M(6, 0x1),            "",                      "Vortex86",        "",            "Vortex86DX3"},
 });
 // clang-format on
 
