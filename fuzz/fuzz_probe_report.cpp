@@ -105,8 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (report.size() > bound) __builtin_trap();
 
     // Two processors of the same registers: the per-processor table and the cache sharing run too.
-    const std::vector<talvex::ProcessorDetails> details{talvex::GetProcessorDetails(probe, 1),
-                                                        talvex::GetProcessorDetails(probe, 2)};
+    const std::vector<talvex::ProcessorDetails> details{
+        talvex::GetProcessorDetails(probe, talvex::ProcessorNumber(0)),
+        talvex::GetProcessorDetails(probe, talvex::ProcessorNumber(1))};
     if (details[0].caches.size() > talvex::kMaxCaches) __builtin_trap();
     for (size_t i = 0; i < details[0].caches.size(); ++i)
         if (talvex::ProcessorsSharingCache(details, 0, i).size() > 2) __builtin_trap();
