@@ -684,7 +684,7 @@ constexpr bool WellFormed(const Row& r) {
 constexpr bool SameAsk(const When& a, const When& b) {
     return a.l2_lo == b.l2_lo && a.l2_hi == b.l2_hi && a.l3_lo == b.l3_lo && a.l3_hi == b.l3_hi
            && a.cores_lo == b.cores_lo && a.cores_hi == b.cores_hi && a.no_l2 == b.no_l2 && a.type == b.type
-           && a.brand == b.brand;
+           && std::string_view(a.brand) == std::string_view(b.brand);
 }
 
 constexpr bool Covers(const Row& earlier, const Row& later) {
