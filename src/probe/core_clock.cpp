@@ -52,7 +52,13 @@ uint64_t RoundToBlock(double additions) {
     return std::max<uint64_t>(1, static_cast<uint64_t>(std::min(blocks, 1e12))) * kChainBlock;
 }
 
-uint32_t RoundMHz(double hz) { return static_cast<uint32_t>(std::lround(std::min(hz / 1e6, 4e9))); }
+// Half away from zero, as std::lround, which alone would bring the maths library (and its loading)
+// into talvex-report. The rate is never negative.
+uint32_t RoundMHz(double hz) {
+    const double mhz = std::min(hz / 1e6, 4e9);
+    const auto whole = static_cast<uint32_t>(mhz);
+    return mhz - whole >= 0.5 ? whole + 1 : whole;
+}
 
 }  // namespace
 

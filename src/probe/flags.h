@@ -11,9 +11,11 @@ namespace talvex {
 
 enum class FlagRegister { StdEDX, StdECX, ExtEDX, TransmetaEDX, CentaurEDX };
 
+// The names are held in the row, not pointed at: the loader would relocate every pointer at each
+// start of talvex-report.
 struct TFlagName {
-    const char* long_name;
-    const char* short_name;  // empty for a reserved bit
+    char long_name[36];
+    char short_name[12];  // empty for a reserved bit
 };
 
 struct FlagRegisterInfo {

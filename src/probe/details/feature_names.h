@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "probe/inline_text.h"
+
 namespace talvex {
 
 enum class FeatureReg : uint8_t { EAX, EBX, ECX, EDX };
@@ -22,7 +24,7 @@ struct FeatureRegister {
 struct FeatureName {
     uint8_t group;  // index into kFeatureRegisters
     uint8_t bit;
-    std::string_view name;
+    InlineText<23> name;  // held in the row: nothing to relocate
 };
 
 struct FeatureRepeat {

@@ -40,6 +40,7 @@
 #include <cstddef>
 #include <span>
 
+#include "probe/inline_text.h"
 #include "probe/vendor.h"
 
 namespace talvex {
@@ -69,7 +70,7 @@ struct When {
     uint32_t l2_lo = 0, l2_hi = 0, l3_lo = 0, l3_hi = 0, cores_lo = 0, cores_hi = 0;
     bool no_l2 = false;
     uint8_t type = kAnyType;
-    std::string_view brand;
+    InlineText<64> brand;
 };
 constexpr When L2(uint32_t lo, uint32_t hi, std::string_view brand = "") {
     When w(brand);
@@ -106,7 +107,9 @@ constexpr uint32_t kMax = 0xFFFFFFFF;
 struct Row {
     Signature sig;
     When when;
-    std::string_view core, efficiency, codename;
+    InlineText<24> core;
+    InlineText<16> efficiency;
+    InlineText<48> codename;
 };
 
 // Brand alternatives too long for a table column.
@@ -687,7 +690,7 @@ constexpr bool WellFormed(const Row& r) {
 constexpr bool SameAsk(const When& a, const When& b) {
     return a.l2_lo == b.l2_lo && a.l2_hi == b.l2_hi && a.l3_lo == b.l3_lo && a.l3_hi == b.l3_hi
            && a.cores_lo == b.cores_lo && a.cores_hi == b.cores_hi && a.no_l2 == b.no_l2 && a.type == b.type
-           && a.brand == b.brand;
+           && std::string_view(a.brand) == std::string_view(b.brand);
 }
 
 constexpr bool Covers(const Row& earlier, const Row& later) {
@@ -730,7 +733,8 @@ std::optional<UarchName> IdentifyMicroarchitecture(const UarchQuery& query) {
         for (const Row& row : vendor.rows) {
             if (!Holds(row, query)) continue;
             const bool efficiency = query.core == CoreType::Efficiency && !row.efficiency.empty();
-            return UarchName{efficiency ? row.efficiency : row.core, row.codename};
+            return UarchName{efficiency ? std::string_view(row.efficiency) : std::string_view(row.core),
+                             row.codename};
         }
         return std::nullopt;
     }
