@@ -160,4 +160,20 @@ CoreClock MeasureCoreClock(Platform& os, const CoreClockSettings& settings, cons
     return finish(end);
 }
 
+PinnedCoreClock MeasureCoreClockOn(Platform& os, ProcessorNumber processor,
+                                   const CoreClockSettings& settings) {
+    PinnedCoreClock result;
+    if (!os.SetThreadAffinity({processor.os()})) {
+        result.state = PinnedClockState::NotPinned;
+        return result;
+    }
+    result.clock = MeasureCoreClock(os, settings);
+    if (const std::vector<unsigned> now = os.ThreadAffinity();
+        !now.empty() && now != std::vector<unsigned>{processor.os()}) {
+        result.state = PinnedClockState::Moved;
+        result.clock = {};
+    }
+    return result;
+}
+
 }  // namespace talvex

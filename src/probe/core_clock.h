@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "probe/platform.h"
+#include "probe/processor_number.h"
 
 namespace talvex {
 
@@ -44,5 +45,20 @@ bool HasTimeStampCounter(const ProcessorDetails& d);
 // measurement that runs past 100 ms is abandoned: no figure, flagged noisy.
 CoreClock MeasureCoreClock(Platform& os, const CoreClockSettings& settings = {},
                            const AdditionChain& chain = RunAdditionChain);
+
+enum class PinnedClockState {
+    Measured,
+    NotPinned,  // the thread may not run on the processor
+    Moved,      // the thread was moved off it meanwhile (the processor went offline)
+};
+struct PinnedCoreClock {
+    PinnedClockState state = PinnedClockState::Measured;
+    CoreClock clock;  // empty unless Measured
+};
+// Pins the calling thread to `processor` and measures its clock there. A processor taken offline
+// moves the thread elsewhere, so a thread found off it afterwards gives no figure: it would be
+// another processor's.
+PinnedCoreClock MeasureCoreClockOn(Platform& os, ProcessorNumber processor,
+                                   const CoreClockSettings& settings);
 
 }  // namespace talvex

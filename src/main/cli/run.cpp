@@ -57,17 +57,18 @@ std::string Describe(const Probe& probe, const Options& o) {
 // Each record's clock, measured pinned to its processor.
 void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
     for (ProcessorDetails& d : details) {
-        const unsigned k = d.cpu.os();
         const std::string name = Decimal(d.cpu.counted());
-        if (!platform.SetThreadAffinity({k})) throw Failure(kExitFailure, "cannot run on processor " + name);
         CoreClockSettings settings;
         settings.additions_per_cycle = AdditionsPerCycle(d);
         settings.read_time_stamp_counter = HasTimeStampCounter(d);
-        d.measured_clock = MeasureCoreClock(platform, settings);
-        // A processor taken offline moves the thread elsewhere: its figure would be another's.
-        if (const std::vector<unsigned> now = platform.ThreadAffinity();
-            !now.empty() && now != std::vector<unsigned>{k})
+        const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, settings);
+        switch (pinned.state) {
+        case PinnedClockState::Measured: break;
+        case PinnedClockState::NotPinned: throw Failure(kExitFailure, "cannot run on processor " + name);
+        case PinnedClockState::Moved:
             throw Failure(kExitFailure, "processor " + name + " went away during the measurement");
+        }
+        d.measured_clock = pinned.clock;
     }
 }
 

@@ -18,17 +18,12 @@ CoreClockSettings LiveSettings(const LiveProcessor& processor) {
 
 LiveReading MeasurePinned(const LiveProcessor& processor) {
     LinuxPlatform os;  // the worker's own: it pins only the calling thread
-    LiveReading reading{processor.processor, LiveState::Measured, {}};
-    if (!os.SetThreadAffinity({processor.processor.os()})) {
-        reading.state = LiveState::NotPinned;
-        return reading;
-    }
-    reading.clock = MeasureCoreClock(os, LiveSettings(processor));
-    // A processor taken offline moves the thread elsewhere, and the figure would be another's.
-    const std::vector<unsigned> now = os.ThreadAffinity();
-    if (!now.empty() && now != std::vector<unsigned>{processor.processor.os()}) {
-        reading.state = LiveState::Unavailable;
-        reading.clock = {};
+    const PinnedCoreClock pinned = MeasureCoreClockOn(os, processor.processor, LiveSettings(processor));
+    LiveReading reading{processor.processor, LiveState::Measured, pinned.clock};
+    switch (pinned.state) {
+    case PinnedClockState::Measured: break;
+    case PinnedClockState::NotPinned: reading.state = LiveState::NotPinned; break;
+    case PinnedClockState::Moved: reading.state = LiveState::Unavailable; break;
     }
     return reading;
 }
