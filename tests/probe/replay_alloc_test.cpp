@@ -2,6 +2,7 @@
 // replaying thousands of dumps (fuzzing, the report tests) stays cheap.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "probe/cache.h"
@@ -39,6 +40,20 @@ TEST(ReplayAllocations, QueriesOnAReplayedDumpDoNotAllocate) {
         EXPECT_EQ(g_allocations.load() - before, 0) << file << ": GetProcessorDetails";
         EXPECT_FALSE(details.vendor.view().empty());
     }
+}
+
+// A small dump costs memory in proportion to itself, not a fixed read buffer: a replay of one small
+// dump is mostly start-up, and every page it touches counts there.
+TEST(ReplayAllocations, ReadingADumpFileAllocatesInProportionToIt) {
+    for (const std::string& name : testing::DumpNames())
+        for (const std::string& path : {testing::kDumps + "/" + name, testing::kNormalized + "/" + name}) {
+            const auto size = static_cast<long>(std::filesystem::file_size(path));
+            const long before = testing::g_allocated_bytes.load();
+            const std::vector<DumpProcessor> cpus = ReadDumpFile(path);
+            const long bytes = testing::g_allocated_bytes.load() - before;
+            ASSERT_FALSE(cpus.empty()) << name;
+            EXPECT_LT(bytes, 4 * size + 8192) << path << ": " << size << " bytes read";
+        }
 }
 
 }  // namespace

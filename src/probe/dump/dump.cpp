@@ -152,7 +152,12 @@ using namespace dump_detail;
 
 class DescriptorBytes final : public ByteSource {
 public:
-    DescriptorBytes(int fd, const std::string& file) : fd_(fd), file_(file) {}
+    // `status` is the descriptor's own, when fstat could give it.
+    DescriptorBytes(int fd, const std::string& file, const struct stat* status)
+        : fd_(fd),
+          file_(file),
+          expected_(status != nullptr && S_ISREG(status->st_mode) ? static_cast<uint64_t>(status->st_size)
+                                                                  : 0) {}
 
     size_t Read(char* to, size_t size, long number) override {
         for (;;) {
@@ -163,18 +168,26 @@ public:
         }
     }
 
+    uint64_t ExpectedSize() const override { return expected_; }
+
 private:
     int fd_;
     const std::string& file_;
+    uint64_t expected_ = 0;
 };
 
 // Hands out the lines of a dump one by one through a fixed buffer, so memory stays bounded
 // whatever the file's size; a line longer than kMaxLineLength is refused before it is stored.
 class LineSource {
 public:
-    // The buffer is left uninitialised: a small dump touches only the pages it fills.
+    // The buffer is left uninitialised, and a file of known size gets one just large enough (and a
+    // byte more, to see its end in the same read): a small dump touches only the pages it needs.
     LineSource(ByteSource& bytes, const std::string& file)
-        : bytes_(bytes), file_(file), buf_(std::make_unique_for_overwrite<char[]>(kChunk)) {}
+        : bytes_(bytes),
+          file_(file),
+          chunk_(static_cast<size_t>(
+              std::min<uint64_t>(kChunk, bytes.ExpectedSize() == 0 ? kChunk : bytes.ExpectedSize() + 1))),
+          buf_(std::make_unique_for_overwrite<char[]>(chunk_)) {}
 
     // The next line without its end (and without a carriage return before it); false at the end.
     bool Next(std::string& line, long number) {
@@ -205,7 +218,7 @@ private:
 
     bool Fill(long number) {
         if (done_) return false;
-        const size_t got = bytes_.Read(buf_.get(), kChunk, number);
+        const size_t got = bytes_.Read(buf_.get(), chunk_, number);
         read_ += got;
         if (read_ > kMaxDumpBytes) throw DumpError(file_, number, TooLarge());
         pos_ = 0;
@@ -216,6 +229,7 @@ private:
 
     ByteSource& bytes_;
     const std::string& file_;
+    size_t chunk_;
     std::unique_ptr<char[]> buf_;
     size_t pos_ = 0;
     size_t end_ = 0;
@@ -300,9 +314,18 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
     return sections.Take(number);
 }
 
-std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file) {
-    DescriptorBytes bytes(fd, file);
+namespace {
+
+std::vector<DumpProcessor> ReadDescriptor(int fd, const std::string& file, const struct stat* status) {
+    DescriptorBytes bytes(fd, file, status);
     return dump_detail::ReadLines(bytes, file);
+}
+
+}  // namespace
+
+std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file) {
+    struct stat status {};
+    return ReadDescriptor(fd, file, ::fstat(fd, &status) == 0 ? &status : nullptr);
 }
 
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
@@ -311,9 +334,9 @@ std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
     try {
         // A directory opens for reading here and fails only at the first read, which has no line.
         struct stat status {};
-        if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode))
-            throw DumpError(path, 0, std::strerror(EISDIR));
-        std::vector<DumpProcessor> cpus = ReadDumpDescriptor(fd, path);
+        const bool known = ::fstat(fd, &status) == 0;
+        if (known && S_ISDIR(status.st_mode)) throw DumpError(path, 0, std::strerror(EISDIR));
+        std::vector<DumpProcessor> cpus = ReadDescriptor(fd, path, known ? &status : nullptr);
         ::close(fd);
         return cpus;
     } catch (...) {

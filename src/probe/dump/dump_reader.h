@@ -107,6 +107,8 @@ public:
     // Up to `size` bytes; 0 at the end. A failing read throws DumpError at line `number`: a dump cut
     // short would otherwise pass for a complete one.
     virtual size_t Read(char* to, size_t size, long number) = 0;
+    // The number of bytes expected, when known before reading (a regular file); 0 when not.
+    virtual uint64_t ExpectedSize() const { return 0; }
 };
 
 // Every line of `bytes` through the layout it turns out to be in: ReadDump's work.
