@@ -1,7 +1,6 @@
 // The caches of every shared dump against what Debian's `cpuid -f` decodes from the same
 // normalized file: size, ways, line and sharing, from the source the details used.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,11 +14,12 @@
 
 #include "probe/details/details.h"
 #include "support/dumps.h"
+#include "support/files.h"
 
 namespace talvex {
 namespace {
 
-using namespace testing;  // talvex::testing: the dumps
+using namespace testing;  // talvex::testing: the dumps and the temporary files
 
 constexpr const char* kPeer = "/usr/bin/cpuid";
 
@@ -27,8 +27,8 @@ constexpr const char* kPeer = "/usr/bin/cpuid";
 using Cache = std::tuple<unsigned, std::string, uint64_t, unsigned, unsigned, unsigned>;
 
 std::string PeerOutput(const std::string& file) {
-    const std::filesystem::path copy =
-        std::filesystem::temp_directory_path() / ("talvex-details-peer-" + std::to_string(getpid()) + ".txt");
+    const TempDir dir;
+    const std::filesystem::path copy = dir / "dump.txt";
     {
         std::ifstream in(kNormalized + "/" + file);
         std::ofstream out(copy);
@@ -41,7 +41,6 @@ std::string PeerOutput(const std::string& file) {
         for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
         pclose(p);
     }
-    std::filesystem::remove(copy);
     return text;
 }
 

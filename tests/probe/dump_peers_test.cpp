@@ -2,10 +2,7 @@
 // `cpuid_tool --load` (Debian package cpuidtool) the libcpuid arrays, for this machine's capture
 // and for every processor of every real dump. A missing peer fails the test: CI installs both.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "probe/cpuid.h"
@@ -13,6 +10,7 @@
 #include "probe/dump/dump_write.h"
 #include "support/capture_fakes.h"
 #include "support/dumps.h"
+#include "support/files.h"
 
 namespace talvex {
 namespace {
@@ -42,12 +40,10 @@ std::vector<Sample> Samples() {
 // `redirect` (by default: standard error alone kept).
 testing::Output RunOn(const std::string& text, const std::string& command,
                       const std::string& redirect = " 2>&1 >/dev/null") {
-    const std::string path =
-        std::filesystem::temp_directory_path() / ("talvex-peer-" + std::to_string(getpid()));
-    std::ofstream(path, std::ios::binary) << text;
-    testing::Output out = RunCommand(command + path + redirect);
-    std::filesystem::remove(path);
-    return out;
+    const testing::TempDir dir;
+    const std::string path = (dir / "dump").string();
+    testing::Spill(path, text);
+    return RunCommand(command + path + redirect);
 }
 
 TEST(DumpPeers, CpuidReadsTheCpuidRLayout) {

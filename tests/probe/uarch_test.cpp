@@ -3,7 +3,6 @@
 #include "probe/details/uarch.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -17,11 +16,12 @@
 #include "probe/details/details.h"
 #include "probe/platform.h"
 #include "support/dumps.h"
+#include "support/files.h"
 
 namespace talvex {
 namespace {
 
-using namespace testing;  // talvex::testing: the dumps
+using namespace testing;  // talvex::testing: the dumps and the temporary files
 
 struct Named {
     const char* microarchitecture;  // nullptr: no name
@@ -215,8 +215,8 @@ TEST(UarchPeer, SameDesignAsThePeer) {
         {"via-nano-l2200-isaiah.txt", "calls the Nano a C7"},
         {"intel-qemu-virtual-cpu.txt", "names the copied Dothan signature"},
     };
-    const std::string stripped =
-        ::testing::TempDir() + "uarch_peer_dump-" + std::to_string(getpid()) + ".txt";
+    const TempDir dir;
+    const std::string stripped = (dir / "dump.txt").string();
     int compared = 0;
     for (const std::string& file : DumpNames()) {
         SCOPED_TRACE(file);

@@ -1,50 +1,20 @@
 #pragma once
 // Runs the built talvex-report through the shell, as a user would, and keeps what it wrote.
 
-#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "probe/platform.h"
+#include "support/files.h"
 
 namespace talvex::testing {
 
 struct Result {
     int status = -1;
     std::string out, err;
-};
-
-inline std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void Spill(const std::filesystem::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
-
-// A fresh directory under the system's temporary one, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "talvex-cli-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
 };
 
 // The processors this process may run on, numbered from 0 as `taskset` numbers them.

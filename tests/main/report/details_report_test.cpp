@@ -5,22 +5,20 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "main/report/output_text.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
+#include "support/files.h"
 
 namespace talvex {
 namespace {
 
-using namespace testing;  // talvex::testing: the dumps and the fakes
+using namespace testing;  // talvex::testing: the dumps, the fakes and the temporary files
 using ::testing::HasSubstr;
 
 std::vector<ProcessorDetails> AllOf(const std::string& raw_file) {
@@ -46,9 +44,9 @@ TEST(DetailsJson, ParsesWithTheDocumentedKeysOnEveryDump) {
     }
     const std::string json = DetailsJson(all);
     ASSERT_TRUE(IsValidUtf8(json));
-    const auto path =
-        std::filesystem::temp_directory_path() / ("talvex-details-" + std::to_string(getpid()) + ".json");
-    std::ofstream(path) << json;
+    const TempDir dir;
+    const auto path = dir / "details.json";
+    Spill(path, json);
     const std::string check = R"(
 import json, sys
 d = json.load(open(sys.argv[1]))
@@ -75,14 +73,10 @@ for n, p in enumerate(d["processors"], 1):
     assert len(set(p["features"])) == len(p["features"])
 print(len(d["processors"]))
 )";
-    const std::string script = (std::filesystem::temp_directory_path()
-                                / ("talvex-details-check-" + std::to_string(getpid()) + ".py"))
-                                   .string();
-    std::ofstream(script) << check;
+    const std::string script = (dir / "check.py").string();
+    Spill(script, check);
     const std::string cmd = "python3 " + script + " " + path.string();
     EXPECT_EQ(std::system(cmd.c_str()), 0) << "see the assertion above";
-    std::filesystem::remove(path);
-    std::filesystem::remove(script);
 }
 
 TEST(DetailsText, ProcessorTextIsEscapedAsTheReportEscapesIt) {

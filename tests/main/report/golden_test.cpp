@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/dumps.h"
+#include "support/files.h"
 
 namespace talvex {
 namespace {
@@ -48,8 +49,9 @@ std::string Comparable(const std::string& report) {
 }
 
 std::string UnifiedDiff(const std::string& expected_path, const std::string& actual) {
-    const std::string actual_path = ::testing::TempDir() + "talvex_report_actual.txt";
-    std::ofstream(actual_path, std::ios::binary) << actual;
+    const testing::TempDir dir;
+    const std::string actual_path = (dir / "actual.txt").string();
+    testing::Spill(actual_path, actual);
     std::string diff;
     if (FILE* pipe = popen(("diff -u '" + expected_path + "' '" + actual_path + "'").c_str(), "r")) {
         char buf[4096];
