@@ -12,6 +12,7 @@
 #include "probe/dump/dump_write.h"
 #include "support/capture_fakes.h"
 #include "support/dumps.h"
+#include "support/files.h"
 #include "support/machine_said.h"
 
 namespace talvex {

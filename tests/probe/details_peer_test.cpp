@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -19,7 +18,7 @@
 namespace talvex {
 namespace {
 
-using namespace testing;  // talvex::testing: the dumps and the temporary files
+using namespace testing;  // talvex::testing: the dumps, the temporary files and the peer's output
 
 constexpr const char* kPeer = "/usr/bin/cpuid";
 
@@ -35,13 +34,7 @@ std::string PeerOutput(const std::string& file) {
         for (std::string line; std::getline(in, line);)
             if (line.rfind('#', 0) != 0) out << line << '\n';  // the peer refuses the header comment
     }
-    std::string text;
-    if (FILE* p = popen((std::string(kPeer) + " -f " + copy.string() + " 2>&1").c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-        pclose(p);
-    }
-    return text;
+    return RunCommand(std::string(kPeer) + " -f " + copy.string() + " 2>&1").text;
 }
 
 // The lines of each section whose heading (three spaces of indent) starts with `title`.

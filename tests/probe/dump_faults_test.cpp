@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 #include <streambuf>
 
 #include "probe/dump/dump.h"
+#include "support/files.h"
 
 namespace talvex {
 namespace {
@@ -44,13 +44,6 @@ private:
     std::istream* stream_ = nullptr;
 };
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 long LineAt(const std::string& text, size_t offset) {
     return 1 + std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n');
 }
@@ -60,7 +53,7 @@ TEST(DumpFaults, AStreamFailingPartWayIsAnErrorNamingTheFileAndLine) {
     for (const std::string& file :
          {std::string(TALVEX_DUMPS_DIR) + "/normalized/intel-core2-quad-q6600-kentsfield.txt",
           std::string(TALVEX_TESTS_DIR) + "/main/cli/data/everest-pentium-4-640-two-cpus.txt"}) {
-        const std::string text = Slurp(file);
+        const std::string text = testing::Slurp(file);
         ASSERT_GT(text.size(), 1000u) << file;
         std::istringstream whole(text);
         ASSERT_FALSE(ReadDump(whole, file).empty()) << file;

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -21,7 +20,7 @@
 namespace talvex {
 namespace {
 
-using namespace testing;  // talvex::testing: the dumps and the temporary files
+using namespace testing;  // talvex::testing: the dumps, the temporary files and the peer's output
 
 struct Named {
     const char* microarchitecture;  // nullptr: no name
@@ -168,16 +167,6 @@ TEST(UarchDumps, HybridCoresByCoreType) {
 
 constexpr const char* kPeer = "/usr/bin/cpuid";
 
-// Output of a command, "" when it cannot run.
-std::string Output(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return {};
-    std::string out;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
-    return out;
-}
-
 // The design in the peer's first "(uarch synth)" line, in Talvex's words; "" when there is none.
 std::string PeerDesign(const std::string& output) {
     const auto at = output.find("(uarch synth) = ");
@@ -227,7 +216,8 @@ TEST(UarchPeer, SameDesignAsThePeer) {
         std::getline(in, line);
         while (std::getline(in, line)) out << line << '\n';
         out.close();
-        const std::string peer = PeerDesign(Output(std::string(kPeer) + " -f " + stripped + " 2>/dev/null"));
+        const std::string peer =
+            PeerDesign(RunCommand(std::string(kPeer) + " -f " + stripped + " 2>/dev/null").text);
         if (peer.empty() || peer_wrong.count(file)) continue;
         const auto ours = NameOf(Replayed(file).probe);
         ASSERT_TRUE(ours.has_value()) << "the peer says " << peer;
@@ -253,7 +243,8 @@ TEST(UarchLive, ThisMachineNamed) {
                 std::string(d.vendor.view()).c_str(), d.family, d.model, d.stepping,
                 std::string(d.brand.view()).c_str(), Show(ours).c_str());
     const bool installed = std::filesystem::exists(kPeer);
-    const std::string peer = installed ? PeerDesign(Output(std::string(kPeer) + " -1 2>/dev/null")) : "";
+    const std::string peer =
+        installed ? PeerDesign(RunCommand(std::string(kPeer) + " -1 2>/dev/null").text) : "";
     os.SetThreadAffinity(allowed);
     if (!installed) GTEST_SKIP() << kPeer << " is not installed";
     if (peer.empty()) GTEST_SKIP() << "the peer does not name this processor";

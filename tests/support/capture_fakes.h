@@ -1,12 +1,9 @@
 #pragma once
-// Stand-ins for capture tests: a processor answering by (leaf, sub-leaf), a machine of several
-// processors to pin to, and a peer program run for its output.
-
-#include <sys/wait.h>
+// Stand-ins for capture tests: a processor answering by (leaf, sub-leaf) and a machine of several
+// processors to pin to.
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <set>
 #include <string>
@@ -48,22 +45,5 @@ public:
     }
     std::set<unsigned> refused;
 };
-
-// Standard output of a shell command and its exit status; `status` -1 when it could not run.
-struct Output {
-    std::string text;
-    int status = -1;
-};
-
-inline Output RunCommand(const std::string& command) {
-    Output out;
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.text.append(buf, n);
-    const int status = pclose(p);
-    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
-}
 
 }  // namespace talvex::testing

@@ -1,8 +1,11 @@
 #pragma once
-// Files the tests write and read back, in a directory of their own that goes with the test.
+// Files the tests write and read back, in a directory of their own that goes with the test, and
+// commands they run for their output.
 
 #include <stdlib.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,5 +39,22 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Standard output of a shell command and its exit status; `status` -1 when it could not run.
+struct Output {
+    std::string text;
+    int status = -1;
+};
+
+inline Output RunCommand(const std::string& command) {
+    Output out;
+    FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) return out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.text.append(buf, n);
+    const int status = pclose(p);
+    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
 
 }  // namespace talvex::testing

@@ -3,7 +3,6 @@
 // the machines recorded in ../shared/machines, read from its files. The comparisons take either,
 // so a machine that once broke them stays a test.
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "probe/dump/dump.h"
+#include "support/files.h"
 
 namespace talvex::testing {
 
@@ -30,23 +30,6 @@ struct MachineSaid {
     std::string ldso_hwcaps;  // `ld.so --help`, of which the glibc-hwcaps lines count
     std::string lscpu;        // `lscpu` in the POSIX locale
 };
-
-inline std::string CommandOutput(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
-inline std::string FileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // "0-3,8" -> {0, 1, 2, 3, 8}
 inline std::set<unsigned> CpuList(const std::string& list) {
@@ -108,19 +91,19 @@ inline MachineSaid Said(const std::string& name) {
     m.name = name;
     if (name != kThisMachine) {
         const std::filesystem::path dir = kMachines + "/" + name;
-        m.cpuid_r = FileText(dir / "cpuid-r.txt");
-        m.proc_cpuinfo = FileText(dir / "proc-cpuinfo.txt");
-        m.sys_cache = FileText(dir / "sys-cache.txt");
-        m.ldso_hwcaps = FileText(dir / "ldso-hwcaps.txt");
-        m.lscpu = FileText(dir / "lscpu.txt");
+        m.cpuid_r = Slurp(dir / "cpuid-r.txt");
+        m.proc_cpuinfo = Slurp(dir / "proc-cpuinfo.txt");
+        m.sys_cache = Slurp(dir / "sys-cache.txt");
+        m.ldso_hwcaps = Slurp(dir / "ldso-hwcaps.txt");
+        m.lscpu = Slurp(dir / "lscpu.txt");
         return m;
     }
     m.live = true;
-    m.cpuid_r = CommandOutput("cpuid -r 2>/dev/null");
-    m.proc_cpuinfo = FileText("/proc/cpuinfo");
+    m.cpuid_r = RunCommand("cpuid -r 2>/dev/null").text;
+    m.proc_cpuinfo = Slurp("/proc/cpuinfo");
     m.sys_cache = SysCacheLines();
-    m.ldso_hwcaps = CommandOutput("/lib64/ld-linux-x86-64.so.2 --help 2>/dev/null");
-    m.lscpu = CommandOutput("LC_ALL=C lscpu 2>/dev/null");
+    m.ldso_hwcaps = RunCommand("/lib64/ld-linux-x86-64.so.2 --help 2>/dev/null").text;
+    m.lscpu = RunCommand("LC_ALL=C lscpu 2>/dev/null").text;
     return m;
 }
 

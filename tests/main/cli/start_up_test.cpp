@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "support/machine_said.h"
+#include "support/files.h"
 
 namespace talvex {
 namespace {
@@ -19,7 +19,7 @@ constexpr bool kSanitized = false;
 #endif
 
 std::string ReadElf(const std::string& option) {
-    return testing::CommandOutput("readelf " + option + " '" TALVEX_REPORT_EXE "' 2>/dev/null");
+    return testing::RunCommand("readelf " + option + " '" TALVEX_REPORT_EXE "' 2>/dev/null").text;
 }
 
 TEST(StartUp, NeedsOnlyTheCLibraryAndTheLoader) {

@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/dumps.h"
@@ -18,13 +16,6 @@ namespace talvex {
 namespace {
 
 const std::string kGoldenDir = std::string(TALVEX_TESTS_DIR) + "/main/report/golden/";
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The report with its lines ended by "\n" (the files are plain text) and the clock line left
 // out; fails when a line does not end in "\r\n".
@@ -52,13 +43,8 @@ std::string UnifiedDiff(const std::string& expected_path, const std::string& act
     const testing::TempDir dir;
     const std::string actual_path = (dir / "actual.txt").string();
     testing::Spill(actual_path, actual);
-    std::string diff;
-    if (FILE* pipe = popen(("diff -u '" + expected_path + "' '" + actual_path + "'").c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) diff.append(buf, n);
-        pclose(pipe);
-    }
+    const std::string diff =
+        testing::RunCommand("diff -u '" + expected_path + "' '" + actual_path + "'").text;
     return diff.empty() ? actual : diff;
 }
 
@@ -77,7 +63,7 @@ TEST_P(GoldenReportTest, MatchesTheCheckedReport) {
         std::ofstream(path, std::ios::binary) << actual;
         GTEST_SKIP() << "rewrote " << path;
     }
-    const std::string expected = ReadFile(path);
+    const std::string expected = testing::Slurp(path);
     ASSERT_FALSE(expected.empty()) << "missing " << path;
     EXPECT_TRUE(actual == expected) << UnifiedDiff(path, actual);
 }
