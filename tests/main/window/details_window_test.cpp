@@ -336,8 +336,7 @@ TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
     QPointer<DetailsWindow> window =
         new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0));  // deletes itself on close
     DetailsWindow& w = *window;
-    ASSERT_TRUE(w.OpenDump(QString::fromStdString(testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }));
+    Open(w, testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt");
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
@@ -535,7 +534,7 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
     EXPECT_EQ(measured, closed);
 
     DetailsWindow dump(Probe{cpu, os}, {0}, ProcessorNumber(0));
-    dump.OpenDump(QString::fromStdString(testing::kDumps + "/intel-core-i7-4770-haswell.txt"));
+    Open(dump, testing::kDumps + "/intel-core-i7-4770-haswell.txt");  // shown still reading, it measures
     dump.show();
     QTest::qWait(400);
     EXPECT_FALSE(dump.Measuring());
