@@ -11,6 +11,7 @@
 #include "probe/details/details.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
+#include "support/pinned.h"
 
 namespace talvex {
 namespace {
@@ -127,9 +128,9 @@ TEST(CoreClock, AdditionsPerCycleOverTheDumps) {
 TEST(CoreClock, LiveFigureIsNearTheTimeStampCounterRate) {
     LinuxPlatform os;
     const HardwareSource hardware;
-    const std::vector<unsigned> allowed = os.ThreadAffinity();
-    if (!allowed.empty()) {
-        ASSERT_TRUE(os.SetThreadAffinity({allowed.front()}));
+    const testing::PinnedThread pin(os);
+    if (!pin.allowed().empty()) {
+        ASSERT_TRUE(pin.pinned());
     }
     const ProcessorDetails d = GetProcessorDetails(Probe{hardware, os});
     if (!HasTimeStampCounter(d)) GTEST_SKIP() << "no time stamp counter";

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "probe/cpuid.h"
+#include "support/pinned.h"
 #include "support/proc_cpuinfo.h"
 
 namespace talvex {
@@ -17,7 +18,8 @@ namespace {
 // The first processor this process may run on, and its block of /proc/cpuinfo.
 TEST(LiveProcessor, ReadCPUIDAgreesWithProcCpuinfo) {
     LinuxPlatform os;
-    const std::vector<unsigned> allowed = os.ThreadAffinity();
+    const testing::PinnedThread pin(os);
+    const std::vector<unsigned>& allowed = pin.allowed();
     ASSERT_FALSE(allowed.empty());
     const auto blocks = testing::ProcCpuinfo();
     const auto block = blocks.find(allowed[0]);
@@ -25,7 +27,7 @@ TEST(LiveProcessor, ReadCPUIDAgreesWithProcCpuinfo) {
     if (info["vendor_id"].empty()) GTEST_SKIP() << "no x86 /proc/cpuinfo";
 
     HardwareSource source;
-    ASSERT_TRUE(os.SetThreadAffinity({allowed[0]}));
+    ASSERT_TRUE(pin.pinned());
     const Probe probe{source, os};
 
     EXPECT_EQ(QueryVendorText(probe), info["vendor_id"]);
@@ -48,7 +50,6 @@ TEST(LiveProcessor, ReadCPUIDAgreesWithProcCpuinfo) {
     } edx_flags[] = {{"fpu", 0},  {"tsc", 4},  {"cx8", 8},   {"cmov", 15},
                      {"mmx", 23}, {"sse", 25}, {"sse2", 26}, {"ht", 28}};
     for (const auto& f : edx_flags) EXPECT_EQ(flags.count(f.name) == 1, BitSet(r.EDX, f.bit)) << f.name;
-    os.SetThreadAffinity(allowed);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "probe/platform.h"
 #include "support/dumps.h"
 #include "support/files.h"
+#include "support/pinned.h"
 
 namespace talvex {
 namespace {
@@ -233,9 +234,9 @@ TEST(UarchPeer, SameDesignAsThePeer) {
 TEST(UarchLive, ThisMachineNamed) {
     HardwareSource hardware;
     LinuxPlatform os;
-    const std::vector<unsigned> allowed = os.ThreadAffinity();
-    ASSERT_FALSE(allowed.empty());
-    ASSERT_TRUE(os.SetThreadAffinity({allowed[0]}));
+    const testing::PinnedThread pin(os);
+    ASSERT_FALSE(pin.allowed().empty());
+    ASSERT_TRUE(pin.pinned());
     const Probe probe{hardware, os};
     const ProcessorDetails d = GetProcessorDetails(probe);
     const auto& ours = d.uarch;
@@ -245,7 +246,6 @@ TEST(UarchLive, ThisMachineNamed) {
     const bool installed = std::filesystem::exists(kPeer);
     const std::string peer =
         installed ? PeerDesign(RunCommand(std::string(kPeer) + " -1 2>/dev/null").text) : "";
-    os.SetThreadAffinity(allowed);
     if (!installed) GTEST_SKIP() << kPeer << " is not installed";
     if (peer.empty()) GTEST_SKIP() << "the peer does not name this processor";
     ASSERT_TRUE(ours.has_value()) << "the peer says " << peer;

@@ -15,6 +15,7 @@
 #include "probe/platform.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
+#include "support/pinned.h"
 
 namespace talvex {
 namespace {
@@ -131,12 +132,11 @@ TEST(DisplayedFields, EveryDumpShowsWhatItsDetailsSay) {
 // answers for one core (on a hybrid machine the kinds of core are named apart).
 TEST(DisplayedFields, ThisMachineShowsWhatItsDetailsSay) {
     LinuxPlatform os;
-    const std::vector<unsigned> allowed = os.ThreadAffinity();
-    if (allowed.empty() || !os.SetThreadAffinity({allowed.front()})) GTEST_SKIP() << "cannot pin";
+    const testing::PinnedThread pin(os);
+    if (!pin.pinned()) GTEST_SKIP() << "cannot pin";
     const HardwareSource hardware;
     const Probe probe{hardware, os};
     ExpectShown(probe, FromDetails(probe, GetProcessorDetails(probe)));
-    os.SetThreadAffinity(allowed);
 }
 
 TEST(DisplayedFields, TheTablesEndAtTheirLastFamilies) {
