@@ -53,8 +53,7 @@ Expected FromDetails(const Probe& probe, const ProcessorDetails& d) {
     if (WithinNamingTables(d.vendor.view(), eax)) {
         e.name = GetProcessorName(probe);
     } else if (d.uarch) {
-        const std::string arch(d.uarch->microarchitecture), code(d.uarch->codename);
-        e.name = code == arch ? arch : arch + "(" + code + ")";
+        e.name = MicroarchitectureName(*d.uarch);
     } else {
         e.name = UnknownProcessorName(d.vendor.view(), SigFamily(eax)).value_or(GetProcessorName(probe));
     }
