@@ -277,9 +277,9 @@ TEST_P(CaptureOf, MachineMatchesCpuidR) {
     const testing::MachineSaid said = testing::Said(GetParam());
     if (said.live && testing::RunCommand("command -v cpuid").status != 0)
         GTEST_SKIP() << "the Debian package cpuid is missing";
+    const auto sections = testing::CpuidRSections(said.cpuid_r);
     std::map<unsigned, Leaves> listed;
-    for (const auto& [number, section] : testing::CpuidRSections(said.cpuid_r))
-        listed[number] = ByKey(section);
+    for (const auto& [number, section] : sections) listed[number] = ByKey(section);
     std::vector<ProcessorCapture> captured;
     if (said.live) {
         LinuxPlatform platform;
@@ -287,7 +287,7 @@ TEST_P(CaptureOf, MachineMatchesCpuidR) {
         captured = CaptureAllowedProcessors(platform, HardwareSource());
         EXPECT_EQ(platform.ThreadAffinity(), before);
     } else {
-        for (const auto& [number, section] : testing::CpuidRSections(said.cpuid_r))
+        for (const auto& [number, section] : sections)
             captured.push_back(
                 {ProcessorNumber(number), CaptureStatus::Captured, CaptureProcessor(ReplaySource(section))});
     }

@@ -111,12 +111,12 @@ inline MachineSaid Said(const std::string& name) {
 inline std::vector<std::pair<unsigned, DumpProcessor>> CpuidRSections(const std::string& text) {
     std::istringstream in(text);
     const std::vector<DumpProcessor> sections = ReadDump(in, "cpuid -r");
+    static const std::regex cpu_line("CPU ([0-9]+):\\s*");
     std::vector<unsigned> numbers;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         std::smatch m;
-        if (std::regex_match(line, m, std::regex("CPU ([0-9]+):\\s*")))
-            numbers.push_back(static_cast<unsigned>(std::stoul(m[1])));
+        if (std::regex_match(line, m, cpu_line)) numbers.push_back(static_cast<unsigned>(std::stoul(m[1])));
     }
     if (numbers.size() != sections.size())
         throw std::runtime_error("cpuid -r: sections and CPU lines differ");
