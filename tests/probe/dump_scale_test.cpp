@@ -45,7 +45,7 @@ TEST(DumpScale, ReadingIsLinearInEveryOrder) {
     };
     const Shape shapes[] = {
         {"descending sub-leaves", testing::DescendingSubleaves, MakeCpuidRawReader},
-        {"shuffled listing", [](size_t n) { return testing::ShuffledListing(n); }, MakeInstLatReader},
+        {"shuffled listing", testing::ShuffledListing, MakeInstLatReader},
     };
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(shape.name);
