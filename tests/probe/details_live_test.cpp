@@ -1,7 +1,8 @@
 // Each machine's processor details against what Linux decoded of the same processors: the
 // /proc/cpuinfo flags and address sizes, the sysfs cache folders, the x86-64 levels ld.so
-// supports and lscpu's hypervisor vendor. This machine is read through the hardware source on
-// each processor it may run on; a recorded machine through the replay of its `cpuid -r`.
+// supports and lscpu's hypervisor vendor. This machine is captured through the hardware source on
+// each processor it may run on; a recorded machine is read from its `cpuid -r`. Both are decoded
+// from the recorded leaves, as the window and `talvex-report --details` decode them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "probe/details/capture.h"
 #include "probe/details/details.h"
 #include "support/machine_said.h"
 #include "support/proc_cpuinfo.h"
@@ -29,26 +31,24 @@ struct Machine {
     std::vector<ProcessorDetails> all;
 };
 
+// Decoded from a capture, not live, so that a leaf the capture fails to record shows.
 Machine Read(const std::string& name) {
     Machine m{testing::Said(name), {}, {}};
-    if (!m.said.live) {
-        std::vector<DumpProcessor> dumps;
+    std::vector<DumpProcessor> dumps;
+    if (m.said.live) {
+        LinuxPlatform os;
+        for (ProcessorCapture& c : CaptureAllowedProcessors(os, HardwareSource())) {
+            if (c.status != CaptureStatus::Captured) continue;
+            m.os_ids.push_back(c.processor.os());
+            dumps.push_back(std::move(c.dump));
+        }
+    } else {
         for (auto& [number, section] : testing::CpuidRSections(m.said.cpuid_r)) {
             m.os_ids.push_back(number);
             dumps.push_back(section);
         }
-        m.all = GetRecordedDetails(dumps, m.os_ids);
-        return m;
     }
-    LinuxPlatform os;
-    const std::vector<unsigned> allowed = os.ThreadAffinity();
-    const HardwareSource hardware;
-    for (unsigned k : allowed) {
-        if (!os.SetThreadAffinity({k})) continue;
-        m.os_ids.push_back(k);
-        m.all.push_back(GetProcessorDetails(Probe{hardware, os}, ProcessorNumber(k)));
-    }
-    os.SetThreadAffinity(allowed);
+    m.all = GetRecordedDetails(dumps, m.os_ids);
     return m;
 }
 
