@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace talvex::testing {
@@ -29,7 +30,9 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "talvex-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        const char* made = mkdtemp(pattern.data());
+        if (made == nullptr) throw std::runtime_error("cannot make a directory like " + pattern);
+        path_ = made;
     }
     ~TempDir() { std::filesystem::remove_all(path_); }
     TempDir(const TempDir&) = delete;
