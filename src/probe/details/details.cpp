@@ -171,14 +171,6 @@ CoreType ReadCoreType(const LeafReader& leaves, bool amd) {
     }
 }
 
-// Size of the first cache of a level that holds data, clamped to the query's width.
-uint32_t FirstCacheKB(const CacheList& caches, uint8_t level) {
-    for (const CacheDetails& c : caches)
-        if (c.level == level && c.type != CacheType::Instruction && c.type != CacheType::Trace)
-            return c.size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(c.size);
-    return 0;
-}
-
 // The number of low APIC ID bits that tell apart the processors sharing a cache of `count`.
 unsigned SharingBits(uint32_t count) {
     unsigned bits = 0;
@@ -272,6 +264,13 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
         d.features[r.first] = d.features[r.row] = d.features[r.first] || d.features[r.row];
     d.x86_64_level = X86_64Level(d);
     return d;
+}
+
+uint32_t FirstCacheKB(const CacheList& caches, uint8_t level) {
+    for (const CacheDetails& c : caches)
+        if (c.level == level && c.type != CacheType::Instruction && c.type != CacheType::Trace)
+            return c.size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(c.size);
+    return 0;
 }
 
 UarchQuery UarchQueryOf(const ProcessorDetails& d) {

@@ -169,6 +169,10 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu = {
 // 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
 ProcessorDetails GetProcessorIdentity(const Probe& probe);
 
+// Size of the first cache of `level` that holds data (data or unified), in KB, clamped to 32 bits;
+// 0 when there is none.
+uint32_t FirstCacheKB(const CacheList& caches, uint8_t level);
+
 // What the microarchitecture table is asked for this record; views into `d`.
 UarchQuery UarchQueryOf(const ProcessorDetails& d);
 
