@@ -33,25 +33,30 @@ std::string MicroarchitectureName(const UarchName& uarch) {
     return name;
 }
 
-std::string GetDisplayedName(const Probe& probe) {
-    const std::string vendor = QueryVendorText(probe);
+const ProcessorDetails& DisplayedFields::Identity() {
+    if (!identity_) identity_ = GetProcessorIdentity(probe_);
+    return *identity_;
+}
+
+std::string DisplayedFields::Name() {
+    const std::string vendor = QueryVendorText(probe_);
     TCPUIDRegs leaf1;  // zeros when refused: within the tables
-    ReadCPUID(probe, 1, leaf1);
-    if (WithinNamingTables(vendor, leaf1.EAX)) return GetProcessorName(probe);
-    const ProcessorDetails d = GetProcessorIdentity(probe);
+    ReadCPUID(probe_, 1, leaf1);
+    if (WithinNamingTables(vendor, leaf1.EAX)) return GetProcessorName(probe_);
+    const ProcessorDetails& d = Identity();
     if (d.uarch) return MicroarchitectureName(*d.uarch);
     if (std::optional<std::string> unknown = UnknownProcessorName(vendor, SigFamily(leaf1.EAX)))
         return *unknown;
-    return GetProcessorName(probe);  // a vendor without tables: the operating system's word
+    return GetProcessorName(probe_);  // a vendor without tables: the operating system's word
 }
 
-TCacheInfo GetDisplayedCacheInfo(const Probe& probe) {
+TCacheInfo DisplayedFields::Cache() {
     TCacheInfo info;
-    GetCacheInfo(probe, info);
+    GetCacheInfo(probe_, info);
     const bool l1i_unknown = info.TraceCache == 0 && info.L1I == 0;
     if (info.L1D != 0 && !l1i_unknown && info.L2 != 0 && info.L3 != 0) return info;
 
-    const ProcessorDetails d = GetProcessorIdentity(probe);
+    const ProcessorDetails& d = Identity();
     if (d.cache_source == CacheSource::Leaf4 || d.cache_source == CacheSource::Leaf8000001D) {
         if (info.L1D == 0) info.L1D = FirstCacheKB(d.caches, 1);
         if (l1i_unknown) info.L1I = L1InstructionKB(d.caches);
@@ -65,5 +70,9 @@ TCacheInfo GetDisplayedCacheInfo(const Probe& probe) {
         info.L3 = FirstCacheKB(d.caches, 3);
     return info;
 }
+
+std::string GetDisplayedName(const Probe& probe) { return DisplayedFields(probe).Name(); }
+
+TCacheInfo GetDisplayedCacheInfo(const Probe& probe) { return DisplayedFields(probe).Cache(); }
 
 }  // namespace talvex
