@@ -72,6 +72,8 @@ struct PerProcessorRows {
     std::vector<std::vector<std::string>> rows;
 };
 PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors);
+// The same with `sharing` = CacheSharing(processors), worked out once by a caller that has it already.
+PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors, const CacheSharing& sharing);
 
 // Whether two processors are of another kind: core type, microarchitecture, or a cache's size.
 bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b);
