@@ -205,7 +205,9 @@ void Table(std::string& out, const std::vector<std::vector<std::string>>& rows,
     }
 }
 
-// KnownSharing without a copy: a view of the sharing group's own list (or of the processor's number).
+// The processors that share cache `index` of all[p], where the records tell exactly: CPUID counts the
+// processor alone, or the records hold every processor of its package; empty otherwise. A view of the
+// sharing group's own list (or of the processor's number), not a copy.
 std::span<const ProcessorNumber> SharingOf(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
                                            size_t p, size_t index) {
     const ProcessorDetails& d = all[p];
@@ -405,7 +407,7 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
         out += Decimal(c.size) + ", \"ways\": " + Decimal(c.ways)
                + ", \"lineBytes\": " + Decimal(c.line_bytes)
                + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null"));
-        const std::vector<ProcessorNumber> with = KnownSharing(all, sharing, p, i);
+        const std::span<const ProcessorNumber> with = SharingOf(all, sharing, p, i);
         out += ", \"sharedWith\": ";
         if (with.empty()) {
             out += "null";
@@ -496,16 +498,6 @@ std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
     for (const Field& f : kFields)
         if (f.summary) lines.push_back({f.key, f.text(d)});
     return lines;
-}
-
-std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> all, size_t p, size_t index) {
-    return KnownSharing(all, CacheSharing(all), p, index);
-}
-
-std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
-                                          size_t p, size_t index) {
-    const std::span<const ProcessorNumber> known = SharingOf(all, sharing, p, index);
-    return {known.begin(), known.end()};
 }
 
 std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const ProcessorDetails> all, size_t p,
