@@ -314,11 +314,6 @@ const std::vector<ProcessorNumber>& CacheSharing::Of(size_t p, size_t index) con
     return groups_[group_of_[p * kMaxCaches + index]];
 }
 
-std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                                    size_t index) {
-    return CacheSharing(processors).Of(p, index);
-}
-
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
                                                  const std::vector<unsigned>& numbers) {
     ReplayPlatform platform;

@@ -200,8 +200,4 @@ private:
     std::vector<uint32_t> group_of_;                    // [p * kMaxCaches + index]: an index into groups_
 };
 
-// One cache's sharing, as CacheSharing gives it.
-std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                                    size_t index);
-
 }  // namespace talvex
