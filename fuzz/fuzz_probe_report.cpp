@@ -109,8 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         talvex::GetProcessorDetails(probe, talvex::ProcessorNumber(0)),
         talvex::GetProcessorDetails(probe, talvex::ProcessorNumber(1))};
     if (details[0].caches.size() > talvex::kMaxCaches) __builtin_trap();
+    const talvex::CacheSharing sharing(details);
     for (size_t i = 0; i < details[0].caches.size(); ++i)
-        if (talvex::ProcessorsSharingCache(details, 0, i).size() > 2) __builtin_trap();
+        if (sharing.Of(0, i).size() > 2) __builtin_trap();
     const std::string text = talvex::DetailsText(details);
     const std::string json = talvex::DetailsJson(details);
     if (!talvex::IsValidUtf8(text) || !talvex::IsValidUtf8(json)) __builtin_trap();

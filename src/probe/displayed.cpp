@@ -13,10 +13,10 @@ namespace talvex {
 
 namespace {
 
-// The first cache of `level` of one of two types, in KB, bounded to the field's width.
-uint32_t OneCacheKB(const CacheList& caches, uint8_t level, CacheType type, CacheType or_type) {
+// The first L1 instruction cache, in KB, bounded to the field's width.
+uint32_t L1InstructionKB(const CacheList& caches) {
     for (const CacheDetails& c : caches)
-        if (c.level == level && (c.type == type || c.type == or_type))
+        if (c.level == 1 && c.type == CacheType::Instruction)
             return c.size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(c.size);
     return 0;
 }
@@ -33,39 +33,46 @@ std::string MicroarchitectureName(const UarchName& uarch) {
     return name;
 }
 
-std::string GetDisplayedName(const Probe& probe) {
-    const std::string vendor = QueryVendorText(probe);
+const ProcessorDetails& DisplayedFields::Identity() {
+    if (!identity_) identity_ = GetProcessorIdentity(probe_);
+    return *identity_;
+}
+
+std::string DisplayedFields::Name() {
+    const std::string vendor = QueryVendorText(probe_);
     TCPUIDRegs leaf1;  // zeros when refused: within the tables
-    ReadCPUID(probe, 1, leaf1);
-    if (WithinNamingTables(vendor, leaf1.EAX)) return GetProcessorName(probe);
-    const ProcessorDetails d = GetProcessorIdentity(probe);
+    ReadCPUID(probe_, 1, leaf1);
+    if (WithinNamingTables(vendor, leaf1.EAX)) return GetProcessorName(probe_);
+    const ProcessorDetails& d = Identity();
     if (d.uarch) return MicroarchitectureName(*d.uarch);
     if (std::optional<std::string> unknown = UnknownProcessorName(vendor, SigFamily(leaf1.EAX)))
         return *unknown;
-    return GetProcessorName(probe);  // a vendor without tables: the operating system's word
+    return GetProcessorName(probe_);  // a vendor without tables: the operating system's word
 }
 
-TCacheInfo GetDisplayedCacheInfo(const Probe& probe) {
+TCacheInfo DisplayedFields::Cache() {
     TCacheInfo info;
-    GetCacheInfo(probe, info);
+    GetCacheInfo(probe_, info);
     const bool l1i_unknown = info.TraceCache == 0 && info.L1I == 0;
     if (info.L1D != 0 && !l1i_unknown && info.L2 != 0 && info.L3 != 0) return info;
 
-    using enum CacheType;
-    const ProcessorDetails d = GetProcessorIdentity(probe);
-    const UarchQuery sizes = UarchQueryOf(d);  // one L2 and one L3 cache, as the table is asked
+    const ProcessorDetails& d = Identity();
     if (d.cache_source == CacheSource::Leaf4 || d.cache_source == CacheSource::Leaf8000001D) {
-        if (info.L1D == 0) info.L1D = OneCacheKB(d.caches, 1, Data, Unified);
-        if (l1i_unknown) info.L1I = OneCacheKB(d.caches, 1, Instruction, Instruction);
-        if (info.L2 == 0) info.L2 = sizes.l2_kb;
-        if (info.L3 == 0) info.L3 = sizes.l3_kb;
+        if (info.L1D == 0) info.L1D = FirstCacheKB(d.caches, 1);
+        if (l1i_unknown) info.L1I = L1InstructionKB(d.caches);
+        if (info.L2 == 0) info.L2 = FirstCacheKB(d.caches, 2);
+        if (info.L3 == 0) info.L3 = FirstCacheKB(d.caches, 3);
         return info;
     }
     const Vendor vendor = VendorOf(d.vendor.view());
     const bool amd_family_10h_on = (vendor == Vendor::AMD && d.family >= 0x10) || vendor == Vendor::Hygon;
     if (d.cache_source == CacheSource::Leaf80000005 && amd_family_10h_on && info.L3 == 0)
-        info.L3 = sizes.l3_kb;
+        info.L3 = FirstCacheKB(d.caches, 3);
     return info;
 }
+
+std::string GetDisplayedName(const Probe& probe) { return DisplayedFields(probe).Name(); }
+
+TCacheInfo GetDisplayedCacheInfo(const Probe& probe) { return DisplayedFields(probe).Cache(); }
 
 }  // namespace talvex

@@ -4,10 +4,12 @@
 // the processor details' decoding where they name a later processor after an older part or leave a
 // size unknown.
 
+#include <optional>
 #include <string>
 
 #include "probe/cache.h"
 #include "probe/cpuid.h"
+#include "probe/details/details.h"
 #include "probe/details/uarch.h"
 
 namespace talvex {
@@ -26,5 +28,27 @@ std::string MicroarchitectureName(const UarchName& uarch);
 // leaves (leaf 4, on AMD and Hygon 0x8000001D), else, for the L3 of AMD's family 10h on and of
 // Hygon, from 0x80000006 EDX. One cache's size, in KB. Reads no further leaf when none is unknown.
 TCacheInfo GetDisplayedCacheInfo(const Probe& probe);
+
+// What one data load or report showed: the name and the cache sizes.
+struct DisplayedProcessor {
+    std::string name;
+    TCacheInfo cache;
+};
+
+// GetDisplayedName and GetDisplayedCacheInfo of one probe, each asked at the caller's step (a query
+// that fails stops the caller where it stood), with the processor's identity decoded at most once
+// between them: only for a name beyond the tables or a size left unknown.
+class DisplayedFields {
+public:
+    explicit DisplayedFields(const Probe& probe) : probe_(probe) {}
+    std::string Name();
+    TCacheInfo Cache();
+
+private:
+    const ProcessorDetails& Identity();
+
+    const Probe& probe_;
+    std::optional<ProcessorDetails> identity_;
+};
 
 }  // namespace talvex

@@ -149,6 +149,7 @@ TEST_P(MachineDetails, FeaturesAgreeWithProcCpuinfo) {
 TEST_P(MachineDetails, CachesAgreeWithSysfs) {
     const Machine& m = machine();
     const std::set<unsigned> read(m.os_ids.begin(), m.os_ids.end());
+    const CacheSharing sharing(m.all);
     size_t compared = 0;
     std::istringstream lines(m.said.sys_cache);
     for (std::string line; std::getline(lines, line);) {
@@ -182,7 +183,7 @@ TEST_P(MachineDetails, CachesAgreeWithSysfs) {
             for (unsigned k : testing::CpuList(shared))
                 if (read.count(k) != 0) kernel.insert(k);
             std::set<unsigned> ours;
-            for (ProcessorNumber number : ProcessorsSharingCache(m.all, p, i)) ours.insert(number.os());
+            for (ProcessorNumber number : sharing.Of(p, i)) ours.insert(number.os());
             EXPECT_EQ(ours, kernel);
         }
         ++compared;

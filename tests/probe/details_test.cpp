@@ -131,13 +131,14 @@ TEST(DetailsDumps, CacheSharingOnAHybridProcessor) {
     std::vector<ProcessorDetails> all;
     for (size_t i = 0; i < cpus.size(); ++i)
         all.push_back(DetailsOf(cpus[i], ProcessorNumber(static_cast<unsigned>(i))));
+    const CacheSharing shared(all);
     // Processors counted from 1, as the report writes them.
     auto sharing = [&](unsigned cpu, uint8_t level, CacheType type) {
         const ProcessorDetails& d = all[cpu - 1];
         std::vector<unsigned> counted;
         for (size_t i = 0; i < d.caches.size(); ++i)
             if (d.caches[i].level == level && d.caches[i].type == type)
-                for (ProcessorNumber n : ProcessorsSharingCache(all, cpu - 1, i))
+                for (ProcessorNumber n : shared.Of(cpu - 1, i))
                     counted.push_back(static_cast<unsigned>(n.counted()));
         return counted;
     };

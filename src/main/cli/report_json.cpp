@@ -34,7 +34,7 @@ void Key(std::string& out, std::string_view indent, std::string_view key) {
 
 std::string BuildJson(const Probe& probe, std::string_view decimal_separator, int64_t hz) {
     RecordingSink sink;
-    LoadData(probe, sink, decimal_separator, hz);
+    const TCacheInfo cache = LoadData(probe, sink, decimal_separator, hz).cache;
 
     std::string out = "{\n";
     for (int i = 0; i < kLoadFieldCount; ++i) {
@@ -98,7 +98,6 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
     Key(out, "  ", "clockHz");
     out += std::to_string(hz) + ",\n";
 
-    const TCacheInfo cache = GetDisplayedCacheInfo(probe);
     Key(out, "  ", "cache");
     out += "{\"L1D\": " + std::to_string(cache.L1D) + ", \"L1I\": " + std::to_string(cache.L1I)
            + ", \"TraceCache\": " + std::to_string(cache.TraceCache) + ", \"L2\": " + std::to_string(cache.L2)

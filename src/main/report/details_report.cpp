@@ -205,7 +205,9 @@ void Table(std::string& out, const std::vector<std::vector<std::string>>& rows,
     }
 }
 
-// KnownSharing without a copy: a view of the sharing group's own list (or of the processor's number).
+// The processors that share cache `index` of all[p], where the records tell exactly: CPUID counts the
+// processor alone, or the records hold every processor of its package; empty otherwise. A view of the
+// sharing group's own list (or of the processor's number), not a copy.
 std::span<const ProcessorNumber> SharingOf(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
                                            size_t p, size_t index) {
     const ProcessorDetails& d = all[p];
@@ -253,8 +255,7 @@ void Lines(std::string& out, std::span<const ProcessorDetails> all,
             Line(out, kFields[f].key, Agreed(all, cells, f));
 }
 
-void Caches(std::string& out, std::span<const ProcessorDetails> all) {
-    const CacheSharing sharing(all);
+void Caches(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing) {
     // One table per distinct cache list, naming its processors when there are several lists.
     std::vector<std::vector<size_t>> groups;
     std::unordered_map<std::string, size_t> group_of;  // keyed by every field of the list, as bytes
@@ -313,8 +314,8 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
 }
 
 // The per-processor table of --cpu all: what a hybrid processor varies, and who shares each cache.
-void PerProcessor(std::string& out, std::span<const ProcessorDetails> all) {
-    const PerProcessorRows table = PerProcessorTable(all);
+void PerProcessor(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing) {
+    const PerProcessorRows table = PerProcessorTable(all, sharing);
     std::vector<std::vector<std::string>> rows{table.header};
     rows.insert(rows.end(), table.rows.begin(), table.rows.end());
     out += "\nPer processor (caches: size [processors sharing it])\n";
@@ -406,7 +407,7 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
         out += Decimal(c.size) + ", \"ways\": " + Decimal(c.ways)
                + ", \"lineBytes\": " + Decimal(c.line_bytes)
                + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null"));
-        const std::vector<ProcessorNumber> with = KnownSharing(all, sharing, p, i);
+        const std::span<const ProcessorNumber> with = SharingOf(all, sharing, p, i);
         out += ", \"sharedWith\": ";
         if (with.empty()) {
             out += "null";
@@ -499,16 +500,6 @@ std::vector<DetailsLine> DetailsSummary(const ProcessorDetails& d) {
     return lines;
 }
 
-std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> all, size_t p, size_t index) {
-    return KnownSharing(all, CacheSharing(all), p, index);
-}
-
-std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> all, const CacheSharing& sharing,
-                                          size_t p, size_t index) {
-    const std::span<const ProcessorNumber> known = SharingOf(all, sharing, p, index);
-    return {known.begin(), known.end()};
-}
-
 std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const ProcessorDetails> all, size_t p,
                                                          size_t index) {
     return CacheCells(all, CacheSharing(all), p, index);
@@ -533,6 +524,10 @@ std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const Process
 }
 
 PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
+    return PerProcessorTable(all, CacheSharing(all));
+}
+
+PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all, const CacheSharing& sharing) {
     std::vector<CacheDetails> kinds;  // one column per level and type met, in cache-list order
     for (const ProcessorDetails& d : all)
         for (const CacheDetails& c : d.caches)
@@ -543,7 +538,6 @@ PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
         return CacheOrder(a) < CacheOrder(b);
     });
 
-    const CacheSharing sharing(all);
     std::unordered_map<const std::vector<ProcessorNumber>*, std::string> listed;  // each group's list, once
     PerProcessorRows table;
     table.header = {"CPU", "APIC ID", "Core type", "Microarchitecture"};
@@ -598,9 +592,10 @@ std::string DetailsText(std::span<const ProcessorDetails> all) {
 
     std::vector<std::vector<DetailsLine>> cells;
     for (const ProcessorDetails& d : all) cells.push_back(DetailsLines(d));
+    const CacheSharing sharing(all);
     out += "Identity\n";
     Lines(out, all, cells, Section::Identity);
-    Caches(out, all);
+    Caches(out, all, sharing);
     out += "\nTopology\n";
     Lines(out, all, cells, Section::Topology);
     out += "\nPlatform\n";
@@ -609,7 +604,7 @@ std::string DetailsText(std::span<const ProcessorDetails> all) {
     if (all.size() == 1 && all[0].measured_clock) Line(out, "Measured clock", MeasuredText(all[0]));
 
     Features(out, all);
-    if (all.size() > 1) PerProcessor(out, all);
+    if (all.size() > 1) PerProcessor(out, all, sharing);
     return out;
 }
 

@@ -57,13 +57,6 @@ std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const Process
 std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const ProcessorDetails> processors,
                                                          const CacheSharing& sharing, size_t p, size_t index);
 
-// The processors that share cache `index` of processors[p], where the records tell exactly: CPUID
-// counts the processor alone, or the records hold every processor of its package. Empty otherwise.
-std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> processors, size_t p,
-                                          size_t index);
-std::vector<ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> processors,
-                                          const CacheSharing& sharing, size_t p, size_t index);
-
 // The per-processor table: CPU, APIC ID, Core type, Microarchitecture, then one column per cache
 // level and type met ("L1d", "L2"), each cell "size [processors sharing it]", then "Measured clock"
 // when a record has one; one row per record.
@@ -72,6 +65,8 @@ struct PerProcessorRows {
     std::vector<std::vector<std::string>> rows;
 };
 PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors);
+// The same with `sharing` = CacheSharing(processors), worked out once by a caller that has it already.
+PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors, const CacheSharing& sharing);
 
 // Whether two processors are of another kind: core type, microarchitecture, or a cache's size.
 bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b);

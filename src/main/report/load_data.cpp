@@ -143,9 +143,8 @@ void LoadExtendedFields(const Probe& probe, LoadSink& sink) {
 }
 
 // The cache fields, and the L1 caption that says whether the first cache is a trace cache.
-void LoadCaches(const Probe& probe, LoadSink& sink) {
+void LoadCaches(const TCacheInfo& cache, LoadSink& sink) {
     using enum LoadField;
-    const TCacheInfo cache = GetDisplayedCacheInfo(probe);
     sink.SetText(editL1D, SizeText(cache.L1D, "KB"));
     if (cache.TraceCache > 0) {
         sink.SetText(Label12, "L1 T-Cache");
@@ -167,16 +166,21 @@ void LoadSummaryLabels(const Probe& probe, LoadSink& sink) {
 
 }  // namespace
 
-void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator,
-              std::optional<int64_t> hz) {
+DisplayedProcessor LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator,
+                            std::optional<int64_t> hz) {
     LoadFeatureList(probe, sink);
-    sink.SetText(LoadField::editCPUName, GetDisplayedName(probe));
+    DisplayedFields fields(probe);
+    DisplayedProcessor shown;
+    shown.name = fields.Name();
+    sink.SetText(LoadField::editCPUName, shown.name);
     sink.SetText(LoadField::editCPUClock, FormatClock(hz ? *hz : MeasureClock(probe), decimal_separator));
     sink.SetText(LoadField::editNameString, "");
     LoadStandardFields(probe, sink);
     LoadExtendedFields(probe, sink);
-    LoadCaches(probe, sink);
+    shown.cache = fields.Cache();
+    LoadCaches(shown.cache, sink);
     LoadSummaryLabels(probe, sink);
+    return shown;
 }
 
 RecordingSink::RecordingSink() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "probe/cpuid.h"
+#include "probe/displayed.h"
 #include "probe/flags.h"
 
 namespace talvex {
@@ -96,9 +97,10 @@ public:
 };
 
 // Fills every data field from fresh queries. Blocks for one clock measurement, unless the caller
-// hands in a clock it measured already (`hz`).
-void LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator,
-              std::optional<int64_t> hz = std::nullopt);
+// hands in a clock it measured already (`hz`). Gives the name and caches it showed, for a caller
+// that shows them again (the JSON's "cache") without asking the processor twice.
+DisplayedProcessor LoadData(const Probe& probe, LoadSink& sink, std::string_view decimal_separator,
+                            std::optional<int64_t> hz = std::nullopt);
 
 // The field values of a load held in a plain table, for a sink without widgets (and for tests).
 class RecordingSink : public LoadSink {

@@ -79,12 +79,13 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
         write_text(out, text);
         out += kLineEnd;
     };
-    const std::string name = GetDisplayedName(probe);
+    DisplayedFields shown(probe);
+    const std::string name = shown.Name();
     const int64_t hz = measured ? *measured : MeasureClock(probe);
     append_text_line("CPU Name: ", name);
     AppendLine(out, "Clock: ", FormatClock(hz, decimal_separator));
 
-    const TCacheInfo cache = GetDisplayedCacheInfo(probe);
+    const TCacheInfo cache = shown.Cache();
     if (cache.TraceCache > 0)
         AppendLine(out, "L1 T-Cache: ", Decimal(cache.TraceCache) + "KuOps");
     else

@@ -57,6 +57,7 @@ ProcessorSet::ProcessorSet(std::vector<ProcessorCapture> captured) : captures(st
     for (const ProcessorCapture& c : captures)
         record.push_back(c.status == CaptureStatus::Captured ? n++ : -1);
     details = GetRecordedDetails(Dumps(), Numbers());
+    sharing = CacheSharing(details);
 }
 
 ProcessorSet ProcessorSet::FromDump(std::vector<DumpProcessor> sections) {
@@ -99,18 +100,14 @@ std::vector<unsigned> ProcessorSet::Numbers() const {
     return numbers;
 }
 
-void CacheModel::SetProcessor(const ProcessorDetails* details, std::span<const ProcessorDetails> set) {
+void CacheModel::SetProcessor(const ProcessorSet& set, int entry) {
     beginResetModel();
-    details_ = details;
-    const bool in_set = details != nullptr && details >= set.data() && details < set.data() + set.size();
-    std::span<const ProcessorDetails> records = in_set ? set : std::span<const ProcessorDetails>();
-    if (details != nullptr && !in_set) records = std::span<const ProcessorDetails>(details, 1);
+    details_ = set.DetailsOf(entry);
     cells_.clear();
-    if (details != nullptr) {
-        const CacheSharing sharing(records);
-        const auto p = static_cast<size_t>(details - records.data());
-        for (size_t i = 0; i < details->caches.size(); ++i)
-            cells_.push_back(CacheCells(records, sharing, p, i));
+    if (details_ != nullptr) {
+        const auto r = static_cast<size_t>(set.record[static_cast<size_t>(entry)]);
+        for (size_t i = 0; i < details_->caches.size(); ++i)
+            cells_.push_back(CacheCells(set.details, set.sharing, r, i));
     }
     endResetModel();
 }
@@ -139,7 +136,7 @@ void ProcessorTableModel::SetProcessors(const ProcessorSet* set) {
     header_.clear();
     rows_.clear();
     if (set != nullptr) {
-        const PerProcessorRows table = PerProcessorTable(set->details);
+        const PerProcessorRows table = PerProcessorTable(set->details, set->sharing);
         header_.push_back("");
         header_.insert(header_.end(), table.header.begin(), table.header.end());
         for (size_t i = 0; i < set->captures.size(); ++i) {

@@ -25,6 +25,8 @@ struct ProcessorSet {
     std::vector<ProcessorCapture> captures;  // in the order shown; a dump's sections count from 0
     std::vector<ProcessorDetails> details;   // one per captured entry, in the same order
     std::vector<int> record;                 // captures[i]'s index in details; -1 when not captured
+    // Who shares each cache of `details`, worked out with the records (a dump's off the GUI thread).
+    CacheSharing sharing{std::span<const ProcessorDetails>()};
 
     ProcessorSet() = default;
     explicit ProcessorSet(std::vector<ProcessorCapture> captured);
@@ -45,8 +47,8 @@ class CacheModel final : public QAbstractTableModel {
 
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    // `details` (nullptr: no rows) is one of `set`, the records it shares its caches with.
-    void SetProcessor(const ProcessorDetails* details, std::span<const ProcessorDetails> set);
+    // The caches of `set`'s entry `entry`; no rows when it has no record.
+    void SetProcessor(const ProcessorSet& set, int entry);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -373,7 +373,7 @@ void DetailsWindow::ShowEntry(int entry) {
                                     : QString("processor %1 was not captured").arg(examined_.counted()));
     }
     chooser_->setCurrentIndex(entry);
-    caches_->SetProcessor(d, set_.details);
+    caches_->SetProcessor(set_, entry);
     features_->SetProcessor(d);
     leaves_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
     cache_view_->resizeColumnsToContents();

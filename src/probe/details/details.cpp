@@ -171,14 +171,6 @@ CoreType ReadCoreType(const LeafReader& leaves, bool amd) {
     }
 }
 
-// Size of the first cache of a level that holds data, clamped to the query's width.
-uint32_t FirstCacheKB(const CacheList& caches, uint8_t level) {
-    for (const CacheDetails& c : caches)
-        if (c.level == level && c.type != CacheType::Instruction && c.type != CacheType::Trace)
-            return c.size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(c.size);
-    return 0;
-}
-
 // The number of low APIC ID bits that tell apart the processors sharing a cache of `count`.
 unsigned SharingBits(uint32_t count) {
     unsigned bits = 0;
@@ -274,6 +266,13 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
     return d;
 }
 
+uint32_t FirstCacheKB(const CacheList& caches, uint8_t level) {
+    for (const CacheDetails& c : caches)
+        if (c.level == level && c.type != CacheType::Instruction && c.type != CacheType::Trace)
+            return c.size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(c.size);
+    return 0;
+}
+
 UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     UarchQuery query;
     query.vendor = d.vendor.view();
@@ -313,11 +312,6 @@ CacheSharing::CacheSharing(std::span<const ProcessorDetails> processors)
 
 const std::vector<ProcessorNumber>& CacheSharing::Of(size_t p, size_t index) const {
     return groups_[group_of_[p * kMaxCaches + index]];
-}
-
-std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                                    size_t index) {
-    return CacheSharing(processors).Of(p, index);
 }
 
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,

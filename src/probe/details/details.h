@@ -169,6 +169,10 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu = {
 // 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
 ProcessorDetails GetProcessorIdentity(const Probe& probe);
 
+// Size of the first cache of `level` that holds data (data or unified), in KB, clamped to 32 bits;
+// 0 when there is none.
+uint32_t FirstCacheKB(const CacheList& caches, uint8_t level);
+
 // What the microarchitecture table is asked for this record; views into `d`.
 UarchQuery UarchQueryOf(const ProcessorDetails& d);
 
@@ -195,9 +199,5 @@ private:
     std::vector<std::vector<ProcessorNumber>> groups_;  // groups_[0]: the empty one
     std::vector<uint32_t> group_of_;                    // [p * kMaxCaches + index]: an index into groups_
 };
-
-// One cache's sharing, as CacheSharing gives it.
-std::vector<ProcessorNumber> ProcessorsSharingCache(std::span<const ProcessorDetails> processors, size_t p,
-                                                    size_t index);
 
 }  // namespace talvex
