@@ -30,7 +30,6 @@
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/dump/dump_write.h"
-#include "probe/text.h"
 
 namespace talvex {
 
@@ -419,7 +418,7 @@ void DetailsWindow::ApplyReadings(const std::vector<LiveReading>& readings) {
         switch (r.state) {
         case LiveState::Measured: text = MeasuredClockCell(r.clock); break;
         case LiveState::NotPinned:
-            text = seen ? kUnavailable : "cannot run on processor " + Decimal(r.processor.counted());
+            text = seen ? kUnavailable : NotPinnedText(r.processor);
             break;
         case LiveState::Unavailable: text = kUnavailable; break;
         }
