@@ -57,10 +57,7 @@ std::string Describe(const Probe& probe, const Options& o) {
 // Each record's clock, measured pinned to its processor.
 void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
     for (ProcessorDetails& d : details) {
-        CoreClockSettings settings;
-        settings.additions_per_cycle = AdditionsPerCycle(d);
-        settings.read_time_stamp_counter = HasTimeStampCounter(d);
-        const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, settings);
+        const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, ClockSettingsFor(d));
         switch (pinned.state) {
         case PinnedClockState::Measured: break;
         case PinnedClockState::NotPinned: throw Failure(kExitFailure, NotPinnedText(d.cpu));

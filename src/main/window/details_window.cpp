@@ -399,9 +399,11 @@ void DetailsWindow::hideEvent(QHideEvent* event) {
 void DetailsWindow::StartLive() {
     std::vector<LiveProcessor> processors;
     for (size_t i = 0; i < set_.captures.size(); ++i) {
-        if (const ProcessorDetails* d = set_.DetailsOf(static_cast<int>(i)))
-            processors.push_back(
-                {set_.captures[i].processor, AdditionsPerCycle(*d), HasTimeStampCounter(*d)});
+        if (const ProcessorDetails* d = set_.DetailsOf(static_cast<int>(i))) {
+            CoreClockSettings settings = ClockSettingsFor(*d);
+            settings.windows = kLiveWindows;
+            processors.push_back({set_.captures[i].processor, settings});
+        }
     }
     if (!live_time_.isValid()) live_time_.start();
     live_.Start(std::move(processors), kFirstReading);

@@ -8,17 +8,9 @@
 
 namespace talvex {
 
-CoreClockSettings LiveSettings(const LiveProcessor& processor) {
-    CoreClockSettings settings;
-    settings.windows = 3;
-    settings.additions_per_cycle = processor.additions_per_cycle;
-    settings.read_time_stamp_counter = processor.time_stamp_counter;
-    return settings;
-}
-
 LiveReading MeasurePinned(const LiveProcessor& processor) {
     LinuxPlatform os;  // the worker's own: it pins only the calling thread
-    const PinnedCoreClock pinned = MeasureCoreClockOn(os, processor.processor, LiveSettings(processor));
+    const PinnedCoreClock pinned = MeasureCoreClockOn(os, processor.processor, processor.settings);
     LiveReading reading{processor.processor, LiveState::Measured, pinned.clock};
     switch (pinned.state) {
     case PinnedClockState::Measured: break;

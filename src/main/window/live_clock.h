@@ -17,10 +17,12 @@
 
 namespace talvex {
 
+// What one pinned measurement asks of the clock: three windows of about 1 ms.
+inline constexpr unsigned kLiveWindows = 3;
+
 struct LiveProcessor {
     ProcessorNumber processor;
-    unsigned additions_per_cycle = 1;
-    bool time_stamp_counter = true;
+    CoreClockSettings settings;  // ClockSettingsFor its record, with kLiveWindows windows
 };
 
 enum class LiveState {
@@ -40,8 +42,6 @@ struct LiveReading {
 using LiveMeasure = std::function<LiveReading(const LiveProcessor&)>;
 LiveReading MeasurePinned(const LiveProcessor& processor);
 
-// What one pinned measurement asks of the clock: three windows of about 1 ms.
-CoreClockSettings LiveSettings(const LiveProcessor& processor);
 // Processors measured in one second: about 3.3 ms each, 15 ms in all.
 inline constexpr size_t kLivePerSecond = 4;
 
