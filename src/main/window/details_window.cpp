@@ -417,18 +417,17 @@ void DetailsWindow::ApplyReadings(const std::vector<LiveReading>& readings) {
         // A processor measured before that can no longer be pinned to has gone offline since.
         const bool seen = history_.count(r.processor) != 0;
         std::string text;
-        switch (r.state) {
-        case LiveState::Measured: text = MeasuredClockCell(r.clock); break;
-        case LiveState::NotPinned:
-            text = seen ? kUnavailable : NotPinnedText(r.processor);
-            break;
-        case LiveState::Unavailable: text = kUnavailable; break;
+        const CoreClock& clock = r.pinned.clock;
+        switch (r.pinned.state) {
+        case PinnedClockState::Measured: text = MeasuredClockCell(clock); break;
+        case PinnedClockState::NotPinned: text = seen ? kUnavailable : NotPinnedText(r.processor); break;
+        case PinnedClockState::Moved: text = kUnavailable; break;
         }
         processors_->SetClock(set_.EntryOf(r.processor), text);
-        if (r.state != LiveState::Measured) continue;
+        if (r.pinned.state != PinnedClockState::Measured) continue;
         ClockHistory& h = history_[r.processor];
-        if (r.clock.mhz) h.points.emplace_back(now, *r.clock.mhz);
-        if (r.clock.tsc_mhz) h.tsc_mhz = *r.clock.tsc_mhz;
+        if (clock.mhz) h.points.emplace_back(now, *clock.mhz);
+        if (clock.tsc_mhz) h.tsc_mhz = *clock.tsc_mhz;
         while (!h.points.empty() && h.points.front().x() < now - kPlotSeconds) h.points.pop_front();
     }
     processor_view_->resizeColumnToContents(processors_->ClockColumn());

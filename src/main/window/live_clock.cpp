@@ -10,14 +10,7 @@ namespace talvex {
 
 LiveReading MeasurePinned(const LiveProcessor& processor) {
     LinuxPlatform os;  // the worker's own: it pins only the calling thread
-    const PinnedCoreClock pinned = MeasureCoreClockOn(os, processor.processor, processor.settings);
-    LiveReading reading{processor.processor, LiveState::Measured, pinned.clock};
-    switch (pinned.state) {
-    case PinnedClockState::Measured: break;
-    case PinnedClockState::NotPinned: reading.state = LiveState::NotPinned; break;
-    case PinnedClockState::Moved: reading.state = LiveState::Unavailable; break;
-    }
-    return reading;
+    return {processor.processor, MeasureCoreClockOn(os, processor.processor, processor.settings)};
 }
 
 LiveClock::LiveClock(LiveMeasure measure, Deliver deliver)

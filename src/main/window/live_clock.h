@@ -25,16 +25,9 @@ struct LiveProcessor {
     CoreClockSettings settings;  // ClockSettingsFor its record, with kLiveWindows windows
 };
 
-enum class LiveState {
-    Measured,
-    NotPinned,    // the worker may not run on it
-    Unavailable,  // it went away (offline) while measured
-};
-
 struct LiveReading {
     ProcessorNumber processor;
-    LiveState state = LiveState::Measured;
-    CoreClock clock;
+    PinnedCoreClock pinned;
 };
 
 // Measures one processor from the worker thread: pins the thread to it, measures, and checks the
