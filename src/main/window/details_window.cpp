@@ -49,8 +49,14 @@ FileDialog& CurrentDialog() {
 }
 
 LiveMeasure& CurrentLiveMeasure() {
-    static LiveMeasure measure = MeasurePinned;
+    static LiveMeasure measure;
     return measure;
+}
+
+// The measurement tests put in, or MeasurePinned through `os`.
+LiveMeasure LiveMeasureThrough(Platform& os) {
+    if (const LiveMeasure& set = CurrentLiveMeasure()) return set;
+    return [&os](const LiveProcessor& processor) { return MeasurePinned(os, processor); };
 }
 
 // Seconds of history the plot shows.
@@ -123,16 +129,14 @@ void SetFileDialog(FileDialog dialog) {
     CurrentDialog() = dialog ? std::move(dialog) : FileDialog(AskWithQt);
 }
 
-void SetLiveMeasure(LiveMeasure measure) {
-    CurrentLiveMeasure() = measure ? std::move(measure) : LiveMeasure(MeasurePinned);
-}
+void SetLiveMeasure(LiveMeasure measure) { CurrentLiveMeasure() = std::move(measure); }
 
 DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors,
                              ProcessorNumber examined, QWidget* parent)
     : QWidget(parent, Qt::Window),
       examined_(examined),
       live_clock_(probe.platform.HasLiveClock()),
-      live_(CurrentLiveMeasure(), [this](std::vector<LiveReading> readings) {
+      live_(LiveMeasureThrough(probe.platform), [this](std::vector<LiveReading> readings) {
           // From the worker thread: the readings are shown on the window's own.
           QMetaObject::invokeMethod(
               this, [this, r = std::move(readings)] { RunHandler([&] { ApplyReadings(r); }); },

@@ -4,12 +4,9 @@
 #include <chrono>
 #include <utility>
 
-#include "probe/platform.h"
-
 namespace talvex {
 
-LiveReading MeasurePinned(const LiveProcessor& processor) {
-    LinuxPlatform os;  // the worker's own: it pins only the calling thread
+LiveReading MeasurePinned(Platform& os, const LiveProcessor& processor) {
     return {processor.processor, MeasureCoreClockOn(os, processor.processor, processor.settings)};
 }
 

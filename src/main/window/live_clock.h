@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "probe/core_clock.h"
+#include "probe/platform.h"
 #include "probe/processor_number.h"
 
 namespace talvex {
@@ -30,10 +31,10 @@ struct LiveReading {
     PinnedCoreClock pinned;
 };
 
-// Measures one processor from the worker thread: pins the thread to it, measures, and checks the
-// thread is still there. Replaceable for tests.
+// Measures one processor from the worker thread: pins the thread to it through `os`, measures, and
+// checks the thread is still there. Replaceable for tests.
 using LiveMeasure = std::function<LiveReading(const LiveProcessor&)>;
-LiveReading MeasurePinned(const LiveProcessor& processor);
+LiveReading MeasurePinned(Platform& os, const LiveProcessor& processor);
 
 // Processors measured in one second: about 3.3 ms each, 15 ms in all.
 inline constexpr size_t kLivePerSecond = 4;

@@ -85,6 +85,9 @@ struct DetailsWindowTest : ::testing::Test {
             copied = text;
             return true;
         });
+        // The fake platform's clock cannot time a chain of additions: a shown window's live clock
+        // reads from here.
+        SetLiveMeasure([](const LiveProcessor& p) { return LiveReading{p.processor, {}}; });
     }
     void TearDown() override {
         SetClipboardWriter(nullptr);
