@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "probe/details/details.h"
-
 namespace talvex {
 
 namespace {
@@ -38,14 +36,6 @@ constexpr std::array<ChainRate, 1> kChainRates{{
     {"NetBurst",          15,     0x0, 0x2,   2},
 }};
 // clang-format on
-
-constexpr size_t FeatureIndex(std::string_view name) {
-    for (size_t i = 0; i < kFeatureNames.size(); ++i)
-        if (kFeatureNames[i].name == name) return i;
-    return kFeatureNames.size();
-}
-constexpr size_t kTscFeature = FeatureIndex("tsc");
-static_assert(kTscFeature < kFeatureNames.size());
 
 uint64_t RoundToBlock(double additions) {
     const double blocks = std::ceil(additions / static_cast<double>(kChainBlock));
@@ -85,16 +75,13 @@ void RunAdditionChain(uint64_t additions) {
 #endif
 }
 
-unsigned AdditionsPerCycle(const ProcessorDetails& d) {
-    if (!d.uarch) return 1;
+unsigned AdditionsPerCycle(std::string_view microarchitecture, uint32_t family, uint32_t model) {
     for (const ChainRate& r : kChainRates)
-        if (d.uarch->microarchitecture == r.microarchitecture && d.family == r.family && d.model >= r.model_lo
-            && d.model <= r.model_hi)
+        if (microarchitecture == r.microarchitecture && family == r.family && model >= r.model_lo
+            && model <= r.model_hi)
             return r.additions_per_cycle;
     return 1;
 }
-
-bool HasTimeStampCounter(const ProcessorDetails& d) { return d.features[kTscFeature]; }
 
 CoreClock MeasureCoreClock(Platform& os, const CoreClockSettings& settings, const AdditionChain& chain) {
     CoreClock result;

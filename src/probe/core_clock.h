@@ -6,13 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 #include "probe/platform.h"
 #include "probe/processor_number.h"
 
 namespace talvex {
-
-struct ProcessorDetails;
 
 struct CoreClock {
     std::optional<uint32_t> mhz;      // nothing when the measurement was abandoned
@@ -33,11 +32,9 @@ using AdditionChain = std::function<void(uint64_t additions)>;
 // The chain on this processor, in assembly so no compiler can fold it. x86-64 only.
 void RunAdditionChain(uint64_t additions);
 
-// How many of the chain's additions the core completes in one clock cycle: 1, except on the few cores
-// named in core_clock.cpp.
-unsigned AdditionsPerCycle(const ProcessorDetails& d);
-// Whether the record's processor has a time stamp counter (leaf 1 EDX[4]).
-bool HasTimeStampCounter(const ProcessorDetails& d);
+// How many of the chain's additions a core completes in one clock cycle, by its microarchitecture
+// ("" when unknown) and display family and model: 1, except on the few cores named in core_clock.cpp.
+unsigned AdditionsPerCycle(std::string_view microarchitecture, uint32_t family, uint32_t model);
 
 // The clock of the processor the calling thread runs on (the caller pins it): several windows, the
 // fastest kept, so a preemption or a hypervisor pause only slows a window that is then discarded.

@@ -117,7 +117,7 @@ TEST(CoreClock, AdditionsPerCycleOverTheDumps) {
         const bool early_netburst = name.find("willamette") != name.npos
                                     || name.find("northwood") != name.npos
                                     || name.find("pentium-4-m") != name.npos;
-        EXPECT_EQ(AdditionsPerCycle(d), early_netburst ? 2u : 1u);
+        EXPECT_EQ(ClockSettingsFor(d).additions_per_cycle, early_netburst ? 2u : 1u);
         doubled += early_netburst;
     }
     EXPECT_GE(doubled, 2);
@@ -133,9 +133,8 @@ TEST(CoreClock, LiveFigureIsNearTheTimeStampCounterRate) {
         ASSERT_TRUE(pin.pinned());
     }
     const ProcessorDetails d = GetProcessorDetails(Probe{hardware, os});
-    if (!HasTimeStampCounter(d)) GTEST_SKIP() << "no time stamp counter";
-    CoreClockSettings settings;
-    settings.additions_per_cycle = AdditionsPerCycle(d);
+    const CoreClockSettings settings = ClockSettingsFor(d);
+    if (!settings.read_time_stamp_counter) GTEST_SKIP() << "no time stamp counter";
     // A busy machine may abandon a measurement; one of a few gets through.
     CoreClock clock;
     for (int attempt = 0; attempt < 5 && !clock.mhz; ++attempt) clock = MeasureCoreClock(os, settings);

@@ -57,16 +57,11 @@ std::string Describe(const Probe& probe, const Options& o) {
 // Each record's clock, measured pinned to its processor.
 void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
     for (ProcessorDetails& d : details) {
-        const std::string name = Decimal(d.cpu.counted());
-        CoreClockSettings settings;
-        settings.additions_per_cycle = AdditionsPerCycle(d);
-        settings.read_time_stamp_counter = HasTimeStampCounter(d);
-        const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, settings);
+        const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, ClockSettingsFor(d));
         switch (pinned.state) {
         case PinnedClockState::Measured: break;
-        case PinnedClockState::NotPinned: throw Failure(kExitFailure, "cannot run on processor " + name);
-        case PinnedClockState::Moved:
-            throw Failure(kExitFailure, "processor " + name + " went away during the measurement");
+        case PinnedClockState::NotPinned: throw Failure(kExitFailure, NotPinnedText(d.cpu));
+        case PinnedClockState::Moved: throw Failure(kExitFailure, MovedText(d.cpu, "measurement"));
         }
         d.measured_clock = pinned.clock;
     }
@@ -153,8 +148,7 @@ std::string FromMachine(const Options& o) {
     const HardwareSource source;
     if (!o.details && !o.DumpFormat()) {
         if (!platform.SetThreadAffinity(chosen))
-            throw Failure(kExitFailure,
-                          CaptureStatusText({ProcessorNumber(chosen[0]), CaptureStatus::NotPinned, {}}));
+            throw Failure(kExitFailure, NotPinnedText(ProcessorNumber(chosen[0])));
         return Describe(Probe{source, platform}, o);
     }
     std::vector<DumpProcessor> dumps;

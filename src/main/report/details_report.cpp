@@ -436,12 +436,19 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
 
 }  // namespace
 
+std::string NotPinnedText(ProcessorNumber processor) {
+    return "cannot run on processor " + Decimal(processor.counted());
+}
+
+std::string MovedText(ProcessorNumber processor, std::string_view during) {
+    return "processor " + Decimal(processor.counted()) + " went away during the " + std::string(during);
+}
+
 std::string CaptureStatusText(const ProcessorCapture& capture) {
-    const std::string name = Decimal(capture.processor.counted());
     switch (capture.status) {
     case CaptureStatus::Captured: return {};
-    case CaptureStatus::NotPinned: return "cannot run on processor " + name;
-    case CaptureStatus::Moved: return "processor " + name + " went away during the capture";
+    case CaptureStatus::NotPinned: return NotPinnedText(capture.processor);
+    case CaptureStatus::Moved: return MovedText(capture.processor, "capture");
     }
     return {};
 }

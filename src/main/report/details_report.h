@@ -6,6 +6,7 @@
 #include <array>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "probe/details/capture.h"
@@ -22,6 +23,10 @@ std::string DetailsJson(std::span<const ProcessorDetails> processors);
 // Why a processor has no record, as the window and talvex-report say it ("cannot run on processor
 // 2"); "" when it was captured.
 std::string CaptureStatusText(const ProcessorCapture& capture);
+// The two reasons, for the capture and the clock measurements alike: "cannot run on processor 2";
+// "processor 2 went away during the " + `during` ("capture", "measurement").
+std::string NotPinnedText(ProcessorNumber processor);
+std::string MovedText(ProcessorNumber processor, std::string_view during);
 // A clock measured on the processor: "3664 MHz (time stamp counter 2596 MHz)"; ", noisy" follows the
 // figure when its windows disagreed, and an abandoned measurement has no figure ("noisy (...)").
 std::string MeasuredClockText(const CoreClock& clock);

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <exception>
-#include <mutex>
 #include <utility>
 
 #include "probe/clock.h"
@@ -52,7 +51,7 @@ private:
 
 PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, ProcessorNumber processor,
                                                QObject* context, Done done)
-    : processor_(processor), state_(std::make_shared<State>()) {
+    : state_(std::make_shared<State>()) {
     state_->done = std::move(done);
     // The context outlives the thread: the destructor joins it, and the owner destroys this first.
     thread_ = std::thread([probe, processor, target = context, state = state_] {

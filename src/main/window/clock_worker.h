@@ -36,14 +36,12 @@ public:
     PinnedClockMeasurement(const PinnedClockMeasurement&) = delete;
     PinnedClockMeasurement& operator=(const PinnedClockMeasurement&) = delete;
 
-    ProcessorNumber processor() const { return processor_; }
     bool Finished() const;
     // Blocks until the measurement ends and returns its outcome; `done` is then not run.
     ClockResult Wait();
 
 private:
     struct State;
-    ProcessorNumber processor_;
     std::shared_ptr<State> state_;
     std::thread thread_;
 };

@@ -35,7 +35,7 @@ void SetClipboardWriter(ClipboardWriter writer) {
     CurrentWriter() = writer ? std::move(writer) : ClipboardWriter(WriteClipboard);
 }
 
-void CopyReportToClipboard(const Probe& probe, std::optional<int64_t> hz) {
+void CopyReportToClipboard(const Probe& probe, int64_t hz) {
     std::string report;
     BuildReport(probe, report, QLocale().decimalPoint().toStdString(), nullptr, hz);
     // The date comes in the locale's own encoding; anything but UTF-8 is taken byte by byte.

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 #include "probe/cpuid.h"
 
@@ -20,8 +19,8 @@ void SetClipboardWriter(ClipboardWriter writer);
 void CopyTextToClipboard(const QString& text);
 
 // Builds the report from fresh queries and places it on the clipboard as plain text, under the
-// same time stamp line as talvex-report prints; `hz` is the clock measured for it, if any.
+// same time stamp line as talvex-report prints; `hz` is the clock measured for it.
 // Throws when the clipboard cannot be set.
-void CopyReportToClipboard(const Probe& probe, std::optional<int64_t> hz = std::nullopt);
+void CopyReportToClipboard(const Probe& probe, int64_t hz);
 
 }  // namespace talvex

@@ -30,7 +30,6 @@
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/dump/dump_write.h"
-#include "probe/text.h"
 
 namespace talvex {
 
@@ -50,8 +49,14 @@ FileDialog& CurrentDialog() {
 }
 
 LiveMeasure& CurrentLiveMeasure() {
-    static LiveMeasure measure = MeasurePinned;
+    static LiveMeasure measure;
     return measure;
+}
+
+// The measurement tests put in, or MeasurePinned through `os`.
+LiveMeasure LiveMeasureThrough(Platform& os) {
+    if (const LiveMeasure& set = CurrentLiveMeasure()) return set;
+    return [&os](const LiveProcessor& processor) { return MeasurePinned(os, processor); };
 }
 
 // Seconds of history the plot shows.
@@ -124,16 +129,14 @@ void SetFileDialog(FileDialog dialog) {
     CurrentDialog() = dialog ? std::move(dialog) : FileDialog(AskWithQt);
 }
 
-void SetLiveMeasure(LiveMeasure measure) {
-    CurrentLiveMeasure() = measure ? std::move(measure) : LiveMeasure(MeasurePinned);
-}
+void SetLiveMeasure(LiveMeasure measure) { CurrentLiveMeasure() = std::move(measure); }
 
 DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors,
                              ProcessorNumber examined, QWidget* parent)
     : QWidget(parent, Qt::Window),
       examined_(examined),
       live_clock_(probe.platform.HasLiveClock()),
-      live_(CurrentLiveMeasure(), [this](std::vector<LiveReading> readings) {
+      live_(LiveMeasureThrough(probe.platform), [this](std::vector<LiveReading> readings) {
           // From the worker thread: the readings are shown on the window's own.
           QMetaObject::invokeMethod(
               this, [this, r = std::move(readings)] { RunHandler([&] { ApplyReadings(r); }); },
@@ -400,9 +403,11 @@ void DetailsWindow::hideEvent(QHideEvent* event) {
 void DetailsWindow::StartLive() {
     std::vector<LiveProcessor> processors;
     for (size_t i = 0; i < set_.captures.size(); ++i) {
-        if (const ProcessorDetails* d = set_.DetailsOf(static_cast<int>(i)))
-            processors.push_back(
-                {set_.captures[i].processor, AdditionsPerCycle(*d), HasTimeStampCounter(*d)});
+        if (const ProcessorDetails* d = set_.DetailsOf(static_cast<int>(i))) {
+            CoreClockSettings settings = ClockSettingsFor(*d);
+            settings.windows = kLiveWindows;
+            processors.push_back({set_.captures[i].processor, settings});
+        }
     }
     if (!live_time_.isValid()) live_time_.start();
     live_.Start(std::move(processors), kFirstReading);
@@ -416,18 +421,17 @@ void DetailsWindow::ApplyReadings(const std::vector<LiveReading>& readings) {
         // A processor measured before that can no longer be pinned to has gone offline since.
         const bool seen = history_.count(r.processor) != 0;
         std::string text;
-        switch (r.state) {
-        case LiveState::Measured: text = MeasuredClockCell(r.clock); break;
-        case LiveState::NotPinned:
-            text = seen ? kUnavailable : "cannot run on processor " + Decimal(r.processor.counted());
-            break;
-        case LiveState::Unavailable: text = kUnavailable; break;
+        const CoreClock& clock = r.pinned.clock;
+        switch (r.pinned.state) {
+        case PinnedClockState::Measured: text = MeasuredClockCell(clock); break;
+        case PinnedClockState::NotPinned: text = seen ? kUnavailable : NotPinnedText(r.processor); break;
+        case PinnedClockState::Moved: text = kUnavailable; break;
         }
         processors_->SetClock(set_.EntryOf(r.processor), text);
-        if (r.state != LiveState::Measured) continue;
+        if (r.pinned.state != PinnedClockState::Measured) continue;
         ClockHistory& h = history_[r.processor];
-        if (r.clock.mhz) h.points.emplace_back(now, *r.clock.mhz);
-        if (r.clock.tsc_mhz) h.tsc_mhz = *r.clock.tsc_mhz;
+        if (clock.mhz) h.points.emplace_back(now, *clock.mhz);
+        if (clock.tsc_mhz) h.tsc_mhz = *clock.tsc_mhz;
         while (!h.points.empty() && h.points.front().x() < now - kPlotSeconds) h.points.pop_front();
     }
     processor_view_->resizeColumnToContents(processors_->ClockColumn());

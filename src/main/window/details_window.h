@@ -48,7 +48,8 @@ using FileDialog =
     std::function<FileChoice(QWidget* parent, bool save, const QString& caption, const QStringList& filters)>;
 void SetFileDialog(FileDialog dialog);
 
-// How the live clock measures each processor. Defaults to MeasurePinned; tests count here.
+// How the live clock measures each processor; tests count here. Empty (the default): MeasurePinned
+// through the window's platform.
 void SetLiveMeasure(LiveMeasure measure);
 
 // The save dialog's filters: `cpuid -r`'s layout, or libcpuid's.
@@ -65,7 +66,9 @@ public:
     inline static const char* const kUnavailable = "unavailable";
 
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
-    // processor) through `probe` before it returns, and shows `examined`.
+    // processor) through `probe` before it returns, and shows `examined`. The live clock goes on
+    // measuring through `probe.platform`, from a thread of its own: it must be safe to use from
+    // there and outlive the window.
     DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, ProcessorNumber examined,
                   QWidget* parent = nullptr);
 

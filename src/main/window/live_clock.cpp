@@ -4,28 +4,10 @@
 #include <chrono>
 #include <utility>
 
-#include "probe/platform.h"
-
 namespace talvex {
 
-CoreClockSettings LiveSettings(const LiveProcessor& processor) {
-    CoreClockSettings settings;
-    settings.windows = 3;
-    settings.additions_per_cycle = processor.additions_per_cycle;
-    settings.read_time_stamp_counter = processor.time_stamp_counter;
-    return settings;
-}
-
-LiveReading MeasurePinned(const LiveProcessor& processor) {
-    LinuxPlatform os;  // the worker's own: it pins only the calling thread
-    const PinnedCoreClock pinned = MeasureCoreClockOn(os, processor.processor, LiveSettings(processor));
-    LiveReading reading{processor.processor, LiveState::Measured, pinned.clock};
-    switch (pinned.state) {
-    case PinnedClockState::Measured: break;
-    case PinnedClockState::NotPinned: reading.state = LiveState::NotPinned; break;
-    case PinnedClockState::Moved: reading.state = LiveState::Unavailable; break;
-    }
-    return reading;
+LiveReading MeasurePinned(Platform& os, const LiveProcessor& processor) {
+    return {processor.processor, MeasureCoreClockOn(os, processor.processor, processor.settings)};
 }
 
 LiveClock::LiveClock(LiveMeasure measure, Deliver deliver)

@@ -13,35 +13,29 @@
 #include <vector>
 
 #include "probe/core_clock.h"
+#include "probe/platform.h"
 #include "probe/processor_number.h"
 
 namespace talvex {
 
+// What one pinned measurement asks of the clock: three windows of about 1 ms.
+inline constexpr unsigned kLiveWindows = 3;
+
 struct LiveProcessor {
     ProcessorNumber processor;
-    unsigned additions_per_cycle = 1;
-    bool time_stamp_counter = true;
-};
-
-enum class LiveState {
-    Measured,
-    NotPinned,    // the worker may not run on it
-    Unavailable,  // it went away (offline) while measured
+    CoreClockSettings settings;  // ClockSettingsFor its record, with kLiveWindows windows
 };
 
 struct LiveReading {
     ProcessorNumber processor;
-    LiveState state = LiveState::Measured;
-    CoreClock clock;
+    PinnedCoreClock pinned;
 };
 
-// Measures one processor from the worker thread: pins the thread to it, measures, and checks the
-// thread is still there. Replaceable for tests.
+// Measures one processor from the worker thread: pins the thread to it through `os`, measures, and
+// checks the thread is still there. Replaceable for tests.
 using LiveMeasure = std::function<LiveReading(const LiveProcessor&)>;
-LiveReading MeasurePinned(const LiveProcessor& processor);
+LiveReading MeasurePinned(Platform& os, const LiveProcessor& processor);
 
-// What one pinned measurement asks of the clock: three windows of about 1 ms.
-CoreClockSettings LiveSettings(const LiveProcessor& processor);
 // Processors measured in one second: about 3.3 ms each, 15 ms in all.
 inline constexpr size_t kLivePerSecond = 4;
 

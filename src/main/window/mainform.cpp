@@ -421,8 +421,21 @@ void Tmainform::mnuMainEditCopyClick() {
         ShowClock(*waited);
         if (!waited->error.empty()) return;  // reported; the copy ends with it
     }
-    // Without a clock of this processor (its last measurement failed) the report measures anew.
-    CopyReportToClipboard(probe_, clock_hz_);
+    if (clock_hz_) {
+        CopyReportToClipboard(probe_, *clock_hz_);
+        return;
+    }
+    // Its last measurement failed: the report's clock is measured anew, on a thread of its own as
+    // every measurement is, and waited for under a busy cursor; the field keeps what it shows.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const ClockResult again = PinnedClockMeasurement(probe_, examined_, this, {}).Wait();
+    QGuiApplication::restoreOverrideCursor();
+    if (!again.error.empty()) {
+        ReportError(again.error);
+        return;
+    }
+    CopyReportToClipboard(probe_, again.hz);
 }
 
 void Tmainform::mnuMainEditDetailsClick() {

@@ -289,6 +289,16 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     return query;
 }
 
+CoreClockSettings ClockSettingsFor(const ProcessorDetails& d) {
+    constexpr FeatureBit kTimeStampCounter = Feature("tsc");
+    CoreClockSettings settings;
+    settings.additions_per_cycle =
+        AdditionsPerCycle(d.uarch ? d.uarch->microarchitecture : std::string_view(), d.family, d.model);
+    settings.read_time_stamp_counter =
+        BitSet(d.feature_registers[kTimeStampCounter.group], kTimeStampCounter.bit);
+    return settings;
+}
+
 CacheSharing::CacheSharing(std::span<const ProcessorDetails> processors)
     : groups_(1), group_of_(processors.size() * kMaxCaches, 0) {
     // (level, type, sharing count, APIC ID above the bits the count spans) -> group

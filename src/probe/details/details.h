@@ -176,6 +176,10 @@ uint32_t FirstCacheKB(const CacheList& caches, uint8_t level);
 // What the microarchitecture table is asked for this record; views into `d`.
 UarchQuery UarchQueryOf(const ProcessorDetails& d);
 
+// How the record's processor has its core clock measured: the additions its cores complete a cycle,
+// and whether it has a time stamp counter (leaf 1 EDX[4]) to read beside the chain.
+CoreClockSettings ClockSettingsFor(const ProcessorDetails& d);
+
 // The details of recorded processors (a capture or a dump) as their replay gives them, one record per
 // processor: dumps[i] is the operating system's processor numbers[i]. Every front end builds its
 // records here.

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include "window_support.h"
@@ -16,7 +17,7 @@ using testing::Find;
 
 // Two processors whose time stamp counters run at 1000 and 2000 MHz. The millisecond timer of a
 // measuring thread stands still until the test opens the gate, so a measurement stays under way
-// for as long as the test needs.
+// for as long as the test needs. A failing timer throws; readings on the GUI thread are counted.
 class GatedClock final : public testing::FakePlatform {
 public:
     bool SetThreadAffinity(const std::vector<unsigned>& processors) override {
@@ -24,6 +25,8 @@ public:
         return FakePlatform::SetThreadAffinity(processors);
     }
     uint32_t TimeGetTime() override {
+        if (std::this_thread::get_id() == gui_) ++gui_readings;
+        if (fail.load()) throw std::runtime_error("timer failure");
         if (open.load()) ms_ += 10;
         std::this_thread::yield();
         return ms_;
@@ -37,8 +40,11 @@ public:
 
     std::atomic<bool> open{false};
     std::atomic<int> measurements{0};
+    std::atomic<bool> fail{false};
+    std::atomic<int> gui_readings{0};
 
 private:
+    const std::thread::id gui_ = std::this_thread::get_id();
     static inline thread_local unsigned pinned_ = 0;
     static inline thread_local uint32_t ms_ = 0;
 };
@@ -103,6 +109,26 @@ TEST_F(ClockWindowTest, TheCopyWaitsForTheMeasurementUnderWay) {
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nClock: 1000.000MHz\r\n"));
     EXPECT_EQ(os.measurements.load(), 1);
     EXPECT_TRUE(testing::ShownErrors().empty());
+}
+
+// After a failed measurement the copy measures anew, off the GUI thread too, and leaves the field
+// alone; a failure there is reported as the window's own was, and nothing is copied.
+TEST_F(ClockWindowTest, TheCopyAfterAFailedMeasurementMeasuresOffTheGuiThread) {
+    QGuiApplication::clipboard()->clear();
+    os.fail = true;
+    os.open = true;
+    ASSERT_TRUE(testing::WaitForClock(*form));
+    EXPECT_EQ(Clock()->text(), "");
+    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
+
+    os.fail = false;
+    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nClock: 1000.000MHz\r\n"));
+    EXPECT_EQ(Clock()->text(), "");
+    EXPECT_EQ(os.gui_readings.load(), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(testing::ShownErrors(), (std::vector<QString>{"timer failure.", "timer failure."}));
 }
 
 }  // namespace

@@ -85,6 +85,9 @@ struct DetailsWindowTest : ::testing::Test {
             copied = text;
             return true;
         });
+        // The fake platform's clock cannot time a chain of additions: a shown window's live clock
+        // reads from here.
+        SetLiveMeasure([](const LiveProcessor& p) { return LiveReading{p.processor, {}}; });
     }
     void TearDown() override {
         SetClipboardWriter(nullptr);
@@ -503,7 +506,8 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
         const bool pinned = p.processor == ProcessorNumber(0)
                             || (p.processor == ProcessorNumber(1) && !second_seen.exchange(true));
         return LiveReading{
-            p.processor, pinned ? LiveState::Measured : LiveState::NotPinned, {3000, 2600, false}};
+            p.processor,
+            {pinned ? PinnedClockState::Measured : PinnedClockState::NotPinned, {3000, 2600, false}}};
     });
     os.processor_count = 3;
     QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2}, ProcessorNumber(0));
