@@ -28,17 +28,17 @@ namespace {
 
 // The bytes of registers in order, cut at the first zero byte.
 template <size_t N>
-FixedText<N> BytesUntilZero(std::initializer_list<uint32_t> regs) {
+InlineText<N> BytesUntilZero(std::initializer_list<uint32_t> regs) {
     char bytes[N] = {};
     size_t n = 0;
     for (uint32_t reg : regs) {
         for (unsigned i = 0; i < 4 && n < N; ++i) {
             const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
-            if (c == '\0') return FixedText<N>(std::string_view(bytes, n));
+            if (c == '\0') return InlineText<N>(std::string_view(bytes, n));
             bytes[n++] = c;
         }
     }
-    return FixedText<N>(std::string_view(bytes, n));
+    return InlineText<N>(std::string_view(bytes, n));
 }
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -215,9 +215,9 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     d.stepping = SigStepping(leaf1.EAX);
 
     const TCPUIDRegs b2 = leaves.Read(0x80000002), b3 = leaves.Read(0x80000003), b4 = leaves.Read(0x80000004);
-    const FixedText<48> brand = BytesUntilZero<48>(
+    const InlineText<48> brand = BytesUntilZero<48>(
         {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX});
-    d.brand = FixedText<48>(TrimBlanks(brand.view()));
+    d.brand = InlineText<48>(TrimBlanks(brand.view()));
 
     d.core_type = ReadCoreType(leaves, amd);
     d.cores_per_package = ReadCores(leaves, amd, d.family);
