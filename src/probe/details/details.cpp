@@ -113,7 +113,9 @@ uint32_t TopologyLeaf(const LeafReader& leaves) {
     return 0;
 }
 
-Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, const TCPUIDRegs& leaf1) {
+// `cores`: cores per package as ReadCores counts them.
+Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, const TCPUIDRegs& leaf1,
+                      uint32_t cores) {
     Topology t;
     if (topology_leaf != 0) {
         for (uint32_t sub = 0; sub < 64; ++sub) {
@@ -133,9 +135,7 @@ Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd
     if (!BitSet(leaf1.EDX, 28)) return {1, 1};  // no HTT: one logical processor
     t.logical_per_package = Bits(leaf1.EBX, 23, 16);
     if (t.logical_per_package == 1) return {1, 1};  // HTT set, but one logical processor all the same
-    const TCPUIDRegs leaf4 = leaves.Read(4, 0);
-    if (Bits(leaf4.EAX, 4, 0) != 0)
-        t.threads_per_core = t.logical_per_package / (Bits(leaf4.EAX, 31, 26) + 1);
+    if (cores != 0) t.threads_per_core = t.logical_per_package / cores;
     return t;
 }
 
@@ -252,7 +252,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
 
     const uint32_t topology_leaf = TopologyLeaf(leaves);
     d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
-    d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1);
+    d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1, d.cores_per_package);
 
     if (leaves.InRange(0x80000008)) {
         const uint32_t eax = leaves.Read(0x80000008).EAX;
