@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "probe/dump/dump_reader.h"
 #include "probe/text.h"
