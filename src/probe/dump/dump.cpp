@@ -55,10 +55,9 @@ void Sections::Open() {
     if (!CurrentEmpty()) cpus_.emplace_back();
     if (cpus_.empty()) cpus_.emplace_back();
     used_ = 0;
-    if (++generation_ == 0) {  // after 2^32 processors: the old stamps could pass for new ones
-        std::fill(slots_.begin(), slots_.end(), Slot{});
-        generation_ = 1;
-    }
+    // Each Open takes a line (or the end) of a dump of at most kMaxDumpBytes: the stamps never wrap.
+    static_assert(kMaxDumpBytes < UINT32_MAX - 2);
+    ++generation_;
 }
 
 namespace {
