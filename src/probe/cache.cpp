@@ -3,7 +3,6 @@
 // AMD's: L1D size in 0x80000005 ECX[31:24], L1I size in EDX[31:24], L2 size in 0x80000006 ECX[31:16].
 #include "probe/cache.h"
 
-#include <array>
 #include <string>
 
 #include "probe/leaf2_descriptors.h"
@@ -20,15 +19,14 @@ struct Signature {
 void ApplyDescriptor(uint8_t code, uint32_t family, TCacheInfo& info) {
     for (const Leaf2Descriptor& d : kLeaf2Descriptors) {
         if (d.code != code || d.reader == Leaf2Reader::Details) continue;
-        const auto value = static_cast<uint16_t>(d.size);
         if (d.level == 0)
-            (family == 15 ? info.L3 : info.L2) = value;
+            (family == 15 ? info.L3 : info.L2) = d.size;
         else if (d.type == CacheType::Trace)
-            info.TraceCache = value;
+            info.TraceCache = d.size;
         else if (d.level == 1)
-            (d.type == CacheType::Data ? info.L1D : info.L1I) = value;
+            (d.type == CacheType::Data ? info.L1D : info.L1I) = d.size;
         else
-            (d.level == 2 ? info.L2 : info.L3) = value;
+            (d.level == 2 ? info.L2 : info.L3) = d.size;
         return;
     }
 }
@@ -50,7 +48,7 @@ void FromDescriptors(const TCPUIDRegs& leaf2, uint32_t family, TCacheInfo& info)
 // clang-format off
 void FromModelTable(const Signature& sig, TCacheInfo& info) {
     if (sig.family != 5) return;
-    uint16_t size = 0;
+    uint32_t size = 0;
     switch (sig.model) {
     case 0: case 1: case 2: case 3: size = 8; break;
     case 4: size = 16; break;
@@ -68,19 +66,19 @@ void FromExtendedLeaves(const Probe& probe, const std::string& vendor, const Sig
                         TCacheInfo& info) {
     TCPUIDRegs r;
     if (ReadCPUID(probe, 0x80000005, r) == kCPUIDOk) {
-        info.L1D = static_cast<uint16_t>(Bits(r.ECX, 31, 24));
-        info.L1I = static_cast<uint16_t>(Bits(r.EDX, 31, 24));
+        info.L1D = Bits(r.ECX, 31, 24);
+        info.L1I = Bits(r.EDX, 31, 24);
     }
     if (ReadCPUID(probe, 0x80000006, r) != kCPUIDOk) return;
     const bool amd = VendorOf(vendor) == Vendor::AMD;
     if (VendorOf(vendor) == Vendor::Centaur && sig.family == 6 && (sig.model == 7 || sig.model == 8))
-        info.L2 = static_cast<uint16_t>(Bits(r.ECX, 31, 24));  // C3 Samuel 2 / Ezra report in [31:24]
+        info.L2 = Bits(r.ECX, 31, 24);  // C3 Samuel 2 / Ezra report in [31:24]
     else if (amd && sig.family == 6 && sig.model == 3 && sig.stepping == 0)
         info.L2 = 64;  // Duron A0 reports a wrong size
     else if (amd && sig.family == 6 && sig.model == 4 && sig.stepping <= 1)
         info.L2 = 256;  // Thunderbird A1/A2 likewise
     else
-        info.L2 = static_cast<uint16_t>(Bits(r.ECX, 31, 16));
+        info.L2 = Bits(r.ECX, 31, 16);
 }
 
 }  // namespace

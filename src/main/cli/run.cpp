@@ -84,8 +84,11 @@ std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vect
     return Describe(Probe{source, platform}, o);
 }
 
+// The replay's file as messages name it: "-" on the command line is standard input.
+std::string ReplayName(const std::string& file) { return file == "-" ? "stdin" : file; }
+
 std::vector<DumpProcessor> ReadReplay(const std::string& file) {
-    if (file == "-") return ReadDumpDescriptor(STDIN_FILENO, "stdin");
+    if (file == "-") return ReadDumpDescriptor(STDIN_FILENO, ReplayName(file));
     return ReadDumpFile(file);
 }
 
@@ -100,8 +103,7 @@ std::string FromDump(const Options& o) {
     std::vector<unsigned> numbers;
     if (o.cpu) {
         if (*o.cpu > cpus.size()) {
-            const std::string name = *o.replay == "-" ? "stdin" : *o.replay;
-            throw Failure(kExitUsage, name + " holds " + std::to_string(cpus.size())
+            throw Failure(kExitUsage, ReplayName(*o.replay) + " holds " + std::to_string(cpus.size())
                                           + (cpus.size() == 1 ? " processor" : " processors"));
         }
         const ProcessorNumber section = ProcessorNumber::FromCounted(*o.cpu);

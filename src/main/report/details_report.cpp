@@ -3,7 +3,6 @@
 #include "main/report/details_report.h"
 
 #include <algorithm>
-#include <map>
 #include <string_view>
 #include <unordered_map>
 #include <vector>

@@ -28,17 +28,17 @@ namespace {
 
 // The bytes of registers in order, cut at the first zero byte.
 template <size_t N>
-FixedText<N> BytesUntilZero(std::initializer_list<uint32_t> regs) {
+InlineText<N> BytesUntilZero(std::initializer_list<uint32_t> regs) {
     char bytes[N] = {};
     size_t n = 0;
     for (uint32_t reg : regs) {
         for (unsigned i = 0; i < 4 && n < N; ++i) {
             const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
-            if (c == '\0') return FixedText<N>(std::string_view(bytes, n));
+            if (c == '\0') return InlineText<N>(std::string_view(bytes, n));
             bytes[n++] = c;
         }
     }
-    return FixedText<N>(std::string_view(bytes, n));
+    return InlineText<N>(std::string_view(bytes, n));
 }
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -113,7 +113,9 @@ uint32_t TopologyLeaf(const LeafReader& leaves) {
     return 0;
 }
 
-Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, const TCPUIDRegs& leaf1) {
+// `cores`: cores per package as ReadCores counts them.
+Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, const TCPUIDRegs& leaf1,
+                      uint32_t cores) {
     Topology t;
     if (topology_leaf != 0) {
         for (uint32_t sub = 0; sub < 64; ++sub) {
@@ -133,9 +135,7 @@ Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd
     if (!BitSet(leaf1.EDX, 28)) return {1, 1};  // no HTT: one logical processor
     t.logical_per_package = Bits(leaf1.EBX, 23, 16);
     if (t.logical_per_package == 1) return {1, 1};  // HTT set, but one logical processor all the same
-    const TCPUIDRegs leaf4 = leaves.Read(4, 0);
-    if (Bits(leaf4.EAX, 4, 0) != 0)
-        t.threads_per_core = t.logical_per_package / (Bits(leaf4.EAX, 31, 26) + 1);
+    if (cores != 0) t.threads_per_core = t.logical_per_package / cores;
     return t;
 }
 
@@ -207,9 +207,9 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     d.stepping = SigStepping(leaf1.EAX);
 
     const TCPUIDRegs b2 = leaves.Read(0x80000002), b3 = leaves.Read(0x80000003), b4 = leaves.Read(0x80000004);
-    const FixedText<48> brand = BytesUntilZero<48>(
+    const InlineText<48> brand = BytesUntilZero<48>(
         {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX});
-    d.brand = FixedText<48>(TrimBlanks(brand.view()));
+    d.brand = InlineText<48>(TrimBlanks(brand.view()));
 
     d.core_type = ReadCoreType(leaves, amd);
     d.cores_per_package = ReadCores(leaves, amd, d.family);
@@ -244,7 +244,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
 
     const uint32_t topology_leaf = TopologyLeaf(leaves);
     d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
-    d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1);
+    d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1, d.cores_per_package);
 
     if (leaves.InRange(0x80000008)) {
         const uint32_t eax = leaves.Read(0x80000008).EAX;

@@ -19,27 +19,11 @@
 #include "probe/details/feature_names.h"
 #include "probe/details/uarch.h"
 #include "probe/dump/dump.h"
+#include "probe/inline_text.h"
 #include "probe/leaf2_descriptors.h"
 #include "probe/processor_number.h"
 
 namespace talvex {
-
-// Text of at most N bytes, held in place.
-template <size_t N>
-class FixedText {
-public:
-    FixedText() = default;
-    explicit FixedText(std::string_view text) {
-        size_ = text.size() < N ? text.size() : N;
-        for (size_t i = 0; i < size_; ++i) data_[i] = text[i];
-    }
-    std::string_view view() const { return {data_.data(), size_}; }
-    friend bool operator==(const FixedText& a, const FixedText& b) { return a.view() == b.view(); }
-
-private:
-    std::array<char, N> data_{};
-    size_t size_ = 0;
-};
 
 // Where the caches came from, the first source that yields one.
 enum class CacheSource : uint8_t {
@@ -140,16 +124,16 @@ constexpr const char* HypervisorName(std::string_view vendor) {
 struct ProcessorDetails {
     ProcessorNumber cpu;   // given by the caller
     uint32_t apic_id = 0;  // x2APIC ID of leaf 0x1F/0xB, else the initial APIC ID of leaf 1
-    FixedText<12> vendor;
-    FixedText<48> brand;                           // blanks trimmed at both ends
+    InlineText<12> vendor;
+    InlineText<48> brand;                          // blanks trimmed at both ends
     uint32_t family = 0, model = 0, stepping = 0;  // display family and model
     uint32_t signature = 0;                        // leaf 1 EAX
     // Both point into the microarchitecture table (static storage).
     std::optional<UarchName> uarch;
     CoreType core_type = CoreType::None;
-    uint32_t cores_per_package = 0;           // as leaf 4 or 0x80000008 counts them; 0 where unknown
-    std::optional<FixedText<12>> hypervisor;  // when leaf 1 ECX[31] says there is one
-    unsigned x86_64_level = 0;                // 0 without long mode, else 1..4
+    uint32_t cores_per_package = 0;            // as leaf 4 or 0x80000008 counts them; 0 where unknown
+    std::optional<InlineText<12>> hypervisor;  // when leaf 1 ECX[31] says there is one
+    unsigned x86_64_level = 0;                 // 0 without long mode, else 1..4
     std::optional<AddressBits> address_bits;
     std::optional<FrequencyMHz> frequency_mhz;
     CacheSource cache_source = CacheSource::None;

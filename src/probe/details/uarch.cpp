@@ -71,6 +71,7 @@ struct When {
     bool no_l2 = false;
     uint8_t type = kAnyType;
     InlineText<64> brand;
+    friend constexpr bool operator==(const When&, const When&) = default;
 };
 constexpr When L2(uint32_t lo, uint32_t hi, std::string_view brand = "") {
     When w(brand);
@@ -687,17 +688,11 @@ constexpr bool WellFormed(const Row& r) {
            && r.when.l3_lo <= r.when.l3_hi && r.when.cores_lo <= r.when.cores_hi;
 }
 
-constexpr bool SameAsk(const When& a, const When& b) {
-    return a.l2_lo == b.l2_lo && a.l2_hi == b.l2_hi && a.l3_lo == b.l3_lo && a.l3_hi == b.l3_hi
-           && a.cores_lo == b.cores_lo && a.cores_hi == b.cores_hi && a.no_l2 == b.no_l2 && a.type == b.type
-           && std::string_view(a.brand) == std::string_view(b.brand);
-}
-
 constexpr bool Covers(const Row& earlier, const Row& later) {
     const Signature &e = earlier.sig, &l = later.sig;
     return e.family == l.family && e.model_lo <= l.model_lo && e.model_hi >= l.model_hi
            && e.step_lo <= l.step_lo && e.step_hi >= l.step_hi
-           && (SameAsk(earlier.when, When("")) || SameAsk(earlier.when, later.when));
+           && (earlier.when == When("") || earlier.when == later.when);
 }
 
 // The index of the first malformed or dead row, or -1.

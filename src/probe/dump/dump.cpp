@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "probe/dump/dump_reader.h"
 #include "probe/text.h"
@@ -54,10 +55,9 @@ void Sections::Open() {
     if (!CurrentEmpty()) cpus_.emplace_back();
     if (cpus_.empty()) cpus_.emplace_back();
     used_ = 0;
-    if (++generation_ == 0) {  // after 2^32 processors: the old stamps could pass for new ones
-        std::fill(slots_.begin(), slots_.end(), Slot{});
-        generation_ = 1;
-    }
+    // Each Open takes a line (or the end) of a dump of at most kMaxDumpBytes: the stamps never wrap.
+    static_assert(kMaxDumpBytes < UINT32_MAX - 2);
+    ++generation_;
 }
 
 namespace {
@@ -84,38 +84,34 @@ std::string TooLarge() {
 }
 }  // namespace
 
-const Sections::Slot& Sections::Lookup(uint64_t key) const {
-    static const Slot kNone;
-    if (slots_.empty()) return kNone;
+size_t Sections::SlotIndex(uint64_t key, size_t& probes) const {
     const size_t mask = slots_.size() - 1;
     for (size_t i = Mix(key) & mask;; i = (i + 1) & mask) {
-        ++probes_;
+        ++probes;
         const Slot& s = slots_[i];
-        if (s.generation != generation_ || s.key == key) return s;
+        if (s.generation != generation_ || s.key == key) return i;
     }
 }
 
 void Sections::Grow() {
     std::vector<Slot> old = std::move(slots_);
     slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
-    for (const Slot& s : old) {
-        if (s.generation != generation_) continue;
-        const size_t mask = slots_.size() - 1;
-        size_t i = Mix(s.key) & mask;
-        while (slots_[i].generation == generation_) i = (i + 1) & mask;
-        slots_[i] = s;
-    }
+    size_t moves = 0;  // not lookups: Probes() leaves them out
+    for (const Slot& s : old)
+        if (s.generation == generation_) slots_[SlotIndex(s.key, moves)] = s;
 }
 
 bool Sections::CurrentHas(uint32_t leaf, uint32_t subleaf) const {
-    return Lookup(Key(leaf, subleaf)).generation == generation_;
+    return !slots_.empty() && slots_[SlotIndex(Key(leaf, subleaf), probes_)].generation == generation_;
 }
 
 void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long line) {
     if (cpus_.empty()) cpus_.emplace_back();
+    if (slots_.empty()) Grow();
     const uint64_t key = Key(leaf, subleaf);
-    if (const Slot& s = Lookup(key); s.generation == generation_) {
-        if (!(cpus_.back().leaves[s.index].regs == regs)) {
+    size_t i = SlotIndex(key, probes_);
+    if (slots_[i].generation == generation_) {
+        if (!(cpus_.back().leaves[slots_[i].index].regs == regs)) {
             Fail(line, "leaf " + Hex(leaf, 8) + " sub-leaf " + std::to_string(subleaf)
                            + " repeated with different values");
         }
@@ -124,10 +120,10 @@ void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long
     // Checked before the record is stored, so memory stays bounded by the limits.
     if (leaves_ == kMaxDumpLeaves || (cpus_.back().leaves.empty() && cpus_.size() > kMaxDumpProcessors))
         Fail(line, TooLarge());
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
-    const size_t mask = slots_.size() - 1;
-    size_t i = Mix(key) & mask;
-    while (slots_[i].generation == generation_) i = (i + 1) & mask;
+    if ((used_ + 1) * 2 > slots_.size()) {
+        Grow();
+        i = SlotIndex(key, probes_);
+    }
     DumpProcessor& cpu = cpus_.back();
     slots_[i] = Slot{key, static_cast<uint32_t>(cpu.leaves.size()), generation_};
     ++used_;

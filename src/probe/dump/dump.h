@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <istream>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <utility>

@@ -25,6 +25,19 @@ struct Arrays {
 
 bool IsSeparator(std::string_view t) { return t.front() == '_' && t.find("Logical CPU #") != t.npos; }
 
+// Takes an array's name from the front of `s` when a "[" follows it; gives the array's row in
+// kLibcpuidArrays, or kLibcpuidArrays.size() (taking nothing) when no name fits.
+size_t TakeArray(std::string_view& s) {
+    for (size_t a = 0; a < kLibcpuidArrays.size(); ++a) {
+        if (s.starts_with(kLibcpuidArrays[a].name)
+            && s.substr(kLibcpuidArrays[a].name.size()).starts_with("[")) {
+            s.remove_prefix(kLibcpuidArrays[a].name.size());
+            return a;
+        }
+    }
+    return kLibcpuidArrays.size();
+}
+
 class LibcpuidReader final : public FormatReader {
 public:
     explicit LibcpuidReader(Sections& sections) : sections_(sections) {}
@@ -64,17 +77,6 @@ public:
     void Finish(long last_line) override { Flush(last_line); }
 
 private:
-    static size_t TakeArray(std::string_view& s) {
-        for (size_t a = 0; a < kLibcpuidArrays.size(); ++a) {
-            if (s.starts_with(kLibcpuidArrays[a].name)
-                && s.substr(kLibcpuidArrays[a].name.size()).starts_with("[")) {
-                s.remove_prefix(kLibcpuidArrays[a].name.size());
-                return a;
-            }
-        }
-        return kLibcpuidArrays.size();
-    }
-
     // Turns the arrays read since the last separator into one processor's leaves.
     void Flush(long number) {
         if (current_.first_line == 0) return;
@@ -123,10 +125,8 @@ private:
 }  // namespace
 
 bool IsLibcpuidLine(std::string_view t) {
-    if (t.starts_with("version=") || IsSeparator(t)) return true;
-    for (const LibcpuidArray& a : kLibcpuidArrays)
-        if (t.starts_with(a.name) && t.substr(a.name.size()).starts_with("[")) return true;
-    return false;
+    std::string_view rest = t;
+    return t.starts_with("version=") || IsSeparator(t) || TakeArray(rest) != kLibcpuidArrays.size();
 }
 
 std::unique_ptr<FormatReader> MakeLibcpuidReader(Sections& sections) {

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "probe/dump/dump.h"
@@ -84,8 +83,9 @@ private:
         uint32_t index = 0;
         uint32_t generation = 0;
     };
-    // The slot holding `key`, or the free slot where it would go.
-    const Slot& Lookup(uint64_t key) const;
+    // The index of the slot holding `key`, or of the free slot where it would go (the index is never
+    // full); adds the slots looked at to `probes`.
+    size_t SlotIndex(uint64_t key, size_t& probes) const;
     void Grow();
 
     const std::string& file_;

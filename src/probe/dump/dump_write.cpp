@@ -2,12 +2,10 @@
 // libcpuid's; the readers in dump_cpuid_raw.cpp and dump_libcpuid.cpp read both back).
 #include "probe/dump/dump_write.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <string_view>
-#include <utility>
 
 #include "probe/dump/libcpuid_arrays.h"
 #include "probe/text.h"

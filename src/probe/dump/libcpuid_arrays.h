@@ -36,6 +36,10 @@ inline constexpr std::array kLibcpuidArrays = {
 // clang-format on
 inline constexpr size_t kLibcpuidBasic = 0;
 inline constexpr size_t kLibcpuidExt = 1;
-inline constexpr uint32_t kLibcpuidMaxEntries = 32;
+inline constexpr uint32_t kLibcpuidMaxEntries = [] {
+    uint32_t most = 0;
+    for (const LibcpuidArray& a : kLibcpuidArrays) most = a.entries > most ? a.entries : most;
+    return most;
+}();
 
 }  // namespace talvex::dump_detail
