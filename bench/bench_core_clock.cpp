@@ -4,8 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "probe/core_clock.h"
-#include "probe/platform.h"
+#include "probe/clock/core_clock.h"
+#include "probe/platform/platform.h"
 
 namespace talvex {
 namespace {

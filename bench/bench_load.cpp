@@ -11,7 +11,7 @@
 
 #include "bench_support.h"
 #include "main/report/load_data.h"
-#include "probe/flags.h"
+#include "probe/tables/flags.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
 

@@ -4,9 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "probe/cache.h"
-#include "probe/displayed.h"
-#include "probe/naming.h"
+#include "probe/tables/cache.h"
+#include "probe/tables/displayed.h"
+#include "probe/tables/naming.h"
 #include "support/count_new.h"
 #include "support/dumps.h"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "probe/clock.h"
-#include "probe/cpuid.h"
+#include "probe/clock/clock.h"
+#include "probe/platform/cpuid.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "probe/core_clock.h"
-#include "probe/platform.h"
+#include "probe/clock/core_clock.h"
+#include "probe/platform/platform.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "probe/cpuid.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
+#include "probe/platform/cpuid.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include "main/report/load_data.h"
 #include "main/report/output_text.h"
 #include "main/report/report.h"
-#include "probe/cache.h"
-#include "probe/cpuid.h"
 #include "probe/details/details.h"
-#include "probe/flags.h"
-#include "probe/naming.h"
+#include "probe/platform/cpuid.h"
+#include "probe/tables/cache.h"
+#include "probe/tables/flags.h"
+#include "probe/tables/naming.h"
 #include "support/fakes.h"
 
 namespace {

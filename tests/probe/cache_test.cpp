@@ -1,4 +1,4 @@
-#include "probe/cache.h"
+#include "probe/tables/cache.h"
 
 #include <gtest/gtest.h>
 

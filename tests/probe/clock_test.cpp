@@ -1,4 +1,4 @@
-#include "probe/clock.h"
+#include "probe/clock/clock.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "probe/core_clock.h"
+#include "probe/clock/core_clock.h"
 #include "probe/details/details.h"
 #include "support/dumps.h"
 #include "support/fakes.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 #include "support/pinned.h"
 #include "support/proc_cpuinfo.h"
 

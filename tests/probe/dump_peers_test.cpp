@@ -5,9 +5,9 @@
 
 #include <sstream>
 
-#include "probe/cpuid.h"
 #include "probe/details/capture.h"
 #include "probe/dump/dump_write.h"
+#include "probe/platform/cpuid.h"
 #include "support/capture_fakes.h"
 #include "support/dumps.h"
 #include "support/files.h"

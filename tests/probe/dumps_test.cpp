@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "probe/cache.h"
-#include "probe/naming.h"
+#include "probe/tables/cache.h"
+#include "probe/tables/naming.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
 

@@ -1,10 +1,10 @@
-#include "probe/naming.h"
+#include "probe/tables/naming.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "probe/cache.h"
+#include "probe/tables/cache.h"
 #include "support/fakes.h"
 
 namespace talvex {

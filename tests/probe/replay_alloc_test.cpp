@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "probe/cache.h"
 #include "probe/details/details.h"
+#include "probe/tables/cache.h"
 #include "support/count_new.h"
 #include "support/dumps.h"
 

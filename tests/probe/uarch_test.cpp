@@ -13,7 +13,7 @@
 #include <string>
 
 #include "probe/details/details.h"
-#include "probe/platform.h"
+#include "probe/platform/platform.h"
 #include "support/dumps.h"
 #include "support/files.h"
 #include "support/pinned.h"

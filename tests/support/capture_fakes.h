@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "probe/registers.h"
+#include "probe/platform/registers.h"
 #include "support/fakes.h"
 
 namespace talvex::testing {

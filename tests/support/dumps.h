@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "probe/cpuid.h"
 #include "probe/dump/dump.h"
-#include "probe/platform.h"
+#include "probe/platform/cpuid.h"
+#include "probe/platform/platform.h"
 
 namespace talvex::testing {
 

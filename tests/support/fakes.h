@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "probe/cache.h"
-#include "probe/cpuid.h"
-#include "probe/platform.h"
-#include "probe/registers.h"
+#include "probe/platform/cpuid.h"
+#include "probe/platform/platform.h"
+#include "probe/platform/registers.h"
+#include "probe/tables/cache.h"
 
 namespace talvex {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "probe/platform.h"
+#include "probe/platform/platform.h"
 
 namespace talvex::testing {
 

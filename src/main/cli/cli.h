@@ -12,7 +12,7 @@
 
 #include "main/report/environment_locale.h"
 #include "main/report/output_text.h"
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex::cli {
 

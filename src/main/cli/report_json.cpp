@@ -3,9 +3,9 @@
 // "featureEntries" and "featureMenus"; "flags" bit by bit; "clockHz"; "cache" in KB (KuOps).
 #include "main/cli/cli.h"
 #include "main/report/load_data.h"
-#include "probe/displayed.h"
-#include "probe/flags.h"
-#include "probe/text.h"
+#include "probe/tables/displayed.h"
+#include "probe/tables/flags.h"
+#include "probe/text/text.h"
 
 namespace talvex::cli {
 

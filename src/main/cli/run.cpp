@@ -9,15 +9,15 @@
 #include "main/cli/cli.h"
 #include "main/report/details_report.h"
 #include "main/report/report.h"
-#include "probe/clock.h"
-#include "probe/core_clock.h"
+#include "probe/clock/clock.h"
+#include "probe/clock/core_clock.h"
 #include "probe/details/capture.h"
 #include "probe/details/details.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
-#include "probe/platform.h"
-#include "probe/processor_number.h"
-#include "probe/text.h"
+#include "probe/platform/platform.h"
+#include "probe/platform/processor_number.h"
+#include "probe/text/text.h"
 
 namespace talvex::cli {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "main/report/output_text.h"
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

@@ -1,8 +1,8 @@
 #include "main/report/load_data.h"
 
-#include "probe/clock.h"
-#include "probe/displayed.h"
-#include "probe/text.h"
+#include "probe/clock/clock.h"
+#include "probe/tables/displayed.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "probe/cpuid.h"
-#include "probe/displayed.h"
-#include "probe/flags.h"
+#include "probe/platform/cpuid.h"
+#include "probe/tables/displayed.h"
+#include "probe/tables/flags.h"
 
 namespace talvex {
 

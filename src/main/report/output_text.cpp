@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

@@ -4,9 +4,9 @@
 #include <array>
 
 #include "main/report/load_data.h"
-#include "probe/clock.h"
-#include "probe/displayed.h"
-#include "probe/text.h"
+#include "probe/clock/clock.h"
+#include "probe/tables/displayed.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

@@ -4,8 +4,8 @@
 #include <exception>
 #include <utility>
 
-#include "probe/clock.h"
-#include "probe/platform.h"
+#include "probe/clock/clock.h"
+#include "probe/platform/platform.h"
 
 namespace talvex {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "probe/cpuid.h"
-#include "probe/processor_number.h"
+#include "probe/platform/cpuid.h"
+#include "probe/platform/processor_number.h"
 
 namespace talvex {
 

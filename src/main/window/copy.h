@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex {
 

@@ -8,7 +8,7 @@
 #include <array>
 
 #include "main/report/details_report.h"
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

@@ -30,7 +30,7 @@
 
 #include "main/window/details_models.h"
 #include "main/window/live_clock.h"
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 class QChartView;
 class QLineSeries;

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "probe/core_clock.h"
-#include "probe/platform.h"
-#include "probe/processor_number.h"
+#include "probe/clock/core_clock.h"
+#include "probe/platform/platform.h"
+#include "probe/platform/processor_number.h"
 
 namespace talvex {
 

@@ -20,9 +20,9 @@
 #include "main/window/application.h"
 #include "main/window/copy.h"
 #include "main/window/layout.h"
-#include "probe/clock.h"
-#include "probe/processor_number.h"
-#include "probe/text.h"
+#include "probe/clock/clock.h"
+#include "probe/platform/processor_number.h"
+#include "probe/text/text.h"
 #include "version/version.h"
 
 namespace talvex {

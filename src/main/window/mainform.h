@@ -23,9 +23,9 @@
 #include "main/window/clock_worker.h"
 #include "main/window/details_window.h"
 #include "main/window/layout.h"
-#include "probe/cpuid.h"
-#include "probe/flags.h"
-#include "probe/processor_number.h"
+#include "probe/platform/cpuid.h"
+#include "probe/platform/processor_number.h"
+#include "probe/tables/flags.h"
 
 namespace talvex {
 

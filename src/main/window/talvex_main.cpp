@@ -10,7 +10,7 @@
 
 #include "main/window/application.h"
 #include "main/window/mainform.h"
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 #include "version/build_version.h"
 #include "version/version.h"
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <array>
 
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex {
 

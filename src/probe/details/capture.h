@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "probe/dump/dump.h"
-#include "probe/platform.h"
-#include "probe/processor_number.h"
-#include "probe/registers.h"
+#include "probe/platform/platform.h"
+#include "probe/platform/processor_number.h"
+#include "probe/platform/registers.h"
 
 namespace talvex {
 

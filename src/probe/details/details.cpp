@@ -19,8 +19,8 @@
 
 #include "probe/details/details_caches.h"
 #include "probe/details/leaf_reader.h"
-#include "probe/platform.h"
-#include "probe/vendor.h"
+#include "probe/platform/platform.h"
+#include "probe/tables/vendor.h"
 
 namespace talvex {
 

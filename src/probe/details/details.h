@@ -14,14 +14,14 @@
 #include <string_view>
 #include <vector>
 
-#include "probe/core_clock.h"
-#include "probe/cpuid.h"
+#include "probe/clock/core_clock.h"
 #include "probe/details/feature_names.h"
 #include "probe/details/uarch.h"
 #include "probe/dump/dump.h"
-#include "probe/inline_text.h"
-#include "probe/leaf2_descriptors.h"
-#include "probe/processor_number.h"
+#include "probe/platform/cpuid.h"
+#include "probe/platform/processor_number.h"
+#include "probe/tables/leaf2_descriptors.h"
+#include "probe/text/inline_text.h"
 
 namespace talvex {
 

@@ -14,8 +14,8 @@
 #include <array>
 #include <bitset>
 
-#include "probe/leaf2_descriptors.h"
-#include "probe/vendor.h"
+#include "probe/tables/leaf2_descriptors.h"
+#include "probe/tables/vendor.h"
 
 namespace talvex {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "probe/inline_text.h"
+#include "probe/text/inline_text.h"
 
 namespace talvex {
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex {
 

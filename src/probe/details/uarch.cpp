@@ -40,8 +40,8 @@
 #include <cstddef>
 #include <span>
 
-#include "probe/inline_text.h"
-#include "probe/vendor.h"
+#include "probe/tables/vendor.h"
+#include "probe/text/inline_text.h"
 
 namespace talvex {
 

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "probe/dump/dump_reader.h"
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

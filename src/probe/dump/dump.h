@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "probe/registers.h"
+#include "probe/platform/registers.h"
 
 namespace talvex {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "probe/dump/libcpuid_arrays.h"
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "probe/platform.h"
+#include "probe/platform/platform.h"
 #include "support/files.h"
 
 namespace talvex::testing {

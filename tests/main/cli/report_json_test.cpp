@@ -4,7 +4,7 @@
 #include "main/cli/cli.h"
 #include "main/cli/cli_support.h"
 #include "main/report/report.h"
-#include "probe/text.h"
+#include "probe/text/text.h"
 #include "support/dumps.h"
 
 namespace talvex {

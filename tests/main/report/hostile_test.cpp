@@ -8,10 +8,10 @@
 
 #include "main/report/load_data.h"
 #include "main/report/report.h"
-#include "probe/cache.h"
-#include "probe/clock.h"
-#include "probe/flags.h"
-#include "probe/naming.h"
+#include "probe/clock/clock.h"
+#include "probe/tables/cache.h"
+#include "probe/tables/flags.h"
+#include "probe/tables/naming.h"
 #include "support/fakes.h"
 
 namespace talvex {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "probe/text.h"
+#include "probe/text/text.h"
 #include "support/fakes.h"
 
 namespace talvex {

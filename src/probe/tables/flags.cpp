@@ -1,6 +1,6 @@
 // Names of the bits of leaf 1 EDX/ECX, 0x80000001 EDX, 0x80860001 EDX and 0xC0000001 EDX as the
 // panel shows them, odd spellings included: they are the program's own texts.
-#include "probe/flags.h"
+#include "probe/tables/flags.h"
 
 #include <stdexcept>
 

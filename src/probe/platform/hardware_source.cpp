@@ -1,5 +1,5 @@
 // The only file that reaches the CPUID instruction.
-#include "probe/registers.h"
+#include "probe/platform/registers.h"
 
 #include <cpuid.h>
 

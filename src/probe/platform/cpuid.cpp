@@ -1,4 +1,4 @@
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex {
 

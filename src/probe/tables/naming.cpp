@@ -4,16 +4,16 @@
 // The names are the program's own texts, odd spellings included ("Celeron(Convington)",
 // "Celeron(Convinton)", "Intel CPU(Unkown Family)", "K6-2(Chompers)" and the like): users and their
 // saved reports know them so, so they are kept on purpose. Do not correct them.
-#include "probe/naming.h"
+#include "probe/tables/naming.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include "probe/cache.h"
-#include "probe/text.h"
-#include "probe/vendor.h"
+#include "probe/tables/cache.h"
+#include "probe/tables/vendor.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

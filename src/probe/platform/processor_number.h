@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

@@ -1,4 +1,4 @@
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

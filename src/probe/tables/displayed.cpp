@@ -1,13 +1,13 @@
 // The window's name and cache fields beyond the 2004 tables, from the processor details: the
 // microarchitecture table for the name, the details' cache list (leaf 4, 0x8000001D, 0x80000006)
 // for the sizes.
-#include "probe/displayed.h"
+#include "probe/tables/displayed.h"
 
 #include <optional>
 
 #include "probe/details/details.h"
-#include "probe/naming.h"
-#include "probe/vendor.h"
+#include "probe/tables/naming.h"
+#include "probe/tables/vendor.h"
 
 namespace talvex {
 

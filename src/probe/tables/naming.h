@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex {
 

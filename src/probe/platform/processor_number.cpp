@@ -1,4 +1,4 @@
-#include "probe/processor_number.h"
+#include "probe/platform/processor_number.h"
 
 namespace talvex {
 

@@ -1,12 +1,12 @@
 // Cache description. Leaf 2 descriptor meanings follow the published Intel leaf 2 encoding (only
 // the window's rows of the shared descriptor table are known); leaf 0x80000005/6 layouts follow
 // AMD's: L1D size in 0x80000005 ECX[31:24], L1I size in EDX[31:24], L2 size in 0x80000006 ECX[31:16].
-#include "probe/cache.h"
+#include "probe/tables/cache.h"
 
 #include <string>
 
-#include "probe/leaf2_descriptors.h"
-#include "probe/vendor.h"
+#include "probe/tables/leaf2_descriptors.h"
+#include "probe/tables/vendor.h"
 
 namespace talvex {
 

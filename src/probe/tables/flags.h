@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "probe/cpuid.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex {
 

@@ -1,4 +1,4 @@
-#include "probe/platform.h"
+#include "probe/platform/platform.h"
 
 #include <sched.h>
 #include <time.h>

@@ -1,8 +1,8 @@
-#include "probe/clock.h"
+#include "probe/clock/clock.h"
 
 #include <cmath>
 
-#include "probe/text.h"
+#include "probe/text/text.h"
 
 namespace talvex {
 

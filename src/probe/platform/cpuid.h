@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "probe/platform.h"
-#include "probe/registers.h"
+#include "probe/platform/platform.h"
+#include "probe/platform/registers.h"
 
 namespace talvex {
 

@@ -1,7 +1,7 @@
 // The core clock as the rate of a chain of dependent additions. Each addition needs the result of the
 // one before, so the chain runs one addition a cycle whatever the core's width, and neither turbo nor
 // a hypervisor's nominal frequency can hide from it.
-#include "probe/core_clock.h"
+#include "probe/clock/core_clock.h"
 
 #include <algorithm>
 #include <array>

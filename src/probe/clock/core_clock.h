@@ -8,8 +8,8 @@
 #include <optional>
 #include <string_view>
 
-#include "probe/platform.h"
-#include "probe/processor_number.h"
+#include "probe/platform/platform.h"
+#include "probe/platform/processor_number.h"
 
 namespace talvex {
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "probe/cache.h"
-#include "probe/cpuid.h"
 #include "probe/details/details.h"
 #include "probe/details/uarch.h"
+#include "probe/platform/cpuid.h"
+#include "probe/tables/cache.h"
 
 namespace talvex {
 
