@@ -729,7 +729,9 @@ std::optional<UarchName> IdentifyMicroarchitecture(const UarchQuery& query) {
             if (!Holds(row, query)) continue;
             const bool efficiency = query.core == CoreType::Efficiency && !row.efficiency.empty();
             return UarchName{efficiency ? std::string_view(row.efficiency) : std::string_view(row.core),
-                             row.codename};
+                             row.codename,
+                             {},
+                             {}};
         }
         return std::nullopt;
     }

@@ -33,6 +33,8 @@ struct UarchQuery {
 struct UarchName {
     std::string_view microarchitecture;  // "Golden Cove", "Zen 4", "P6", ...; never empty
     std::string_view codename;           // "Alder Lake", "Raphael", "Katmai", ...; never empty
+    std::string_view gcc_march;          // GCC's -march= name of the design ("znver3"); "" where it has none
+    std::string_view process;            // the die's manufacturing process ("7 nm"); "" where not known
 };
 
 // Nothing when no row of the table matches: never a guess from a neighbouring model. On a hybrid die
