@@ -213,7 +213,7 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
 
     d.core_type = ReadCoreType(leaves, amd);
     d.cores_per_package = ReadCores(leaves, amd, d.family);
-    d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
+    d.cache_source = ReadCaches(leaves, vendor, leaf1.EAX, d.family, d.model, d.caches);
     d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
     return leaf1;
 }

@@ -25,7 +25,7 @@
 
 namespace talvex {
 
-// Where the caches came from, the first source that yields one.
+// Where a cache came from, the richest first.
 enum class CacheSource : uint8_t {
     None,
     Leaf4,         // deterministic cache parameters, plus leaf 2's trace caches
@@ -41,6 +41,7 @@ struct CacheDetails {
     uint32_t ways = 0;                  // 0: fully associative
     uint32_t line_bytes = 0;            // 0 for a trace cache
     std::optional<uint32_t> shared_by;  // logical processors sharing it, where CPUID says
+    CacheSource source = CacheSource::None;
 
     friend bool operator==(const CacheDetails&, const CacheDetails&) = default;
 };
@@ -136,7 +137,7 @@ struct ProcessorDetails {
     unsigned x86_64_level = 0;                 // 0 without long mode, else 1..4
     std::optional<AddressBits> address_bits;
     std::optional<FrequencyMHz> frequency_mhz;
-    CacheSource cache_source = CacheSource::None;
+    CacheSource cache_source = CacheSource::None;  // the richest source that gave a cache
     CacheList caches;  // level ascending, then data, instruction, unified, trace
     Topology topology;
     FeatureSet features;
