@@ -2,9 +2,11 @@
 #include "main/report/details_json.h"
 
 #include <string_view>
+#include <vector>
 
 #include "main/report/details_cells.h"
 #include "main/report/output_text.h"
+#include "probe/details/instruction_sets.h"
 #include "probe/text/text.h"
 
 namespace talvex {
@@ -28,8 +30,26 @@ void JsonNumber(std::string& out, std::string_view key, uint64_t value) {
     out += Decimal(value) + ",\n";
 }
 
+void JsonNull(std::string& out, std::string_view key) {
+    Key(out, key);
+    out += "null,\n";
+}
+
+// ["a", "b"]
+template <typename Strings>
+std::string JsonArray(const Strings& items) {
+    std::string out = "[";
+    bool first = true;
+    for (const auto& item : items) {
+        if (!first) out += ", ";
+        first = false;
+        AppendJsonString(out, item);
+    }
+    return out + "]";
+}
+
 void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
-                size_t p) {
+                const SetFacts& set, size_t p) {
     const ProcessorDetails& d = all[p];
     out += "  {\n";
     JsonNumber(out, "cpu", d.cpu.counted());
@@ -103,12 +123,13 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
             for (size_t k = 0; k < with.size(); ++k) out += (k == 0 ? "" : ", ") + Decimal(with[k].counted());
             out += "]";
         }
-        out += "}";
+        out += ", \"source\": \"" + std::string(CacheSourceName(c.source)) + "\"}";
     }
     out += d.caches.empty() ? "],\n" : "\n    ],\n";
     Key(out, "topology");
     out += "{\"threadsPerCore\": " + Decimal(d.topology.threads_per_core)
-           + ", \"logicalPerPackage\": " + Decimal(d.topology.logical_per_package) + "},\n";
+           + ", \"logicalPerPackage\": " + Decimal(d.topology.logical_per_package)
+           + ", \"coresPerPackage\": " + Decimal(d.cores_per_package) + "},\n";
     Key(out, "features");
     out += "[";
     bool first = true;
@@ -118,22 +139,94 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
         first = false;
         AppendJsonString(out, kFeatureNames[i].name);
     }
-    out += "]\n  }";
+    out += "],\n";
+    Key(out, "instructions");
+    out += JsonArray(InstructionSets(d.features)) + ",\n";
+    if (d.uarch && !d.uarch->process.empty())
+        JsonString(out, "process", d.uarch->process);
+    else
+        JsonNull(out, "process");
+    if (d.microcode)
+        JsonString(out, "microcode", MicrocodeText(*d.microcode));
+    else
+        JsonNull(out, "microcode");
+    Key(out, "invariantTsc");
+    out += d.invariant_tsc ? "true,\n" : "false,\n";
+    Key(out, "counts");
+    if (const std::optional<ProcessorCounts>& c = set.counts) {
+        const bool hybrid = c->performance_cores + c->efficiency_cores != 0;
+        out += "{\"packages\": " + Decimal(c->packages) + ", \"cores\": " + Decimal(c->cores)
+               + ", \"threads\": " + Decimal(c->threads)
+               + ", \"performanceCores\": " + (hybrid ? Decimal(c->performance_cores) : "null")
+               + ", \"efficiencyCores\": " + (hybrid ? Decimal(c->efficiency_cores) : "null") + "},\n";
+    } else {
+        out += "null,\n";
+    }
+    Key(out, "cacheInstances");
+    if (set.counts) {
+        out += "[";
+        for (size_t k = 0; k < set.caches.size(); ++k) {
+            const CacheInstances& c = set.caches[k];
+            out += (k == 0 ? "{\"level\": " : ", {\"level\": ") + Decimal(c.level) + ", \"type\": \""
+                   + CacheTypeName(c.type)
+                   + (c.type == CacheType::Trace ? "\", \"kuops\": " : "\", \"sizeKB\": ") + Decimal(c.size)
+                   + ", \"count\": " + Decimal(c.count) + "}";
+        }
+        out += "],\n";
+    } else {
+        out += "null,\n";
+    }
+    Key(out, "vulnerabilities");
+    if (d.vulnerabilities) {
+        out += "{";
+        for (size_t k = 0; k < d.vulnerabilities->size(); ++k) {
+            const Vulnerability& v = (*d.vulnerabilities)[k];
+            if (k > 0) out += ", ";
+            AppendJsonString(out, v.name);
+            out += ": ";
+            AppendJsonString(out, v.status);
+        }
+        out += "},\n";
+    } else {
+        out += "null,\n";
+    }
+    std::vector<std::string_view> bits;
+    for (const MitigationBit* b : MitigationBits(d.features)) bits.push_back(b->feature);
+    Key(out, "mitigationFeatures");
+    out += JsonArray(bits) + ",\n";
+    Key(out, "dumpLacks");
+    out += JsonArray(DumpGapNames(d.dump_lacks)) + ",\n";
+    Key(out, "uncertain");
+    out += JsonArray(UncertainKeys(d.dump_lacks)) + "\n  }";
+}
+
+// The records `shown` (indices into `all`) of the set `all`.
+std::string Json(std::span<const ProcessorDetails> all, std::span<const size_t> shown) {
+    std::string out;
+    out.reserve(32 + shown.size() * 3072);  // about 2.5 KB a processor
+    out += "{\"processors\": [";
+    const CacheSharing sharing(all);
+    const SetFacts set(all, sharing);
+    for (size_t k = 0; k < shown.size(); ++k) {
+        out += k == 0 ? "\n" : ",\n";
+        JsonObject(out, all, sharing, set, shown[k]);
+    }
+    out += shown.empty() ? "]}\n" : "\n]}\n";
+    return out;
 }
 
 }  // namespace
 
 std::string DetailsJson(std::span<const ProcessorDetails> all) {
-    std::string out;
-    out.reserve(32 + all.size() * 3072);  // about 2.5 KB a processor
-    out += "{\"processors\": [";
-    const CacheSharing sharing(all);
-    for (size_t i = 0; i < all.size(); ++i) {
-        out += i == 0 ? "\n" : ",\n";
-        JsonObject(out, all, sharing, i);
-    }
-    out += all.empty() ? "]}\n" : "\n]}\n";
-    return out;
+    std::vector<size_t> shown(all.size());
+    for (size_t p = 0; p < all.size(); ++p) shown[p] = p;
+    return Json(all, shown);
+}
+
+std::string DetailsJson(std::span<const ProcessorDetails> set, size_t shown) {
+    if (shown >= set.size()) return Json(set, {});
+    const size_t one[] = {shown};
+    return Json(set, one);
 }
 
 }  // namespace talvex

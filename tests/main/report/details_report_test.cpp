@@ -23,14 +23,12 @@ namespace {
 using namespace testing;  // talvex::testing: the dumps, the fakes and the temporary files
 using ::testing::HasSubstr;
 
+// Every processor of a dump, as talvex-report --cpu all reads them.
 std::vector<ProcessorDetails> AllOf(const std::string& raw_file) {
-    std::vector<ProcessorDetails> all;
     const auto cpus = ReadDumpFile(kDumps + "/" + raw_file);
-    for (size_t i = 0; i < cpus.size(); ++i) {
-        const Replayed cpu(cpus[i]);
-        all.push_back(GetProcessorDetails(cpu.probe, ProcessorNumber(static_cast<unsigned>(i))));
-    }
-    return all;
+    std::vector<unsigned> numbers(cpus.size());
+    for (unsigned i = 0; i < cpus.size(); ++i) numbers[i] = i;
+    return GetRecordedDetails(cpus, numbers);
 }
 
 // Every processor of every dump in one document, read back by Python's json module, which checks
@@ -56,7 +54,9 @@ assert list(d) == ["processors"]
 keys = ["cpu", "apicId", "vendor", "brand", "family", "model", "stepping", "signature",
         "microarchitecture", "codename", "coreType", "hypervisor", "hypervisorName",
         "x86_64Level", "addressBits",
-        "frequencyMHz", "caches", "topology", "features"]
+        "frequencyMHz", "caches", "topology", "features", "instructions", "process", "microcode",
+        "invariantTsc", "counts", "cacheInstances", "vulnerabilities", "mitigationFeatures",
+        "dumpLacks", "uncertain"]
 for n, p in enumerate(d["processors"], 1):
     assert list(p) == keys, list(p)
     assert p["cpu"] == n
@@ -66,12 +66,22 @@ for n, p in enumerate(d["processors"], 1):
     assert 0 <= p["x86_64Level"] <= 4
     assert p["addressBits"] is None or list(p["addressBits"]) == ["physical", "virtual"]
     assert p["frequencyMHz"] is None or list(p["frequencyMHz"]) == ["base", "max", "bus"]
-    assert list(p["topology"]) == ["threadsPerCore", "logicalPerPackage"]
+    assert list(p["topology"]) == ["threadsPerCore", "logicalPerPackage", "coresPerPackage"]
     for c in p["caches"]:
         size = "kuops" if c["type"] == "trace" else "sizeKB"
-        assert list(c) == ["level", "type", size, "ways", "lineBytes", "sharedBy", "sharedWith"], c
+        assert list(c) == ["level", "type", size, "ways", "lineBytes", "sharedBy", "sharedWith", "source"], c
         assert c["sharedWith"] is None or all(type(n) is int for n in c["sharedWith"]), c
         assert c["type"] in ("data", "instruction", "unified", "trace")
+        assert c["source"].startswith("lea"), c
+    assert all(type(s) is str for s in p["instructions"])
+    # A dump records neither the microcode nor the kernel's verdicts.
+    assert p["microcode"] is None and p["vulnerabilities"] is None
+    assert type(p["invariantTsc"]) is bool
+    assert p["counts"] is None or list(p["counts"]) == ["packages", "cores", "threads",
+                                                          "performanceCores", "efficiencyCores"]
+    assert (p["cacheInstances"] is None) == (p["counts"] is None)
+    assert set(p["mitigationFeatures"]) <= set(p["features"])
+    assert (p["dumpLacks"] == []) == (p["uncertain"] == [])
     assert len(set(p["features"])) == len(p["features"])
 print(len(d["processors"]))
 )";
@@ -89,19 +99,25 @@ TEST(DetailsText, ProcessorTextIsEscapedAsTheReportEscapesIt) {
         .Set(0x80000000, 0x80000004)
         .Set(0x80000002, 0x2020200D, 0x6F6F460A, 0x0000E96F);  // "\r   \nFoooé" in Latin-1
     FakePlatform os;
-    const std::vector<ProcessorDetails> one{GetProcessorDetails(Probe{cpu, os})};
+    std::vector<ProcessorDetails> one{GetProcessorDetails(Probe{cpu, os})};
+    // The kernel's words are bytes from outside as well.
+    one[0].vulnerabilities = std::make_shared<const std::vector<Vulnerability>>(
+        std::vector<Vulnerability>{{"spec\x1b[2J", "Vulnerable\r\n\xff"}});
     const std::string text = DetailsText(one);
     EXPECT_TRUE(IsValidUtf8(text));
     for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
     EXPECT_THAT(text, HasSubstr("Ge\\x1B[2Jn\xC3\xA9\n"));
     EXPECT_THAT(text, HasSubstr("KK\\x0D\\x0A\\x07\n"));
     EXPECT_THAT(text, HasSubstr("\\x0D   \\x0AFooo\xC3\xA9\n"));
+    EXPECT_THAT(text, ::testing::ContainsRegex("\n  Spec\\\\x1B\\[2J +Vulnerable\\\\x0D\\\\x0A\xC3\xBF\n"));
 
     const std::string json = DetailsJson(one);
     EXPECT_TRUE(IsValidUtf8(json));
     EXPECT_THAT(json, HasSubstr(R"("vendor": "Ge\u001B[2Jn)"
                                 "\xC3\xA9\""));
     EXPECT_THAT(json, HasSubstr(R"("hypervisor": "KK\u000D\u000A\u0007")"));
+    EXPECT_THAT(json, HasSubstr(R"("vulnerabilities": {"spec\u001B[2J": "Vulnerable\u000D\u000A)"
+                                "\xC3\xBF\"}"));
 }
 
 // Alder Lake read whole: the P-cores and E-cores get their own cache tables, and each row of the
@@ -135,9 +151,9 @@ TEST(DetailsText, MeasuredClockLineColumnAndJson) {
         const char* text;
         const char* json;
     } cases[] = {
-        {{3664, 2596, false}, "3664 MHz (time stamp counter 2596 MHz)", "3664"},
-        {{3664, 2596, true}, "3664 MHz, noisy (time stamp counter 2596 MHz)", "3664"},
-        {{std::nullopt, 2596, true}, "noisy (time stamp counter 2596 MHz)", "null"},
+        {{3664, 2596, false}, "3664 MHz (time stamp counter 2596 MHz, invariant)", "3664"},
+        {{3664, 2596, true}, "3664 MHz, noisy (time stamp counter 2596 MHz, invariant)", "3664"},
+        {{std::nullopt, 2596, true}, "noisy (time stamp counter 2596 MHz, invariant)", "null"},
         {{1200, std::nullopt, false}, "1200 MHz", "1200"},
     };
     for (const Case& c : cases) {
@@ -146,7 +162,7 @@ TEST(DetailsText, MeasuredClockLineColumnAndJson) {
         for (ProcessorDetails& d : all) d.measured_clock = c.clock;
         const std::string one = DetailsText({all.data(), 1});
         // The last line of the Platform section.
-        EXPECT_THAT(one, HasSubstr(" MHz\n  Measured clock       " + std::string(c.text) + "\n\nFeatures"));
+        EXPECT_THAT(one, HasSubstr(" MHz\n  Measured clock       " + std::string(c.text) + "\n\nSecurity"));
         const std::string every = DetailsText(all);
         EXPECT_EQ(every.find("\n  Measured clock "), std::string::npos);
         const size_t header = every.find("\n  CPU ");
@@ -159,39 +175,51 @@ TEST(DetailsText, MeasuredClockLineColumnAndJson) {
     }
 }
 
-// "Shared by" names the processors sharing a cache where the records hold the whole package (or CPUID
-// counts one processor alone), as the per-processor table does; otherwise CPUID's count is a bound.
+// One notation for who shares a cache, in the cache table, the per-processor table and the JSON:
+// the processors that do where the records hold the whole machine (or CPUID counts one processor
+// alone), CPUID's count as a bound where they do not.
 TEST(DetailsText, SharingOfTheHybridCachesByWhatTheRecordsHold) {
-    const std::vector<ProcessorDetails> all = AllOf("intel-core-i9-12900k-alder-lake.txt");
-    ASSERT_EQ(all.size(), 24u);
-    const std::span<const ProcessorDetails> whole(all), cpu17 = whole.subspan(16, 1);
+    const std::vector<ProcessorDetails> whole = AllOf("intel-core-i9-12900k-alder-lake.txt");
+    ASSERT_EQ(whole.size(), 24u);
+    // Processor 17 captured alone, as `taskset -c 16` would.
+    const std::vector<ProcessorDetails> alone =
+        GetRecordedDetails({ReadDumpFile(kDumps + "/intel-core-i9-12900k-alder-lake.txt").at(16)}, {16});
     struct Row {
-        std::span<const ProcessorDetails> records;
+        const std::vector<ProcessorDetails>& records;
         size_t p, cache;  // caches: L1d, L1i, L2, L3
         const char* shown;
         const char* json;
     } rows[] = {
-        {whole, 0, 3, "1-24 (24)",
+        {whole, 0, 3, "[1-24]",
          "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, "
-         "21, 22, 23, 24]"},                              // CPUID: 128
-        {whole, 2, 2, "3-4 (2)", "[3, 4]"},               // a P-core's two threads
-        {whole, 16, 2, "17-20 (4)", "[17, 18, 19, 20]"},  // an E-core cluster; CPUID: 8
-        {whole, 16, 0, "17 (1)", "[17]"},                 // CPUID: 2, but no E-core has a sibling
-        {cpu17, 0, 2, "up to 8", "null"},                 // one record of 24: a bound only
-        {cpu17, 0, 3, "up to 128", "null"},
+         "21, 22, 23, 24]"},                            // CPUID: 128
+        {whole, 2, 2, "[3-4]", "[3, 4]"},               // a P-core's two threads
+        {whole, 16, 2, "[17-20]", "[17, 18, 19, 20]"},  // an E-core cluster; CPUID: 8
+        {whole, 16, 0, "[17]", "[17]"},                 // CPUID: 2, but no E-core has a sibling
+        {alone, 0, 2, "[up to 8]", "null"},             // one record of 24: a bound only
+        {alone, 0, 3, "[up to 128]", "null"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.shown);
+        const CacheSharing sharing(row.records);
         EXPECT_EQ(CacheCells(row.records, row.p, row.cache).back(), row.shown);
+        // The per-processor table's cell of the same cache.
+        const PerProcessorRows table = PerProcessorTable(row.records, sharing);
+        EXPECT_THAT(table.rows[row.p][4 + row.cache], ::testing::EndsWith(std::string(" ") + row.shown));
         const std::string json = DetailsJson(row.records);
         const CacheDetails& c = row.records[row.p].caches[row.cache];
         size_t at = json.find("\"cpu\": " + std::to_string(row.records[row.p].cpu.counted()) + ",");
         for (size_t k = 0; k <= row.cache; ++k) at = json.find("{\"level\"", at + 1);
-        EXPECT_EQ(json.substr(at, json.find('}', at) - at).substr(json.substr(at).find("\"sharedBy\"")),
-                  "\"sharedBy\": " + std::to_string(*c.shared_by) + ", \"sharedWith\": " + row.json);
+        EXPECT_EQ(
+            json.substr(at, json.find(", \"source\"", at) - at).substr(json.substr(at).find("\"sharedBy\"")),
+            "\"sharedBy\": " + std::to_string(*c.shared_by) + ", \"sharedWith\": " + row.json);
     }
     const std::string text = DetailsText(whole);
-    EXPECT_THAT(text, ::testing::MatchesRegex("(.|\n)*\n +L2 +unified +1280 KB +10 +64 +2 each\n(.|\n)*"));
+    EXPECT_THAT(text,
+                ::testing::MatchesRegex("(.|\n)*\n +L2 +unified +1280 KB +10 +64 +\\[2 each\\]\n(.|\n)*"));
+    // One processor of the set, as the window's Copy gives it: its sharing as the set tells it.
+    EXPECT_THAT(DetailsText(whole, 16),
+                ::testing::MatchesRegex("(.|\n)*\n +L2 +unified +2 MB +16 +64 +\\[17-20\\]\n(.|\n)*"));
 }
 
 }  // namespace
