@@ -1,7 +1,9 @@
 // The details as text and JSON: JSON that a real parser reads back with the documented keys for
 // every dump, processor text that cannot reach the terminal raw, and the per-processor table of a
 // hybrid processor.
-#include "main/report/details_report.h"
+#include "main/report/details_cells.h"
+#include "main/report/details_json.h"
+#include "main/report/details_text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
