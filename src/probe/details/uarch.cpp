@@ -664,7 +664,7 @@ struct Die {
 
 // clang-format off
 constexpr auto kIntelDies = std::to_array<Die>({
-    // codename                          process
+    // codename                            process
     // P5 and P6.
     {"P5",                                 "800 nm"},
     {"P55C",                               "350 nm"},
@@ -818,7 +818,7 @@ constexpr auto kIntelDies = std::to_array<Die>({
     {"Tulsa",                              "65 nm"},
 });
 constexpr auto kAMDDies = std::to_array<Die>({
-    // codename                          process
+    // codename                            process
     // K6 and K7.
     {"K6",                                 "350 nm"},
     {"Little Foot",                        "250 nm"},
@@ -961,7 +961,7 @@ constexpr auto kAMDDies = std::to_array<Die>({
     {"Turin Dense",                        "3 nm"},
 });
 constexpr auto kCentaurDies = std::to_array<Die>({
-    // codename                          process
+    // codename                            process
     {"Samuel",                             "180 nm"},
     {"Samuel 2",                           "150 nm"},
     {"Ezra",                               "130 nm"},
