@@ -36,7 +36,8 @@ struct UarchName {
     std::string_view codename;           // "Alder Lake", "Raphael", "Katmai", ...; never empty
     // GCC's -march= name of the design as GCC means it, per product line ("alderlake" for the Golden
     // Cove of Alder Lake, "sapphirerapids" for that of Sapphire Rapids); "" where GCC has none. Whether
-    // the installed GCC knows it is for the caller to ask.
+    // the installed GCC knows it is for the caller to ask, and whether the part has every extension
+    // the name enables for its feature bits: a Pentium or Celeron of a design may lack AVX.
     std::string_view gcc_march;
     // The die's manufacturing process in its vendor's words ("7 nm", "Intel 7"); "" where no vendor
     // source gives it, or the dies of one codename were made on more than one.
