@@ -124,21 +124,14 @@ void LoadExtendedFields(const Probe& probe, LoadSink& sink) {
         }
     }
 
-    ReadCPUID(probe, kExtendedBase, r);
-    if (r.EAX < 0x80000004) {
+    if (const std::optional<std::string> brand = QueryBrandText(probe)) {
+        sink.SetEnabled(editNameString, true);
+        sink.SetText(editNameString, *brand);  // nothing trimmed: leading spaces are the processor's own
+    } else {
         // Built from the digits as the fields show them now, kept or fresh.
         sink.SetText(editNameString, "x86 Family " + sink.Text(editFamily) + " Model " + sink.Text(editModel)
                                          + " Stepping " + sink.Text(editStep));
         sink.SetEnabled(editNameString, false);
-    } else {
-        sink.SetEnabled(editNameString, true);
-        std::string brand;
-        for (uint32_t leaf = 0x80000002; leaf <= 0x80000004; ++leaf) {
-            TCPUIDRegs piece;
-            ReadCPUID(probe, leaf, piece);
-            brand += BrandPiece(piece);  // nothing trimmed: leading spaces are the processor's own
-        }
-        sink.SetText(editNameString, brand);
     }
 }
 
