@@ -1,6 +1,5 @@
 #include "main/report/report.h"
 
-#include <algorithm>
 #include <array>
 
 #include "main/report/load_data.h"
@@ -33,11 +32,9 @@ void AppendSignatureLines(std::string& out, const std::array<std::string_view, 3
     AppendHexLine(out, labels[2], SigStepping(eax), 1);
 }
 
-// Leaves base..top, both included, bounded to kMaxLeavesPerRange. Counted from the base so a
-// top of 0xFFFFFFFF cannot wrap the loop.
+// Leaves base..top, both included, as many as are read of a range.
 void DumpRange(const Probe& probe, uint32_t base, uint32_t top, std::string& out) {
-    const uint32_t count = std::min(top - base, kMaxLeavesPerRange - 1) + 1;
-    for (uint32_t i = 0; i < count; ++i) FormatLeafDump(probe, base + i, out);
+    for (uint32_t i = 0; i < LeavesRead(base, top); ++i) FormatLeafDump(probe, base + i, out);
 }
 
 // The features the processor has, each after ", " but the first row's.

@@ -14,8 +14,6 @@
 
 namespace talvex {
 
-// Leaves recorded per range at most (base to base + 255), as the report bounds its dump.
-inline constexpr uint32_t kCaptureLeavesPerRange = 256;
 // Sub-leaves recorded per leaf at most (0 to 63), so a processor whose counts never end cannot
 // make the capture loop or grow without bound.
 inline constexpr uint32_t kCaptureSubLeavesPerLeaf = 64;

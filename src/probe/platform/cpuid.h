@@ -65,6 +65,16 @@ inline constexpr auto kLeafRanges = std::to_array<LeafRange>({
 });
 // clang-format on
 
+// At most this many leaves of a range are read (base to base + 255), so a processor that claims an
+// absurd highest leaf cannot make the report or a capture enormous.
+inline constexpr uint32_t kMaxLeavesPerRange = 256;
+
+// How many leaves of the range from `base` to its highest leaf `top` are read: counted from the base,
+// so that a loop over them cannot wrap at a top of 0xFFFFFFFF; the base alone when `top` is not above it.
+constexpr uint32_t LeavesRead(uint32_t base, uint32_t top) {
+    return top > base ? std::min(top - base, kMaxLeavesPerRange - 1) + 1 : 1;
+}
+
 // Executes leaf 0 and then the requested leaf (sub-leaf 0). Writes `regs` only on code 0.
 int ReadCPUID(const Probe& probe, uint32_t leaf, TCPUIDRegs& regs);
 
