@@ -4,6 +4,7 @@
 
 #include "main/report/load_data.h"
 #include "probe/clock/clock.h"
+#include "probe/dump/dump_layouts.h"
 #include "probe/tables/displayed.h"
 #include "probe/text/text.h"
 
@@ -60,12 +61,10 @@ void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out) {
     TCPUIDRegs regs;
     ReadCPUID(probe, leaf, regs);
     AppendHex(out, leaf, 8);
-    out += 'h';
+    out += kReportLeafEnd;
     out += kLineEnd;
-    AppendHexLine(out, "EAX: ", regs.EAX, 8);
-    AppendHexLine(out, "EBX: ", regs.EBX, 8);
-    AppendHexLine(out, "ECX: ", regs.ECX, 8);
-    AppendHexLine(out, "EDX: ", regs.EDX, 8);
+    const uint32_t values[] = {regs.EAX, regs.EBX, regs.ECX, regs.EDX};
+    for (size_t i = 0; i < 4; ++i) AppendHexLine(out, kReportRegisterLabels[i], values[i], 8);
 }
 
 void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
@@ -118,7 +117,7 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
 
     AppendFeatureSummary(probe, out);
 
-    out += "***CPUID Register Data***";
+    out += kReportDumpMarker;
     out += kLineEnd;
     TCPUIDRegs standard;
     if (ReadCPUID(probe, kStandardBase, standard) == kCPUIDOk)
