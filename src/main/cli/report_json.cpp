@@ -4,6 +4,7 @@
 #include "main/cli/cli.h"
 #include "main/report/json_writer.h"
 #include "main/report/load_data.h"
+#include "main/window/layout.h"
 #include "probe/tables/displayed.h"
 #include "probe/tables/flags.h"
 #include "probe/text/text.h"
@@ -39,11 +40,11 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
         const auto field = static_cast<LoadField>(i);
         if (field == LoadField::cmbFeature || (IsEnableable(field) && field != LoadField::editNameString))
             continue;  // no text of their own
-        json.String(LoadFieldName(field), sink[field].text);
+        json.String(layout::ControlName(field), sink[field].text);
     }
 
     json.BeginObject("enabled");
-    for (LoadField field : kEnableable) json.Bool(LoadFieldName(field), sink[field].enabled);
+    for (LoadField field : kEnableable) json.Bool(layout::ControlName(field), sink[field].enabled);
     json.EndObject();
 
     json.BeginArray("featureEntries", Inline);
@@ -52,7 +53,7 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
 
     json.BeginObject("featureMenus");
     for (const FlagRegisterInfo& info : kFlagRegisters)
-        json.Bool(FeatureMenuName(info.id), sink.feature_menu_visible[static_cast<size_t>(info.id)]);
+        json.Bool(layout::MenuName(info.id), sink.feature_menu_visible[static_cast<size_t>(info.id)]);
     json.EndObject();
 
     json.BeginArray("flags");

@@ -6,25 +6,6 @@
 
 namespace talvex {
 
-const char* LoadFieldName(LoadField field) {
-#define TALVEX_LOAD_FIELD_NAME(name) #name,
-    static constexpr const char* kNames[] = {TALVEX_LOAD_FIELDS(TALVEX_LOAD_FIELD_NAME)};
-#undef TALVEX_LOAD_FIELD_NAME
-    static_assert(std::size(kNames) == kLoadFieldCount);
-    return kNames[static_cast<size_t>(field)];
-}
-
-const char* FeatureMenuName(FlagRegister id) {
-    switch (id) {
-    case FlagRegister::StdEDX: return "mnuMainEditFlagStdEDX";
-    case FlagRegister::StdECX: return "mnuMainEditFlagStdECX";
-    case FlagRegister::ExtEDX: return "mnuMainEditFlagExtended";
-    case FlagRegister::TransmetaEDX: return "mnuMainEditFlagTransmeta";
-    case FlagRegister::CentaurEDX: return "mnuMainEditFlagCentaur";
-    }
-    return "";
-}
-
 std::array<std::optional<bool>, std::size(kSummaryFeatures)> QuerySummaryFeatures(const Probe& probe) {
     std::array<std::optional<bool>, std::size(kSummaryFeatures)> has{};
     TCPUIDRegs std1, ext1;
