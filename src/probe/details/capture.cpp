@@ -202,8 +202,4 @@ std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const Regist
     return out;
 }
 
-std::vector<ProcessorCapture> CaptureAllowedProcessors(Platform& platform, const RegisterSource& source) {
-    return CaptureProcessors(platform, source, platform.ThreadAffinity());
-}
-
 }  // namespace talvex

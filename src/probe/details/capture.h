@@ -46,7 +46,4 @@ struct ProcessorCapture {
 std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const RegisterSource& source,
                                                 const std::vector<unsigned>& processors);
 
-// The processors the calling thread may run on now (`taskset`, a cpuset), each captured.
-std::vector<ProcessorCapture> CaptureAllowedProcessors(Platform& platform, const RegisterSource& source);
-
 }  // namespace talvex
