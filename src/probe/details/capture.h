@@ -2,7 +2,8 @@
 // The complete capture of a processor: every leaf of every present range with every valid
 // sub-leaf, the form in which dumps are traded. A capture is a DumpProcessor, the same type a
 // dump read from a file gives, so the two are written, replayed and compared alike.
-// The window and the report keep to sub-leaf 0 of one processor; only the dump writers use this.
+// The main window and the copied report keep to sub-leaf 0 of one processor, queried afresh; the dump
+// layouts and the processor details (talvex-report --details, the details window) start from this.
 
 #include <cstdint>
 #include <vector>
