@@ -6,10 +6,12 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "main/report/load_data.h"
 #include "probe/tables/flags.h"
+#include "probe/text/inline_text.h"
 
 namespace talvex::layout {
 
@@ -103,23 +105,33 @@ inline constexpr Control kControls[] = {
 };
 // clang-format on
 
-// The name of the control that shows a field of the data load: the window's object name and the key
-// of talvex-report's JSON.
-constexpr const char* ControlName(LoadField field) {
-    for (const Control& c : kControls)
-        if (c.field == field) return c.name;
-    return nullptr;
+// A name of the layout held in place (inline_text.h): talvex-report reads the names below for its JSON
+// keys, and a table of pointers would cost it a relocation each at every start. Each name is shorter
+// than the capacity, so its text ends in a zero byte.
+inline constexpr size_t kNameCapacity = 32;
+using NameText = InlineText<kNameCapacity>;
+constexpr NameText HeldName(const char* name) {
+    if (std::string_view(name).size() >= kNameCapacity) throw "name too long to hold with its zero byte";
+    return NameText(name);
 }
-static_assert(
-    [] {
-        for (int f = 0; f < kLoadFieldCount; ++f) {
-            int controls = 0;
-            for (const Control& c : kControls) controls += c.field == LoadField(f);
-            if (controls != 1) return false;
-        }
-        return true;
-    }(),
-    "each field of the data load shows in one control");
+
+// The name of the control that shows each field of the data load, by field: the window's object name
+// and the key of talvex-report's JSON. Each field shows in exactly one control, or this does not build.
+inline constexpr auto kFieldControlNames = [] {
+    std::array<NameText, kLoadFieldCount> names{};
+    for (const Control& c : kControls) {
+        if (!c.field) continue;
+        NameText& name = names[static_cast<size_t>(*c.field)];
+        if (!name.empty()) throw "a field of the data load shows in two controls";
+        name = HeldName(c.name);
+    }
+    for (const NameText& name : names)
+        if (name.empty()) throw "a field of the data load shows in no control";
+    return names;
+}();
+inline const char* ControlName(LoadField field) {
+    return kFieldControlNames[static_cast<size_t>(field)].data();
+}
 
 // The bit panel: bit k in column k / 16, row k % 16; three controls a row.
 struct BitPanel {
@@ -202,22 +214,20 @@ struct PlacedMenuEntry {
 };
 std::vector<PlacedMenuEntry> AllMenuEntries();
 
-// The name of the menu entry that shows a flag register: the window's object name and the key of
-// talvex-report's JSON.
-constexpr const char* MenuName(FlagRegister id) {
-    for (const MenuEntry& m : kMenu)
-        if (m.flag_register == id) return m.name;
-    return nullptr;
-}
-static_assert(
-    [] {
-        for (int r = 0; r <= static_cast<int>(FlagRegister::CentaurEDX); ++r) {
-            int entries = 0;
-            for (const MenuEntry& m : kMenu) entries += m.flag_register == FlagRegister(r);
-            if (entries != 1) return false;
-        }
-        return true;
-    }(),
-    "each flag register has one menu entry");
+// The name of the menu entry that shows each flag register, by register: the window's object name and
+// the key of talvex-report's JSON. Each register has exactly one entry, or this does not build.
+inline constexpr auto kFlagMenuNames = [] {
+    std::array<NameText, static_cast<size_t>(FlagRegister::CentaurEDX) + 1> names{};
+    for (const MenuEntry& m : kMenu) {
+        if (!m.flag_register) continue;
+        NameText& name = names[static_cast<size_t>(*m.flag_register)];
+        if (!name.empty()) throw "a flag register has two menu entries";
+        name = HeldName(m.name);
+    }
+    for (const NameText& name : names)
+        if (name.empty()) throw "a flag register has no menu entry";
+    return names;
+}();
+inline const char* MenuName(FlagRegister id) { return kFlagMenuNames[static_cast<size_t>(id)].data(); }
 
 }  // namespace talvex::layout
