@@ -115,20 +115,25 @@ constexpr NameText HeldName(const char* name) {
     return NameText(name);
 }
 
-// The name of the control that shows each field of the data load, by field: the window's object name
-// and the key of talvex-report's JSON. Each field shows in exactly one control, or this does not build.
-inline constexpr auto kFieldControlNames = [] {
-    std::array<NameText, kLoadFieldCount> names{};
-    for (const Control& c : kControls) {
-        if (!c.field) continue;
-        NameText& name = names[static_cast<size_t>(*c.field)];
-        if (!name.empty()) throw "a field of the data load shows in two controls";
-        name = HeldName(c.name);
+// The names of the rows of `table` that carry a `key`, by key: each key below N on exactly one row, or
+// this does not build.
+template <size_t N, class Row, size_t Rows, class Key>
+constexpr std::array<NameText, N> NamesByKey(const Row (&table)[Rows], std::optional<Key> Row::*key) {
+    std::array<NameText, N> names{};
+    for (const Row& row : table) {
+        if (!(row.*key)) continue;
+        NameText& name = names[static_cast<size_t>(*(row.*key))];
+        if (!name.empty()) throw "two rows carry one key";
+        name = HeldName(row.name);
     }
     for (const NameText& name : names)
-        if (name.empty()) throw "a field of the data load shows in no control";
+        if (name.empty()) throw "a key no row carries";
     return names;
-}();
+}
+
+// The name of the control that shows each field of the data load, by field: the window's object name
+// and the key of talvex-report's JSON.
+inline constexpr auto kFieldControlNames = NamesByKey<kLoadFieldCount>(kControls, &Control::field);
 inline const char* ControlName(LoadField field) {
     return kFieldControlNames[static_cast<size_t>(field)].data();
 }
@@ -215,19 +220,9 @@ struct PlacedMenuEntry {
 std::vector<PlacedMenuEntry> AllMenuEntries();
 
 // The name of the menu entry that shows each flag register, by register: the window's object name and
-// the key of talvex-report's JSON. Each register has exactly one entry, or this does not build.
-inline constexpr auto kFlagMenuNames = [] {
-    std::array<NameText, static_cast<size_t>(FlagRegister::CentaurEDX) + 1> names{};
-    for (const MenuEntry& m : kMenu) {
-        if (!m.flag_register) continue;
-        NameText& name = names[static_cast<size_t>(*m.flag_register)];
-        if (!name.empty()) throw "a flag register has two menu entries";
-        name = HeldName(m.name);
-    }
-    for (const NameText& name : names)
-        if (name.empty()) throw "a flag register has no menu entry";
-    return names;
-}();
+// the key of talvex-report's JSON.
+inline constexpr auto kFlagMenuNames =
+    NamesByKey<static_cast<size_t>(FlagRegister::CentaurEDX) + 1>(kMenu, &MenuEntry::flag_register);
 inline const char* MenuName(FlagRegister id) { return kFlagMenuNames[static_cast<size_t>(id)].data(); }
 
 }  // namespace talvex::layout
