@@ -153,9 +153,7 @@ DumpProcessor CaptureProcessor(const RegisterSource& source) {
         if (range.presence != RangePresence::Always && !hypervisor) continue;
         const TCPUIDRegs head = capture.Record(range.base, 0);
         if (range.presence == RangePresence::HypervisorVendor && !NamesVendor(head)) continue;
-        // Counted from the base, so a highest leaf of 0xFFFFFFFF cannot wrap the loop.
-        const uint32_t count =
-            head.EAX > range.base ? std::min(head.EAX - range.base, kCaptureLeavesPerRange - 1) + 1 : 1;
+        const uint32_t count = LeavesRead(range.base, head.EAX);
         capture.SubLeaves(range.base, head);
         for (uint32_t i = 1; i < count; ++i) {
             const uint32_t leaf = range.base + i;
@@ -221,10 +219,6 @@ bool LacksSubLeaves(const ReplaySource& recorded, uint32_t leaf) {
     // it with zeros alike. Only a list cut off before its first further sub-leaf is known to lack one.
     const LeafRule* rule = RuleOf(leaf);
     return rule->rule != Rule::UntilZero || missing <= std::max<uint32_t>(rule->first, 1);
-}
-
-std::vector<ProcessorCapture> CaptureAllowedProcessors(Platform& platform, const RegisterSource& source) {
-    return CaptureProcessors(platform, source, platform.ThreadAffinity());
 }
 
 }  // namespace talvex
