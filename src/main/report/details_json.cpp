@@ -121,7 +121,8 @@ void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const C
             .Number("cores", c->cores)
             .Number("threads", c->threads);
         if (c->performance_cores + c->efficiency_cores != 0)
-            json.Number("performanceCores", c->performance_cores).Number("efficiencyCores", c->efficiency_cores);
+            json.Number("performanceCores", c->performance_cores)
+                .Number("efficiencyCores", c->efficiency_cores);
         else
             json.Null("performanceCores").Null("efficiencyCores");
         json.EndObject();
