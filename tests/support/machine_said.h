@@ -29,6 +29,8 @@ struct MachineSaid {
         sys_cache;  // one line a cache: "cpuN/indexM level=L type=T size=SK ways=W line=B shared=LIST"
     std::string ldso_hwcaps;  // `ld.so --help`, of which the glibc-hwcaps lines count
     std::string lscpu;        // `lscpu` in the POSIX locale
+    // One line a file of /sys/devices/system/cpu/vulnerabilities/: "name:first line".
+    std::string sys_vulnerabilities;
 };
 
 // "0-3,8" -> {0, 1, 2, 3, 8}
@@ -96,6 +98,7 @@ inline MachineSaid Said(const std::string& name) {
         m.sys_cache = Slurp(dir / "sys-cache.txt");
         m.ldso_hwcaps = Slurp(dir / "ldso-hwcaps.txt");
         m.lscpu = Slurp(dir / "lscpu.txt");
+        m.sys_vulnerabilities = Slurp(dir / "sys-vulnerabilities.txt");
         return m;
     }
     m.live = true;
@@ -104,6 +107,7 @@ inline MachineSaid Said(const std::string& name) {
     m.sys_cache = SysCacheLines();
     m.ldso_hwcaps = RunCommand("/lib64/ld-linux-x86-64.so.2 --help 2>/dev/null").text;
     m.lscpu = RunCommand("LC_ALL=C lscpu 2>/dev/null").text;
+    m.sys_vulnerabilities = RunCommand("cd /sys/devices/system/cpu/vulnerabilities 2>/dev/null && grep . *").text;
     return m;
 }
 

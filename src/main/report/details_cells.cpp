@@ -163,7 +163,8 @@ constexpr DumpGaps Gaps(std::initializer_list<DumpGap> gaps) {
 const DumpGaps kCacheGaps = Gaps({DumpGap::Leaf4, DumpGap::Leaf8000001D});
 const DumpGaps kFeatureGaps = Gaps({DumpGap::Leaf7, DumpGap::LeafD});
 const DumpGaps kTopologyGaps = Gaps({DumpGap::Topology});
-const DumpGaps kCountGaps = Gaps({DumpGap::Topology, DumpGap::Leaf4, DumpGap::Leaf8000001D});
+const DumpGaps kCountGaps = Gaps({DumpGap::Topology});
+const DumpGaps kInstanceGaps = Gaps({DumpGap::Topology, DumpGap::Leaf4, DumpGap::Leaf8000001D});
 const DumpGaps kHypervisorGaps = Gaps({DumpGap::Hypervisor});
 const DumpGaps kInstructionGaps = Gaps({DumpGap::Leaf7});
 const DumpGaps kNone;
@@ -211,7 +212,7 @@ const Field kFields[] = {
     {"Counts",              DetailsSection::Topology, CountsText,              false, true,  kCountGaps,
      "packages, cores and threads counted from every processor's APIC ID, split by the topology "
      "leaves; with fewer processors, CPUID's figures for a package as bounds"},
-    {"Cache instances",     DetailsSection::Topology, CacheInstancesText,      false, false, kCountGaps,
+    {"Cache instances",     DetailsSection::Topology, CacheInstancesText,      false, false, kInstanceGaps,
      "how many of each cache the machine has, from who shares each (every processor needed)"},
     {"Threads per core",    DetailsSection::Topology, ThreadsText,             false, false, kTopologyGaps,
      "the SMT level of leaf 0x1F or 0xB, or AMD's 0x8000001E"},

@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "main/report/json_writer.h"
 #include "main/report/output_text.h"
+#include "main/report/report.h"
+#include "probe/details/instruction_sets.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
 #include "support/files.h"
@@ -30,6 +33,104 @@ std::vector<ProcessorDetails> AllOf(const std::string& raw_file) {
     std::vector<unsigned> numbers(cpus.size());
     for (unsigned i = 0; i < cpus.size(); ++i) numbers[i] = i;
     return GetRecordedDetails(cpus, numbers);
+}
+
+// Real processors at a glance, every processor of each dump read together as --cpu all reads them:
+// the instruction sets each is sold with, its packages, cores and threads, who shares the first
+// processor's last cache, the process of its die from the makers' data sheets, and what its dump
+// lacks. A dump of one section counts nothing and gives CPUID's bound.
+TEST(DetailsAtAGlance, RealProcessors) {
+    struct Row {
+        const char* file;
+        const char* instructions;
+        const char* counts;
+        const char* last_cache_shared;
+        const char* process;  // nullptr: the die table gives none
+        const char* lacks;    // DumpGapNames, joined by ", "
+    } rows[] = {
+        {"intel-core-i7-4770-haswell.txt",
+         "MMX, SSE, SSE2, SSE3, SSSE3, SSE4.1, SSE4.2, AES, AVX, AVX2, FMA3, x86-64, VT-x",
+         "1 package, 4 cores, 8 threads", "[1-8]", "22 nm", ""},
+        {"intel-core-i9-12900k-alder-lake.txt",  // AVX-512 fused off; P- and E-cores
+         "MMX, SSE, SSE2, SSE3, SSSE3, SSE4.1, SSE4.2, AES, AVX, AVX2, AVX-VNNI, FMA3, SHA, VAES, "
+         "VPCLMULQDQ, GFNI, x86-64, VT-x",
+         "1 package, 16 cores (8 performance, 8 efficiency), 24 threads", "[1-24]", "Intel 7", ""},
+        // 6 P-cores, 8 E-cores and 2 low-power E-cores, the last outside the compute tile's L3
+        {"intel-core-ultra-7-155h-meteor-lake.txt",
+         "MMX, SSE, SSE2, SSE3, SSSE3, SSE4.1, SSE4.2, AES, AVX, AVX2, AVX-VNNI, FMA3, SHA, VAES, "
+         "VPCLMULQDQ, GFNI, x86-64, VT-x",
+         "1 package, 16 cores (6 performance, 10 efficiency), 22 threads", "[1-20]", "Intel 4", ""},
+        {"intel-core-i7-1165g7-tiger-lake.txt",
+         "MMX, SSE, SSE2, SSE3, SSSE3, SSE4.1, SSE4.2, AES, AVX, AVX2, "
+         "AVX-512 F/CD/BW/DQ/VL/IFMA/VBMI/VBMI2/VNNI/BITALG/VPOPCNTDQ/VP2INTERSECT, FMA3, SHA, VAES, "
+         "VPCLMULQDQ, GFNI, x86-64, VT-x",
+         "1 package, 4 cores, 8 threads", "[1-8]", "10 nm SuperFin", ""},
+        {"amd-ryzen-7-7700x-raphael.txt",
+         "MMX, SSE, SSE2, SSE3, SSSE3, SSE4.1, SSE4.2, SSE4A, AES, AVX, AVX2, "
+         "AVX-512 F/CD/BW/DQ/VL/IFMA/VBMI/VBMI2/VNNI/BITALG/VPOPCNTDQ/BF16, FMA3, SHA, VAES, VPCLMULQDQ, "
+         "GFNI, "
+         "x86-64, AMD-V",
+         "1 package, 8 cores, 16 threads", "[1-16]", "5 nm", ""},
+        {"amd-fx-8350-vishera.txt",  // AMD counts each integer core of a module; libcpuid keeps no 0xD
+         "MMX, SSE, SSE2, SSE3, SSSE3, SSE4.1, SSE4.2, SSE4A, AES, AVX, FMA3, FMA4, XOP, x86-64, AMD-V",
+         "1 package, 8 cores, 8 threads", "[1-8]", "32 nm", "leaf 0xD sub-leaves"},
+        {"amd-opteron-8220-se-santa-rosa.txt",  // eight sockets of two cores
+         "MMX, 3DNow!, 3DNow!+, SSE, SSE2, SSE3, x86-64, AMD-V", "8 packages, 16 cores, 16 threads", "",
+         "90 nm", ""},
+        {"amd-athlon-xp-2200-thoroughbred.txt", "MMX, 3DNow!, 3DNow!+, SSE",
+         "up to 1 core and 1 thread a package (one processor examined)", "", "130 nm", ""},
+        {"hygon-c86-7185-dhyana.txt",  // no AES: Hygon leaves it out; one section, sub-leaf 0 alone
+         "MMX, SSE, SSE2, SSE3, SSSE3, SSE4.1, SSE4.2, SSE4A, AVX, AVX2, FMA3, x86-64, AMD-V",
+         "up to 32 cores and 64 threads a package (one processor examined)", "", nullptr,
+         "leaf 0xD sub-leaves, leaf 0x8000001D sub-leaves"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        const std::vector<ProcessorDetails> all = AllOf(row.file);
+        const ProcessorDetails& d = all.front();
+        const CacheSharing sharing(all);
+        std::string instructions;
+        for (const std::string& s : InstructionSets(d.features))
+            instructions += (instructions.empty() ? "" : ", ") + s;
+        EXPECT_EQ(instructions, row.instructions);
+        std::string counts;
+        for (const DetailsLine& line : DetailsLines(d, SetFacts(all, sharing)))
+            if (std::string_view(line.key) == "Counts") counts = line.value;
+        EXPECT_EQ(counts, row.counts);
+        ASSERT_FALSE(d.caches.empty());
+        EXPECT_EQ(SharingText(all, sharing, 0, d.caches.size() - 1), row.last_cache_shared);
+        ASSERT_TRUE(d.uarch);
+        if (row.process != nullptr) {
+            EXPECT_EQ(d.uarch->process, row.process);
+        }
+        std::string lacks;
+        for (const std::string& gap : DumpGapNames(d.dump_lacks)) lacks += (lacks.empty() ? "" : ", ") + gap;
+        EXPECT_EQ(lacks, row.lacks);
+    }
+}
+
+// Talvex's own report holds sub-leaf 0 of each leaf and no hypervisor leaves: replayed, the details
+// say so once, mark what depends on it, and name it in the JSON.
+TEST(DetailsAtAGlance, AnIncompleteDumpSaysWhatItLacks) {
+    std::string report;
+    BuildReport(Replayed("intel-core-i9-12900k-alder-lake.txt").probe, report, ".");
+    std::istringstream in(report);
+    const std::vector<ProcessorDetails> one = GetRecordedDetails(ReadDump(in, "report.txt"), {0});
+    const std::string text = DetailsText(one);
+    EXPECT_THAT(text, HasSubstr("\nIncomplete dump: it lacks the sub-leaves of leaves 4, 7, 0xB/0x1F and 0xD;"
+                                " * marks what depends on them\n"));
+    // Leaf 2 hands the caches over to leaf 4, and 0x80000006 gives the L2's ways as "see leaf 4".
+    EXPECT_THAT(text, HasSubstr("\nCaches (leaf 4) *\n"));
+    EXPECT_THAT(text, HasSubstr(" x86-64, VT-x *\n"));  // AVX-VNNI is in leaf 7's sub-leaf 1
+    EXPECT_THAT(text, HasSubstr("\n  Logical per package  up to 2 *\n"));
+    EXPECT_THAT(text, ::testing::ContainsRegex("\nFeatures \\([0-9]+\\) \\*\n"));
+    EXPECT_THAT(text, HasSubstr("\n  Hypervisor           none\n"));  // leaf 1 says there is none
+    const std::string json = DetailsJson(one);
+    EXPECT_THAT(json, HasSubstr(R"("dumpLacks": ["leaf 4 sub-leaves", "leaf 7 sub-leaves", )"
+                                R"("leaf 0xB/0x1F sub-leaves", "leaf 0xD sub-leaves"])"));
+    EXPECT_THAT(json, HasSubstr(R"("uncertain": ["instructions", "caches", "counts", "cacheInstances", )"
+                                R"("topology", "features"])"));
+    EXPECT_THAT(json, HasSubstr(R"("microcode": null,)"));
 }
 
 // Every processor of every dump in one document, read back by Python's json module, which checks
