@@ -289,7 +289,9 @@ TEST_P(MachineDetails, CountsAgreeWithLscpu) {
     const Machine& m = machine();
     const auto field = [&](const std::string& key) -> unsigned {
         const auto at = m.said.lscpu.find("\n" + key + ":");
-        return at == std::string::npos ? 0 : static_cast<unsigned>(std::stoul(m.said.lscpu.substr(at + key.size() + 2)));
+        return at == std::string::npos
+                   ? 0
+                   : static_cast<unsigned>(std::stoul(m.said.lscpu.substr(at + key.size() + 2)));
     };
     const unsigned sockets = field("Socket(s)"), cores = field("Core(s) per socket"),
                    threads = field("Thread(s) per core");

@@ -107,7 +107,8 @@ inline MachineSaid Said(const std::string& name) {
     m.sys_cache = SysCacheLines();
     m.ldso_hwcaps = RunCommand("/lib64/ld-linux-x86-64.so.2 --help 2>/dev/null").text;
     m.lscpu = RunCommand("LC_ALL=C lscpu 2>/dev/null").text;
-    m.sys_vulnerabilities = RunCommand("cd /sys/devices/system/cpu/vulnerabilities 2>/dev/null && grep . *").text;
+    m.sys_vulnerabilities =
+        RunCommand("cd /sys/devices/system/cpu/vulnerabilities 2>/dev/null && grep . *").text;
     return m;
 }
 
