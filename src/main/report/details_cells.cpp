@@ -102,7 +102,8 @@ std::string Plural(uint32_t n, const char* one, const char* many) {
 }
 
 std::string NotCountedText(const SetFacts& set) {
-    return set.records == 1 ? "one processor examined" : "not every processor examined";
+    if (set.records == 1) return "one processor examined";
+    return set.whole ? "their topology is not reported" : "not every processor examined";
 }
 
 std::string CountsText(const ProcessorDetails& d, const SetFacts& set) {
@@ -125,21 +126,33 @@ std::string CountsText(const ProcessorDetails& d, const SetFacts& set) {
     return text + " a package (" + NotCountedText(set) + ")";
 }
 
+// "L1d 8 × 48 KB + 8 × 32 KB (640 KB)": each kind of cache, how many of each size, and their total.
 std::string CacheInstancesText(const ProcessorDetails&, const SetFacts& set) {
-    if (!set.counts && set.records > 0 && set.caches.empty())
-        return "not counted (" + NotCountedText(set) + ")";
+    if (!set.counts) return "not counted (" + NotCountedText(set) + ")";
     if (set.caches.empty()) return "not reported";
     std::string text;
-    for (size_t k = 0; k < set.caches.size(); ++k) {
-        const CacheInstances& c = set.caches[k];
+    const auto sized = [](const CacheInstances& c, uint64_t size) {
         CacheDetails one;
         one.level = c.level;
         one.type = c.type;
-        one.size = c.size;
-        const bool same_kind =
-            k > 0 && set.caches[k - 1].level == c.level && set.caches[k - 1].type == c.type;
-        text += same_kind ? " + " : (text.empty() ? "" : ", ") + CacheLabel(one) + " ";
-        text += Decimal(c.count) + " \xC3\x97 " + CacheSizeText(one);
+        one.size = size;
+        return one;
+    };
+    for (size_t k = 0; k < set.caches.size();) {
+        const CacheInstances& first = set.caches[k];
+        text += (text.empty() ? "" : ", ") + CacheLabel(sized(first, 0)) + " ";
+        uint64_t total = 0;
+        uint32_t count = 0;
+        for (size_t j = k;
+             j < set.caches.size() && set.caches[j].level == first.level && set.caches[j].type == first.type;
+             ++j, ++k) {
+            const CacheInstances& c = set.caches[j];
+            text +=
+                (count == 0 ? "" : " + ") + Decimal(c.count) + " \xC3\x97 " + CacheSizeText(sized(c, c.size));
+            total += c.size * c.count;
+            count += c.count;
+        }
+        if (count > 1) text += " (" + CacheSizeText(sized(first, total)) + ")";
     }
     return text;
 }
@@ -363,7 +376,7 @@ const char* FieldAbout(std::string_view key) {
 }
 
 SetFacts::SetFacts(std::span<const ProcessorDetails> all, const CacheSharing& sharing)
-    : records(all.size()), counts(CountProcessors(all)) {
+    : records(all.size()), whole(HoldsWholeMachine(all)), counts(CountProcessors(all)) {
     if (counts) caches = CountCacheInstances(all, sharing);
     for (const ProcessorDetails& d : all) lacks |= d.dump_lacks;
 }

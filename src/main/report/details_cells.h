@@ -44,6 +44,7 @@ struct SetFacts {
     SetFacts(std::span<const ProcessorDetails> all, const CacheSharing& sharing);
 
     size_t records = 0;
+    bool whole = false;  // HoldsWholeMachine
     std::optional<ProcessorCounts> counts;
     std::vector<CacheInstances> caches;
     DumpGaps lacks;  // what any of their dumps lacks
