@@ -93,17 +93,19 @@ unsigned LinuxPlatform::OnlineProcessorCount() const {
 namespace {
 
 // A kernel file from its start, up to `limit` bytes, or until enough(text so far) says it has
-// enough: the kernel makes such a file up as it is read, and a sysfs file is whole after its first
-// line. Nothing when it cannot be read.
+// enough: the kernel makes such a file up as it is read, record by record while a read asks for
+// more (`chunk` bytes at most each), and a sysfs file is whole after its first line. Nothing when it
+// cannot be read.
 template <typename Enough>
-std::optional<std::string> ReadKernelFile(int folder, const std::string& path, size_t limit, Enough enough) {
+std::optional<std::string> ReadKernelFile(int folder, const std::string& path, size_t limit, size_t chunk,
+                                          Enough enough) {
     const int fd = ::openat(folder, path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     std::string text;
     char buffer[4096];
     bool failed = false;
     while (text.size() < limit) {
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - text.size()));
+        const ssize_t n = ::read(fd, buffer, std::min({sizeof buffer, chunk, limit - text.size()}));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             failed = n < 0;
@@ -121,7 +123,7 @@ std::optional<std::string> ReadKernelFile(int folder, const std::string& path, s
 // (AT_FDCWD: as it stands), which spares the kernel the walk to it for each file of a folder.
 std::optional<std::string> ReadKernelLine(const std::string& path, int folder = AT_FDCWD) {
     constexpr size_t kLineFileLimit = 4096;
-    return ReadKernelFile(folder, path, kLineFileLimit,
+    return ReadKernelFile(folder, path, kLineFileLimit, kLineFileLimit,
                           [](std::string_view text) { return text.find('\n') != std::string_view::npos; });
 }
 
@@ -143,52 +145,54 @@ std::optional<uint64_t> Revision(std::string_view text) {
     return value;
 }
 
-// The "microcode" line of each "processor" block of /proc/cpuinfo, by the processor's number.
-std::vector<std::pair<unsigned, uint64_t>> CpuinfoRevisions(std::string_view text) {
-    std::vector<std::pair<unsigned, uint64_t>> found;
-    constexpr unsigned kNone = ~0u;  // outside a processor's block
-    unsigned processor = kNone;
-    while (!text.empty()) {
-        const std::string_view line = FirstLine(text);
-        text.remove_prefix(std::min(text.size(), line.size() + 1));
+// The "microcode" line of each "processor" block of /proc/cpuinfo, by the processor's number, taken
+// line by line as the text comes.
+class CpuinfoRevisions {
+public:
+    void Line(std::string_view line) {
         const size_t colon = line.find(':');
-        if (line.empty()) processor = kNone;
-        if (colon == std::string_view::npos) continue;
+        if (line.empty()) processor_ = kNone;
+        if (colon == std::string_view::npos) return;
         const std::string_view key = Trimmed(line.substr(0, colon)), value = Trimmed(line.substr(colon + 1));
         if (key == "processor") {
             unsigned n = 0;
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
-            processor = error == std::errc() && end == value.data() + value.size() ? n : kNone;
-        } else if (key == "microcode" && processor != kNone) {
-            if (const std::optional<uint64_t> r = Revision(value)) found.emplace_back(processor, *r);
+            processor_ = error == std::errc() && end == value.data() + value.size() ? n : kNone;
+        } else if (key == "microcode" && processor_ != kNone) {
+            if (const std::optional<uint64_t> r = Revision(value)) found.emplace_back(processor_, *r);
         }
     }
-    return found;
-}
+
+    std::vector<std::pair<unsigned, uint64_t>> found;
+
+private:
+    static constexpr unsigned kNone = ~0u;  // outside a processor's block
+    unsigned processor_ = kNone;
+};
 
 // /proc/cpuinfo of 8192 processors fits.
 constexpr size_t kCpuinfoLimit = size_t{64} << 20;
 
-// The revisions /proc/cpuinfo gives, read only as far as the blocks of processors up to `last`
-// (blocks come in ascending order), sorted by processor.
+// The revisions /proc/cpuinfo gives, read only as far as the revision of processor `last` (blocks
+// come in ascending order), sorted by processor.
 std::vector<std::pair<unsigned, uint64_t>> CpuinfoRevisionsUpTo(const std::string& path, unsigned last) {
-    std::vector<std::pair<unsigned, uint64_t>> found;
-    size_t parsed = 0;  // the text before it is whole blocks, parsed
-    const auto enough = [&](std::string_view text) {
-        const size_t end = text.rfind("\n\n");
-        if (end == std::string_view::npos || end + 2 <= parsed) return false;
-        for (const auto& entry : CpuinfoRevisions(text.substr(parsed, end + 2 - parsed)))
-            found.push_back(entry);
-        parsed = end + 2;
-        return !found.empty() && found.back().first >= last;
+    CpuinfoRevisions revisions;
+    size_t parsed = 0;  // the text before it is whole lines, parsed
+    const auto take = [&](std::string_view text) {
+        for (size_t end; (end = text.find('\n', parsed)) != std::string_view::npos; parsed = end + 1)
+            revisions.Line(text.substr(parsed, end - parsed));
     };
-    const std::optional<std::string> text = ReadKernelFile(AT_FDCWD, path, kCpuinfoLimit, enough);
-    if (text && parsed < text->size())
-        for (const auto& entry : CpuinfoRevisions(std::string_view(*text).substr(parsed)))
-            found.push_back(entry);
-    std::stable_sort(found.begin(), found.end(),
+    const auto enough = [&](std::string_view text) {
+        take(text);
+        return !revisions.found.empty() && revisions.found.back().first >= last;
+    };
+    // Less than a processor's block a read: the kernel makes up no block beyond the one reached.
+    constexpr size_t kChunk = 1024;
+    const std::optional<std::string> text = ReadKernelFile(AT_FDCWD, path, kCpuinfoLimit, kChunk, enough);
+    if (text && parsed < text->size()) revisions.Line(std::string_view(*text).substr(parsed));
+    std::stable_sort(revisions.found.begin(), revisions.found.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    return found;
+    return revisions.found;
 }
 
 }  // namespace
@@ -216,13 +220,9 @@ std::vector<std::optional<uint64_t>> LinuxPlatform::MicrocodeRevisions(
 
 std::optional<std::vector<Vulnerability>> LinuxPlatform::Vulnerabilities() const {
     const std::string path = root_ + "/sys/devices/system/cpu/vulnerabilities";
-    const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return std::nullopt;
-    DIR* dir = ::fdopendir(::dup(folder));
-    if (dir == nullptr) {
-        ::close(folder);
-        return std::nullopt;
-    }
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return std::nullopt;
+    const int folder = ::dirfd(dir);
     std::vector<Vulnerability> found;
     // The kernel knows a few dozen; more than this is not its folder.
     constexpr size_t kMost = 256;
@@ -233,7 +233,6 @@ std::optional<std::vector<Vulnerability>> LinuxPlatform::Vulnerabilities() const
             found.push_back({name, std::string(FirstLine(*text))});
     }
     ::closedir(dir);
-    ::close(folder);
     std::sort(found.begin(), found.end(),
               [](const Vulnerability& a, const Vulnerability& b) { return a.name < b.name; });
     return found;

@@ -267,8 +267,13 @@ TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
         const auto own = [](const std::string& text) {
             std::string kept;
             std::istringstream in(text);
+            bool skipping = false;  // a set's line, and its further rows
             for (std::string line; std::getline(in, line);) {
-                if (line.starts_with("  Counts ") || line.starts_with("  Cache instances ")) continue;
+                if (line.starts_with("  Counts ") || line.starts_with("  Cache instances "))
+                    skipping = true;
+                else if (!line.starts_with(std::string(23, ' ')))
+                    skipping = false;
+                if (skipping) continue;
                 static const std::regex sharing(" +\\[[^\\]]*\\]$");
                 kept += std::regex_replace(line, sharing, "") + "\n";
             }
