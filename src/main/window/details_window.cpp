@@ -479,7 +479,11 @@ void DetailsWindow::ShowEntry(int entry) {
     if (d != nullptr) {
         const std::vector<DetailsLine> lines = DetailsSummary(*d, set_.facts);
         for (size_t k = 0; k < summary_.size(); ++k) summary_[k]->setText(Utf8(lines[k].value));
-        status_->setText(Utf8(IncompleteText(d->dump_lacks)));
+        // Without a chooser (one processor), the line names the processor shown.
+        const std::string own =
+            chooser_->isHidden() ? CpuName(set_.captures[static_cast<size_t>(entry)].processor) : "";
+        const std::string lacks = IncompleteText(d->dump_lacks);
+        status_->setText(Utf8(own + (!own.empty() && !lacks.empty() ? "; " : "") + lacks));
     } else {
         for (QLabel* value : summary_) value->clear();
         status_->setText(entry >= 0 ? Utf8(set_.Status(entry))
