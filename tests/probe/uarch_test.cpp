@@ -1,4 +1,4 @@
-// Microarchitecture naming: every shared dump against the name its file carries, the hybrid dumps
+// Microarchitecture naming: every real dump against the name its file carries, the hybrid dumps
 // core by core, a peer decoder where it names the dump, this machine, and real products no dump covers.
 #include "probe/details/uarch.h"
 

@@ -1,6 +1,6 @@
 #pragma once
-// The shared real CPUID dumps: raw files, each with a normalized twin of the same name in
-// normalized/, and one processor of them replayed.
+// The real CPUID dumps of tests/data/cpuid-dumps: raw files, each with a normalized twin of the
+// same name in normalized/, and one processor of them replayed.
 
 #include <algorithm>
 #include <filesystem>
