@@ -11,6 +11,7 @@
 #include "probe/dump/dump.h"
 #include "probe/platform/cpuid.h"
 #include "probe/platform/platform.h"
+#include "support/paths.h"
 
 namespace talvex::testing {
 

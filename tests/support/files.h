@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "support/paths.h"
+
 namespace talvex::testing {
 
 // Throws, naming the file and the reason, when it cannot be read: a missing data file must fail
