@@ -27,7 +27,9 @@ inline std::vector<std::string> DumpNames() {
     std::sort(names.begin(), names.end());
     if (names.empty()) throw std::runtime_error("no dumps in " + kNormalized);
     for (const std::string& name : names)
-        if (!std::filesystem::exists(kDumps + "/" + name)) throw std::runtime_error("no raw twin of " + name);
+        if (!std::filesystem::exists(kDumps + "/" + name))
+            throw std::runtime_error(kDumps + "/" + name + ": No such file (the raw twin of normalized/"
+                                     + name + ")");
     return names;
 }
 

@@ -109,7 +109,16 @@ inline std::vector<std::string> MachineNames() {
     return names;
 }
 
-// Throws, naming the file and the reason, when a recorded machine's file is missing or unreadable.
+// A recorded machine's file, refused naming itself when it does not hold what its tool writes: a
+// comparison that finds nothing to compare in it would otherwise skip and pass.
+inline std::string Recorded(const std::filesystem::path& file, const char* shape, const char* what) {
+    std::string text = Slurp(file);
+    if (!std::regex_search(text, std::regex(shape))) throw std::runtime_error(file.string() + ": " + what);
+    return text;
+}
+
+// Throws, naming the file and the reason, when a recorded machine's file is missing, unreadable or
+// not what its tool writes.
 inline MachineSaid Said(const std::string& name, const MachineFolders& machines = RecordedMachines()) {
     MachineSaid m;
     m.name = name;
@@ -119,10 +128,16 @@ inline MachineSaid Said(const std::string& name, const MachineFolders& machines 
         const std::filesystem::path& dir = found->second;
         m.cpuid_r_file = (dir / "cpuid-r.txt").string();
         m.cpuid_r = Slurp(m.cpuid_r_file);
-        m.proc_cpuinfo = Slurp(dir / "proc-cpuinfo.txt");
-        m.sys_cache = Slurp(dir / "sys-cache.txt");
-        m.ldso_hwcaps = Slurp(dir / "ldso-hwcaps.txt");
-        m.lscpu = Slurp(dir / "lscpu.txt");
+        m.proc_cpuinfo = Recorded(dir / "proc-cpuinfo.txt", "(^|\n)processor\t: 0\n[^]*\nflags\t+: ",
+                                  "no processor 0 with its flags, as /proc/cpuinfo lists them");
+        m.sys_cache = Recorded(dir / "sys-cache.txt",
+                               "^(cpu[0-9]+/index[0-9]+ level=[0-9] type=[A-Za-z]+ size=[0-9]+K ways=[0-9]+ "
+                               "line=[0-9]+ shared=[0-9,-]+\n)*$",
+                               "a line not \"cpuN/indexM level=L type=T size=SK ways=W line=B shared=LIST\"");
+        m.ldso_hwcaps = Recorded(dir / "ldso-hwcaps.txt", "glibc-hwcaps[^]*x86-64-v2",
+                                 "no glibc-hwcaps levels, as `ld.so --help` lists them");
+        m.lscpu =
+            Recorded(dir / "lscpu.txt", "(^|\n)Architecture: +x86_64\n", "no Architecture line of lscpu");
         return m;
     }
     m.live = true;
