@@ -611,7 +611,9 @@ void DetailsWindow::ShowComparison(const Compared& compared) {
     dialog->setObjectName("compareResult");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle("Talvex: Comparison");
-    auto* text = new QPlainTextEdit(Utf8(compared.text), dialog);
+    QString shown = Utf8(compared.text);
+    if (shown.endsWith('\n')) shown.chop(1);  // no empty line below the last
+    auto* text = new QPlainTextEdit(shown, dialog);
     text->setObjectName("compareText");
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -623,7 +625,11 @@ void DetailsWindow::ShowComparison(const Compared& compared) {
     auto* column = new QVBoxLayout(dialog);
     column->addWidget(text);
     column->addWidget(close, 0, Qt::AlignRight);
-    dialog->resize(size().boundedTo(QSize(760, 480)));
+    // Wide enough for the text's lines (at most 100 columns) where the screen allows.
+    const int width = text->fontMetrics().horizontalAdvance(QString(104, 'x')) + 48;
+    QSize wanted(width, 480);
+    if (const QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size() - QSize(16, 48));
+    dialog->resize(wanted);
     dialog->show();
 }
 
