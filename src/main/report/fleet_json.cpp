@@ -140,7 +140,8 @@ std::string CompareJson(const ComparedProcessor& a, const ComparedProcessor& b,
     const auto features = [&out](std::string_view key, const std::vector<size_t>& which,
                                  const FeatureSet& names, bool last) {
         Key(out, "  ", key);
-        Array(out, which.size(), [&](size_t k) { Text(out, MachineFeatureName(which[k], names)); });
+        const std::vector<std::string> words = FeatureNames(which, names);
+        Array(out, words.size(), [&](size_t k) { Text(out, words[k]); });
         out += last ? "\n" : ",\n";
     };
     features("onlyInA", c.only_a, a.details->features, false);
@@ -187,22 +188,21 @@ std::string BaselineJson(const FleetBaseline& fleet, std::span<const std::string
     Array(out, gcc.notes.size(), [&](size_t k) { AppendJsonName(out, GccNoteLine(gcc.notes[k])); });
     out += "},\n";
     Key(out, "  ", "features");
-    std::vector<size_t> common;
-    for (size_t f = 0; f < kMachineFeatures.size(); ++f)
-        if (fleet.common[f]) common.push_back(f);
-    Array(out, common.size(), [&](size_t k) { Text(out, MachineFeatureName(common[k], fleet.names)); });
+    const std::vector<std::string> common = FeatureNames(CommonFeatures(fleet), fleet.names);
+    Array(out, common.size(), [&](size_t k) { Text(out, common[k]); });
     out += ",\n";
     Key(out, "  ", "partial");
     out += "[";
-    for (size_t k = 0; k < fleet.partial.size(); ++k) {
+    const std::vector<const FleetBaseline::Partial*> partial = PartialFeatures(fleet);
+    for (size_t k = 0; k < partial.size(); ++k) {
         out += k == 0 ? "\n    " : ",\n    ";
         out += "{\"feature\": ";
-        Text(out, MachineFeatureName(fleet.partial[k].feature, fleet.names));
+        Text(out, MachineFeatureName(partial[k]->feature, fleet.names));
         out += ", \"lacking\": ";
-        Names(out, names, fleet.partial[k].lacking);
+        Names(out, names, partial[k]->lacking);
         out += "}";
     }
-    out += fleet.partial.empty() ? "]\n" : "\n  ]\n";
+    out += partial.empty() ? "]\n" : "\n  ]\n";
     out += "}\n";
     return out;
 }

@@ -2,6 +2,7 @@
 #include "main/report/fleet_text.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "main/report/details_cells.h"
@@ -60,13 +61,32 @@ std::string Count(size_t n, std::string_view one, std::string_view many) {
     return Decimal(n) + " " + std::string(n == 1 ? one : many);
 }
 
-std::vector<std::string> FeatureWords(std::span<const size_t> features, const FeatureSet& names) {
+}  // namespace
+
+std::vector<std::string> FeatureNames(std::span<const size_t> features, const FeatureSet& names) {
     std::vector<std::string> words;
-    for (size_t f : features) words.push_back(MachineFeatureName(f, names));
+    std::set<std::string, std::less<>> seen;
+    for (size_t f : features) {
+        std::string name = MachineFeatureName(f, names);
+        if (seen.insert(name).second) words.push_back(std::move(name));
+    }
     return words;
 }
 
-}  // namespace
+std::vector<size_t> CommonFeatures(const FleetBaseline& fleet) {
+    std::vector<size_t> common;
+    for (size_t f = 0; f < kMachineFeatures.size(); ++f)
+        if (fleet.common[f]) common.push_back(f);
+    return common;
+}
+
+std::vector<const FleetBaseline::Partial*> PartialFeatures(const FleetBaseline& fleet) {
+    std::vector<const FleetBaseline::Partial*> shown;
+    std::set<std::string, std::less<>> seen;
+    for (const FleetBaseline::Partial& p : fleet.partial)
+        if (seen.insert(MachineFeatureName(p.feature, fleet.names)).second) shown.push_back(&p);
+    return shown;
+}
 
 const ProcessorFieldName& NameOf(ProcessorField field) {
     for (const ProcessorFieldName& n : kProcessorFieldNames)
@@ -121,14 +141,13 @@ std::string CompareText(const ComparedProcessor& a, const ComparedProcessor& b,
     for (const CacheDifference& d : c.caches)
         pair(CacheLabel(d.a != nullptr ? *d.a : *d.b), CacheSummary(d.a), CacheSummary(d.b));
 
-    FeatureSet names_a = a.details->features, names_b = b.details->features;
     const auto features = [&out](const std::string& title, const std::vector<std::string>& words) {
         if (words.empty()) return;
         out += "\n" + title + " (" + Decimal(words.size()) + ")\n";
         Wrapped(out, "  ", words, " ", 2);
     };
-    features("Features only in A", FeatureWords(c.only_a, names_a));
-    features("Features only in B", FeatureWords(c.only_b, names_b));
+    features("Features only in A", FeatureNames(c.only_a, a.details->features));
+    features("Features only in B", FeatureNames(c.only_b, b.details->features));
     return out;
 }
 
@@ -164,18 +183,17 @@ std::string BaselineText(const FleetBaseline& fleet, std::span<const std::string
         }
     }
 
-    std::vector<std::string> common;
-    for (size_t f = 0; f < kMachineFeatures.size(); ++f)
-        if (fleet.common[f]) common.push_back(MachineFeatureName(f, fleet.names));
+    const std::vector<std::string> common = FeatureNames(CommonFeatures(fleet), fleet.names);
     out += "\nFeatures on every machine (" + Decimal(common.size()) + ")\n";
     if (!common.empty()) Wrapped(out, "  ", common, " ", 2);
 
-    if (!fleet.partial.empty()) {
-        out += "\nFeatures not on every machine (" + Decimal(fleet.partial.size()) + ")\n";
-        for (const FleetBaseline::Partial& p : fleet.partial) {
+    const std::vector<const FleetBaseline::Partial*> partial = PartialFeatures(fleet);
+    if (!partial.empty()) {
+        out += "\nFeatures not on every machine (" + Decimal(partial.size()) + ")\n";
+        for (const FleetBaseline::Partial* p : partial) {
             std::vector<std::string> lacking;
-            for (size_t m : p.lacking) lacking.push_back(InputText(names[m]));
-            Wrapped(out, Pad("  " + MachineFeatureName(p.feature, fleet.names), kKeyWidth) + "lacking on ",
+            for (size_t m : p->lacking) lacking.push_back(InputText(names[m]));
+            Wrapped(out, Pad("  " + MachineFeatureName(p->feature, fleet.names), kKeyWidth) + "lacking on ",
                     lacking, ", ", kKeyWidth + 11);
         }
     }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "probe/details/details.h"
 #include "probe/fleet/fleet.h"
@@ -50,6 +51,12 @@ std::string ComparedName(const ComparedProcessor& p);
 std::string CacheLabel(const CacheDetails& cache);
 // "512 KB, 8 ways, 64-byte lines, shared by up to 2"; "none" for nullptr.
 std::string CacheSummary(const CacheDetails* cache);
+// The features' names as the machines whose names (ORed) are `names` give them, in order, each name
+// once: Intel's spec_ctrl alone stands for IBRS and IBPB alike.
+std::vector<std::string> FeatureNames(std::span<const size_t> features, const FeatureSet& names);
+// The features every machine has, and those some lack, each name once.
+std::vector<size_t> CommonFeatures(const FleetBaseline& fleet);
+std::vector<const FleetBaseline::Partial*> PartialFeatures(const FleetBaseline& fleet);
 // One line a note: "checked with gcc 12.2.0".
 std::string GccNoteLine(const GccNoteText& note);
 

@@ -16,6 +16,8 @@ using ::testing::StartsWith;
 const std::string kZen3 = TALVEX_DUMPS_DIR "/amd-ryzen-9-5950x-vermeer.txt";
 const std::string kZen4 = TALVEX_DUMPS_DIR "/amd-ryzen-7-7700x-raphael.txt";
 const std::string kOne = TALVEX_DUMPS_DIR "/intel-pentium-iii-katmai.txt";
+const std::string kHaswell = TALVEX_DUMPS_DIR "/intel-core-i7-4770-haswell.txt";
+const std::string kAlderLake = TALVEX_DUMPS_DIR "/intel-core-i9-12900k-alder-lake.txt";
 
 TEST(FleetCli, RunsAndTheirStatus) {
     struct Case {
@@ -34,6 +36,8 @@ TEST(FleetCli, RunsAndTheirStatus) {
          ""},
         {{"--compare", kZen3, kZen4, "--format", "json"}, 1, "\"x86_64Level\": {\"a\": 3, \"b\": 4}", ""},
         {{"--compare", kZen4, "-", "--cpu", "1"}, 1, "B  stdin, processor 1\n", ""},
+        // Intel's one bit for IBRS and IBPB is named once.
+        {{"--compare", kHaswell, kAlderLake}, 1, " ibt spec_ctrl intel_stibp ", ""},
         {{"--baseline", kZen4, kZen3, kZen4},
          0,
          "x86-64 level         3 (x86-64-v3), held back by 1 machine\n",
