@@ -232,13 +232,12 @@ const std::map<std::string, std::string> kMacroToLinux = {
 };
 // clang-format on
 
-// What GCC turns on with the suggested flags is, by Linux's names, on every machine of the group.
-void ExpectRunsOnEvery(const std::vector<std::string>& machines, const GccFlags& gcc) {
-    ASSERT_TRUE(gcc.checked) << Joined(gcc.flags);
-    ASSERT_FALSE(gcc.flags.empty());
-    EXPECT_TRUE(gcc.flags[0].starts_with("-march="));
-    const std::set<std::string> with = Macros(gcc.flags);
-    ASSERT_FALSE(with.empty()) << "gcc refuses " << Joined(gcc.flags);
+// What GCC turns on with `flags` is, by Linux's names, on every machine of the group.
+void ExpectRunsOnEvery(const std::vector<std::string>& machines, const std::vector<std::string>& flags) {
+    ASSERT_FALSE(flags.empty());
+    EXPECT_TRUE(flags[0].starts_with("-march="));
+    const std::set<std::string> with = Macros(flags);
+    ASSERT_FALSE(with.empty()) << "gcc refuses " << Joined(flags);
     const std::set<std::string> plain = Macros({"-march=x86-64"});
     for (const std::string& m : with) {
         if (plain.count(m) != 0 || m.find_first_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)
@@ -256,7 +255,7 @@ void ExpectRunsOnEvery(const std::vector<std::string>& machines, const GccFlags&
                                           [&](const FeatureName& f) { return f.name == it->second; });
             ASSERT_NE(row, kFeatureNames.end());
             EXPECT_TRUE(d.features[static_cast<size_t>(row - kFeatureNames.begin())])
-                << Joined(gcc.flags) << " turns on " << m << ", which " << name << " lacks (" << it->second
+                << Joined(flags) << " turns on " << m << ", which " << name << " lacks (" << it->second
                 << ")";
         }
     }
@@ -269,11 +268,17 @@ TEST(Fleet, SuggestedFlagsRunOnEveryMachineAsGccSaysThem) {
         SCOPED_TRACE(g.what);
         const FleetBaseline fleet = Baseline(Members(g));
         const GccFlags flags = SuggestGccFlags(fleet, &gcc);
+        // Without a compiler to ask, the table's own flags.
+        const GccFlags unchecked = SuggestGccFlags(fleet, nullptr);
+        EXPECT_FALSE(unchecked.checked);
         if (g.level == 0) {
             EXPECT_TRUE(flags.flags.empty());
+            EXPECT_TRUE(unchecked.flags.empty());
             continue;
         }
-        ExpectRunsOnEvery(g.machines, flags);
+        EXPECT_TRUE(flags.checked) << Joined(flags.flags);
+        ExpectRunsOnEvery(g.machines, flags.flags);
+        ExpectRunsOnEvery(g.machines, unchecked.flags);
     }
 }
 
@@ -294,7 +299,8 @@ TEST(Fleet, OneMicroarchitectureGivesItsOwnMarch) {
     } else {
         EXPECT_EQ(flags.flags.at(0), "-march=" + std::string(fleet.shared_march));
     }
-    ExpectRunsOnEvery(g.machines, flags);
+    EXPECT_TRUE(flags.checked) << Joined(flags.flags);
+    ExpectRunsOnEvery(g.machines, flags.flags);
 }
 
 // The flags of this machine alone build a program that runs here.

@@ -196,6 +196,7 @@ GccFlags SuggestGccFlags(const FleetBaseline& fleet, const Compiler* compiler) {
     }
     Suggestion suggest(fleet, result);
     if (compiler == nullptr) {
+        result.notes.push_back({GccNote::NotChecked, "no compiler asked", ""});
         result.flags = suggest.Unchecked();
         return result;
     }
@@ -222,7 +223,7 @@ GccFlags SuggestGccFlags(const FleetBaseline& fleet, const Compiler* compiler) {
     // The fleet's level, or the highest below it that the compiler knows (x86-64-vN came with GCC 11).
     for (unsigned level = fleet.level; outcome != Outcome::Passed && level >= 1; --level) {
         outcome = suggest.Try(ask, accepted, LevelMarch(level), "generic", true, flags);
-        if (outcome == Outcome::UnknownMarch) continue;
+        if (outcome == Outcome::UnknownMarch || outcome == Outcome::UnknownExtensions) continue;
         if (outcome == Outcome::Refused) {
             outcome = suggest.Try(ask, accepted, LevelMarch(level), "generic", false, flags);
             if (outcome == Outcome::Passed) result.notes.push_back({GccNote::ExtensionsDropped, "", ""});
@@ -231,7 +232,7 @@ GccFlags SuggestGccFlags(const FleetBaseline& fleet, const Compiler* compiler) {
     }
     if (outcome != Outcome::Passed) {
         result.notes.push_back({GccNote::NotChecked,
-                                ask.Program() + " refuses the flags or turns on more than every machine has",
+                                ask.Program() + " takes no -march= that turns on only what every machine has",
                                 ""});
         result.flags = suggest.Unchecked();
         return result;
