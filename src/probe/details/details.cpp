@@ -26,21 +26,6 @@ namespace talvex {
 
 namespace {
 
-// The bytes of registers in order, cut at the first zero byte.
-template <size_t N>
-InlineText<N> BytesUntilZero(std::initializer_list<uint32_t> regs) {
-    char bytes[N] = {};
-    size_t n = 0;
-    for (uint32_t reg : regs) {
-        for (unsigned i = 0; i < 4 && n < N; ++i) {
-            const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
-            if (c == '\0') return InlineText<N>(std::string_view(bytes, n));
-            bytes[n++] = c;
-        }
-    }
-    return InlineText<N>(std::string_view(bytes, n));
-}
-
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -180,7 +165,7 @@ const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& lik
 // caches) and its answer; gives leaf 1.
 TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
-    d.vendor = BytesUntilZero<12>({leaf0.EBX, leaf0.EDX, leaf0.ECX});
+    d.vendor = InlineText<12>(RegisterText({leaf0.EBX, leaf0.EDX, leaf0.ECX}, TextEnd::Whole));
     const std::string_view vendor = d.vendor.view();
     const Vendor maker = VendorOf(vendor);
     const bool amd = IsAmdOrHygon(maker);
@@ -199,8 +184,9 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     d.stepping = SigStepping(leaf1.EAX);
 
     const TCPUIDRegs b2 = leaves.Read(0x80000002), b3 = leaves.Read(0x80000003), b4 = leaves.Read(0x80000004);
-    const InlineText<48> brand = BytesUntilZero<48>(
-        {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX});
+    const InlineText<48> brand = RegisterText(
+        {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX},
+        TextEnd::Whole);
     d.brand = InlineText<48>(TrimBlanks(brand.view()));
 
     d.core_type = ReadCoreType(leaves, amd);
@@ -241,7 +227,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
 
     if (BitSet(leaf1.ECX, 31)) {
         const TCPUIDRegs h = leaves.Read(0x40000000);
-        d.hypervisor = BytesUntilZero<12>({h.EBX, h.ECX, h.EDX});
+        d.hypervisor = InlineText<12>(RegisterText({h.EBX, h.ECX, h.EDX}, TextEnd::Whole));
     }
 
     const uint32_t topology_leaf = TopologyLeaf(leaves);

@@ -1,7 +1,8 @@
 #pragma once
 // The processor details: one processor's identity, caches, topology, hybrid core type, hypervisor,
 // x86-64 level and every named feature bit, from CPUID registers alone, so that the hardware and a
-// replayed dump give the same record. The window's own fields (naming, GetCacheInfo) are separate.
+// replayed dump give the same record. The main window's name and cache fields come from its own
+// routines (naming, GetCacheInfo), and from this record where those leave them unknown (displayed.h).
 // The record holds no heap memory: texts and caches live in fixed arrays, features are bits.
 
 #include <algorithm>
