@@ -263,13 +263,12 @@ void ExpectRunsOnEvery(const std::vector<std::string>& machines, const std::vect
 
 TEST(Fleet, SuggestedFlagsRunOnEveryMachineAsGccSaysThem) {
     if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
-    const InstalledCompiler gcc("gcc");
     for (const Group& g : Groups()) {
         SCOPED_TRACE(g.what);
         const FleetBaseline fleet = Baseline(Members(g));
-        const GccFlags flags = SuggestGccFlags(fleet, &gcc);
+        const GccFlags flags = SuggestGccFlags(fleet, "gcc");
         // Without a compiler to ask, the table's own flags.
-        const GccFlags unchecked = SuggestGccFlags(fleet, nullptr);
+        const GccFlags unchecked = SuggestGccFlags(fleet, "");
         EXPECT_FALSE(unchecked.checked);
         if (g.level == 0) {
             EXPECT_TRUE(flags.flags.empty());
@@ -292,8 +291,7 @@ TEST(Fleet, OneMicroarchitectureGivesItsOwnMarch) {
     if (fleet.shared_march.empty())
         GTEST_SKIP()
             << "the microarchitecture table gives no GCC -march= names (UarchName::gcc_march is empty)";
-    const InstalledCompiler gcc("gcc");
-    const GccFlags flags = SuggestGccFlags(fleet, &gcc);
+    const GccFlags flags = SuggestGccFlags(fleet, "gcc");
     if (Macros({"-march=" + std::string(fleet.shared_march)}).empty()) {
         EXPECT_EQ(flags.notes.at(1).note, GccNote::MarchUnknown);
     } else {
@@ -309,8 +307,7 @@ TEST(Fleet, ThisMachinesFlagsBuildAProgramThatRunsHere) {
     const HardwareSource source;
     LinuxPlatform os;
     const std::vector<FleetMember> me{FleetMemberOf(Probe{source, os})};
-    const InstalledCompiler gcc("gcc");
-    const GccFlags flags = SuggestGccFlags(Baseline(me), &gcc);
+    const GccFlags flags = SuggestGccFlags(Baseline(me), "gcc");
     ASSERT_TRUE(flags.checked) << Joined(flags.flags);
     const testing::TempDir dir;
     // Loops the vectoriser takes to the widest registers the flags allow, and bit counting; the same

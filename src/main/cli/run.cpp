@@ -276,8 +276,7 @@ Output BaselineOf(const Options& o) {
     }
     const FleetBaseline fleet = Baseline(members);
     // The same flags in both forms, so GCC is asked for the JSON too.
-    const InstalledCompiler gcc(o.gcc);
-    const GccFlags flags = SuggestGccFlags(fleet, &gcc);
+    const GccFlags flags = SuggestGccFlags(fleet, o.gcc);
     return {o.format == OutputFormat::Json ? BaselineJson(fleet, names, flags)
                                            : BaselineText(fleet, names, flags)};
 }

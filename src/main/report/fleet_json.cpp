@@ -110,7 +110,7 @@ std::string CompareJson(const ComparedProcessor& a, const ComparedProcessor& b,
     json.Bool("same", c.Same());
     json.BeginObject("differences");
     for (const ProcessorField f : c.fields) {
-        json.BeginObject(NameOf(f).json, Inline).Key("a");
+        json.BeginObject(NameOf(f).json.view(), Inline).Key("a");
         Value(json, *a.details, f);
         json.Key("b");
         Value(json, *b.details, f);

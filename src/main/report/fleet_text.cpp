@@ -51,9 +51,9 @@ void Wrapped(std::string& out, const std::string& lead, const std::vector<std::s
     out += line + '\n';
 }
 
-std::string ValueOf(const ProcessorDetails& d, const char* key) {
+std::string ValueOf(const ProcessorDetails& d, std::string_view key) {
     for (const DetailsLine& line : DetailsLines(d))
-        if (std::string_view(line.key) == key) return line.value;
+        if (line.key == key) return line.value;
     return "";
 }
 
@@ -135,8 +135,8 @@ std::string CompareText(const ComparedProcessor& a, const ComparedProcessor& b,
         out += Pad(key, kKeyWidth) + "A  " + va + "\n" + std::string(kKeyWidth, ' ') + "B  " + vb + "\n";
     };
     for (const ProcessorField f : c.fields) {
-        const char* key = NameOf(f).key;
-        pair(key, ValueOf(*a.details, key), ValueOf(*b.details, key));
+        const std::string_view key = NameOf(f).key.view();
+        pair(std::string(key), ValueOf(*a.details, key), ValueOf(*b.details, key));
     }
     for (const CacheDifference& d : c.caches)
         pair(CacheLabel(d.a != nullptr ? *d.a : *d.b), CacheSummary(d.a), CacheSummary(d.b));

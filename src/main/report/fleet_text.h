@@ -11,6 +11,7 @@
 #include "probe/details/details.h"
 #include "probe/fleet/fleet.h"
 #include "probe/fleet/gcc_flags.h"
+#include "probe/text/inline_text.h"
 
 namespace talvex {
 
@@ -23,8 +24,8 @@ struct ComparedProcessor {
 // The words of each compared value: the details text's key and the details JSON's.
 struct ProcessorFieldName {
     ProcessorField field;
-    const char* key;
-    const char* json;
+    InlineText<19> key;  // held in the row: nothing to relocate
+    InlineText<17> json;
 };
 // clang-format off
 inline constexpr ProcessorFieldName kProcessorFieldNames[] = {

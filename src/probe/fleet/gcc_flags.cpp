@@ -94,11 +94,11 @@ void AddOnce(std::vector<std::string>& flags, std::string flag) {
 // The compiler asked, each question once.
 class Asker {
 public:
-    explicit Asker(const Compiler& compiler) : compiler_(compiler) {}
+    explicit Asker(const std::string& compiler) : compiler_(compiler) {}
 
     const ProgramRun& Ask(const std::vector<std::string>& args) {
         auto it = answers_.find(args);
-        if (it == answers_.end()) it = answers_.emplace(args, compiler_.Run(args)).first;
+        if (it == answers_.end()) it = answers_.emplace(args, RunProgram(compiler_, args)).first;
         return it->second;
     }
 
@@ -110,11 +110,11 @@ public:
         return ParseMacros(answer.out, &version_);
     }
 
-    const std::string& Program() const { return compiler_.Program(); }
+    const std::string& Program() const { return compiler_; }
     const std::string& Version() const { return version_; }
 
 private:
-    const Compiler& compiler_;
+    const std::string& compiler_;
     std::map<std::vector<std::string>, ProgramRun> answers_;
     std::string version_;
 };
@@ -187,7 +187,7 @@ private:
 
 }  // namespace
 
-GccFlags SuggestGccFlags(const FleetBaseline& fleet, const Compiler* compiler) {
+GccFlags SuggestGccFlags(const FleetBaseline& fleet, const std::string& compiler) {
     GccFlags result;
     if (fleet.machines == 0) return result;
     if (fleet.level == 0) {
@@ -195,12 +195,12 @@ GccFlags SuggestGccFlags(const FleetBaseline& fleet, const Compiler* compiler) {
         return result;
     }
     Suggestion suggest(fleet, result);
-    if (compiler == nullptr) {
+    if (compiler.empty()) {
         result.notes.push_back({GccNote::NotChecked, "no compiler asked", ""});
         result.flags = suggest.Unchecked();
         return result;
     }
-    Asker ask(*compiler);
+    Asker ask(compiler);
     const ProgramRun& list = ask.Ask({"-Q", "--help=target"});
     if (!list.ran || list.status != 0) {
         std::string why = list.ran

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "probe/details/feature_names.h"
@@ -178,25 +177,6 @@ GccRegisterValues ReadGccRegisters(const Probe& probe);
 // Whether the registers say the processor has the extension of kGccOptions[row].
 bool HasGccExtension(const GccRegisterValues& values, size_t row);
 
-// The compiler, asked with fixed arguments.
-class Compiler {
-public:
-    virtual ~Compiler() = default;
-    virtual const std::string& Program() const = 0;
-    virtual ProgramRun Run(const std::vector<std::string>& args) const = 0;
-};
-
-// A compiler installed here, such as "gcc" (looked up in PATH), run through RunProgram.
-class InstalledCompiler final : public Compiler {
-public:
-    explicit InstalledCompiler(std::string program) : program_(std::move(program)) {}
-    const std::string& Program() const override { return program_; }
-    ProgramRun Run(const std::vector<std::string>& args) const override { return RunProgram(program_, args); }
-
-private:
-    std::string program_;
-};
-
 enum class GccNote : uint8_t {
     Checked,            // `detail`: the compiler and its version, "gcc 12.2.0"
     NotChecked,         // `detail`: why the compiler could not be asked
@@ -220,8 +200,9 @@ struct GccFlags {
 // The flags for `fleet`: -march= of the microarchitecture every machine shares when the compiler knows
 // it, else -march=x86-64-vN of the fleet's level (the highest of those the compiler knows) with -m for
 // each further extension every machine has; either way -mno- for each extension the -march= turns on
-// that some machine lacks. Checked with `compiler` (nullptr: not asked), whose predefined macros must
-// show nothing a machine lacks; where it cannot be run the flags come from the table alone.
-GccFlags SuggestGccFlags(const FleetBaseline& fleet, const Compiler* compiler);
+// that some machine lacks. Checked with the compiler `compiler` ("gcc", looked up in PATH; "": not
+// asked), run through RunProgram, whose predefined macros must show nothing a machine lacks; where it
+// cannot be run the flags come from the table alone.
+GccFlags SuggestGccFlags(const FleetBaseline& fleet, const std::string& compiler);
 
 }  // namespace talvex
