@@ -1,8 +1,8 @@
 // The processor details from CPUID registers. Layouts:
 // - leaf 0 EBX, EDX, ECX: vendor text; leaf 1 EAX: stepping [3:0], model [7:4], family [11:8],
-//   extended model [19:16], extended family [27:20]; leaf 1 EBX[31:24] initial APIC ID,
-//   EBX[23:16] logical processors per package, EDX[28] HTT; ECX[31] hypervisor present; EAX[13:12]
-//   processor type; leaf 4 sub-leaf 0 EAX[31:26] cores per package - 1;
+//   extended model [19:16], extended family [27:20]; leaf 1 EBX[7:0] brand index, EBX[31:24]
+//   initial APIC ID, EBX[23:16] logical processors per package, EDX[28] HTT; ECX[31] hypervisor
+//   present; EAX[13:12] processor type; leaf 4 sub-leaf 0 EAX[31:26] cores per package - 1;
 // - leaves 0x1F / 0xB sub-leaf n: EBX[15:0] logical processors at this level, ECX[15:8] level type
 //   (0 ends the list, 1 is the SMT level), EDX the x2APIC ID;
 // - leaf 7.0 EDX[15] hybrid, leaf 0x1A EAX[31:24] core type (0x20 Atom, 0x40 Core);
@@ -172,6 +172,7 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
 
     const TCPUIDRegs leaf1 = leaves.Read(1);
     d.signature = leaf1.EAX;
+    d.brand_index = static_cast<uint8_t>(BrandIndex(leaf1.EBX));
     const uint32_t base_family = SigFamily(leaf1.EAX);
     d.family = base_family == 15 ? base_family + SigExtFamily(leaf1.EAX) : base_family;
     // The extended model counts on Intel's families 6 and 15, on AMD's and Hygon's family 15 only,
@@ -274,6 +275,7 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     query.caches_known = d.cache_source != CacheSource::None;
     query.cores = d.cores_per_package;
     query.type = Bits(d.signature, 13, 12);
+    query.brand_index = d.brand_index;
     return query;
 }
 

@@ -143,6 +143,7 @@ struct ProcessorDetails {
     InlineText<48> brand;                          // blanks trimmed at both ends
     uint32_t family = 0, model = 0, stepping = 0;  // display family and model
     uint32_t signature = 0;                        // leaf 1 EAX
+    uint8_t brand_index = 0;                       // leaf 1 EBX[7:0]
     // Both point into the microarchitecture table (static storage).
     std::optional<UarchName> uarch;
     CoreType core_type = CoreType::None;
