@@ -1,4 +1,4 @@
-// The caches of every shared dump against what Debian's `cpuid -f` decodes from the same
+// The caches of every real dump against what Debian's `cpuid -f` decodes from the same
 // normalized file: size, ways, line and sharing, from the source the details used.
 #include <gtest/gtest.h>
 
@@ -160,7 +160,7 @@ std::vector<Cache> Extended(const std::string& text) {
 TEST(DetailsPeer, CachesAgreeWithCpuidOnEveryDump) {
     if (!std::filesystem::exists(kPeer)) GTEST_SKIP() << kPeer << " is missing: apt-get install cpuid";
     const auto files = DumpNames();
-    ASSERT_GE(files.size(), 74u);  // the shared folder may grow
+    ASSERT_GE(files.size(), 74u);  // the folder may grow
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
         const Replayed cpu(file);

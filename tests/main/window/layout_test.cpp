@@ -15,6 +15,7 @@
 #include <map>
 
 #include "main/window/layout.h"
+#include "support/paths.h"
 #include "window_support.h"
 
 namespace talvex {
@@ -356,7 +357,7 @@ TEST_F(LayoutTest, ClosingTheWindowEndsTheMessageLoop) {
 // The real program on a real (virtual) X server, closed from outside through its File menu.
 TEST(Program, ClosedThroughItsMenuItEnds) {
     QProcess program;
-    program.start(TALVEX_TESTS_DIR "/../tools/with-window", {TALVEX_EXE});
+    program.start(QString(TALVEX_TESTS_DIR) + "/../tools/with-window", {TALVEX_EXE});
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
