@@ -1,12 +1,13 @@
 #include "main/window/mainform.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
+#include <QProxyStyle>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -99,6 +100,18 @@ const FlagRegisterInfo* FlagRegisterNamed(const QString& text) {
     return nullptr;
 }
 
+// The style of a selector whose text cannot be edited: every point of the control is the list's
+// button, as the arrow is.
+class WholeButtonStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    SubControl hitTestComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                     const QPoint& pos, const QWidget* widget) const override {
+        const SubControl hit = QProxyStyle::hitTestComplexControl(control, option, pos, widget);
+        return control == CC_ComboBox && hit != SC_None ? SC_ComboBoxArrow : hit;
+    }
+};
+
 // The stand-in fonts run wider than the window's own; narrow the glyphs just enough that every
 // fixed caption keeps the width it was laid out for, so no label runs into its field.
 int CaptionStretch(QFont font) {
@@ -126,6 +139,8 @@ Tmainform::Tmainform(const Probe& probe, QWidget* parent) : QMainWindow(parent),
     QFont font = WindowFont();
     font.setStretch(CaptionStretch(font));
     setFont(font);
+    whole_button_style_ = new WholeButtonStyle(QApplication::style()->name());
+    whole_button_style_->setParent(this);
 
     BuildControls();
     BuildMenu();
@@ -192,6 +207,12 @@ void Tmainform::BuildControls() {
             combo->lineEdit()->setAcceptDrops(false);
             combo->setEditText(caption);
             combo->setFocusPolicy(Qt::StrongFocus);  // the wheel alone does not take the focus
+            // Nothing can be typed into the text, so the whole control is the list's button: a press
+            // anywhere on it reaches the combo box, which opens the list as it does from the arrow
+            // (and keeps it open over that press's release, which a list opened by hand would take
+            // as a click outside itself and close on).
+            combo->lineEdit()->setAttribute(Qt::WA_TransparentForMouseEvents);
+            combo->setStyle(whole_button_style_);
             combo->installEventFilter(this);
             combo->lineEdit()->installEventFilter(this);
             widget = combo;
@@ -503,16 +524,6 @@ bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
     }
     for (QComboBox* combo : {processor_selector_, feature_selector_}) {
         if (combo == nullptr || (watched != combo && watched != combo->lineEdit())) continue;
-        // Nothing can be typed into a selector's text, so a click there opens its list, as one on
-        // the arrow does.
-        if (watched == combo->lineEdit() && event->type() == QEvent::MouseButtonPress
-            && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            if (combo->isEnabled()) {
-                combo->setFocus(Qt::MouseFocusReason);
-                combo->showPopup();
-            }
-            return true;
-        }
         // The wheel turns a selector only when it has the keyboard focus; passing over it changes nothing.
         if (event->type() == QEvent::Wheel && !combo->hasFocus()) {
             event->ignore();

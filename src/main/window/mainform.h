@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
 
 #include <array>
 #include <memory>
@@ -96,6 +97,7 @@ private:
     QComboBox* processor_selector_ = nullptr;  // cmbProcessorMask
     QComboBox* feature_selector_ = nullptr;    // cmbFeature
     QPushButton* clock_button_ = nullptr;      // cmd_TSC
+    QStyle* whole_button_style_ = nullptr;     // the selectors' style, owned by the window
     // The bit panel by bit: short name, YES/NO, long name.
     std::array<QLineEdit*, 32> bit_names_{};
     std::array<QLineEdit*, 32> bit_values_{};

@@ -362,6 +362,22 @@ TEST(Program, ClosedThroughItsMenuItEnds) {
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
 }
 
+// A click on a selector's text opens its list and leaves it open, on a real X server under a
+// window manager: offscreen, the press and the release reach one widget, and a list that opened on
+// the press and closed on the release passed there.
+TEST(Program, AClickOnASelectorsTextOpensItsList) {
+    QStringList args{TALVEX_EXE, QString::number(layout::kClientHeight)};
+    for (const layout::Control& c : layout::kControls)
+        if (c.kind == Kind::Combo) args << QString("%1,%2").arg(c.left + 12).arg(c.top + c.height / 2);
+    ASSERT_EQ(args.size(), 4);
+    QProcess check;
+    check.start(TALVEX_TESTS_DIR "/../tools/check-selector-clicks", args);
+    ASSERT_TRUE(check.waitForFinished(120000));
+    const std::string said = check.readAllStandardError().toStdString();
+    if (check.exitCode() == 77) GTEST_SKIP() << said;
+    EXPECT_EQ(check.exitCode(), 0) << said;
+}
+
 // --help and --version answer on the terminal without a window; a display named on the command
 // line is the one the failure names.
 TEST(Program, CommandLine) {
