@@ -100,6 +100,18 @@ const FlagRegisterInfo* FlagRegisterNamed(const QString& text) {
     return nullptr;
 }
 
+// A long name takes the window's font, narrowed just enough to keep within the room the layout
+// gives it ("Supplemental Streaming SIMD Extensions 3" would run into the next column).
+void FitCaption(QLabel& label, int room) {
+    QFont font = label.parentWidget()->font();
+    for (int stretch = font.stretch() == 0 ? 100 : font.stretch(); stretch > 50; --stretch) {
+        font.setStretch(stretch);
+        if (QFontMetrics(font).horizontalAdvance(label.text()) <= room) break;
+    }
+    label.setFont(font);
+    label.adjustSize();
+}
+
 // The style of a selector whose text cannot be edited: every point of the control is the list's
 // button, as the arrow is.
 class WholeButtonStyle final : public QProxyStyle {
@@ -155,7 +167,10 @@ void Tmainform::Keep(const layout::PlacedControl& c, QWidget* widget) {
     switch (c.part) {
     case layout::PanelPart::ShortName: bit_names_.at(bit) = qobject_cast<QLineEdit*>(widget); return;
     case layout::PanelPart::Value: bit_values_.at(bit) = qobject_cast<QLineEdit*>(widget); return;
-    case layout::PanelPart::LongName: bit_captions_.at(bit) = qobject_cast<QLabel*>(widget); return;
+    case layout::PanelPart::LongName:
+        bit_captions_.at(bit) = qobject_cast<QLabel*>(widget);
+        bit_caption_room_.at(bit) = c.width;
+        return;
     case layout::PanelPart::None: break;
     }
     switch (c.role) {
@@ -476,7 +491,7 @@ void Tmainform::ShowFlagRegister(FlagRegister id) {
     const std::array<TFlagName, 32>& names = *FlagRegisterOf(id).names;
     for (size_t k = 0; k < 32; ++k) {
         bit_captions_[k]->setText(QString::fromLatin1(names[k].long_name));
-        bit_captions_[k]->adjustSize();
+        FitCaption(*bit_captions_[k], bit_caption_room_[k]);
         bit_names_[k]->setText(QString::fromLatin1(names[k].short_name));
     }
     CheckFunction(ReadFlagRegister(probe_, id));

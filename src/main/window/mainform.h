@@ -102,6 +102,7 @@ private:
     std::array<QLineEdit*, 32> bit_names_{};
     std::array<QLineEdit*, 32> bit_values_{};
     std::array<QLabel*, 32> bit_captions_{};
+    std::array<int, 32> bit_caption_room_{};  // the width the layout gives each long name
     // The menu entries with behaviour: the processors by index, the flag registers by FlagRegister.
     std::array<QAction*, 32> processor_entries_{};
     std::array<QAction*, 5> flag_entries_{};
