@@ -2,6 +2,9 @@
 // Keys: every data-load field by its control name; "enabled" for the controls the load greys;
 // "featureEntries" and "featureMenus"; "flags" bit by bit; "clockHz"; "cache" in KB (KuOps).
 #include "main/cli/cli.h"
+
+#include <utility>
+
 #include "main/report/load_data.h"
 #include "probe/tables/displayed.h"
 #include "probe/tables/flags.h"
@@ -11,17 +14,10 @@ namespace talvex::cli {
 
 namespace {
 
-// Controls whose enabled state the load sets.
-constexpr LoadField kEnableable[] = {
-    LoadField::cmbFeature, LoadField::editNameString, LoadField::lblMMX,  LoadField::lblSSE,
-    LoadField::lblSSE2,    LoadField::lblSSE3,        LoadField::lblEMMX, LoadField::lbl3DNOW,
-    LoadField::lblE3DNOW,  LoadField::lblHT,          LoadField::lblIA64, LoadField::lblAA64,
-};
-
-bool IsEnableable(LoadField f) {
-    for (LoadField e : kEnableable)
-        if (e == f) return true;
-    return false;
+// Controls whose enabled state the load sets: the feature selector, the brand text and the summary
+// labels, in the order of the load's fields.
+constexpr bool IsEnableable(LoadField f) {
+    return f == LoadField::cmbFeature || f == LoadField::editNameString || SummaryText(f) != nullptr;
 }
 
 void Key(std::string& out, std::string_view indent, std::string_view key) {
@@ -48,11 +44,20 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
 
     Key(out, "  ", "enabled");
     out += "{\n";
-    for (size_t i = 0; i < std::size(kEnableable); ++i) {
-        Key(out, "    ", LoadFieldName(kEnableable[i]));
-        out += sink[kEnableable[i]].enabled ? "true" : "false";
-        out += i + 1 < std::size(kEnableable) ? ",\n" : "\n";
+    const char* separator = "";
+    for (const LoadField field : {LoadField::cmbFeature, LoadField::editNameString}) {
+        out += std::exchange(separator, ",\n");
+        Key(out, "    ", LoadFieldName(field));
+        out += sink[field].enabled ? "true" : "false";
     }
+    for (int i = 0; i < kLoadFieldCount; ++i) {
+        const auto field = static_cast<LoadField>(i);
+        if (SummaryText(field) == nullptr) continue;
+        out += ",\n";
+        Key(out, "    ", LoadFieldName(field));
+        out += sink[field].enabled ? "true" : "false";
+    }
+    out += "\n";
     out += "  },\n";
 
     Key(out, "  ", "featureEntries");

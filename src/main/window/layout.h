@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "main/report/load_data.h"
+#include "probe/tables/flags.h"
+
 namespace talvex::layout {
 
 inline constexpr int kClientWidth = 933;
@@ -64,7 +67,8 @@ inline constexpr Control kControls[] = {
     {"cmd_TSC",           Kind::Button,        16, 296, 137, 25, 17, "クロック再測定", Role::ClockButton},
     {"editAPICID",        Kind::Edit,         136, 176,  41, 20, 82, ""},
     {"cmbProcessorMask",  Kind::Combo,        248, 224,  73, 20, 83, "CPU1", Role::ProcessorSelector},
-    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, "Standard Flags(EDX)", Role::FeatureSelector},
+    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84,
+                                                  FlagRegisterOf(FlagRegister::StdEDX).entry_text, Role::FeatureSelector},
     {"editProcessorType", Kind::Edit,         184,  32, 137, 20, 85, ""},
     {"editModelEx",       Kind::Edit,         296, 104,  25, 20, 86, ""},
     {"Label1",            Kind::Label,         16,  16,  23, 12, -1, "CPU"},
@@ -85,16 +89,16 @@ inline constexpr Control kControls[] = {
     {"Label16",           Kind::Label,        192, 204,  48, 12, -1, "L3 Cache"},
     {"Label17",           Kind::Label,        192, 228,  51, 12, -1, "Processor"},
     {"Label18",           Kind::Label,        168, 282, 109, 12, -1, "CPUID Feature Flags"},
-    {"lblMMX",            Kind::SummaryLabel,  32, 248,  25, 12, -1, "MMX"},
-    {"lblSSE",            Kind::SummaryLabel,  72, 248,  21, 12, -1, "SSE"},
-    {"lblSSE2",           Kind::SummaryLabel, 104, 248,  27, 12, -1, "SSE2"},
-    {"lblSSE3",           Kind::SummaryLabel, 144, 248,  27, 12, -1, "SSE3"},
-    {"lblEMMX",           Kind::SummaryLabel, 184, 248,  31, 12, -1, "MMX+"},
-    {"lbl3DNOW",          Kind::SummaryLabel, 224, 248,  39, 12, -1, "3DNow!"},
-    {"lblE3DNOW",         Kind::SummaryLabel, 272, 248,  45, 12, -1, "3DNow!+"},
-    {"lblHT",             Kind::SummaryLabel,  32, 264,  86, 12, -1, "Hyper-Threading"},
-    {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, "IA-64"},
-    {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, "AA-64"},
+    {"lblMMX",            Kind::SummaryLabel,  32, 248,  25, 12, -1, SummaryText(LoadField::lblMMX)},
+    {"lblSSE",            Kind::SummaryLabel,  72, 248,  21, 12, -1, SummaryText(LoadField::lblSSE)},
+    {"lblSSE2",           Kind::SummaryLabel, 104, 248,  27, 12, -1, SummaryText(LoadField::lblSSE2)},
+    {"lblSSE3",           Kind::SummaryLabel, 144, 248,  27, 12, -1, SummaryText(LoadField::lblSSE3)},
+    {"lblEMMX",           Kind::SummaryLabel, 184, 248,  31, 12, -1, SummaryText(LoadField::lblEMMX)},
+    {"lbl3DNOW",          Kind::SummaryLabel, 224, 248,  39, 12, -1, SummaryText(LoadField::lbl3DNOW)},
+    {"lblE3DNOW",         Kind::SummaryLabel, 272, 248,  45, 12, -1, SummaryText(LoadField::lblE3DNOW)},
+    {"lblHT",             Kind::SummaryLabel,  32, 264,  86, 12, -1, SummaryText(LoadField::lblHT)},
+    {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, SummaryText(LoadField::lblIA64)},
+    {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, SummaryText(LoadField::lblAA64)},
 };
 // clang-format on
 
@@ -144,11 +148,16 @@ inline constexpr MenuEntry kMenu[] = {
     {"N2", "mnuMainEdit", MenuKind::Separator, "-", true, true},
     {"mnuMainEditCPU", "mnuMainEdit", MenuKind::Menu, "CPU", true, true},
     {"mnuMainEditFlag", "mnuMainEdit", MenuKind::Menu, "Feature Flag", true, true},
-    {"mnuMainEditFlagStdEDX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(EDX)", false, true},
-    {"mnuMainEditFlagStdECX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(ECX)", false, true},
-    {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item, "Extended Flags", false, true},
-    {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item, "Transmeta Flags", false, true},
-    {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item, "Centaur Flags", false, true},
+    {"mnuMainEditFlagStdEDX", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::StdEDX).entry_text, false, true},
+    {"mnuMainEditFlagStdECX", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::StdECX).entry_text, false, true},
+    {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::ExtEDX).entry_text, false, true},
+    {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::TransmetaEDX).entry_text, false, true},
+    {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::CentaurEDX).entry_text, false, true},
     {"mnuMainEditGetClock", "mnuMainEdit", MenuKind::Item, "クロック再測定", true, true, Role::Clock},
     {"N3", "mnuMainEdit", MenuKind::Separator, "-", true, true},
     {"mnuMainEditDetails", "mnuMainEdit", MenuKind::Item, "詳細情報(&D)...", true, true, Role::Details},

@@ -58,7 +58,8 @@ constexpr const char* kMeasuringText = "measuring...";
 // The data load's writes, onto the window's widgets. The clock field is left to the measurement.
 class WidgetSink final : public LoadSink {
 public:
-    WidgetSink(Tmainform& form, QComboBox& feature_selector, const std::array<QAction*, 5>& flag_entries)
+    WidgetSink(Tmainform& form, QComboBox& feature_selector,
+               const std::array<QAction*, kFlagRegisterCount>& flag_entries)
         : form_(form), features_(feature_selector), flag_entries_(flag_entries) {}
 
     void SetText(LoadField field, std::string_view bytes) override {
@@ -90,7 +91,7 @@ public:
 private:
     Tmainform& form_;
     QComboBox& features_;
-    const std::array<QAction*, 5>& flag_entries_;
+    const std::array<QAction*, kFlagRegisterCount>& flag_entries_;
 };
 
 // The flag register whose selector entry reads `text`; nullptr for none.

@@ -105,7 +105,7 @@ private:
     std::array<int, 32> bit_caption_room_{};  // the width the layout gives each long name
     // The menu entries with behaviour: the processors by index, the flag registers by FlagRegister.
     std::array<QAction*, 32> processor_entries_{};
-    std::array<QAction*, 5> flag_entries_{};
+    std::array<QAction*, kFlagRegisterCount> flag_entries_{};
     QAction* copy_entry_ = nullptr;
     QAction* exit_entry_ = nullptr;
     QAction* clock_entry_ = nullptr;
