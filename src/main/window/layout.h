@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "main/report/load_data.h"
@@ -101,6 +102,69 @@ inline constexpr Control kControls[] = {
     {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, SummaryText(LoadField::lblAA64)},
 };
 // clang-format on
+
+// What a field and the label beside it show, and where it comes from: their tooltip. A row may
+// name only a field or only a label. The summary labels and the bit panel's rows say it from their
+// registers and bits (ToolTip, BitToolTip).
+struct ToolTipRow {
+    const char* field;
+    const char* label;
+    const char* text;
+};
+// clang-format off
+inline constexpr ToolTipRow kToolTips[] = {
+    {"editCPUName", "Label1",
+     "The processor's name: from the built-in tables (vendor, family, model, stepping, brand index, cache "
+     "sizes) for the processors they were made for; beyond them the microarchitecture(codename) of the core "
+     "examined"},
+    {"editVendorID", "Label2", "Vendor text: leaf 0 EBX, EDX, ECX"},
+    {"editProcessorType", "", "Processor type: leaf 1 EAX[13:12] (OEM, OverDrive, dual processor)"},
+    {"editNameString", "",
+     "Brand text: leaves 0x80000002 to 0x80000004; where there is none, \"x86 Family .. Model .. "
+     "Stepping ..\", greyed"},
+    {"editFamily", "Label6", "Family: leaf 1 EAX[11:8]"},
+    {"editModel", "", "Model: leaf 1 EAX[7:4]; with ModelEx in front of it, the processor's model"},
+    {"editStep", "", "Stepping: leaf 1 EAX[3:0]"},
+    {"", "Label7", "Model: leaf 1 EAX[7:4] above, leaf 0x80000001 EAX[7:4] below"},
+    {"", "Label8", "Stepping: leaf 1 EAX[3:0] above, leaf 0x80000001 EAX[3:0] below"},
+    {"editExtFamily", "Label09", "Generation: the family of leaf 0x80000001 EAX[11:8]"},
+    {"editExtModel", "", "The model of leaf 0x80000001 EAX[7:4]"},
+    {"editExtStep", "", "The stepping of leaf 0x80000001 EAX[3:0]"},
+    {"editFamilyEx", "Label11",
+     "Extended family: leaf 1 EAX[27:20], shown when the family is F; the processor's family is F plus it"},
+    {"editModelEx", "Label3",
+     "Extended model: leaf 1 EAX[19:16], shown when the model is F or it is not 0; the processor's model "
+     "is ModelEx followed by Model"},
+    {"editCPUClock", "Label10",
+     "Clock: the time stamp counter's rate over one second; the cores' own clock is in 詳細情報"},
+    {"editL1I", "Label12",
+     "L1 instruction cache, or L1 T-Cache: the trace cache, in thousands of micro-operations. From the "
+     "leaf 2 descriptors (Intel) or leaf 0x80000005 EDX[31:24] (others); a size these leave unknown from "
+     "the processor details (leaf 4, 0x8000001D, leaf 2, 0x80000005)"},
+    {"editL1D", "Label14",
+     "L1 data cache: from the leaf 2 descriptors (Intel) or leaf 0x80000005 ECX[31:24] (others); a size "
+     "these leave unknown from the processor details (leaf 4, 0x8000001D, leaf 2, 0x80000005)"},
+    {"editL2", "Label15",
+     "L2 cache: from the leaf 2 descriptors (Intel) or leaf 0x80000006 ECX[31:16] (others); a size these "
+     "leave unknown from the processor details (leaf 4, 0x8000001D, leaf 2, 0x80000006)"},
+    {"editL3", "Label16",
+     "L3 cache: from the leaf 2 descriptors (Intel); a size these leave unknown from the processor "
+     "details (leaf 4, 0x8000001D, leaf 2, 0x80000006 EDX[31:18])"},
+    {"editHT", "Label5",
+     "Logical processors per package: leaf 1 EBX[23:16], where leaf 1 EDX[28] (Hyper-Threading) is set"},
+    {"editAPICID", "Label9", "Initial APIC ID: leaf 1 EBX[31:24]"},
+    {"editBrandID", "Label4", "Brand index: leaf 1 EBX[7:0]; empty when 0"},
+    {"cmbProcessorMask", "Label17", "The processor examined: Talvex runs on it alone and reloads every field"},
+    {"cmbFeature", "Label18", "The flag register the panel on the right shows, bit by bit"},
+    {"cmd_TSC", "", "Measures the time stamp counter's rate again"},
+};
+// clang-format on
+
+// The tooltip of a control outside the bit panel; empty for none.
+std::string ToolTip(std::string_view name);
+// The tooltip of the bit panel's row `bit` while it shows register `id`: the register, leaf and bit,
+// and the name Linux gives the bit where it has one.
+std::string BitToolTip(FlagRegister id, int bit);
 
 // The bit panel: bit k in column k / 16, row k % 16; three controls a row.
 struct BitPanel {

@@ -101,6 +101,20 @@ const FlagRegisterInfo* FlagRegisterNamed(const QString& text) {
     return nullptr;
 }
 
+// A tooltip in lines of at most 72 characters, broken at blanks: Qt runs plain text in one line
+// across the screen, and wraps rich text into a narrow column.
+QString ToolTipText(const std::string& text) {
+    constexpr qsizetype kWidth = 72;
+    QString wrapped = QString::fromStdString(text);
+    for (qsizetype start = 0; wrapped.size() - start > kWidth;) {
+        const qsizetype blank = wrapped.lastIndexOf(' ', start + kWidth);
+        if (blank <= start) break;
+        wrapped[blank] = '\n';
+        start = blank + 1;
+    }
+    return wrapped;
+}
+
 // A long name takes the window's font, narrowed just enough to keep within the room the layout
 // gives it ("Supplemental Streaming SIMD Extensions 3" would run into the next column).
 void FitCaption(QLabel& label, int room) {
@@ -243,6 +257,7 @@ void Tmainform::BuildControls() {
         }
         }
         widget->setObjectName(name);
+        widget->setToolTip(ToolTipText(layout::ToolTip(c.name)));
         if (c.kind == layout::Kind::Label || c.kind == layout::Kind::SummaryLabel) {
             widget->move(c.left, c.top);
             widget->adjustSize();  // labels take the size their caption needs
@@ -494,6 +509,10 @@ void Tmainform::ShowFlagRegister(FlagRegister id) {
         bit_captions_[k]->setText(QString::fromLatin1(names[k].long_name));
         FitCaption(*bit_captions_[k], bit_caption_room_[k]);
         bit_names_[k]->setText(QString::fromLatin1(names[k].short_name));
+        const QString tip = ToolTipText(layout::BitToolTip(id, static_cast<int>(k)));
+        for (QWidget* w : {static_cast<QWidget*>(bit_names_[k]), static_cast<QWidget*>(bit_values_[k]),
+                           static_cast<QWidget*>(bit_captions_[k])})
+            w->setToolTip(tip);
     }
     CheckFunction(ReadFlagRegister(probe_, id));
 }

@@ -118,6 +118,33 @@ TEST_F(LayoutTest, CaptionsFitTheirControlsInTheFontInUse) {
     EXPECT_LE(metrics.height(), Find<QLineEdit>(*form, "editFamily")->contentsRect().height());
 }
 
+// Every field, label and flag row says what it shows; the flag rows follow the register shown, with
+// the name Linux gives the bit where it has one.
+TEST_F(LayoutTest, EveryControlHasATooltip) {
+    Open();
+    for (const layout::PlacedControl& c : layout::AllControls())
+        EXPECT_FALSE(Control(c.name)->toolTip().isEmpty()) << c.name;
+    for (const layout::ToolTipRow& row : layout::kToolTips)
+        for (const char* name : {row.field, row.label})
+            EXPECT_TRUE(*name == '\0' || Control(name) != nullptr) << name << ": no such control";
+    struct Case {
+        FlagRegister reg;
+        int bit;
+        const char* says;
+    } cases[] = {
+        {FlagRegister::StdECX, 9, "Standard Flags(ECX): leaf 1 ECX[9]; Linux calls it ssse3"},
+        {FlagRegister::ExtEDX, 26, "Extended Flags: leaf 0x80000001 EDX[26]; Linux calls it pdpe1gb"},
+        {FlagRegister::ExtEDX, 0, "Extended Flags: leaf 0x80000001 EDX[0]"},  // Linux: only leaf 1's fpu
+    };
+    for (const Case& c : cases) {
+        Find<QAction>(*form, FeatureMenuName(c.reg))->trigger();
+        for (QWidget* w :
+             {static_cast<QWidget*>(BitName(*form, c.bit)), static_cast<QWidget*>(BitValue(*form, c.bit)),
+              static_cast<QWidget*>(BitCaption(*form, c.bit))})
+            EXPECT_EQ(w->toolTip().replace('\n', ' ').toStdString(), c.says);
+    }
+}
+
 // Every short name of every register, drawn in its field, keeps clear of the frame on both sides
 // (a name wider than its field is scrolled to its end and runs into the left edge).
 TEST_F(LayoutTest, EveryShortNameHasAMarginOnBothSides) {
