@@ -60,39 +60,6 @@ TEST(FlagRows, NamedWhereTheFeatureListNamesTheBitOnEveryDump) {
     EXPECT_GE(named_and_set.size(), 60u);
 }
 
-// What the panel shows where the tables had no name or a wrong one, and where they keep theirs.
-TEST(FlagRows, TheTablesTextsStayAndTheirGapsAreFilled) {
-    using enum FlagRegister;
-    struct Row {
-        FlagRegister reg;
-        unsigned bit;
-        const char* long_name;
-        const char* short_name;
-    } rows[] = {
-        {StdECX, 9, "Supplemental Streaming SIMD Extensions 3", "SSSE3"},  // "Reserved" before
-        {StdECX, 28, "Advanced Vector Extensions", "AVX"},
-        {StdECX, 31, "Hypervisor Present", "HV"},
-        {ExtEDX, 20, "No-Execute Page Protection", "NX"},
-        {ExtEDX, 25, "FXSAVE/FXRSTOR Optimizations", "FFXSR"},  // never SSE
-        {ExtEDX, 26, "1-GByte Pages", "Page1GB"},               // never SSE2
-        {CentaurEDX, 6, "Advanced Cryptography Engine", "ACE"},
-        {StdECX, 7, "Enhanceed SpeedStep Technology", "EST"},  // the tables' own spellings stay
-        {ExtEDX, 2, "Debuggin Extensions", "DE"},
-        {ExtEDX, 24, "FXSAVE/FXSTOR Instructions", "FXSR"},
-        {ExtEDX, 29, "Long Mode (AA-64)", "LM"},
-        {StdEDX, 10, "Reserved", ""},  // no vendor documents these
-        {StdECX, 16, "Reserved", ""},
-        {ExtEDX, 28, "Reserved", ""},
-        {TransmetaEDX, 2, "Reserved", ""},
-        {CentaurEDX, 31, "Reserved", ""},
-    };
-    for (const Row& r : rows) {
-        const TFlagName& name = (*FlagRegisterOf(r.reg).names)[r.bit];
-        EXPECT_STREQ(name.long_name, r.long_name) << FlagRegisterOf(r.reg).entry_text << " bit " << r.bit;
-        EXPECT_STREQ(name.short_name, r.short_name) << FlagRegisterOf(r.reg).entry_text << " bit " << r.bit;
-    }
-}
-
 // Every flag Linux shows that lies in one of the five registers is a named row showing YES, on this
 // machine (queried through the hardware) and on each recorded machine (its `cpuid -r`).
 class MachineFlags : public ::testing::TestWithParam<std::string> {};

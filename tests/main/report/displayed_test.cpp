@@ -204,47 +204,28 @@ TEST(DisplayedFields, HostileRegistersGiveBoundedFields) {
     }
 }
 
-// A size the tables leave unknown comes from whatever leaf the details read it from; a size the
-// tables know, and a trace cache, stay.
+// A size the tables leave unknown comes from whatever leaf the details read it from; a trace cache
+// stays, with no L1 instruction cache beside it.
 TEST(DisplayedFields, AnUnknownSizeComesFromTheLeafTheDetailsReadItFrom) {
     struct Case {
-        const char* what;
-        const char* vendor;
-        uint32_t max_leaf, eax1, leaf2_edx;
+        uint32_t eax1, leaf2_edx;  // no leaf 2 where 0
         TCacheInfo shown;
     } cases[] = {
-        // Intel family 6 without leaf 2: the tables' model table serves family 5 alone; 0x80000005/6
-        // give L1 16 KB + 16 KB and L2 256 KB.
-        {"Intel, 0x80000005/6 only", "GenuineIntel", 1, 0x00000695, 0, {.L1D = 16, .L1I = 16, .L2 = 256}},
-        // Descriptor 0x7D (2 MB L2) is not in the tables; 0x2C and 0x30 are.
-        {"Intel, leaf 2 0x7D",
-         "GenuineIntel",
-         2,
-         0x000006D8,
-         0x2C30'7D00,
-         {.L1D = 32, .L1I = 32, .L2 = 2048}},
-        // A trace cache (0x70) stays, with no L1 instruction cache beside it.
-        {"Intel, trace cache",
-         "GenuineIntel",
-         2,
-         0x00000F29,
-         0x0C70'7D00,
-         {.L1D = 16, .TraceCache = 12, .L2 = 2048}},
-        // Another vendor: the tables read 0x80000005/6 themselves, and the details add no size.
-        {"VIA, 0x80000005/6", "CentaurHauls", 1, 0x000006A9, 0, {.L1D = 16, .L1I = 16, .L2 = 256}},
+        // Family 6 without leaf 2 (the tables' model table serves family 5 alone): 0x80000005/6.
+        {0x00000695, 0, {.L1D = 16, .L1I = 16, .L2 = 256}},
+        // Descriptor 0x7D (2 MB L2) is not in the tables; 0x0C and the trace cache 0x70 are.
+        {0x00000F29, 0x0C70'7D00, {.L1D = 16, .TraceCache = 12, .L2 = 2048}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.eax1);
         FakeSource cpu;
-        cpu.Vendor(c.vendor, c.max_leaf).Set(1, c.eax1);
-        if (c.max_leaf >= 2) cpu.Set(2, 0x00000001, 0, 0, c.leaf2_edx);
+        cpu.Vendor("GenuineIntel", c.leaf2_edx == 0 ? 1 : 2).Set(1, c.eax1).Set(2, 1, 0, 0, c.leaf2_edx);
         // L1: 16 KB, 4 ways, 32-byte lines; L2: 256 KB, 8 ways (code 6), 64-byte lines.
         const uint32_t l1 = (16u << 24) | (4u << 16) | (1u << 8) | 32;
         cpu.Set(0x80000000, 0x80000006).Set(0x80000005, 0, 0, l1, l1);
         cpu.Set(0x80000006, 0, 0, (256u << 16) | (6u << 12) | 64, 0);
         FakePlatform os;
-        const TCacheInfo shown = GetDisplayedCacheInfo(Probe{cpu, os});
-        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(GetDisplayedCacheInfo(Probe{cpu, os}), c.shown);
     }
 }
 
