@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "main/report/details_report.h"
+#include "main/report/details_json.h"
+#include "main/report/details_text.h"
 #include "support/count_new.h"
 #include "support/dumps.h"
 

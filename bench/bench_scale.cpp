@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "main/report/details_report.h"
+#include "main/report/details_text.h"
 #include "probe/details/details.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"

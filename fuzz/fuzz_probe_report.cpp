@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "main/report/details_report.h"
+#include "main/report/details_json.h"
+#include "main/report/details_text.h"
 #include "main/report/load_data.h"
 #include "main/report/output_text.h"
 #include "main/report/report.h"

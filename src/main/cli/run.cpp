@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "main/cli/cli.h"
-#include "main/report/details_report.h"
+#include "main/report/details_cells.h"
+#include "main/report/details_json.h"
+#include "main/report/details_text.h"
 #include "main/report/report.h"
 #include "probe/clock/clock.h"
 #include "probe/clock/core_clock.h"

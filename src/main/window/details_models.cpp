@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-#include "main/report/details_report.h"
+#include "main/report/details_cells.h"
 #include "probe/text/text.h"
 
 namespace talvex {

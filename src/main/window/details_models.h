@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "main/report/details_report.h"
+#include "main/report/details_cells.h"
 #include "probe/details/capture.h"
 #include "probe/details/details.h"
 #include "probe/dump/dump.h"

@@ -25,7 +25,8 @@
 #include <memory>
 #include <utility>
 
-#include "main/report/details_report.h"
+#include "main/report/details_cells.h"
+#include "main/report/details_text.h"
 #include "main/window/application.h"
 #include "main/window/copy.h"
 #include "main/window/layout.h"

@@ -1,9 +1,9 @@
 #pragma once
 // The main window: the controls of the layout, the data load onto them, the processor selector
 // and the feature flag panel. Every value shown comes from the probe and the data load; the
-// window only maps them onto widgets. Controls are named once, in the layout table; the window
-// keeps them in arrays by the data load's field and by flag register, and tests and tools reach
-// them by their object names.
+// window only maps them onto widgets. Controls are named once, in the layout table, which also says
+// which field of the data load each shows and which flag register each menu entry; the window keeps
+// them in arrays by field and by flag register, and tests and tools reach them by their object names.
 
 #include <QAction>
 #include <QComboBox>
@@ -104,7 +104,7 @@ private:
     std::array<QLabel*, 32> bit_captions_{};
     std::array<int, 32> bit_caption_room_{};  // the width the layout gives each long name
     // The menu entries with behaviour: the processors by index, the flag registers by FlagRegister.
-    std::array<QAction*, 32> processor_entries_{};
+    std::array<QAction*, layout::kProcessorEntries> processor_entries_{};
     std::array<QAction*, kFlagRegisterCount> flag_entries_{};
     QAction* copy_entry_ = nullptr;
     QAction* exit_entry_ = nullptr;

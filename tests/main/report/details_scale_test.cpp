@@ -6,7 +6,7 @@
 #include <bit>
 #include <sstream>
 
-#include "main/report/details_report.h"
+#include "main/report/details_text.h"
 #include "probe/details/details.h"
 #include "support/count_new.h"
 #include "support/hostile_dumps.h"

@@ -67,7 +67,7 @@ TEST_F(LayoutTest, ControlsStayInsideTheClientAreaAndOverlapOnlyWhereLaidOut) {
     const auto controls = layout::AllControls();
     // Every register's names, since the long-name labels grow with their text.
     for (const FlagRegisterInfo& reg : kFlagRegisters) {
-        Find<QAction>(*form, FeatureMenuName(reg.id))->trigger();
+        Find<QAction>(*form, layout::MenuName(reg.id))->trigger();
         for (size_t i = 0; i < controls.size(); ++i) {
             const QRect a = Control(controls[i].name)->geometry();
             EXPECT_TRUE(QRect(0, 0, layout::kClientWidth, layout::kClientHeight).contains(a))
@@ -137,7 +137,7 @@ TEST_F(LayoutTest, EveryControlHasATooltip) {
         {FlagRegister::ExtEDX, 0, "Extended Flags: leaf 0x80000001 EDX[0]"},  // Linux: only leaf 1's fpu
     };
     for (const Case& c : cases) {
-        Find<QAction>(*form, FeatureMenuName(c.reg))->trigger();
+        Find<QAction>(*form, layout::MenuName(c.reg))->trigger();
         for (QWidget* w :
              {static_cast<QWidget*>(BitName(*form, c.bit)), static_cast<QWidget*>(BitValue(*form, c.bit)),
               static_cast<QWidget*>(BitCaption(*form, c.bit))})
@@ -150,7 +150,7 @@ TEST_F(LayoutTest, EveryControlHasATooltip) {
 TEST_F(LayoutTest, EveryShortNameHasAMarginOnBothSides) {
     Open();
     for (const FlagRegisterInfo& reg : kFlagRegisters) {
-        Find<QAction>(*form, FeatureMenuName(reg.id))->trigger();
+        Find<QAction>(*form, layout::MenuName(reg.id))->trigger();
         for (int k = 0; k < 32; ++k) {
             QLineEdit* edit = BitName(*form, k);
             if (edit->text().isEmpty()) continue;
@@ -274,7 +274,7 @@ TEST_F(LayoutTest, UpAndDownMoveFromTheEntryShown) {
     os.processor_count = 3;
     Open();
     QComboBox* features = Find<QComboBox>(*form, "cmbFeature");
-    const auto menu = [&](FlagRegister id) { Find<QAction>(*form, FeatureMenuName(id))->trigger(); };
+    const auto menu = [&](FlagRegister id) { Find<QAction>(*form, layout::MenuName(id))->trigger(); };
     const auto cpu2 = [&] { Find<QAction>(*form, "mnuMainEditCPU2")->trigger(); };
     struct Case {
         const char* what;

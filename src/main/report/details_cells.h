@@ -1,9 +1,9 @@
 #pragma once
-// The processor details as talvex-report prints them: text for a person, or JSON
-// ({"processors": [...]}, one object per record). Both are UTF-8 with "\n" line ends, processor
-// text escaped as the rest of talvex-report escapes it, ready for standard output.
+// The processor details' values as text, field by field and cell by cell, shared by every output:
+// talvex-report's text and JSON and the details window.
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,12 +13,6 @@
 #include "probe/details/details.h"
 
 namespace talvex {
-
-// One record: its sections top to bottom. Several: what they share once, then a table of what
-// differs per processor (APIC ID, core type, microarchitecture, caches and who shares each).
-std::string DetailsText(std::span<const ProcessorDetails> processors);
-
-std::string DetailsJson(std::span<const ProcessorDetails> processors);
 
 // Why a processor has no record, as the window and talvex-report say it ("cannot run on processor
 // 2"); "" when it was captured.
@@ -38,12 +32,16 @@ const char* CacheTypeName(CacheType type);        // "data", "instruction", "uni
 const char* CoreTypeName(CoreType type);          // "performance", "efficiency"; nullptr for None
 const char* CacheSourceName(CacheSource source);  // "leaf 4", "leaf 0x8000001D", ...
 
-// The same values cell by cell, for a front end that lays out its own tables (the details window).
-// The text above is built from these, so the two cannot disagree. Terminal text, as the text has it.
+// The details' values cell by cell: the text, the JSON and the details window are built from these, so
+// they cannot disagree. Terminal text, as the text has it.
+
+enum class DetailsSection : uint8_t { Identity, Topology, Platform };
 
 struct DetailsLine {
     const char* key;  // as the text names it: "Brand", "Core type", ...
     std::string value;
+    DetailsSection section;
+    bool one_only;  // in the text only when it describes one processor (the table covers several)
 };
 // Every line of the text's Identity, Topology and Platform sections for one processor, in the
 // text's order (Microarchitecture, Core type and APIC ID included, which the text gives only for one).
@@ -69,11 +67,22 @@ struct PerProcessorRows {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
 };
-PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors);
-// The same with `sharing` = CacheSharing(processors), worked out once by a caller that has it already.
+// `sharing` is CacheSharing(processors).
 PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors, const CacheSharing& sharing);
 
 // Whether two processors are of another kind: core type, microarchitecture, or a cache's size.
 bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b);
+
+// Processor text on a terminal: control bytes as "\xNN", bytes 0x80..0xFF as Latin-1.
+std::string ShownText(std::string_view bytes);
+// "32 KB", "30 MB", "12 K-uops".
+std::string CacheSizeText(const CacheDetails& cache);
+// The measured clock of a record, or "not measured".
+std::string MeasuredText(const ProcessorDetails& d);
+// The processors that share cache `index` of processors[p], where the records tell exactly: CPUID counts
+// the processor alone, or the records hold every processor of its package; empty otherwise. A view of
+// the sharing group's own list (or of the processor's number), not a copy.
+std::span<const ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> processors,
+                                              const CacheSharing& sharing, size_t p, size_t index);
 
 }  // namespace talvex

@@ -1,0 +1,115 @@
+// The processor details as JSON.
+#include "main/report/details_json.h"
+
+#include <string_view>
+
+#include "main/report/details_cells.h"
+#include "main/report/json_writer.h"
+#include "probe/text/text.h"
+
+namespace talvex {
+
+namespace {
+
+using enum JsonWriter::Layout;
+
+void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+                size_t p) {
+    const ProcessorDetails& d = all[p];
+    json.BeginObject()
+        .Number("cpu", d.cpu.counted())
+        .Number("apicId", d.apic_id)
+        .String("vendor", d.vendor.view())
+        .String("brand", d.brand.view())
+        .Number("family", d.family)
+        .Number("model", d.model)
+        .Number("stepping", d.stepping)
+        .String("signature", Hex(d.signature, 8));
+    if (d.uarch)
+        json.String("microarchitecture", d.uarch->microarchitecture).String("codename", d.uarch->codename);
+    else
+        json.Null("microarchitecture").Null("codename");
+    if (const char* core = CoreTypeName(d.core_type))
+        json.String("coreType", core);
+    else
+        json.Null("coreType");
+    if (d.hypervisor)
+        json.String("hypervisor", d.hypervisor->view());
+    else
+        json.Null("hypervisor");
+    if (const char* name = d.hypervisor ? HypervisorName(d.hypervisor->view()) : nullptr)
+        json.String("hypervisorName", name);
+    else
+        json.Null("hypervisorName");
+    json.Number("x86_64Level", d.x86_64_level);
+    if (d.address_bits)
+        json.BeginObject("addressBits", Inline)
+            .Number("physical", d.address_bits->physical)
+            .Number("virtual", d.address_bits->linear)
+            .EndObject();
+    else
+        json.Null("addressBits");
+    if (d.frequency_mhz)
+        json.BeginObject("frequencyMHz", Inline)
+            .Number("base", d.frequency_mhz->base)
+            .Number("max", d.frequency_mhz->max)
+            .Number("bus", d.frequency_mhz->bus)
+            .EndObject();
+    else
+        json.Null("frequencyMHz");
+    if (const std::optional<CoreClock>& clock = d.measured_clock) {
+        if (clock->mhz)
+            json.Number("measuredClockMHz", *clock->mhz);
+        else
+            json.Null("measuredClockMHz");
+    }
+    json.BeginArray("caches");
+    for (size_t i = 0; i < d.caches.size(); ++i) {
+        const CacheDetails& c = d.caches[i];
+        json.BeginObject(Inline)
+            .Number("level", c.level)
+            .String("type", CacheTypeName(c.type))
+            .Number(c.type == CacheType::Trace ? "kuops" : "sizeKB", c.size)
+            .Number("ways", c.ways)
+            .Number("lineBytes", c.line_bytes);
+        if (c.shared_by)
+            json.Number("sharedBy", *c.shared_by);
+        else
+            json.Null("sharedBy");
+        const std::span<const ProcessorNumber> with = KnownSharing(all, sharing, p, i);
+        if (with.empty()) {
+            json.Null("sharedWith");
+        } else {
+            json.BeginArray("sharedWith", Inline);
+            for (ProcessorNumber n : with) json.Number(n.counted());
+            json.EndArray();
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+    json.BeginObject("topology", Inline)
+        .Number("threadsPerCore", d.topology.threads_per_core)
+        .Number("logicalPerPackage", d.topology.logical_per_package)
+        .EndObject();
+    json.BeginArray("features", Inline);
+    for (size_t i = 0; i < kFeatureNames.size(); ++i)
+        if (d.features[i] && ListsItsName(i)) json.String(kFeatureNames[i].name);
+    json.EndArray();
+    json.EndObject();
+}
+
+}  // namespace
+
+std::string DetailsJson(std::span<const ProcessorDetails> all) {
+    std::string out;
+    out.reserve(32 + all.size() * 3072);  // about 2.5 KB a processor
+    JsonWriter json(out);
+    json.BeginObject(Inline).BeginArray("processors");
+    const CacheSharing sharing(all);
+    for (size_t i = 0; i < all.size(); ++i) JsonObject(json, all, sharing, i);
+    json.EndArray().EndObject();
+    out += '\n';
+    return out;
+}
+
+}  // namespace talvex
