@@ -78,7 +78,7 @@ TEST_P(MachineFlags, EveryFlagLinuxShowsIsANamedSetRow) {
         if (!pin->pinned()) GTEST_SKIP() << "cannot pin";
         processor = pin->allowed().front();
     } else {
-        const auto sections = testing::CpuidRSections(said.cpuid_r);
+        const auto sections = testing::CpuidRSections(said);
         ASSERT_FALSE(sections.empty());
         processor = sections.front().first;
         replay.emplace(sections.front().second);

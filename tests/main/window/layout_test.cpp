@@ -399,7 +399,7 @@ TEST(Program, AClickOnASelectorsTextOpensItsList) {
         if (c.kind == Kind::Combo) args << QString("%1,%2").arg(c.left + 12).arg(c.top + c.height / 2);
     ASSERT_EQ(args.size(), 4);
     QProcess check;
-    check.start(TALVEX_TESTS_DIR "/../tools/check-selector-clicks", args);
+    check.start(QString(TALVEX_TESTS_DIR) + "/../tools/check-selector-clicks", args);
     ASSERT_TRUE(check.waitForFinished(120000));
     const std::string said = check.readAllStandardError().toStdString();
     if (check.exitCode() == 77) GTEST_SKIP() << said;
