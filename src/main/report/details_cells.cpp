@@ -52,11 +52,7 @@ std::string HypervisorText(const ProcessorDetails& d) {
     return ShownText(d.hypervisor->view());
 }
 
-std::string LevelText(const ProcessorDetails& d) {
-    if (d.x86_64_level == 0) return "0 (no long mode)";
-    return Decimal(d.x86_64_level)
-           + (d.x86_64_level == 1 ? " (x86-64)" : " (x86-64-v" + Decimal(d.x86_64_level) + ")");
-}
+std::string LevelText(const ProcessorDetails& d) { return X86_64LevelText(d.x86_64_level); }
 
 std::string AddressText(const ProcessorDetails& d) {
     if (!d.address_bits) return "not reported";
@@ -258,6 +254,11 @@ std::vector<DetailsLine> Lines(const ProcessorDetails& d, const SetFacts& set, b
 
 }  // namespace
 
+std::string X86_64LevelText(unsigned level) {
+    if (level == 0) return "0 (no long mode)";
+    return Decimal(level) + (level == 1 ? " (x86-64)" : " (x86-64-v" + Decimal(level) + ")");
+}
+
 std::string ShownText(std::string_view bytes) {
     std::string escaped;
     AppendProcessorText(escaped, bytes);
@@ -352,8 +353,10 @@ std::string SharingText(std::span<const ProcessorDetails> all, const CacheSharin
     const std::span<const ProcessorNumber> known = KnownSharing(all, sharing, p, index);
     if (!known.empty()) return "[" + ProcessorList(known) + "]";
     const CacheDetails& c = all[p].caches[index];
-    return c.shared_by ? "[up to " + Decimal(*c.shared_by) + "]" : std::string();
+    return c.shared_by ? SharingBoundText(*c.shared_by) : std::string();
 }
+
+std::string SharingBoundText(uint32_t count) { return "[up to " + Decimal(count) + "]"; }
 
 std::string SharingEachText(size_t count) { return "[" + Decimal(count) + " each]"; }
 

@@ -106,6 +106,8 @@ inline constexpr std::array<const char*, 6> kCacheColumns{"Level", "Type", "Size
 // count where they do not hold the whole machine, "" where CPUID does not say.
 std::string SharingText(std::span<const ProcessorDetails> processors, const CacheSharing& sharing, size_t p,
                         size_t index);
+// CPUID's count of the processors that may share a cache, as a bound: "[up to 16]".
+std::string SharingBoundText(uint32_t count);
 // A cache described for several processors that each share their own: "[2 each]".
 std::string SharingEachText(size_t count);
 // Where a cache's figures come from, for a tooltip: "from leaf 4".
@@ -132,6 +134,8 @@ bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b);
 
 // Processor text on a terminal: control bytes as "\xNN", bytes 0x80..0xFF as Latin-1.
 std::string ShownText(std::string_view bytes);
+// "3 (x86-64-v3)", "1 (x86-64)", "0 (no long mode)".
+std::string X86_64LevelText(unsigned level);
 // "32 KB", "30 MB", "12 K-uops".
 std::string CacheSizeText(const CacheDetails& cache);
 // The measured clock of a record, or "not measured".

@@ -125,7 +125,7 @@ void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const C
             if (own.size() == first.size() && (own.empty() || own.data() == first.data())) continue;
             const std::optional<uint32_t>& count = d.caches[i].shared_by;
             cells.back() = !first.empty() && own.size() == first.size() ? SharingEachText(first.size())
-                           : count                                      ? "[up to " + Decimal(*count) + "]"
+                           : count                                      ? SharingBoundText(*count)
                                                                         : "-";
             break;
         }

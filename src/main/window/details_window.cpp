@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineSeries>
+#include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStyle>
@@ -27,10 +29,12 @@
 
 #include "main/report/details_cells.h"
 #include "main/report/details_text.h"
+#include "main/report/fleet_text.h"
 #include "main/window/application.h"
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/dump/dump_write.h"
+#include "probe/fleet/fleet.h"
 
 namespace talvex {
 
@@ -374,8 +378,10 @@ void DetailsWindow::BuildControls() {
     save_button_->setObjectName("saveButton");
     open_button_ = new QPushButton("&Open Dump...", this);
     open_button_->setObjectName("openButton");
-    live_button_ = new QPushButton("This &Machine", this);
+    live_button_ = new QPushButton("&This Machine", this);
     live_button_->setObjectName("liveButton");
+    compare_button_ = new QPushButton("Co&mpare with dump...", this);
+    compare_button_->setObjectName("compareButton");
     close_button_ = new QPushButton("C&lose", this);
     close_button_->setObjectName("closeButton");
     copy_button_->setToolTip(
@@ -383,12 +389,16 @@ void DetailsWindow::BuildControls() {
     save_button_->setToolTip("Writes every processor shown to a file, in cpuid -r's layout or libcpuid's");
     open_button_->setToolTip("Shows the processors of a dump file instead of this machine's");
     live_button_->setToolTip("Shows this machine's processors again, captured afresh");
+    compare_button_->setToolTip(
+        "Says what differs between the processor shown and a dump's processor of the "
+        "same number, as talvex-report --compare does");
     close_button_->setToolTip("Closes the window (Escape)");
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(copy_button_);
     buttons->addWidget(save_button_);
     buttons->addWidget(open_button_);
     buttons->addWidget(live_button_);
+    buttons->addWidget(compare_button_);
     buttons->addStretch(1);
     buttons->addWidget(close_button_);
 
@@ -433,6 +443,7 @@ void DetailsWindow::ConnectEvents() {
     connect(save_button_, &QPushButton::clicked, this, guarded([this] { SaveDumpClick(); }));
     connect(open_button_, &QPushButton::clicked, this, guarded([this] { OpenDumpClick(); }));
     connect(live_button_, &QPushButton::clicked, this, guarded([this] { LiveClick(); }));
+    connect(compare_button_, &QPushButton::clicked, this, guarded([this] { CompareDumpClick(); }));
     connect(close_button_, &QPushButton::clicked, this, guarded([this] { close(); }));
     connect(chooser_, &QComboBox::activated, this,
             [this](int index) { RunHandler([&] { ShowEntry(index); }); });
@@ -507,6 +518,7 @@ void DetailsWindow::ShowEntry(int entry) {
     copy_button_->setEnabled(d != nullptr);
     tsc_series_->setName(d != nullptr && d->invariant_tsc ? "Time stamp counter (invariant)"
                                                           : "Time stamp counter");
+    compare_button_->setEnabled(d != nullptr && comparing_ == nullptr);
     ShowClockPlot();
 }
 
@@ -695,10 +707,83 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
     ShowEntry(0);
 }
 
+void DetailsWindow::CompareDumpClick() {
+    const FileChoice choice =
+        CurrentDialog()(this, false, "Compare with dump", {"CPUID dumps (*.txt)", "All files (*)"});
+    if (!choice.path.isEmpty()) CompareWithDump(choice.path);
+}
+
+bool DetailsWindow::CompareWithDump(const QString& path) {
+    const ProcessorDetails* shown = set_.DetailsOf(chooser_->currentIndex());
+    if (comparing_ != nullptr || shown == nullptr) return false;
+    auto compared = std::make_shared<Compared>();
+    // The window owns the worker (comparing_) until it has finished, and waits for it when it closes
+    // first. The worker touches only what it was handed (copies of the shown record and its name) and
+    // `compared`, which it shares with the slot below; it ends when the dump is read and compared.
+    comparing_ = QThread::create(
+        [compared, a = *shown,
+         a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
+         file = QFile::encodeName(path).toStdString(), b_name = QDir::toNativeSeparators(path)] {
+            try {
+                std::vector<DumpProcessor> sections = ReadDumpFile(file);
+                const unsigned k = a.cpu.os() < sections.size() ? a.cpu.os() : 0;
+                const std::vector<ProcessorDetails> b = GetRecordedDetails({sections[k]}, {k});
+                compared->text = CompareText({a_name.toStdString(), &a}, {b_name.toStdString(), &b[0]},
+                                             CompareProcessors(a, b[0]));
+            } catch (const std::exception& e) {
+                compared->error = e.what();
+            } catch (...) {
+                compared->error = "Unknown error";
+            }
+        });
+    connect(comparing_, &QThread::finished, this, [this, compared] {
+        comparing_->deleteLater();
+        comparing_ = nullptr;
+        compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr);
+        ShowComparison(*compared);
+    });
+    compare_button_->setEnabled(false);
+    comparing_->start();
+    return true;
+}
+
+void DetailsWindow::ShowComparison(const Compared& compared) {
+    if (!compared.error.empty()) {
+        ReportError(compared.error);
+        return;
+    }
+    auto* dialog = new QDialog(this);
+    dialog->setObjectName("compareResult");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle("Talvex: Comparison");
+    QString shown = Utf8(compared.text);
+    if (shown.endsWith('\n')) shown.chop(1);  // no empty line below the last
+    auto* text = new QPlainTextEdit(shown, dialog);
+    text->setObjectName("compareText");
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(layout::kFontPixels);
+    text->setFont(fixed);
+    auto* close = new QPushButton("C&lose", dialog);
+    connect(close, &QPushButton::clicked, dialog, &QDialog::close);
+    auto* column = new QVBoxLayout(dialog);
+    column->addWidget(text);
+    column->addWidget(close, 0, Qt::AlignRight);
+    // Wide enough for the text's lines (at most 100 columns) where the screen allows.
+    const int width = text->fontMetrics().horizontalAdvance(QString(104, 'x')) + 48;
+    QSize wanted(width, 480);
+    if (const QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size() - QSize(16, 48));
+    dialog->resize(wanted);
+    dialog->show();
+}
+
 DetailsWindow::~DetailsWindow() {
-    if (opening_ == nullptr) return;
-    opening_->wait();
-    delete opening_;
+    for (QThread* worker : {opening_, comparing_}) {
+        if (worker == nullptr) continue;
+        worker->wait();
+        delete worker;
+    }
     if (busy_cursor_) QApplication::restoreOverrideCursor();
 }
 

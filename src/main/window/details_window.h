@@ -87,7 +87,14 @@ public:
     // (false, Open Dump greyed) while another dump is being opened.
     bool OpenDump(const QString& path);
     bool IsOpening() const { return opening_ != nullptr; }
-    // Waits for a dump being opened, if any, so the window never goes before its reading does.
+    void CompareDumpClick();
+    // Compares the processor shown with the dump's processor of the same number (its first when it has
+    // fewer), as `talvex-report --compare` does, the dump read on a thread of its own; the result is
+    // shown in a dialog of its own ("compareResult"). Refused (false, the button greyed) while another
+    // comparison is under way.
+    bool CompareWithDump(const QString& path);
+    bool IsComparing() const { return comparing_ != nullptr; }
+    // Waits for a dump being opened or compared, if any, so the window never goes before its reading does.
     ~DetailsWindow() override;
     // Writes every captured processor shown, in libcpuid's layout or `cpuid -r`'s. A failure is
     // reported and leaves no file behind (nor changes one that was there).
@@ -128,12 +135,19 @@ private:
         std::string error;
     };
     void DumpOpened(const QString& path, Opened& opened);
+    // The comparison's text, or why the dump cannot be read.
+    struct Compared {
+        std::string text;
+        std::string error;
+    };
+    void ShowComparison(const Compared& compared);
 
     Probe probe_;                    // this machine: its processors and its operating system
     std::vector<unsigned> machine_;  // the processors captured of it (0-based)
     ProcessorSet set_;
-    QThread* opening_ = nullptr;  // reading a dump
-    QTimer* busy_ = nullptr;      // the busy cursor's delay
+    QThread* opening_ = nullptr;    // reading a dump
+    QThread* comparing_ = nullptr;  // reading a dump to compare with
+    QTimer* busy_ = nullptr;        // the busy cursor's delay
     bool busy_cursor_ = false;
     QString file_;  // the dump shown; empty while this machine's processors are
     ProcessorNumber examined_;
@@ -152,6 +166,7 @@ private:
     QPushButton* save_button_ = nullptr;
     QPushButton* open_button_ = nullptr;
     QPushButton* live_button_ = nullptr;  // shown while a dump is
+    QPushButton* compare_button_ = nullptr;
     QPushButton* close_button_ = nullptr;
 
     CacheModel* caches_ = nullptr;
