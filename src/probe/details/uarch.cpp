@@ -46,7 +46,7 @@
 // Duo "pentium-m", the Pentium 4 with SSE3 "prescott" and with 64-bit extensions "nocona"; K8 before
 // revision E "k8", from it "k8-sse3"); the Hygon C86-4G names (c86-4g-m4, -m6, -m7, -m8) from GCC's
 // development tree.
-// Sources of the processes: Intel's product specification pages ("Lithography") and data sheets of
+// Sources of the processes: Intel's product pages ("Lithography") and data sheets of
 // the Pentium, Pentium II and III, Celeron, Pentium 4, Pentium M, Core, Xeon and Atom families; AMD's
 // data sheets of the K6, Athlon, Duron, Opteron, Athlon 64 and Sempron families and its product pages
 // ("Process technology for CPU cores") from the Phenom on; VIA's C3 and C7 data sheets; Zhaoxin's
