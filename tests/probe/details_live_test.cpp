@@ -38,7 +38,7 @@ Machine Read(const std::string& name) {
     if (m.said.live) {
         LinuxPlatform os;
         for (ProcessorCapture& c : CaptureAllowedProcessors(os, HardwareSource())) {
-            if (c.status != CaptureStatus::Captured) continue;
+            if (c.status != PinStatus::Stayed) continue;
             m.os_ids.push_back(c.processor.os());
             dumps.push_back(std::move(c.dump));
         }

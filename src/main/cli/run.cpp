@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <vector>
 
 #include "main/cli/cli.h"
@@ -17,6 +18,7 @@
 #include "probe/details/details.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
+#include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
 #include "probe/text/text.h"
@@ -60,11 +62,8 @@ std::string Describe(const Probe& probe, const Options& o) {
 void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
     for (ProcessorDetails& d : details) {
         const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, ClockSettingsFor(d));
-        switch (pinned.state) {
-        case PinnedClockState::Measured: break;
-        case PinnedClockState::NotPinned: throw Failure(kExitFailure, NotPinnedText(d.cpu));
-        case PinnedClockState::Moved: throw Failure(kExitFailure, MovedText(d.cpu, "measurement"));
-        }
+        if (pinned.status != PinStatus::Stayed)
+            throw Failure(kExitFailure, PinStatusText(pinned.status, d.cpu, "measurement"));
         d.measured_clock = pinned.clock;
     }
 }
@@ -104,13 +103,13 @@ std::string FromDump(const Options& o) {
     }
     std::vector<unsigned> numbers;
     if (o.cpu) {
-        if (*o.cpu > cpus.size()) {
+        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(*o.cpu);
+        if (!section || section->os() >= cpus.size()) {
             throw Failure(kExitUsage, ReplayName(*o.replay) + " holds " + std::to_string(cpus.size())
                                           + (cpus.size() == 1 ? " processor" : " processors"));
         }
-        const ProcessorNumber section = ProcessorNumber::FromCounted(*o.cpu);
-        numbers = {section.os()};
-        cpus = {std::move(cpus[section.os()])};
+        numbers = {section->os()};
+        cpus = {std::move(cpus[section->os()])};
     } else if (o.all_cpus || o.DumpFormat()) {
         for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
     } else {
@@ -120,45 +119,43 @@ std::string FromDump(const Options& o) {
     return DescribeAll(cpus, numbers, o);
 }
 
-// This machine's processors: the one --cpu names, or those this process was started on (`taskset`,
-// a cpuset). Widening that set is possible but would override the user's own restriction.
+// This machine's processors: the one --cpu names, or those this process was started on.
 std::string FromMachine(const Options& o) {
     LinuxPlatform platform;
     const unsigned count = platform.ProcessorCount();
-    std::vector<unsigned> allowed = platform.ThreadAffinity();
-    const bool said = !allowed.empty();
-    if (!said)
-        for (unsigned k = 0; k < count; ++k) allowed.push_back(k);
+    const AllowedProcessors allowed(platform);
 
     std::vector<unsigned> chosen;
     if (o.cpu) {
-        if (*o.cpu > count) {
+        const std::optional<ProcessorNumber> k = ProcessorNumber::FromCounted(*o.cpu);
+        if (!k || k->os() >= count) {
             throw Failure(kExitFailure, "there is no processor " + o.cpu_text + " (this machine has "
                                             + std::to_string(count) + ")");
         }
-        const unsigned k = ProcessorNumber::FromCounted(*o.cpu).os();
-        if (said && std::find(allowed.begin(), allowed.end(), k) == allowed.end()) {
-            throw Failure(kExitFailure, "cannot run on processor " + o.cpu_text
-                                            + ": this process may run only on processor(s) "
-                                            + ProcessorList(OsProcessors(allowed)));
-        }
-        chosen = {k};
+        if (!allowed.Allows(*k)) throw Failure(kExitFailure, allowed.RefusalText(*k));
+        chosen = {k->os()};
     } else if (o.all_cpus || o.DumpFormat()) {
-        chosen = allowed;
+        chosen = allowed.Numbers();
     } else {
-        chosen = {allowed.front()};
+        chosen = {allowed.Numbers().front()};
     }
 
     const HardwareSource source;
     if (!o.details && !o.DumpFormat()) {
-        if (!platform.SetThreadAffinity(chosen))
-            throw Failure(kExitFailure, NotPinnedText(ProcessorNumber(chosen[0])));
-        return Describe(Probe{source, platform}, o);
+        const ProcessorNumber processor(chosen[0]);
+        std::string text;
+        const PinStatus pinned = RunPinned(platform, processor, [&] {
+            text = Describe(Probe{source, platform}, o);
+        });
+        if (pinned != PinStatus::Stayed)
+            throw Failure(kExitFailure, PinStatusText(pinned, processor, "report"));
+        return text;
     }
     std::vector<DumpProcessor> dumps;
     std::vector<unsigned> numbers;
     for (ProcessorCapture& c : CaptureProcessors(platform, source, chosen)) {
-        if (c.status != CaptureStatus::Captured) throw Failure(kExitFailure, CaptureStatusText(c));
+        if (c.status != PinStatus::Stayed)
+            throw Failure(kExitFailure, PinStatusText(c.status, c.processor, "capture"));
         dumps.push_back(std::move(c.dump));
         numbers.push_back(c.processor.os());
     }

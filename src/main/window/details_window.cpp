@@ -4,7 +4,6 @@
 #include <QChartView>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
@@ -36,40 +35,28 @@ namespace talvex {
 
 namespace {
 
-FileChoice AskWithQt(QWidget* parent, bool save, const QString& caption, const QStringList& filters) {
-    FileChoice choice;
-    const QString joined = filters.join(";;");
-    choice.path = save ? QFileDialog::getSaveFileName(parent, caption, QString(), joined, &choice.filter)
-                       : QFileDialog::getOpenFileName(parent, caption, QString(), joined, &choice.filter);
-    return choice;
+// `processors`, or every configured processor when none are given, as talvex-report takes them.
+std::vector<unsigned> Chosen(const std::vector<unsigned>& processors, const Platform& os) {
+    if (!processors.empty()) return processors;
+    std::vector<unsigned> all;
+    for (unsigned k = 0; k < os.ProcessorCount(); ++k) all.push_back(k);
+    return all;
 }
 
-FileDialog& CurrentDialog() {
-    static FileDialog dialog = AskWithQt;
-    return dialog;
-}
-
-LiveMeasure& CurrentLiveMeasure() {
-    static LiveMeasure measure;
-    return measure;
-}
-
-// The measurement tests put in, or MeasurePinned through `os`.
-LiveMeasure LiveMeasureThrough(Platform& os) {
-    if (const LiveMeasure& set = CurrentLiveMeasure()) return set;
+// The measurement the services name, or MeasurePinned through `os`.
+LiveMeasure LiveMeasureThrough(const WindowServices& services, Platform& os) {
+    if (services.live_measure) return services.live_measure;
     return [&os](const LiveProcessor& processor) { return MeasurePinned(os, processor); };
 }
 
 // Seconds of history the plot shows.
 constexpr double kPlotSeconds = 60;
-// The first reading waits until the window has been drawn, so opening it costs no measurement.
-constexpr std::chrono::milliseconds kFirstReading{200};
 
 // Ctrl+C in a view copies the selected cells as spreadsheets take them: a tab between cells, a line
 // a row, rows in the order shown.
 class SelectionCopier final : public QObject {
 public:
-    using QObject::QObject;
+    SelectionCopier(QObject* parent, const ClipboardWriter& write) : QObject(parent), write_(write) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -77,7 +64,7 @@ protected:
         if (view == nullptr || event->type() != QEvent::KeyPress
             || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
             return false;
-        RunHandler([view] { CopyTextToClipboard(SelectedText(*view)); });
+        RunHandler([&] { CopyTextToClipboard(write_, SelectedText(*view)); });
         return true;
     }
 
@@ -107,6 +94,8 @@ private:
         }
         return text;
     }
+
+    const ClipboardWriter& write_;  // the window's, which outlives this child
 };
 
 void SetUpTable(QTableView* view, QObject* copier) {
@@ -126,23 +115,16 @@ QString Utf8(const std::string& text) {
 
 }  // namespace
 
-void SetFileDialog(FileDialog dialog) {
-    CurrentDialog() = dialog ? std::move(dialog) : FileDialog(AskWithQt);
-}
-
-void SetLiveMeasure(LiveMeasure measure) { CurrentLiveMeasure() = std::move(measure); }
-
 DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors,
-                             ProcessorNumber examined, QWidget* parent)
+                             ProcessorNumber examined, WindowServices services, QWidget* parent)
     : QWidget(parent, Qt::Window),
+      probe_(probe),
+      services_(std::move(services)),
+      allowed_(Chosen(processors, probe.platform)),
+      inbox_(new Inbox(this)),
       examined_(examined),
       live_clock_(probe.platform.HasLiveClock()),
-      live_(LiveMeasureThrough(probe.platform), [this](std::vector<LiveReading> readings) {
-          // From the worker thread: the readings are shown on the window's own.
-          QMetaObject::invokeMethod(
-              this, [this, r = std::move(readings)] { RunHandler([&] { ApplyReadings(r); }); },
-              Qt::QueuedConnection);
-      }) {
+      live_(LiveMeasureThrough(services_, probe.platform)) {
     setObjectName("details");
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(WindowFont());  // the main window's, without its narrowed captions
@@ -158,11 +140,7 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
         busy_cursor_ = true;
     });
 
-    std::vector<unsigned> chosen = processors;
-    if (chosen.empty()) {  // the system would not say: every configured processor, as talvex-report
-        for (unsigned k = 0; k < probe.platform.ProcessorCount(); ++k) chosen.push_back(k);
-    }
-    set_ = ProcessorSet(CaptureProcessors(probe.platform, probe.source, chosen));
+    set_ = ProcessorSet(CaptureProcessors(probe.platform, probe.source, allowed_.Numbers()));
     ShowSet();
     ShowProcessor(examined);
     // Within the screen's free area, whatever the scale: at twice the size the buttons would
@@ -179,7 +157,7 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 }
 
 void DetailsWindow::BuildControls() {
-    auto* copier = new SelectionCopier(this);
+    auto* copier = new SelectionCopier(this, services_.write_clipboard);
     auto* header = new QFormLayout;
     header->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
 
@@ -373,8 +351,7 @@ void DetailsWindow::ShowEntry(int entry) {
         status_->clear();
     } else {
         for (QLabel* value : summary_) value->clear();
-        status_->setText(entry >= 0 ? Utf8(set_.Status(entry))
-                                    : QString("processor %1 was not captured").arg(examined_.counted()));
+        status_->setText(Utf8(entry >= 0 ? set_.Status(entry) : allowed_.RefusalText(examined_)));
     }
     chooser_->setCurrentIndex(entry);
     caches_->SetProcessor(set_, entry);
@@ -411,28 +388,33 @@ void DetailsWindow::StartLive() {
         }
     }
     if (!live_time_.isValid()) live_time_.start();
-    live_.Start(std::move(processors), kFirstReading);
+    const unsigned generation = ++live_generation_;
+    // From the worker thread: the readings are shown on the window's own, while it wants them.
+    live_.Start(std::move(processors), services_.live_first_reading,
+                [this, generation, inbox = inbox_->address()](std::vector<LiveReading> readings) {
+                    inbox.Post([this, generation, r = std::move(readings)] { ApplyReadings(generation, r); });
+                });
 }
 
-void DetailsWindow::ApplyReadings(const std::vector<LiveReading>& readings) {
-    // Readings queued before the worker stopped (hidden, closed, a dump opened) are not shown.
-    if (!live_.Running()) return;
+void DetailsWindow::ApplyReadings(unsigned generation, const std::vector<LiveReading>& readings) {
+    // Readings queued before the worker stopped (hidden, a dump opened, restarted) are not shown.
+    if (!live_.Running() || generation != live_generation_) return;
     const double now = static_cast<double>(live_time_.elapsed()) / 1000.0;
     for (const LiveReading& r : readings) {
-        // A processor measured before that can no longer be pinned to has gone offline since.
+        // A processor measured before that can no longer be pinned to has gone offline since; one
+        // whose measurement failed or was moved has no figure now.
         const bool seen = history_.count(r.processor) != 0;
-        std::string text;
-        const CoreClock& clock = r.pinned.clock;
-        switch (r.pinned.state) {
-        case PinnedClockState::Measured: text = MeasuredClockCell(clock); break;
-        case PinnedClockState::NotPinned: text = seen ? kUnavailable : NotPinnedText(r.processor); break;
-        case PinnedClockState::Moved: text = kUnavailable; break;
+        std::string text = kUnavailable;
+        if (r.clock) {
+            text = MeasuredClockCell(*r.clock);
+        } else if (r.status == PinStatus::NotPinned && !seen) {
+            text = NotPinnedText(r.processor);
         }
         processors_->SetClock(set_.EntryOf(r.processor), text);
-        if (r.pinned.state != PinnedClockState::Measured) continue;
+        if (!r.clock) continue;
         ClockHistory& h = history_[r.processor];
-        if (clock.mhz) h.points.emplace_back(now, *clock.mhz);
-        if (clock.tsc_mhz) h.tsc_mhz = *clock.tsc_mhz;
+        if (r.clock->mhz) h.points.emplace_back(now, *r.clock->mhz);
+        if (r.clock->tsc_mhz) h.tsc_mhz = *r.clock->tsc_mhz;
         while (!h.points.empty() && h.points.front().x() < now - kPlotSeconds) h.points.pop_front();
     }
     processor_view_->resizeColumnToContents(processors_->ClockColumn());
@@ -472,11 +454,11 @@ void DetailsWindow::ShowProcessor(ProcessorNumber processor) {
 void DetailsWindow::CopyClick() {
     const ProcessorDetails* d = set_.DetailsOf(chooser_->currentIndex());
     if (d == nullptr) return;
-    CopyTextToClipboard(Utf8(DetailsText({d, 1})));
+    CopyTextToClipboard(services_.write_clipboard, Utf8(DetailsText({d, 1})));
 }
 
 void DetailsWindow::SaveDumpClick() {
-    const FileChoice choice = CurrentDialog()(
+    const FileChoice choice = services_.ask_file(
         this, true, "Save Dump", {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
     if (choice.path.isEmpty()) return;
     const bool libcpuid = choice.path.endsWith(".libcpuid.txt") || choice.filter == kLibcpuidFilter;
@@ -513,32 +495,40 @@ void DetailsWindow::SaveDump(const QString& path, bool libcpuid) {
 
 void DetailsWindow::OpenDumpClick() {
     const FileChoice choice =
-        CurrentDialog()(this, false, "Open Dump", {"CPUID dumps (*.txt)", "All files (*)"});
+        services_.ask_file(this, false, "Open Dump", {"CPUID dumps (*.txt)", "All files (*)"});
     if (!choice.path.isEmpty()) OpenDump(choice.path);
 }
 
 bool DetailsWindow::OpenDump(const QString& path) {
-    if (opening_ != nullptr) return false;
-    auto opened = std::make_shared<Opened>();
-    opening_ = QThread::create([opened, file = QFile::encodeName(path).toStdString()] {
+    if (opening_) return false;
+    opening_.emplace();
+    // The reader owns its copies (the file's name, the stop token, the processors it may run on) and
+    // touches the platform; it ends when the dump is read, or at its next read once stopped (the
+    // window closed). Its result reaches the window through the inbox, only while the window lives.
+    StartWorker([this, path, file = QFile::encodeName(path).toStdString(), stop = opening_->get_token(),
+                 allowed = allowed_.Numbers(), &platform = probe_.platform, inbox = inbox_->address()] {
+        // The thread starts on the GUI thread's one processor: a dump is read on any the program may use.
+        platform.SetThreadAffinity(allowed);
+        auto opened = std::make_shared<Opened>();
         try {
-            opened->set = ProcessorSet::FromDump(ReadDumpFile(file));
+            opened->set = ProcessorSet::FromDump(ReadDumpFile(file, stop));
+        } catch (const DumpCancelled&) {
+            return;
         } catch (const std::exception& e) {
             opened->error = e.what();
         } catch (...) {
             opened->error = "Unknown error";
         }
+        if (stop.stop_requested()) return;
+        inbox.Post([this, path, opened] { DumpOpened(path, *opened); });
     });
-    connect(opening_, &QThread::finished, this, [this, path, opened] { DumpOpened(path, *opened); });
     open_button_->setEnabled(false);
     busy_->start();
-    opening_->start();
     return true;
 }
 
 void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
-    opening_->deleteLater();
-    opening_ = nullptr;
+    opening_.reset();
     busy_->stop();
     if (busy_cursor_) QApplication::restoreOverrideCursor();
     busy_cursor_ = false;
@@ -547,6 +537,7 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
         ReportError(opened.error);
         return;
     }
+    // The models keep copies of what they show, so the records replaced here are read by nothing.
     set_ = std::move(opened.set);
     file_ = path;
     ShowSet();
@@ -554,9 +545,7 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
 }
 
 DetailsWindow::~DetailsWindow() {
-    if (opening_ == nullptr) return;
-    opening_->wait();
-    delete opening_;
+    if (opening_) opening_->request_stop();
     if (busy_cursor_) QApplication::restoreOverrideCursor();
 }
 

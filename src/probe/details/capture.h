@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "probe/dump/dump.h"
+#include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
 #include "probe/platform/registers.h"
@@ -29,16 +30,10 @@ inline constexpr uint32_t kCaptureSubLeavesPerLeaf = 64;
 // 0xC0000000... A range is present when its base answers a highest leaf above the base.
 DumpProcessor CaptureProcessor(const RegisterSource& source);
 
-enum class CaptureStatus {
-    Captured,
-    NotPinned,  // the thread could not be pinned to the processor (offline, not allowed, absent)
-    Moved,      // the processor went away during the capture: the thread was no longer pinned to it
-};
-
 struct ProcessorCapture {
     ProcessorNumber processor;
-    CaptureStatus status = CaptureStatus::Captured;
-    DumpProcessor dump;  // empty unless Captured
+    PinStatus status = PinStatus::Stayed;  // Stayed: captured
+    DumpProcessor dump;                    // empty unless captured
 };
 
 // Captures each processor of `processors` in turn, pinning the calling thread to it alone through

@@ -3,6 +3,9 @@
 // so tests can stand in for timers, processor count and affinity.
 
 #include <cstdint>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace talvex {
@@ -43,12 +46,18 @@ public:
     uint64_t ReadTimeStampCounter() override;
 };
 
-// A processor recorded elsewhere: the same operating system answers, but no clock to measure
-// and no pinning.
+// A processor recorded elsewhere: the same operating system answers, but there is no clock to
+// measure, and pinning is make-believe: it succeeds, and the thread reads back the set it asked for.
 class ReplayPlatform final : public LinuxPlatform {
 public:
-    bool SetThreadAffinity(const std::vector<unsigned>&) override { return true; }
+    // The set this thread last asked for; before it asked, the system's.
+    std::vector<unsigned> ThreadAffinity() const override;
+    bool SetThreadAffinity(const std::vector<unsigned>& processors) override;
     bool HasLiveClock() const override { return false; }
+
+private:
+    mutable std::mutex lock_;
+    std::map<std::thread::id, std::vector<unsigned>> pinned_;
 };
 
 }  // namespace talvex
