@@ -507,7 +507,8 @@ bool DetailsWindow::OpenDump(const QString& path) {
     // window closed). Its result reaches the window through the inbox, only while the window lives.
     StartWorker([this, path, file = QFile::encodeName(path).toStdString(), stop = opening_->get_token(),
                  allowed = allowed_.Numbers(), &platform = probe_.platform, inbox = inbox_->address()] {
-        // The thread starts on the GUI thread's one processor: a dump is read on any the program may use.
+        // The thread starts on the GUI thread's one processor: a dump is read on any the program may
+        // use (refused, it is read where the thread is).
         platform.SetThreadAffinity(allowed);
         auto opened = std::make_shared<Opened>();
         try {

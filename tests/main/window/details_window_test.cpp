@@ -21,6 +21,7 @@
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -467,6 +468,36 @@ TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
     }
 }
 
+// The models keep what they show: once the records they were set from are gone (a dump opened in
+// their place), every cell still reads as before, and nothing reads freed memory (make check-sanitize).
+TEST_F(DetailsWindowTest, TheModelsKeepWhatTheyShowWhenTheRecordsGo) {
+    const auto cells = [](const QAbstractItemModel& m) {
+        QStringList all;
+        const std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+            for (int r = 0; r < m.rowCount(parent); ++r)
+                for (int c = 0; c < m.columnCount(parent); ++c) {
+                    all << m.index(r, c, parent).data().toString();
+                    if (c == 0) walk(m.index(r, 0, parent));
+                }
+        };
+        walk({});
+        return all;
+    };
+    auto set = std::make_unique<ProcessorSet>(
+        ProcessorSet::FromDump(ReadDumpFile(testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt")));
+    CacheModel caches;
+    FeatureModel features;
+    caches.SetProcessor(*set, 0);
+    features.SetProcessor(set->DetailsOf(0));
+    const QStringList cache_cells = cells(caches), feature_cells = cells(features);
+    ASSERT_GT(cache_cells.size(), 0);
+    set.reset();  // its memory free for the next records
+    set = std::make_unique<ProcessorSet>(
+        ProcessorSet::FromDump(ReadDumpFile(testing::kDumps + "/amd-ryzen-7-7700x-raphael.txt")));
+    EXPECT_EQ(cells(caches), cache_cells);
+    EXPECT_EQ(cells(features), feature_cells);
+}
+
 // A large dump is read on its own thread: the window answers meanwhile, a second Open Dump is refused
 // until the first is shown, and the cursor is given back.
 TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
@@ -497,10 +528,12 @@ TEST_F(DetailsWindowTest, ClosingDuringOpenDumpAndALiveMeasurementGoesAtOnce) {
     const testing::TempDir dir;
     const std::string pipe = (dir / "dump").string();
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Relaxed: like a real measurement, this one shares no order with the window's thread, so the
+    // thread sanitizer sees whether the live clock's own stop is ordered (make check-tsan).
     std::atomic<bool> measuring{false}, released{false};
     services.live_measure = [&](const LiveProcessor& p) {
-        measuring = true;
-        while (!released) std::this_thread::yield();
+        measuring.store(true, std::memory_order_relaxed);
+        while (!released.load(std::memory_order_relaxed)) std::this_thread::yield();
         return LiveReading{p.processor, PinStatus::Stayed, CoreClock{3000, 2600, false}};
     };
     services.live_first_reading = {};
@@ -508,7 +541,8 @@ TEST_F(DetailsWindowTest, ClosingDuringOpenDumpAndALiveMeasurementGoesAtOnce) {
     QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2}, ProcessorNumber(0), services);
     w->show();
     ASSERT_TRUE(w->OpenDump(QString::fromStdString(pipe)));
-    QTRY_VERIFY_WITH_TIMEOUT(measuring && QApplication::overrideCursor() != nullptr, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        measuring.load(std::memory_order_relaxed) && QApplication::overrideCursor() != nullptr, 5000);
 
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -521,7 +555,7 @@ TEST_F(DetailsWindowTest, ClosingDuringOpenDumpAndALiveMeasurementGoesAtOnce) {
     const std::string dump = testing::ManyProcessors(2);
     [[maybe_unused]] const ssize_t written = ::write(writer, dump.data(), dump.size());
     ::close(writer);
-    released = true;
+    released.store(true, std::memory_order_relaxed);
     WaitForWorkers();
     QTest::qWait(20);  // anything the workers posted would arrive now
     EXPECT_TRUE(ShownErrors().empty());

@@ -15,7 +15,8 @@
 #include "window_support.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizers' allocator keeps freed blocks aside, so mallinfo does not see them: it says itself.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace talvex {
