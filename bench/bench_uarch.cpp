@@ -1,5 +1,7 @@
-// Cost of naming one processor's microarchitecture from a query filled from a replayed dump: a row
-// near the top of its table, one near the end, and a model no row names (the whole table scanned).
+// Cost of naming one processor's microarchitecture, with its GCC name and process, from a query filled
+// from a replayed dump: a row near the top of its table, one near the end, a model no row names in a
+// family of one design (the rows scanned, then the class), and a model no row or class names (the
+// whole table scanned).
 // The query is decoded once, as the processor-details module does; the loop times the naming alone.
 // Every benchmark also reports heap allocations per call: naming must make none.
 
@@ -30,6 +32,7 @@ BENCHMARK_CAPTURE(BM_IdentifyMicroarchitecture, alder_lake, "intel-core-i9-12900
 BENCHMARK_CAPTURE(BM_IdentifyMicroarchitecture, cedar_mill_last_rows, "intel-celeron-d-347-cedar-mill.txt",
                   0);
 BENCHMARK_CAPTURE(BM_IdentifyMicroarchitecture, granite_ridge, "amd-ryzen-9-9950x-granite-ridge.txt", 0);
+BENCHMARK_CAPTURE(BM_IdentifyMicroarchitecture, k8_class, "amd-athlon-64-3200-venice.txt", 0x48);
 BENCHMARK_CAPTURE(BM_IdentifyMicroarchitecture, intel_unknown_model, "intel-core-i7-2600k-sandy-bridge.txt",
                   0x99);
 

@@ -138,9 +138,9 @@ TEST(Capture, PinsToEachProcessorAndRestoresTheAffinity) {
             return leaf == 0 ? TCPUIDRegs{1, 0, 0, 0} : TCPUIDRegs{0, k << 24, 0, 0};
         });
         if (c.status.empty()) {
-            EXPECT_THROW(CaptureAllowedProcessors(machine, source), std::runtime_error);
+            EXPECT_THROW(CaptureProcessors(machine, source, machine.ThreadAffinity()), std::runtime_error);
         } else {
-            const auto got = CaptureAllowedProcessors(machine, source);
+            const auto got = CaptureProcessors(machine, source, machine.ThreadAffinity());
             ASSERT_EQ(got.size(), 3u);
             for (size_t i = 0; i < got.size(); ++i) {
                 EXPECT_EQ(got[i].processor.os(), 1 + 2 * i);
@@ -276,7 +276,7 @@ TEST_P(CaptureOf, MachineMatchesCpuidR) {
     if (said.live) {
         LinuxPlatform platform;
         const std::vector<unsigned> before = platform.ThreadAffinity();
-        captured = CaptureAllowedProcessors(platform, HardwareSource());
+        captured = CaptureProcessors(platform, HardwareSource(), before);
         EXPECT_EQ(platform.ThreadAffinity(), before);
     } else {
         for (const auto& [number, section] : sections)

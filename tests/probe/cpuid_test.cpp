@@ -108,7 +108,39 @@ TEST_F(ProbeFixture, BrandTextPiecesAreCutPerLeaf) {
     cpu.Set(0x80000004, 0x00005A59, 0x31313131, 0, 0);            // "YZ" then a zero byte
     EXPECT_EQ(QueryBrandText(probe), "    ntelABCDYZ");
     cpu.Set(0x80000000, 0x80000003);
-    EXPECT_EQ(QueryBrandText(probe), "");
+    EXPECT_EQ(QueryBrandText(probe), std::nullopt);
+}
+
+// One routine cuts every processor text: the window's vendor text at each register's zero byte, its
+// brand text at each leaf's, the details' texts at the first.
+TEST(RegisterTextTest, ZeroByteEndsItsPiece) {
+    struct Case {
+        TextEnd end;
+        const char* text;
+    } cases[] = {
+        {TextEnd::Register,
+         "AB"
+         "EFGH"
+         "IJKL"
+         "MNOP"
+         "R"
+         "VVVV"
+         "WXYZ"
+         "111"},
+        {TextEnd::Leaf,
+         "AB"
+         "R"
+         "WXYZ111"},
+        {TextEnd::Whole, "AB"},
+    };
+    for (const Case& c : cases) {
+        // "AB\0D" "EFGH" "IJKL" "MNOP", then "R\0TU" "VVVV" and zeros, then "WXYZ" "111\0" and zeros.
+        EXPECT_EQ(RegisterText({0x44004241, 0x48474645, 0x4C4B4A49, 0x504F4E4D, 0x55540052, 0x56565656, 0, 0,
+                                0x5A595857, 0x00313131, 0, 0},
+                               c.end),
+                  c.text)
+            << static_cast<int>(c.end);
+    }
 }
 
 TEST(BitsTest, FullWidthAndFields) {

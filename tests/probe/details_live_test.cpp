@@ -37,7 +37,7 @@ Machine Read(const std::string& name) {
     std::vector<DumpProcessor> dumps;
     if (m.said.live) {
         LinuxPlatform os;
-        for (ProcessorCapture& c : CaptureAllowedProcessors(os, HardwareSource())) {
+        for (ProcessorCapture& c : CaptureProcessors(os, HardwareSource(), os.ThreadAffinity())) {
             if (c.status != PinStatus::Stayed) continue;
             m.os_ids.push_back(c.processor.os());
             dumps.push_back(std::move(c.dump));

@@ -30,7 +30,7 @@ std::vector<Sample> Samples() {
     LinuxPlatform platform;
     const HardwareSource hardware;
     Sample live{"this machine", {}};
-    for (ProcessorCapture& c : CaptureAllowedProcessors(platform, hardware))
+    for (ProcessorCapture& c : CaptureProcessors(platform, hardware, platform.ThreadAffinity()))
         if (c.status == PinStatus::Stayed) live.cpus.push_back(std::move(c.dump));
     out.push_back(std::move(live));
     return out;

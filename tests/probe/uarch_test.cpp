@@ -1,5 +1,7 @@
 // Microarchitecture naming: every shared dump against the name its file carries, the hybrid dumps
-// core by core, a peer decoder where it names the dump, this machine, and real products no dump covers.
+// core by core, models no row lists against the classes, the window's naming tables where they name
+// the dump too, a peer decoder's design and process where it gives them, this machine, real products
+// no dump covers, and the GCC names against the installed GCC.
 #include "probe/details/uarch.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +12,15 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
+#include <set>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "probe/details/details.h"
 #include "probe/platform/platform.h"
+#include "probe/tables/naming.h"
 #include "support/dumps.h"
 #include "support/files.h"
 #include "support/pinned.h"
@@ -164,6 +171,83 @@ TEST(UarchDumps, HybridCoresByCoreType) {
     }
 }
 
+// A model no row lists, in a real dump: a class names its family's design (the dump's own), any other
+// family nothing.
+TEST(UarchDumps, ClassesNameModelsNoRowLists) {
+    const struct {
+        const char* file;
+        uint32_t model;
+        Named expected;
+    } cases[] = {
+        {"amd-e-350-zacate.txt", 0x00, {"Bobcat", "Zacate"}},        // family 14h; the brand picks the die
+        {"amd-athlon-5350-kabini.txt", 0x20, {"Jaguar", "Jaguar"}},  // family 16h
+        {"hygon-c86-7185-dhyana.txt", 0x02, {"Dhyana", "Dhyana"}},
+        {"amd-athlon-64-3200-venice.txt", 0x48, {"K8", "K8"}},  // a Turion 64 X2's model
+        {"amd-phenom-9850-agena.txt", 0x07, {"K10", "K10"}},
+        {"amd-athlon-xp-palomino.txt", 0x05, {"K7", "K7"}},
+        {"intel-pentium-4-northwood-2.80.txt", 0x07, {"NetBurst", "NetBurst"}},
+        {"amd-a8-3850-llano.txt", 0x00, {"K10", "Llano"}},  // family 12h: the Llano die alone
+        // Families of more than one design.
+        {"amd-ryzen-9-5950x-vermeer.txt", 0x2F, {nullptr, nullptr}},       // 19h: Zen 3, 3+ and 4
+        {"amd-ryzen-7-1800x-summit-ridge.txt", 0x40, {nullptr, nullptr}},  // 17h: Zen, Zen+, Zen 2
+        {"amd-fx-8150-zambezi.txt", 0x50, {nullptr, nullptr}},             // 15h: four designs
+        {"intel-core-i7-2600k-sandy-bridge.txt", 0x99, {nullptr, nullptr}},
+        {"via-c3-samuel.txt", 0x0B, {nullptr, nullptr}},  // Centaur family 6: C3, C7, Isaiah, ...
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " as model " + std::to_string(c.model));
+        UarchQuery query = UarchQueryOf(GetProcessorDetails(Replayed(c.file).probe));
+        query.model = c.model;
+        EXPECT_EQ(Show(IdentifyMicroarchitecture(query)), Show(c.expected));
+    }
+}
+
+// The codename in the last parentheses of the window's name ("Pentium III(Katmai)"); "" for none.
+std::string TablesCodename(const std::string& name) {
+    if (name.empty() || name.back() != ')') return {};
+    const std::string codename = name.substr(name.rfind('(') + 1, name.size() - name.rfind('(') - 2);
+    return codename == "Unknown" || codename == "Unknown Family" ? "" : codename;
+}
+
+// Where the window's naming tables were made for a dump and name its die, the details' codename is
+// the same unless the details' source is the more precise one; every difference left, with why.
+TEST(UarchDumps, NamersDisagreeOnlyWhereTheDetailsKnowBetter) {
+    const std::map<std::tuple<std::string, std::string, std::string>, const char*> expected = {
+        {{"amd-athlon-64-3000-winchester.txt", "Newcastle", "Venice"},
+         "the tables read the 4-bit model, C (Newcastle); with the extended model it is 2Ch, revision E"},
+        {{"amd-athlon-64-x2-3800-manchester.txt", "Paris", "Manchester"},
+         "the tables read the 4-bit model, B (Paris); it is 2Bh, the dual-core revision E die"},
+        {{"amd-opteron-8220-se-santa-rosa.txt", "ClawHammer", "Santa Rosa"},
+         "the tables read the 4-bit model, 1 (ClawHammer); it is 41h, revision F"},
+        {{"amd-sempron-2600-palermo.txt", "Newcastle", "Palermo"},
+         "the tables read the 4-bit model, C (Newcastle); it is 2Ch, and the brand says Sempron"},
+        {{"amd-athlon-k7-argon.txt", "K7", "Argon"}, "the tables give the design, not the die"},
+        {{"amd-k6-2-chomper.txt", "Chompers", "Chomper"}, "the tables' own spelling, kept on purpose"},
+        {{"intel-pentium-4-640-prescott-2m.txt", "Prescott-256K", "Prescott-2M"},
+         "brand index 0: the tables fall to their Celeron D line; leaf 4 gives 2 MB of L2"},
+        {{"intel-xeon-nocona-2.80.txt", "Prescott-256K", "Nocona"},
+         "brand index 0: the tables fall to their Celeron D line; the brand text says Xeon"},
+        {{"intel-qemu-virtual-cpu.txt", "Dothan", ""},
+         "a Dothan signature under QEMU's brand: the details name no part that is not there"},
+    };
+    std::map<std::tuple<std::string, std::string, std::string>, const char*> seen;
+    for (const std::string& file : DumpNames()) {
+        const Replayed cpu(file);
+        const ProcessorDetails d = GetProcessorDetails(cpu.probe);
+        if (!WithinNamingTables(d.vendor.view(), d.signature)) continue;
+        const std::string tables = TablesCodename(GetProcessorName(cpu.probe));
+        const std::string details = d.uarch ? std::string(d.uarch->codename) : "";
+        if (tables.empty() || tables == details) continue;
+        const auto key = std::make_tuple(file, tables, details);
+        const auto known = expected.find(key);
+        seen[key] = known == expected.end() ? "(no reason given)" : known->second;
+    }
+    for (const auto& [key, reason] : seen)
+        std::printf("%s: tables %s, details %s: %s\n", std::get<0>(key).c_str(), std::get<1>(key).c_str(),
+                    std::get<2>(key).empty() ? "none" : std::get<2>(key).c_str(), reason);
+    EXPECT_EQ(seen, expected);
+}
+
 // --- The peer: /usr/bin/cpuid, a test reader only. -------------------------------------------------
 
 constexpr const char* kPeer = "/usr/bin/cpuid";
@@ -195,7 +279,27 @@ bool SameDesign(std::string_view ours, const std::string& peer) {
     return ours == peer || (ours == "Zen 3+" && peer == "Zen 3");
 }
 
-TEST(UarchPeer, SameDesignAsThePeer) {
+// A process as both give it: "130 nm" (the peer's ".13um", "14nm++", Talvex's "10 nm SuperFin" all
+// to their feature size), "Intel 7"; "" for anything else.
+std::string Process(const std::string& text) {
+    std::smatch m;
+    if (std::regex_match(text, m, std::regex(R"(\.(\d+)um)")))
+        return std::to_string(std::stoi(m[1]) * 10) + " nm";
+    if (std::regex_match(text, m, std::regex(R"((\d+) ?nm\+*( SuperFin)?)"))) return m[1].str() + " nm";
+    if (std::regex_match(text, std::regex(R"(Intel \d+A?)"))) return text;
+    return {};
+}
+
+// The process in the peer's first "(uarch synth)" line, its last item; "" when it gives none.
+std::string PeerProcess(const std::string& output) {
+    const auto at = output.find("(uarch synth) = ");
+    if (at == std::string::npos) return {};
+    const std::string s = output.substr(at, output.find('\n', at) - at);
+    const auto comma = s.rfind(", ");
+    return comma == std::string::npos ? "" : Process(s.substr(comma + 2));
+}
+
+TEST(UarchPeer, SameDesignAndProcessAsThePeer) {
     if (!std::filesystem::exists(kPeer)) GTEST_SKIP() << kPeer << " is not installed";
     // Dumps the peer names wrongly, checked by EveryDumpNamed instead.
     const std::map<std::string, const char*> peer_wrong = {
@@ -205,9 +309,14 @@ TEST(UarchPeer, SameDesignAsThePeer) {
         {"via-nano-l2200-isaiah.txt", "calls the Nano a C7"},
         {"intel-qemu-virtual-cpu.txt", "names the copied Dothan signature"},
     };
+    const std::map<std::string, const char*> peer_process_wrong = {
+        {"amd-k6-model6.txt", "says 0.30 um; AMD's K6 data sheet gives 0.35 um"},
+        {"amd-ryzen-7-6800hs-rembrandt.txt",
+         "calls Rembrandt Zen 3 and gives Zen 3's 7 nm; AMD's page, 6 nm"},
+    };
     const TempDir dir;
     const std::string stripped = (dir / "dump.txt").string();
-    int compared = 0;
+    int compared = 0, processes = 0;
     for (const std::string& file : DumpNames()) {
         SCOPED_TRACE(file);
         // The peer refuses the header line: hand it the register lines only.
@@ -217,16 +326,21 @@ TEST(UarchPeer, SameDesignAsThePeer) {
         std::getline(in, line);
         while (std::getline(in, line)) out << line << '\n';
         out.close();
-        const std::string peer =
-            PeerDesign(RunCommand(std::string(kPeer) + " -f " + stripped + " 2>/dev/null").text);
+        const std::string said = RunCommand(std::string(kPeer) + " -f " + stripped + " 2>/dev/null").text;
+        const std::string peer = PeerDesign(said);
         if (peer.empty() || peer_wrong.count(file)) continue;
         const auto ours = NameOf(Replayed(file).probe);
         ASSERT_TRUE(ours.has_value()) << "the peer says " << peer;
         EXPECT_TRUE(SameDesign(ours->microarchitecture, peer))
             << "Talvex " << ours->microarchitecture << ", the peer " << peer;
         ++compared;
+        const std::string peer_process = PeerProcess(said), our_process = Process(std::string(ours->process));
+        if (peer_process.empty() || our_process.empty() || peer_process_wrong.count(file)) continue;
+        EXPECT_EQ(our_process, peer_process) << ours->codename;
+        ++processes;
     }
     EXPECT_GE(compared, 60);
+    EXPECT_GE(processes, 30);
 }
 
 // This machine's processor, through the hardware, against the peer's reading of the same processor:
@@ -279,16 +393,20 @@ Product CachesKnown(Product p) {
     p.query.caches_known = true;
     return p;
 }
+Product WithBrandIndex(Product p, uint32_t index) {
+    p.query.brand_index = index;
+    return p;
+}
 
 constexpr std::string_view I = "GenuineIntel", A = "AuthenticAMD", C = "CentaurHauls";
 
-TEST(UarchProducts, HandPickedSignatures) {
-    const Product products[] = {
+const std::vector<Product>& KnownProducts() {
+    static const std::vector<Product> products = {
         // Intel: brand, stepping and cache rows, and the newest dies.
-        Make(I, 4, 0x3, 5, "", {"i486", "P24"}),             // i486DX2
-        Make(I, 5, 0x4, 3, "", {"P5", "P55C"}),              // Pentium MMX
-        Make(I, 5, 0x9, 0, "", {"Lakemont", "Clanton"}),     // Quark X1000
-        Make(I, 6, 0x6, 0xA, "", {"P6", "Mendocino"}, 128),  // Mobile Celeron 333
+        Make(I, 4, 0x3, 5, "", {"i486", "P24"}),              // i486DX2
+        Make(I, 5, 0x4, 3, "", {"P5", "P55C"}),               // Pentium MMX
+        Make(I, 5, 0x9, 0, "", {"Lakemont", "Clanton"}),      // Quark X1000
+        Make(I, 6, 0x6, 0xA, "", {"P6", "Dixon-128K"}, 128),  // Mobile Celeron 333: the Dixon die
         Make(I, 6, 0xE, 8, "Genuine Intel(R) CPU           T2400  @ 1.83GHz", {"Pentium M", "Yonah"}),
         Make(I, 6, 0xF, 6, "Intel(R) Core(TM)2 CPU          6600  @ 2.40GHz", {"Core", "Conroe"}),
         Make(I, 6, 0xF, 6, "Intel(R) Core(TM)2 CPU         T7200  @ 2.00GHz", {"Core", "Merom"}),
@@ -322,7 +440,18 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(I, 15, 0x4, 4, "Intel(R) Pentium(R) D CPU 2.80GHz", {"NetBurst", "Smithfield"}, 1024),
         Make(I, 15, 0x6, 4, "Intel(R) Pentium(R) D CPU 3.40GHz", {"NetBurst", "Presler"}, 2048),
         Make(I, 15, 0x6, 8, "Intel(R) Xeon(R) CPU 7140M @ 3.40GHz", {"NetBurst", "Tulsa"}, 1024, 16384),
+        Make(I, 6, 0xCF, 2, "INTEL(R) XEON(R) PLATINUM 8592+", {"Raptor Cove", "Emerald Rapids"}),
+        Make(I, 6, 0xAD, 1, "Intel(R) Xeon(R) 6980P", {"Redwood Cove", "Granite Rapids"}),
+        Make(I, 6, 0xC6, 2, "Intel(R) Core(TM) Ultra 9 285K", {"Lion Cove", "Arrow Lake"}, 0, 0, P),
         Make(I, 6, 0x99, 0, "", {nullptr, nullptr}),  // no such model: no guess from a neighbour
+        // Cache variants and the Pentium III Xeon's brand index, as the window's naming tables have them.
+        Make(I, 6, 0x8, 6, "", {"P6", "Coppermine-128K"}, 128),              // Celeron 566
+        WithBrandIndex(Make(I, 6, 0x8, 3, "", {"P6", "Cascades"}, 256), 3),  // Pentium III Xeon 733
+        Make(I, 15, 0x1, 2, "Intel(R) Celeron(R) CPU 1.70GHz", {"NetBurst", "Willamette-128K"}, 128),
+        Make(I, 15, 0x2, 9, "Intel(R) Celeron(R) CPU 2.40GHz", {"NetBurst", "Northwood-128K"}, 128),
+        Make(I, 15, 0x3, 4, "Intel(R) Celeron(R) CPU 2.53GHz", {"NetBurst", "Prescott-256K"}, 256),
+        Make(A, 6, 0xA, 0, "AMD Athlon(tm) XP 2400+", {"K7", "Thorton"}, 256),
+        Make(A, 5, 0xD, 0, "", {"K6", "K6-III+"}, 256),
         // Products of one die told apart by caches, cores or the processor type; no brand text.
         OverDrive(Make(I, 5, 0x4, 4, "", {"P5", "P54CTB"})),  // Pentium OverDrive with MMX
         OverDrive(Make(I, 6, 0x3, 2, "", {"P6", "P6T"})),     // Pentium II OverDrive
@@ -351,7 +480,7 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(A, 6, 0x8, 1, "AMD Duron(tm) Processor", {"K7", "Applebred"}),
         Make(A, 15, 0x43, 2, "AMD Athlon(tm) 64 X2 Dual Core Processor 4800+", {"K8", "Windsor"}),
         Make(A, 15, 0x2F, 2, "AMD Sempron(tm) Processor 3000+", {"K8", "Palermo"}),
-        Make(A, 15, 0x2D, 2, "AMD Sempron(tm) Processor 3000+", {nullptr, nullptr}),
+        Make(A, 15, 0x2D, 2, "AMD Sempron(tm) Processor 3000+", {"K8", "K8"}),  // no row: the K8 class
         Make(A, 0x10, 0x2, 3, "Quad-Core AMD Opteron(tm) Processor 2356", {"K10", "Barcelona"}),
         Make(A, 0x10, 0x2, 3, "AMD Phenom(tm) 8450 Triple-Core Processor", {"K10", "Toliman"}),
         Make(A, 0x10, 0x9, 1, "AMD Opteron(tm) Processor 6174", {"K10", "Magny-Cours"}),
@@ -377,7 +506,7 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make(A, 0x1A, 0x44, 0, "AMD Ryzen 9 9955HX 16-Core Processor", {"Zen 5", "Fire Range"}),
         // The other vendors.
         Make("HygonGenuine", 0x18, 0x4, 0, "Hygon C86 3350 8-core Processor", {"C86-4G", "C86-4G"}),
-        Make("HygonGenuine", 0x18, 0x10, 0, "", {nullptr, nullptr}),
+        Make("HygonGenuine", 0x18, 0x10, 0, "", {"Dhyana", "Dhyana"}),  // no row: the class
         Make("CentaurHauls", 6, 0x7, 3, "VIA Samuel 2", {"C3", "Samuel 2"}),
         Make(C, 5, 0x8, 5, "", {"WinChip", "WinChip 2"}), Make(C, 5, 0x8, 7, "", {"WinChip", "WinChip 2A"}),
         Make(C, 5, 0x8, 0xA, "", {"WinChip", "WinChip 2B"}),
@@ -400,12 +529,135 @@ TEST(UarchProducts, HandPickedSignatures) {
         Make("Vortex86 SoC", 6, 0x1, 1, "Vortex86DX3", {"Vortex86", "Vortex86DX3"}),
         Make("GenuineIotel", 6, 0x2A, 7, "", {nullptr, nullptr}),  // a damaged vendor text names nothing
     };
-    for (const Product& p : products) {
-        SCOPED_TRACE(std::string(p.query.vendor) + " " + std::to_string(p.query.family) + "/"
-                     + std::to_string(p.query.model) + "/" + std::to_string(p.query.stepping) + " "
-                     + std::string(p.query.brand));
+    return products;
+}
+
+std::string Described(const UarchQuery& q) {
+    return std::string(q.vendor) + " " + std::to_string(q.family) + "/" + std::to_string(q.model) + "/"
+           + std::to_string(q.stepping) + " " + std::string(q.brand);
+}
+
+TEST(UarchProducts, HandPickedSignatures) {
+    for (const Product& p : KnownProducts()) {
+        SCOPED_TRACE(Described(p.query));
         EXPECT_EQ(Show(IdentifyMicroarchitecture(p.query)), Show(p.expected));
     }
+}
+
+// --- GCC's names: the installed GCC, a test reader only. -------------------------------------------
+
+// GCC's macro for an instruction-set extension its -march= enables, and the details' name for the
+// feature bit that enumerates it: the arithmetic, vector and cryptographic extensions that compiled
+// code and libraries use on the macro's word. Left out: the system instructions (XSAVE and its kin,
+// RDRAND, FSGSBASE, cache control, SGX, TSX, ...), which no code runs unasked and some of which GCC
+// grants a design that lacks them (btver1 enables XSAVE, which Bobcat has not).
+constexpr std::pair<std::string_view, std::string_view> kMacroFeatures[] = {
+    {"__MMX__", "mmx"},
+    {"__3dNOW__", "3dnow"},
+    {"__3dNOW_A__", "3dnowext"},
+    {"__SSE__", "sse"},
+    {"__SSE2__", "sse2"},
+    {"__SSE3__", "pni"},
+    {"__SSSE3__", "ssse3"},
+    {"__SSE4_1__", "sse4_1"},
+    {"__SSE4_2__", "sse4_2"},
+    {"__SSE4A__", "sse4a"},
+    {"__POPCNT__", "popcnt"},
+    {"__ABM__", "abm"},
+    {"__LZCNT__", "abm"},
+    {"__PRFCHW__", "3dnowprefetch"},
+    {"__AES__", "aes"},
+    {"__PCLMUL__", "pclmulqdq"},
+    {"__MOVBE__", "movbe"},
+    {"__AVX__", "avx"},
+    {"__F16C__", "f16c"},
+    {"__FMA__", "fma"},
+    {"__FMA4__", "fma4"},
+    {"__XOP__", "xop"},
+    {"__TBM__", "tbm"},
+    {"__AVX2__", "avx2"},
+    {"__BMI__", "bmi1"},
+    {"__BMI2__", "bmi2"},
+    {"__ADX__", "adx"},
+    {"__SHA__", "sha_ni"},
+    {"__GFNI__", "gfni"},
+    {"__VAES__", "vaes"},
+    {"__VPCLMULQDQ__", "vpclmulqdq"},
+    {"__AVXVNNI__", "avx_vnni"},
+    {"__AVX512F__", "avx512f"},
+    {"__AVX512CD__", "avx512cd"},
+    {"__AVX512BW__", "avx512bw"},
+    {"__AVX512DQ__", "avx512dq"},
+    {"__AVX512VL__", "avx512vl"},
+    {"__AVX512IFMA__", "avx512ifma"},
+    {"__AVX512VBMI__", "avx512vbmi"},
+    {"__AVX512VBMI2__", "avx512_vbmi2"},
+    {"__AVX512VNNI__", "avx512_vnni"},
+    {"__AVX512BITALG__", "avx512_bitalg"},
+    {"__AVX512VPOPCNTDQ__", "avx512_vpopcntdq"},
+    {"__AVX512BF16__", "avx512_bf16"},
+    {"__AVX512FP16__", "avx512_fp16"},
+    {"__AVX512VP2INTERSECT__", "avx512_vp2intersect"},
+};
+
+bool Has(const ProcessorDetails& d, std::string_view feature) {
+    for (size_t i = 0; i < kFeatureNames.size(); ++i)
+        if (kFeatureNames[i].name == feature && d.features[i]) return true;
+    return false;
+}
+
+// The installed GCC's answer to -march=NAME: its predefined macros where it takes the name.
+struct GccAnswer {
+    bool known = false;  // false: "bad value", a name newer than this GCC
+    bool taken = false;
+    std::string text;
+};
+
+GccAnswer AskGcc(std::string_view march) {
+    const Output out =
+        RunCommand("LC_ALL=C gcc -m32 -march=" + std::string(march) + " -dM -E - </dev/null 2>&1");
+    return {out.status == 0 || out.text.find("bad value") == std::string::npos, out.status == 0, out.text};
+}
+
+// Every GCC name the table gives the dumps and the products above is one the installed GCC takes, when
+// it is new enough to know it; and on each dump, every extension the name enables is one its CPUID
+// enumerates, so that a binary built for the name runs there.
+TEST(UarchGcc, InstalledGccTakesTheNamesAndTheDumpsRunThem) {
+    if (RunCommand("gcc --version >/dev/null 2>&1").status != 0) GTEST_SKIP() << "no gcc installed";
+    std::map<std::string, GccAnswer> asked;
+    const auto ask = [&](std::string_view march) -> const GccAnswer& {
+        const std::string name(march);
+        if (!asked.count(name)) asked[name] = AskGcc(name);
+        return asked[name];
+    };
+    for (const std::string& file : DumpNames()) {
+        SCOPED_TRACE(file);
+        const ProcessorDetails d = GetProcessorDetails(Replayed(file).probe);
+        if (!d.uarch || d.uarch->gcc_march.empty()) continue;
+        const GccAnswer& gcc = ask(d.uarch->gcc_march);
+        ASSERT_TRUE(!gcc.known || gcc.taken) << gcc.text;
+        for (const auto& [macro, feature] : kMacroFeatures) {
+            if (gcc.text.find("#define " + std::string(macro) + " ") == std::string::npos) continue;
+            EXPECT_TRUE(Has(d, feature)) << "-march=" << d.uarch->gcc_march << " enables " << macro;
+        }
+    }
+    for (const Product& p : KnownProducts()) {
+        const auto named = IdentifyMicroarchitecture(p.query);
+        if (!named || named->gcc_march.empty()) continue;
+        const GccAnswer& gcc = ask(named->gcc_march);
+        EXPECT_TRUE(!gcc.known || gcc.taken) << Described(p.query) << ": " << gcc.text;
+    }
+    std::string unknown;
+    size_t known = 0;
+    for (const auto& [name, gcc] : asked) {
+        if (gcc.known)
+            ++known;
+        else
+            unknown += " " + name;
+    }
+    std::printf("the installed GCC took %zu of %zu names; skipped %zu it does not know:%s\n", known,
+                asked.size(), asked.size() - known, unknown.c_str());
+    EXPECT_GE(known, 30);
 }
 
 }  // namespace

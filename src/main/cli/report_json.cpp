@@ -2,7 +2,9 @@
 // Keys: every data-load field by its control name; "enabled" for the controls the load greys;
 // "featureEntries" and "featureMenus"; "flags" bit by bit; "clockHz"; "cache" in KB (KuOps).
 #include "main/cli/cli.h"
+#include "main/report/json_writer.h"
 #include "main/report/load_data.h"
+#include "main/window/layout.h"
 #include "probe/tables/displayed.h"
 #include "probe/tables/flags.h"
 #include "probe/text/text.h"
@@ -24,85 +26,68 @@ bool IsEnableable(LoadField f) {
     return false;
 }
 
-void Key(std::string& out, std::string_view indent, std::string_view key) {
-    out += indent;
-    AppendJsonString(out, key);
-    out += ": ";
-}
-
 }  // namespace
 
 std::string BuildJson(const Probe& probe, std::string_view decimal_separator, int64_t hz) {
+    using enum JsonWriter::Layout;
     RecordingSink sink;
     const TCacheInfo cache = LoadData(probe, sink, decimal_separator, hz).cache;
 
-    std::string out = "{\n";
+    std::string out;
+    JsonWriter json(out);
+    json.BeginObject();
     for (int i = 0; i < kLoadFieldCount; ++i) {
         const auto field = static_cast<LoadField>(i);
         if (field == LoadField::cmbFeature || (IsEnableable(field) && field != LoadField::editNameString))
             continue;  // no text of their own
-        Key(out, "  ", LoadFieldName(field));
-        AppendJsonString(out, sink[field].text);
-        out += ",\n";
+        json.String(layout::ControlName(field), sink[field].text);
     }
 
-    Key(out, "  ", "enabled");
-    out += "{\n";
-    for (size_t i = 0; i < std::size(kEnableable); ++i) {
-        Key(out, "    ", LoadFieldName(kEnableable[i]));
-        out += sink[kEnableable[i]].enabled ? "true" : "false";
-        out += i + 1 < std::size(kEnableable) ? ",\n" : "\n";
-    }
-    out += "  },\n";
+    json.BeginObject("enabled");
+    for (LoadField field : kEnableable) json.Bool(layout::ControlName(field), sink[field].enabled);
+    json.EndObject();
 
-    Key(out, "  ", "featureEntries");
-    out += "[";
-    for (size_t i = 0; i < sink.feature_list.size(); ++i) {
-        if (i > 0) out += ", ";
-        AppendJsonString(out, sink.feature_list[i]->entry_text);
-    }
-    out += "],\n";
+    json.BeginArray("featureEntries", Inline);
+    for (const FlagRegisterInfo* entry : sink.feature_list) json.String(entry->entry_text);
+    json.EndArray();
 
-    Key(out, "  ", "featureMenus");
-    out += "{\n";
-    for (size_t r = 0; r < kFlagRegisters.size(); ++r) {
-        Key(out, "    ", FeatureMenuName(kFlagRegisters[r].id));
-        out += sink.feature_menu_visible[static_cast<size_t>(kFlagRegisters[r].id)] ? "true" : "false";
-        out += r + 1 < kFlagRegisters.size() ? ",\n" : "\n";
-    }
-    out += "  },\n";
+    json.BeginObject("featureMenus");
+    for (const FlagRegisterInfo& info : kFlagRegisters)
+        json.Bool(layout::MenuName(info.id), sink.feature_menu_visible[static_cast<size_t>(info.id)]);
+    json.EndObject();
 
-    Key(out, "  ", "flags");
-    out += "[\n";
-    for (size_t r = 0; r < kFlagRegisters.size(); ++r) {
-        const FlagRegisterInfo& info = kFlagRegisters[r];
+    json.BeginArray("flags");
+    for (const FlagRegisterInfo& info : kFlagRegisters) {
         const uint32_t value = ReadFlagRegister(probe, info.id);
-        out += "    {\"register\": ";
-        AppendJsonString(out, info.entry_text);
-        out += ", \"leaf\": \"" + Hex(info.leaf, 8) + "\", \"reg\": \"" + (info.reads_ecx ? "ECX" : "EDX")
-               + "\", \"hex\": \"" + Hex(value, 8) + "\", \"bits\": [\n";
+        json.BeginObject(Inline)
+            .String("register", info.entry_text)
+            .String("leaf", Hex(info.leaf, 8))
+            .String("reg", info.reads_ecx ? "ECX" : "EDX")
+            .String("hex", Hex(value, 8))
+            .BeginArray("bits");
         for (unsigned bit = 0; bit < 32; ++bit) {
             const TFlagName& name = (*info.names)[bit];
-            out += "      {\"bit\": " + std::to_string(bit) + ", \"long\": ";
-            AppendJsonString(out, name.long_name);
-            out += ", \"short\": ";
-            AppendJsonString(out, name.short_name);
-            out += ", \"value\": ";
-            out += BitSet(value, bit) ? "1" : "0";
-            out += bit < 31 ? "},\n" : "}\n";
+            json.BeginObject(Inline)
+                .Number("bit", bit)
+                .String("long", name.long_name)
+                .String("short", name.short_name)
+                .Number("value", BitSet(value, bit) ? 1 : 0)
+                .EndObject();
         }
-        out += r + 1 < kFlagRegisters.size() ? "    ]},\n" : "    ]}\n";
+        json.EndArray().EndObject();
     }
-    out += "  ],\n";
+    json.EndArray();
 
-    Key(out, "  ", "clockHz");
-    out += std::to_string(hz) + ",\n";
-
-    Key(out, "  ", "cache");
-    out += "{\"L1D\": " + std::to_string(cache.L1D) + ", \"L1I\": " + std::to_string(cache.L1I)
-           + ", \"TraceCache\": " + std::to_string(cache.TraceCache) + ", \"L2\": " + std::to_string(cache.L2)
-           + ", \"L3\": " + std::to_string(cache.L3) + "}\n";
-    out += "}\n";
+    json.Number("clockHz", hz);
+    json.BeginObject("cache", Inline)
+        .Number("L1D", cache.L1D)
+        .Number("L1I", cache.L1I)
+        .Number("TraceCache", cache.TraceCache)
+        .Number("L2", cache.L2)
+        .Number("L3", cache.L3)
+        .EndObject();
+    json.EndObject();
+    out += '\n';
     return out;
 }
 

@@ -211,10 +211,6 @@ std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const Process
             shared};
 }
 
-PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all) {
-    return PerProcessorTable(all, CacheSharing(all));
-}
-
 PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> all, const CacheSharing& sharing) {
     std::vector<CacheDetails> kinds;  // one column per level and type met, in cache-list order
     for (const ProcessorDetails& d : all)

@@ -60,8 +60,7 @@ struct PerProcessorRows {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
 };
-PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors);
-// The same with `sharing` = CacheSharing(processors), worked out once by a caller that has it already.
+// `sharing` is CacheSharing(processors).
 PerProcessorRows PerProcessorTable(std::span<const ProcessorDetails> processors, const CacheSharing& sharing);
 
 // Whether two processors are of another kind: core type, microarchitecture, or a cache's size.

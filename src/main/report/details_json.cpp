@@ -4,121 +4,98 @@
 #include <string_view>
 
 #include "main/report/details_cells.h"
-#include "main/report/output_text.h"
+#include "main/report/json_writer.h"
 #include "probe/text/text.h"
 
 namespace talvex {
 
 namespace {
 
-void Key(std::string& out, std::string_view key) {
-    out += "    ";
-    AppendJsonString(out, key);
-    out += ": ";
-}
+using enum JsonWriter::Layout;
 
-void JsonString(std::string& out, std::string_view key, std::string_view value) {
-    Key(out, key);
-    AppendJsonString(out, value);
-    out += ",\n";
-}
-
-void JsonNumber(std::string& out, std::string_view key, uint64_t value) {
-    Key(out, key);
-    out += Decimal(value) + ",\n";
-}
-
-void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
+void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
                 size_t p) {
     const ProcessorDetails& d = all[p];
-    out += "  {\n";
-    JsonNumber(out, "cpu", d.cpu.counted());
-    JsonNumber(out, "apicId", d.apic_id);
-    JsonString(out, "vendor", d.vendor.view());
-    JsonString(out, "brand", d.brand.view());
-    JsonNumber(out, "family", d.family);
-    JsonNumber(out, "model", d.model);
-    JsonNumber(out, "stepping", d.stepping);
-    JsonString(out, "signature", Hex(d.signature, 8));
-    if (d.uarch) {
-        JsonString(out, "microarchitecture", d.uarch->microarchitecture);
-        JsonString(out, "codename", d.uarch->codename);
-    } else {
-        Key(out, "microarchitecture");
-        out += "null,\n";
-        Key(out, "codename");
-        out += "null,\n";
-    }
-    Key(out, "coreType");
+    json.BeginObject()
+        .Number("cpu", d.cpu.counted())
+        .Number("apicId", d.apic_id)
+        .String("vendor", d.vendor.view())
+        .String("brand", d.brand.view())
+        .Number("family", d.family)
+        .Number("model", d.model)
+        .Number("stepping", d.stepping)
+        .String("signature", Hex(d.signature, 8));
+    if (d.uarch)
+        json.String("microarchitecture", d.uarch->microarchitecture).String("codename", d.uarch->codename);
+    else
+        json.Null("microarchitecture").Null("codename");
     if (const char* core = CoreTypeName(d.core_type))
-        AppendJsonString(out, core);
+        json.String("coreType", core);
     else
-        out += "null";
-    out += ",\n";
-    Key(out, "hypervisor");
+        json.Null("coreType");
     if (d.hypervisor)
-        AppendJsonString(out, d.hypervisor->view());
+        json.String("hypervisor", d.hypervisor->view());
     else
-        out += "null";
-    out += ",\n";
-    Key(out, "hypervisorName");
+        json.Null("hypervisor");
     if (const char* name = d.hypervisor ? HypervisorName(d.hypervisor->view()) : nullptr)
-        AppendJsonString(out, name);
+        json.String("hypervisorName", name);
     else
-        out += "null";
-    out += ",\n";
-    JsonNumber(out, "x86_64Level", d.x86_64_level);
-    Key(out, "addressBits");
-    out += d.address_bits ? "{\"physical\": " + Decimal(d.address_bits->physical)
-                                + ", \"virtual\": " + Decimal(d.address_bits->linear) + "}"
-                          : std::string("null");
-    out += ",\n";
-    Key(out, "frequencyMHz");
-    out += d.frequency_mhz ? "{\"base\": " + Decimal(d.frequency_mhz->base)
-                                 + ", \"max\": " + Decimal(d.frequency_mhz->max)
-                                 + ", \"bus\": " + Decimal(d.frequency_mhz->bus) + "}"
-                           : std::string("null");
-    out += ",\n";
+        json.Null("hypervisorName");
+    json.Number("x86_64Level", d.x86_64_level);
+    if (d.address_bits)
+        json.BeginObject("addressBits", Inline)
+            .Number("physical", d.address_bits->physical)
+            .Number("virtual", d.address_bits->linear)
+            .EndObject();
+    else
+        json.Null("addressBits");
+    if (d.frequency_mhz)
+        json.BeginObject("frequencyMHz", Inline)
+            .Number("base", d.frequency_mhz->base)
+            .Number("max", d.frequency_mhz->max)
+            .Number("bus", d.frequency_mhz->bus)
+            .EndObject();
+    else
+        json.Null("frequencyMHz");
     if (const std::optional<CoreClock>& clock = d.measured_clock) {
-        Key(out, "measuredClockMHz");
-        out += clock->mhz ? Decimal(*clock->mhz) : std::string("null");
-        out += ",\n";
+        if (clock->mhz)
+            json.Number("measuredClockMHz", *clock->mhz);
+        else
+            json.Null("measuredClockMHz");
     }
-    Key(out, "caches");
-    out += "[";
+    json.BeginArray("caches");
     for (size_t i = 0; i < d.caches.size(); ++i) {
         const CacheDetails& c = d.caches[i];
-        out += i == 0 ? "\n" : ",\n";
-        out += "      {\"level\": " + Decimal(c.level) + ", \"type\": \"" + CacheTypeName(c.type) + "\", ";
-        out += c.type == CacheType::Trace ? "\"kuops\": " : "\"sizeKB\": ";
-        out += Decimal(c.size) + ", \"ways\": " + Decimal(c.ways)
-               + ", \"lineBytes\": " + Decimal(c.line_bytes)
-               + ", \"sharedBy\": " + (c.shared_by ? Decimal(*c.shared_by) : std::string("null"));
+        json.BeginObject(Inline)
+            .Number("level", c.level)
+            .String("type", CacheTypeName(c.type))
+            .Number(c.type == CacheType::Trace ? "kuops" : "sizeKB", c.size)
+            .Number("ways", c.ways)
+            .Number("lineBytes", c.line_bytes);
+        if (c.shared_by)
+            json.Number("sharedBy", *c.shared_by);
+        else
+            json.Null("sharedBy");
         const std::span<const ProcessorNumber> with = KnownSharing(all, sharing, p, i);
-        out += ", \"sharedWith\": ";
         if (with.empty()) {
-            out += "null";
+            json.Null("sharedWith");
         } else {
-            out += "[";
-            for (size_t k = 0; k < with.size(); ++k) out += (k == 0 ? "" : ", ") + Decimal(with[k].counted());
-            out += "]";
+            json.BeginArray("sharedWith", Inline);
+            for (ProcessorNumber n : with) json.Number(n.counted());
+            json.EndArray();
         }
-        out += "}";
+        json.EndObject();
     }
-    out += d.caches.empty() ? "],\n" : "\n    ],\n";
-    Key(out, "topology");
-    out += "{\"threadsPerCore\": " + Decimal(d.topology.threads_per_core)
-           + ", \"logicalPerPackage\": " + Decimal(d.topology.logical_per_package) + "},\n";
-    Key(out, "features");
-    out += "[";
-    bool first = true;
-    for (size_t i = 0; i < kFeatureNames.size(); ++i) {
-        if (!d.features[i] || !ListsItsName(i)) continue;
-        if (!first) out += ", ";
-        first = false;
-        AppendJsonString(out, kFeatureNames[i].name);
-    }
-    out += "]\n  }";
+    json.EndArray();
+    json.BeginObject("topology", Inline)
+        .Number("threadsPerCore", d.topology.threads_per_core)
+        .Number("logicalPerPackage", d.topology.logical_per_package)
+        .EndObject();
+    json.BeginArray("features", Inline);
+    for (size_t i = 0; i < kFeatureNames.size(); ++i)
+        if (d.features[i] && ListsItsName(i)) json.String(kFeatureNames[i].name);
+    json.EndArray();
+    json.EndObject();
 }
 
 }  // namespace
@@ -126,13 +103,12 @@ void JsonObject(std::string& out, std::span<const ProcessorDetails> all, const C
 std::string DetailsJson(std::span<const ProcessorDetails> all) {
     std::string out;
     out.reserve(32 + all.size() * 3072);  // about 2.5 KB a processor
-    out += "{\"processors\": [";
+    JsonWriter json(out);
+    json.BeginObject(Inline).BeginArray("processors");
     const CacheSharing sharing(all);
-    for (size_t i = 0; i < all.size(); ++i) {
-        out += i == 0 ? "\n" : ",\n";
-        JsonObject(out, all, sharing, i);
-    }
-    out += all.empty() ? "]}\n" : "\n]}\n";
+    for (size_t i = 0; i < all.size(); ++i) JsonObject(json, all, sharing, i);
+    json.EndArray().EndObject();
+    out += '\n';
     return out;
 }
 

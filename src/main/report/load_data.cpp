@@ -6,25 +6,6 @@
 
 namespace talvex {
 
-const char* LoadFieldName(LoadField field) {
-#define TALVEX_LOAD_FIELD_NAME(name) #name,
-    static constexpr const char* kNames[] = {TALVEX_LOAD_FIELDS(TALVEX_LOAD_FIELD_NAME)};
-#undef TALVEX_LOAD_FIELD_NAME
-    static_assert(std::size(kNames) == kLoadFieldCount);
-    return kNames[static_cast<size_t>(field)];
-}
-
-const char* FeatureMenuName(FlagRegister id) {
-    switch (id) {
-    case FlagRegister::StdEDX: return "mnuMainEditFlagStdEDX";
-    case FlagRegister::StdECX: return "mnuMainEditFlagStdECX";
-    case FlagRegister::ExtEDX: return "mnuMainEditFlagExtended";
-    case FlagRegister::TransmetaEDX: return "mnuMainEditFlagTransmeta";
-    case FlagRegister::CentaurEDX: return "mnuMainEditFlagCentaur";
-    }
-    return "";
-}
-
 std::array<std::optional<bool>, std::size(kSummaryFeatures)> QuerySummaryFeatures(const Probe& probe) {
     std::array<std::optional<bool>, std::size(kSummaryFeatures)> has{};
     TCPUIDRegs std1, ext1;
@@ -124,21 +105,14 @@ void LoadExtendedFields(const Probe& probe, LoadSink& sink) {
         }
     }
 
-    ReadCPUID(probe, kExtendedBase, r);
-    if (r.EAX < 0x80000004) {
+    if (const std::optional<std::string> brand = QueryBrandText(probe)) {
+        sink.SetEnabled(editNameString, true);
+        sink.SetText(editNameString, *brand);  // nothing trimmed: leading spaces are the processor's own
+    } else {
         // Built from the digits as the fields show them now, kept or fresh.
         sink.SetText(editNameString, "x86 Family " + sink.Text(editFamily) + " Model " + sink.Text(editModel)
                                          + " Stepping " + sink.Text(editStep));
         sink.SetEnabled(editNameString, false);
-    } else {
-        sink.SetEnabled(editNameString, true);
-        std::string brand;
-        for (uint32_t leaf = 0x80000002; leaf <= 0x80000004; ++leaf) {
-            TCPUIDRegs piece;
-            ReadCPUID(probe, leaf, piece);
-            brand += BrandPiece(piece);  // nothing trimmed: leading spaces are the processor's own
-        }
-        sink.SetText(editNameString, brand);
     }
 }
 

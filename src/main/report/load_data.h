@@ -20,31 +20,44 @@
 
 namespace talvex {
 
-// Everything the load writes, named as the window's controls are: the names are the controls'
-// object names and the JSON's keys, so they are written once, here.
-// clang-format off
-#define TALVEX_LOAD_FIELDS(X)                                                                      \
-    X(editCPUName) X(editVendorID) X(editNameString) X(editBrandID) X(editHT)                      \
-    X(editFamily) X(editModel) X(editStep) X(editExtFamily) X(editExtModel) X(editExtStep)         \
-    X(editCPUClock) X(editFamilyEx) X(editL1I) X(editL1D) X(editL2) X(editL3) X(editAPICID)        \
-    X(editProcessorType) X(editModelEx)                                                            \
-    X(Label12)    /* caption only: "L1 I-Cache" or "L1 T-Cache" */                                 \
-    X(cmbFeature) /* enabled state only; its list goes through ClearFeatureList/AddFeatureEntry */ \
-    X(lblMMX) X(lblSSE) X(lblSSE2) X(lblSSE3) X(lblEMMX) X(lbl3DNOW) X(lblE3DNOW) X(lblHT)         \
-    X(lblIA64) X(lblAA64)
-// clang-format on
-
-#define TALVEX_LOAD_FIELD_ENUMERATOR(name) name,
-enum class LoadField { TALVEX_LOAD_FIELDS(TALVEX_LOAD_FIELD_ENUMERATOR) };
-#undef TALVEX_LOAD_FIELD_ENUMERATOR
+// Everything the load writes, one field a control of the window (whose layout names the control
+// that shows each field).
+enum class LoadField {
+    editCPUName,
+    editVendorID,
+    editNameString,
+    editBrandID,
+    editHT,
+    editFamily,
+    editModel,
+    editStep,
+    editExtFamily,
+    editExtModel,
+    editExtStep,
+    editCPUClock,
+    editFamilyEx,
+    editL1I,
+    editL1D,
+    editL2,
+    editL3,
+    editAPICID,
+    editProcessorType,
+    editModelEx,
+    Label12,     // caption only: "L1 I-Cache" or "L1 T-Cache"
+    cmbFeature,  // enabled state only; its list goes through ClearFeatureList/AddFeatureEntry
+    lblMMX,
+    lblSSE,
+    lblSSE2,
+    lblSSE3,
+    lblEMMX,
+    lbl3DNOW,
+    lblE3DNOW,
+    lblHT,
+    lblIA64,
+    lblAA64,
+};
 
 inline constexpr int kLoadFieldCount = static_cast<int>(LoadField::lblAA64) + 1;
-
-// The control's name ("editCPUName", ...); also the key of the JSON output.
-const char* LoadFieldName(LoadField field);
-
-// The "Feature Flag" menu entry that shows one flag register ("mnuMainEditFlagStdEDX", ...).
-const char* FeatureMenuName(FlagRegister id);
 
 // The feature summary: one label of the window each, and the report's summary line. A row without
 // a register stands for Hyper-Threading (two or more logical processors per package).

@@ -1,10 +1,10 @@
 #include "main/report/report.h"
 
-#include <algorithm>
 #include <array>
 
 #include "main/report/load_data.h"
 #include "probe/clock/clock.h"
+#include "probe/dump/dump_layouts.h"
 #include "probe/tables/displayed.h"
 #include "probe/text/text.h"
 
@@ -42,11 +42,9 @@ void AppendSignatureLines(std::string& out, const std::array<std::string_view, 3
     AppendHexLine(out, labels[2], SigStepping(eax), 1);
 }
 
-// Leaves base..top, both included, bounded to kMaxLeavesPerRange. Counted from the base so a
-// top of 0xFFFFFFFF cannot wrap the loop.
+// Leaves base..top, both included, as many as are read of a range.
 void DumpRange(const Probe& probe, uint32_t base, uint32_t top, std::string& out) {
-    const uint32_t count = std::min(top - base, kMaxLeavesPerRange - 1) + 1;
-    for (uint32_t i = 0; i < count; ++i) FormatLeafDump(probe, base + i, out);
+    for (uint32_t i = 0; i < LeavesRead(base, top); ++i) FormatLeafDump(probe, base + i, out);
 }
 
 // The features the processor has, each after ", " but the first row's.
@@ -104,7 +102,7 @@ void AppendAfterClock(const Probe& probe, DisplayedFields& shown, std::string& o
 
     AppendFeatureSummary(probe, out);
 
-    out += "***CPUID Register Data***";
+    out += kReportDumpMarker;
     out += kLineEnd;
     TCPUIDRegs standard;
     if (ReadCPUID(probe, kStandardBase, standard) == kCPUIDOk)
@@ -127,12 +125,10 @@ void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out) {
     TCPUIDRegs regs;
     ReadCPUID(probe, leaf, regs);
     AppendHex(out, leaf, 8);
-    out += 'h';
+    out += kReportLeafEnd;
     out += kLineEnd;
-    AppendHexLine(out, "EAX: ", regs.EAX, 8);
-    AppendHexLine(out, "EBX: ", regs.EBX, 8);
-    AppendHexLine(out, "ECX: ", regs.ECX, 8);
-    AppendHexLine(out, "EDX: ", regs.EDX, 8);
+    const uint32_t values[] = {regs.EAX, regs.EBX, regs.ECX, regs.EDX};
+    for (size_t i = 0; i < 4; ++i) AppendHexLine(out, kReportRegisterLabels[i], values[i], 8);
 }
 
 std::string ClockLine(int64_t hz, std::string_view decimal_separator) {

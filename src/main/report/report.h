@@ -13,10 +13,6 @@
 
 namespace talvex {
 
-// At most this many leaves are dumped per range (base to base + 255), so a processor that
-// claims an absurd highest leaf cannot make the report enormous.
-inline constexpr uint32_t kMaxLeavesPerRange = 256;
-
 // Appends processor text (the name and the vendor) to the report. The report's own line ends are
 // "\r\n" too, so a writer that must tell them apart from the processor's bytes escapes these.
 using ProcessorTextWriter = void (*)(std::string& out, std::string_view bytes);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "probe/platform/processor_number.h"
+
 namespace talvex::layout {
 
 namespace {
@@ -15,7 +17,8 @@ std::string Numbered(const char* stem, int k) {
 std::vector<PlacedControl> AllControls() {
     std::vector<PlacedControl> all;
     for (const Control& c : kControls)
-        all.push_back({c.name, c.kind, c.left, c.top, c.width, c.height, c.tab, c.caption, c.role});
+        all.push_back({c.name, c.kind, c.left, c.top, c.width, c.height, c.tab, c.caption, c.role,
+                       PanelPart::None, -1, c.field});
     using P = BitPanel;
     for (int k = 0; k < 32; ++k) {
         const int dx = P::kColumnStep * (k / P::kRows);
@@ -36,10 +39,11 @@ std::vector<PlacedControl> AllControls() {
 std::vector<PlacedMenuEntry> AllMenuEntries() {
     std::vector<PlacedMenuEntry> all;
     for (const MenuEntry& m : kMenu) {
-        all.push_back({m.name, m.parent, m.kind, m.caption, m.visible, m.enabled, m.role});
+        all.push_back(
+            {m.name, m.parent, m.kind, m.caption, m.visible, m.enabled, m.role, -1, m.flag_register});
         if (std::string(m.name) == "mnuMainEditCPU") {
             for (int k = 1; k <= kProcessorEntries; ++k) {
-                const std::string caption = "CPU" + std::to_string(k);
+                const std::string caption = CpuName(ProcessorNumber::FromCounted(k).value());
                 all.push_back({"mnuMainEdit" + caption, m.name, MenuKind::Item, caption, false, true,
                                Role::None, k - 1});
             }

@@ -4,8 +4,14 @@
 // control is placed in exactly one spot. Positions are pixels of the client area at 96 dpi.
 
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "main/report/load_data.h"
+#include "probe/tables/flags.h"
+#include "probe/text/inline_text.h"
 
 namespace talvex::layout {
 
@@ -28,45 +34,46 @@ enum class Kind {
     SummaryLabel,  // greyed until the data load finds its feature
 };
 
-// What the window does with a control or menu entry beyond showing it. The data load's fields
-// are found by their names (LoadFieldName), the flag register entries by FeatureMenuName.
+// What the window does with a control or menu entry beyond showing it.
 enum class Role { None, ProcessorSelector, FeatureSelector, ClockButton, Copy, Exit, Clock, Details };
 
 struct Control {
     const char* name;
     Kind kind;
-    int left, top, width, height;  // a label's width and height are what its caption needed at design
-    int tab;                       // -1: no tab stop
-    const char* caption;           // a field's or selector's initial text, a label's caption
+    int left, top, width, height;      // a label's width and height are what its caption needed at design
+    int tab;                           // -1: no tab stop
+    const char* caption;               // a field's or selector's initial text, a label's caption
+    std::optional<LoadField> field{};  // the field of the data load it shows
     Role role = Role::None;
 };
 
 // clang-format off
 inline constexpr Control kControls[] = {
-    // name               kind                left  top  width height tab caption
-    {"editCPUName",       Kind::Edit,          48,   8, 273, 20,  0, ""},
-    {"editVendorID",      Kind::Edit,          48,  32, 129, 20,  1, ""},
-    {"editNameString",    Kind::Edit,          48,  56, 273, 20,  2, ""},
-    {"editBrandID",       Kind::Edit,         136, 200,  41, 20,  3, ""},
-    {"editHT",            Kind::Edit,         136, 152,  41, 20,  4, ""},
-    {"editFamily",        Kind::Edit,          96,  80,  25, 20,  5, ""},
-    {"editModel",         Kind::Edit,         152,  80,  25, 20,  6, ""},
-    {"editStep",          Kind::Edit,         208,  80,  25, 20,  7, ""},
-    {"editExtFamily",     Kind::Edit,          96, 104,  25, 20,  8, ""},
-    {"editExtModel",      Kind::Edit,         152, 104,  25, 20,  9, ""},
-    {"editExtStep",       Kind::Edit,         208, 104,  25, 20, 10, ""},
-    {"editCPUClock",      Kind::Edit,          96, 128,  81, 20, 11, ""},
-    {"editFamilyEx",      Kind::Edit,         296,  80,  25, 20, 12, ""},
-    {"editL1I",           Kind::Edit,         248, 128,  73, 20, 13, ""},
-    {"editL1D",           Kind::Edit,         248, 152,  73, 20, 14, ""},
-    {"editL2",            Kind::Edit,         248, 176,  73, 20, 15, ""},
-    {"editL3",            Kind::Edit,         248, 200,  73, 20, 16, ""},
-    {"cmd_TSC",           Kind::Button,        16, 296, 137, 25, 17, "クロック再測定", Role::ClockButton},
-    {"editAPICID",        Kind::Edit,         136, 176,  41, 20, 82, ""},
-    {"cmbProcessorMask",  Kind::Combo,        248, 224,  73, 20, 83, "CPU1", Role::ProcessorSelector},
-    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, "Standard Flags(EDX)", Role::FeatureSelector},
-    {"editProcessorType", Kind::Edit,         184,  32, 137, 20, 85, ""},
-    {"editModelEx",       Kind::Edit,         296, 104,  25, 20, 86, ""},
+    // name               kind                left  top  width height tab caption, field shown, role
+    {"editCPUName",       Kind::Edit,          48,   8, 273, 20,  0, "", LoadField::editCPUName},
+    {"editVendorID",      Kind::Edit,          48,  32, 129, 20,  1, "", LoadField::editVendorID},
+    {"editNameString",    Kind::Edit,          48,  56, 273, 20,  2, "", LoadField::editNameString},
+    {"editBrandID",       Kind::Edit,         136, 200,  41, 20,  3, "", LoadField::editBrandID},
+    {"editHT",            Kind::Edit,         136, 152,  41, 20,  4, "", LoadField::editHT},
+    {"editFamily",        Kind::Edit,          96,  80,  25, 20,  5, "", LoadField::editFamily},
+    {"editModel",         Kind::Edit,         152,  80,  25, 20,  6, "", LoadField::editModel},
+    {"editStep",          Kind::Edit,         208,  80,  25, 20,  7, "", LoadField::editStep},
+    {"editExtFamily",     Kind::Edit,          96, 104,  25, 20,  8, "", LoadField::editExtFamily},
+    {"editExtModel",      Kind::Edit,         152, 104,  25, 20,  9, "", LoadField::editExtModel},
+    {"editExtStep",       Kind::Edit,         208, 104,  25, 20, 10, "", LoadField::editExtStep},
+    {"editCPUClock",      Kind::Edit,          96, 128,  81, 20, 11, "", LoadField::editCPUClock},
+    {"editFamilyEx",      Kind::Edit,         296,  80,  25, 20, 12, "", LoadField::editFamilyEx},
+    {"editL1I",           Kind::Edit,         248, 128,  73, 20, 13, "", LoadField::editL1I},
+    {"editL1D",           Kind::Edit,         248, 152,  73, 20, 14, "", LoadField::editL1D},
+    {"editL2",            Kind::Edit,         248, 176,  73, 20, 15, "", LoadField::editL2},
+    {"editL3",            Kind::Edit,         248, 200,  73, 20, 16, "", LoadField::editL3},
+    {"cmd_TSC",           Kind::Button,        16, 296, 137, 25, 17, "クロック再測定", {}, Role::ClockButton},
+    {"editAPICID",        Kind::Edit,         136, 176,  41, 20, 82, "", LoadField::editAPICID},
+    {"cmbProcessorMask",  Kind::Combo,        248, 224,  73, 20, 83, "CPU1", {}, Role::ProcessorSelector},
+    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, "Standard Flags(EDX)",
+                                                                   LoadField::cmbFeature, Role::FeatureSelector},
+    {"editProcessorType", Kind::Edit,         184,  32, 137, 20, 85, "", LoadField::editProcessorType},
+    {"editModelEx",       Kind::Edit,         296, 104,  25, 20, 86, "", LoadField::editModelEx},
     {"Label1",            Kind::Label,         16,  16,  23, 12, -1, "CPU"},
     {"Label2",            Kind::Label,          8,  36,  36, 12, -1, "Vendor"},
     {"Label6",            Kind::Label,         56,  86,  34, 12, -1, "Family"},
@@ -76,7 +83,7 @@ inline constexpr Control kControls[] = {
     {"Label11",           Kind::Label,        240,  84,  47, 12, -1, "FamilyEx"},
     {"Label3",            Kind::Label,        240, 108,  43, 12, -1, "ModelEx"},
     {"Label10",           Kind::Label,         64, 132,  29, 12, -1, "Clock"},
-    {"Label12",           Kind::Label,        184, 132,  57, 12, -1, "L1 I-Cache"},
+    {"Label12",           Kind::Label,        184, 132,  57, 12, -1, "L1 I-Cache", LoadField::Label12},
     {"Label5",            Kind::Label,         48, 156,  86, 12, -1, "Hyper-Threading"},
     {"Label14",           Kind::Label,        184, 156,  62, 12, -1, "L1 D-Cache"},
     {"Label9",            Kind::Label,         92, 180,  41, 12, -1, "APIC ID"},
@@ -85,18 +92,51 @@ inline constexpr Control kControls[] = {
     {"Label16",           Kind::Label,        192, 204,  48, 12, -1, "L3 Cache"},
     {"Label17",           Kind::Label,        192, 228,  51, 12, -1, "Processor"},
     {"Label18",           Kind::Label,        168, 282, 109, 12, -1, "CPUID Feature Flags"},
-    {"lblMMX",            Kind::SummaryLabel,  32, 248,  25, 12, -1, "MMX"},
-    {"lblSSE",            Kind::SummaryLabel,  72, 248,  21, 12, -1, "SSE"},
-    {"lblSSE2",           Kind::SummaryLabel, 104, 248,  27, 12, -1, "SSE2"},
-    {"lblSSE3",           Kind::SummaryLabel, 144, 248,  27, 12, -1, "SSE3"},
-    {"lblEMMX",           Kind::SummaryLabel, 184, 248,  31, 12, -1, "MMX+"},
-    {"lbl3DNOW",          Kind::SummaryLabel, 224, 248,  39, 12, -1, "3DNow!"},
-    {"lblE3DNOW",         Kind::SummaryLabel, 272, 248,  45, 12, -1, "3DNow!+"},
-    {"lblHT",             Kind::SummaryLabel,  32, 264,  86, 12, -1, "Hyper-Threading"},
-    {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, "IA-64"},
-    {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, "AA-64"},
+    {"lblMMX",            Kind::SummaryLabel,  32, 248,  25, 12, -1, "MMX", LoadField::lblMMX},
+    {"lblSSE",            Kind::SummaryLabel,  72, 248,  21, 12, -1, "SSE", LoadField::lblSSE},
+    {"lblSSE2",           Kind::SummaryLabel, 104, 248,  27, 12, -1, "SSE2", LoadField::lblSSE2},
+    {"lblSSE3",           Kind::SummaryLabel, 144, 248,  27, 12, -1, "SSE3", LoadField::lblSSE3},
+    {"lblEMMX",           Kind::SummaryLabel, 184, 248,  31, 12, -1, "MMX+", LoadField::lblEMMX},
+    {"lbl3DNOW",          Kind::SummaryLabel, 224, 248,  39, 12, -1, "3DNow!", LoadField::lbl3DNOW},
+    {"lblE3DNOW",         Kind::SummaryLabel, 272, 248,  45, 12, -1, "3DNow!+", LoadField::lblE3DNOW},
+    {"lblHT",             Kind::SummaryLabel,  32, 264,  86, 12, -1, "Hyper-Threading", LoadField::lblHT},
+    {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, "IA-64", LoadField::lblIA64},
+    {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, "AA-64", LoadField::lblAA64},
 };
 // clang-format on
+
+// A name of the layout held in place (inline_text.h): talvex-report reads the names below for its JSON
+// keys, and a table of pointers would cost it a relocation each at every start. Each name is shorter
+// than the capacity, so its text ends in a zero byte.
+inline constexpr size_t kNameCapacity = 32;
+using NameText = InlineText<kNameCapacity>;
+constexpr NameText HeldName(const char* name) {
+    if (std::string_view(name).size() >= kNameCapacity) throw "name too long to hold with its zero byte";
+    return NameText(name);
+}
+
+// The names of the rows of `table` that carry a `key`, by key: each key below N on exactly one row, or
+// this does not build.
+template <size_t N, class Row, size_t Rows, class Key>
+constexpr std::array<NameText, N> NamesByKey(const Row (&table)[Rows], std::optional<Key> Row::*key) {
+    std::array<NameText, N> names{};
+    for (const Row& row : table) {
+        if (!(row.*key)) continue;
+        NameText& name = names[static_cast<size_t>(*(row.*key))];
+        if (!name.empty()) throw "two rows carry one key";
+        name = HeldName(row.name);
+    }
+    for (const NameText& name : names)
+        if (name.empty()) throw "a key no row carries";
+    return names;
+}
+
+// The name of the control that shows each field of the data load, by field: the window's object name
+// and the key of talvex-report's JSON.
+inline constexpr auto kFieldControlNames = NamesByKey<kLoadFieldCount>(kControls, &Control::field);
+inline const char* ControlName(LoadField field) {
+    return kFieldControlNames[static_cast<size_t>(field)].data();
+}
 
 // The bit panel: bit k in column k / 16, row k % 16; three controls a row.
 struct BitPanel {
@@ -120,6 +160,7 @@ struct PlacedControl {
     Role role = Role::None;
     PanelPart part = PanelPart::None;
     int bit = -1;
+    std::optional<LoadField> field{};
 };
 std::vector<PlacedControl> AllControls();
 
@@ -133,10 +174,11 @@ struct MenuEntry {
     bool visible;
     bool enabled;
     Role role = Role::None;
+    std::optional<FlagRegister> flag_register{};  // the register whose bits it shows
 };
 
 inline constexpr MenuEntry kMenu[] = {
-    // name, parent, kind, caption, visible, enabled
+    // name, parent, kind, caption, visible, enabled, role, flag register
     {"mnuMainFile", "", MenuKind::Menu, "ファイル(&C)", true, true},
     {"mnuMainExit", "mnuMainFile", MenuKind::Item, "終了(&E)", true, true, Role::Exit},
     {"mnuMainEdit", "", MenuKind::Menu, "編集(&E)", true, true},
@@ -144,11 +186,16 @@ inline constexpr MenuEntry kMenu[] = {
     {"N2", "mnuMainEdit", MenuKind::Separator, "-", true, true},
     {"mnuMainEditCPU", "mnuMainEdit", MenuKind::Menu, "CPU", true, true},
     {"mnuMainEditFlag", "mnuMainEdit", MenuKind::Menu, "Feature Flag", true, true},
-    {"mnuMainEditFlagStdEDX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(EDX)", false, true},
-    {"mnuMainEditFlagStdECX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(ECX)", false, true},
-    {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item, "Extended Flags", false, true},
-    {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item, "Transmeta Flags", false, true},
-    {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item, "Centaur Flags", false, true},
+    {"mnuMainEditFlagStdEDX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(EDX)", false, true,
+     Role::None, FlagRegister::StdEDX},
+    {"mnuMainEditFlagStdECX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(ECX)", false, true,
+     Role::None, FlagRegister::StdECX},
+    {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item, "Extended Flags", false, true, Role::None,
+     FlagRegister::ExtEDX},
+    {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item, "Transmeta Flags", false, true,
+     Role::None, FlagRegister::TransmetaEDX},
+    {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item, "Centaur Flags", false, true, Role::None,
+     FlagRegister::CentaurEDX},
     {"mnuMainEditGetClock", "mnuMainEdit", MenuKind::Item, "クロック再測定", true, true, Role::Clock},
     {"N3", "mnuMainEdit", MenuKind::Separator, "-", true, true},
     {"mnuMainEditDetails", "mnuMainEdit", MenuKind::Item, "詳細情報(&D)...", true, true, Role::Details},
@@ -168,7 +215,14 @@ struct PlacedMenuEntry {
     bool enabled;
     Role role = Role::None;
     int processor = -1;
+    std::optional<FlagRegister> flag_register{};
 };
 std::vector<PlacedMenuEntry> AllMenuEntries();
+
+// The name of the menu entry that shows each flag register, by register: the window's object name and
+// the key of talvex-report's JSON.
+inline constexpr auto kFlagMenuNames =
+    NamesByKey<static_cast<size_t>(FlagRegister::CentaurEDX) + 1>(kMenu, &MenuEntry::flag_register);
+inline const char* MenuName(FlagRegister id) { return kFlagMenuNames[static_cast<size_t>(id)].data(); }
 
 }  // namespace talvex::layout

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <map>
-#include <stdexcept>
 #include <utility>
 
 #include "main/report/load_data.h"
@@ -151,8 +150,7 @@ void Tmainform::Keep(const layout::PlacedControl& c, QWidget* widget) {
     case layout::Role::ClockButton: clock_button_ = qobject_cast<QPushButton*>(widget); return;
     default: break;
     }
-    for (int f = 0; f < kLoadFieldCount; ++f)
-        if (c.name == LoadFieldName(LoadField(f))) fields_[f] = widget;
+    if (c.field) fields_[static_cast<size_t>(*c.field)] = widget;
 }
 
 void Tmainform::BuildControls() {
@@ -218,9 +216,6 @@ void Tmainform::BuildControls() {
         Keep(c, widget);
     }
     FitShortNames();
-    for (int f = 0; f < kLoadFieldCount; ++f)
-        if (fields_[f] == nullptr)
-            throw std::logic_error(std::string("layout lacks ") + LoadFieldName(LoadField(f)));
     std::sort(tab_stops.begin(), tab_stops.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = 1; i < tab_stops.size(); ++i)
@@ -282,8 +277,7 @@ void Tmainform::BuildMenu() {
         default: break;
         }
         if (m.processor >= 0) processor_entries_.at(static_cast<size_t>(m.processor)) = action;
-        for (const FlagRegisterInfo& reg : kFlagRegisters)
-            if (m.name == FeatureMenuName(reg.id)) flag_entries_[static_cast<size_t>(reg.id)] = action;
+        if (m.flag_register) flag_entries_[static_cast<size_t>(*m.flag_register)] = action;
     }
 }
 

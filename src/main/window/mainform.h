@@ -1,9 +1,9 @@
 #pragma once
 // The main window: the controls of the layout, the data load onto them, the processor selector
 // and the feature flag panel. Every value shown comes from the probe and the data load; the
-// window only maps them onto widgets. Controls are named once, in the layout table; the window
-// keeps them in arrays by the data load's field and by flag register, and tests and tools reach
-// them by their object names.
+// window only maps them onto widgets. Controls are named once, in the layout table, which also says
+// which field of the data load each shows and which flag register each menu entry; the window keeps
+// them in arrays by field and by flag register, and tests and tools reach them by their object names.
 
 #include <QAction>
 #include <QComboBox>
@@ -116,7 +116,7 @@ private:
     std::array<QLineEdit*, 32> bit_values_{};
     std::array<QLabel*, 32> bit_captions_{};
     // The menu entries with behaviour: the processors by index, the flag registers by FlagRegister.
-    std::array<QAction*, 32> processor_entries_{};
+    std::array<QAction*, layout::kProcessorEntries> processor_entries_{};
     std::array<QAction*, 5> flag_entries_{};
     QAction* copy_entry_ = nullptr;
     QAction* exit_entry_ = nullptr;

@@ -147,9 +147,7 @@ DumpProcessor CaptureProcessor(const RegisterSource& source) {
         if (range.presence != RangePresence::Always && !hypervisor) continue;
         const TCPUIDRegs head = capture.Record(range.base, 0);
         if (range.presence == RangePresence::HypervisorVendor && !NamesVendor(head)) continue;
-        // Counted from the base, so a highest leaf of 0xFFFFFFFF cannot wrap the loop.
-        const uint32_t count =
-            head.EAX > range.base ? std::min(head.EAX - range.base, kCaptureLeavesPerRange - 1) + 1 : 1;
+        const uint32_t count = LeavesRead(range.base, head.EAX);
         capture.SubLeaves(range.base, head);
         for (uint32_t i = 1; i < count; ++i) {
             const uint32_t leaf = range.base + i;
@@ -192,10 +190,6 @@ std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const Regist
         if (c.status != PinStatus::Stayed) c.dump = DumpProcessor{};
     }
     return out;
-}
-
-std::vector<ProcessorCapture> CaptureAllowedProcessors(Platform& platform, const RegisterSource& source) {
-    return CaptureProcessors(platform, source, platform.ThreadAffinity());
 }
 
 }  // namespace talvex

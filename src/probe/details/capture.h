@@ -2,7 +2,8 @@
 // The complete capture of a processor: every leaf of every present range with every valid
 // sub-leaf, the form in which dumps are traded. A capture is a DumpProcessor, the same type a
 // dump read from a file gives, so the two are written, replayed and compared alike.
-// The window and the report keep to sub-leaf 0 of one processor; only the dump writers use this.
+// The main window and the copied report keep to sub-leaf 0 of one processor, queried afresh; the dump
+// layouts and the processor details (talvex-report --details, the details window) start from this.
 
 #include <cstdint>
 #include <vector>
@@ -15,8 +16,6 @@
 
 namespace talvex {
 
-// Leaves recorded per range at most (base to base + 255), as the report bounds its dump.
-inline constexpr uint32_t kCaptureLeavesPerRange = 256;
 // Sub-leaves recorded per leaf at most (0 to 63), so a processor whose counts never end cannot
 // make the capture loop or grow without bound.
 inline constexpr uint32_t kCaptureSubLeavesPerLeaf = 64;
@@ -42,8 +41,5 @@ struct ProcessorCapture {
 // the system will not say what it was, the thread stays on the last processor tried).
 std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const RegisterSource& source,
                                                 const std::vector<unsigned>& processors);
-
-// The processors the calling thread may run on now (`taskset`, a cpuset), each captured.
-std::vector<ProcessorCapture> CaptureAllowedProcessors(Platform& platform, const RegisterSource& source);
 
 }  // namespace talvex

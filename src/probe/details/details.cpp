@@ -1,8 +1,8 @@
 // The processor details from CPUID registers. Layouts:
 // - leaf 0 EBX, EDX, ECX: vendor text; leaf 1 EAX: stepping [3:0], model [7:4], family [11:8],
-//   extended model [19:16], extended family [27:20]; leaf 1 EBX[31:24] initial APIC ID,
-//   EBX[23:16] logical processors per package, EDX[28] HTT; ECX[31] hypervisor present; EAX[13:12]
-//   processor type; leaf 4 sub-leaf 0 EAX[31:26] cores per package - 1;
+//   extended model [19:16], extended family [27:20]; leaf 1 EBX[7:0] brand index, EBX[31:24]
+//   initial APIC ID, EBX[23:16] logical processors per package, EDX[28] HTT; ECX[31] hypervisor
+//   present; EAX[13:12] processor type; leaf 4 sub-leaf 0 EAX[31:26] cores per package - 1;
 // - leaves 0x1F / 0xB sub-leaf n: EBX[15:0] logical processors at this level, ECX[15:8] level type
 //   (0 ends the list, 1 is the SMT level), EDX the x2APIC ID;
 // - leaf 7.0 EDX[15] hybrid, leaf 0x1A EAX[31:24] core type (0x20 Atom, 0x40 Core);
@@ -25,21 +25,6 @@
 namespace talvex {
 
 namespace {
-
-// The bytes of registers in order, cut at the first zero byte.
-template <size_t N>
-InlineText<N> BytesUntilZero(std::initializer_list<uint32_t> regs) {
-    char bytes[N] = {};
-    size_t n = 0;
-    for (uint32_t reg : regs) {
-        for (unsigned i = 0; i < 4 && n < N; ++i) {
-            const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
-            if (c == '\0') return InlineText<N>(std::string_view(bytes, n));
-            bytes[n++] = c;
-        }
-    }
-    return InlineText<N>(std::string_view(bytes, n));
-}
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -188,13 +173,14 @@ const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& lik
 // caches) and its answer; gives leaf 1.
 TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
-    d.vendor = BytesUntilZero<12>({leaf0.EBX, leaf0.EDX, leaf0.ECX});
+    d.vendor = InlineText<12>(RegisterText({leaf0.EBX, leaf0.EDX, leaf0.ECX}, TextEnd::Whole));
     const std::string_view vendor = d.vendor.view();
     const Vendor maker = VendorOf(vendor);
     const bool amd = IsAmdOrHygon(maker);
 
     const TCPUIDRegs leaf1 = leaves.Read(1);
     d.signature = leaf1.EAX;
+    d.brand_index = static_cast<uint8_t>(BrandIndex(leaf1.EBX));
     const uint32_t base_family = SigFamily(leaf1.EAX);
     d.family = base_family == 15 ? base_family + SigExtFamily(leaf1.EAX) : base_family;
     // The extended model counts on Intel's families 6 and 15, on AMD's and Hygon's family 15 only,
@@ -207,8 +193,9 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     d.stepping = SigStepping(leaf1.EAX);
 
     const TCPUIDRegs b2 = leaves.Read(0x80000002), b3 = leaves.Read(0x80000003), b4 = leaves.Read(0x80000004);
-    const InlineText<48> brand = BytesUntilZero<48>(
-        {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX});
+    const InlineText<48> brand = RegisterText(
+        {b2.EAX, b2.EBX, b2.ECX, b2.EDX, b3.EAX, b3.EBX, b3.ECX, b3.EDX, b4.EAX, b4.EBX, b4.ECX, b4.EDX},
+        TextEnd::Whole);
     d.brand = InlineText<48>(TrimBlanks(brand.view()));
 
     d.core_type = ReadCoreType(leaves, amd);
@@ -239,7 +226,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
 
     if (BitSet(leaf1.ECX, 31)) {
         const TCPUIDRegs h = leaves.Read(0x40000000);
-        d.hypervisor = BytesUntilZero<12>({h.EBX, h.ECX, h.EDX});
+        d.hypervisor = InlineText<12>(RegisterText({h.EBX, h.ECX, h.EDX}, TextEnd::Whole));
     }
 
     const uint32_t topology_leaf = TopologyLeaf(leaves);
@@ -286,6 +273,7 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     query.caches_known = d.cache_source != CacheSource::None;
     query.cores = d.cores_per_package;
     query.type = Bits(d.signature, 13, 12);
+    query.brand_index = d.brand_index;
     return query;
 }
 

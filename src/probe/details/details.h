@@ -1,7 +1,8 @@
 #pragma once
 // The processor details: one processor's identity, caches, topology, hybrid core type, hypervisor,
 // x86-64 level and every named feature bit, from CPUID registers alone, so that the hardware and a
-// replayed dump give the same record. The window's own fields (naming, GetCacheInfo) are separate.
+// replayed dump give the same record. The main window's name and cache fields come from its own
+// routines (naming, GetCacheInfo), and from this record where those leave them unknown (displayed.h).
 // The record holds no heap memory: texts and caches live in fixed arrays, features are bits.
 
 #include <algorithm>
@@ -128,6 +129,7 @@ struct ProcessorDetails {
     InlineText<48> brand;                          // blanks trimmed at both ends
     uint32_t family = 0, model = 0, stepping = 0;  // display family and model
     uint32_t signature = 0;                        // leaf 1 EAX
+    uint8_t brand_index = 0;                       // leaf 1 EBX[7:0]
     // Both point into the microarchitecture table (static storage).
     std::optional<UarchName> uarch;
     CoreType core_type = CoreType::None;

@@ -45,8 +45,8 @@ public:
 };
 
 // The largest dump Talvex reads; anything beyond is refused whole, with one message, before it is
-// stored: the most processors Linux configures, 512 records for each, and the bytes those take with
-// room for comments.
+// stored: the most processors Linux configures, 512 records for each of them in all (only the
+// totals are bounded: one processor may hold more), and the bytes those take with room for comments.
 inline constexpr size_t kMaxDumpProcessors = 8192;
 inline constexpr size_t kMaxDumpLeaves = kMaxDumpProcessors * 512;
 inline constexpr uint64_t kMaxDumpBytes = uint64_t{512} << 20;

@@ -24,10 +24,9 @@ std::optional<DumpLeaf> ParseDataLine(std::string_view s) {
     d.leaf = *leaf;
     d.subleaf = *sub;
     uint32_t* regs[] = {&d.regs.EAX, &d.regs.EBX, &d.regs.ECX, &d.regs.EDX};
-    static constexpr std::string_view kNames[] = {"eax=0x", "ebx=0x", "ecx=0x", "edx=0x"};
-    for (int i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < 4; ++i) {
         SkipBlanks(s);
-        if (!ConsumePrefix(s, kNames[i])) return std::nullopt;
+        if (!ConsumePrefix(s, kCpuidRawRegisterLabels[i])) return std::nullopt;
         auto v = TakeRegister(s);
         if (!v) return std::nullopt;
         *regs[i] = *v;
@@ -60,9 +59,9 @@ private:
 }  // namespace
 
 bool IsCpuidRawHeader(std::string_view s) {
-    if (!ConsumePrefix(s, "CPU")) return false;
+    if (!ConsumePrefix(s, kCpuidRawHeaderWord)) return false;
     SkipBlanks(s);
-    return TakeDecimal(s, 0xFFFFFFFFu) && s == ":";
+    return TakeDecimal(s, 0xFFFFFFFFu) && s == kCpuidRawHeaderEnd;
 }
 
 bool IsCpuidRawData(std::string_view s) { return s.starts_with("0x") && s.find("eax=") != s.npos; }

@@ -23,7 +23,9 @@ struct Arrays {
     long first_line = 0;
 };
 
-bool IsSeparator(std::string_view t) { return t.front() == '_' && t.find("Logical CPU #") != t.npos; }
+bool IsSeparator(std::string_view t) {
+    return t.front() == kLibcpuidRule.front() && t.find(kLibcpuidSeparatorWords) != t.npos;
+}
 
 // Takes an array's name from the front of `s` when a "[" follows it; gives the array's row in
 // kLibcpuidArrays, or kLibcpuidArrays.size() (taking nothing) when no name fits.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "probe/dump/dump.h"
+#include "probe/dump/dump_layouts.h"
 
 namespace talvex::dump_detail {
 
@@ -133,6 +134,5 @@ bool IsCpuidRawHeader(std::string_view trimmed);
 bool IsCpuidRawData(std::string_view trimmed);
 bool IsLibcpuidLine(std::string_view trimmed);
 bool IsInstLatData(std::string_view trimmed);
-inline constexpr std::string_view kReportDumpMarker = "***CPUID Register Data***";
 
 }  // namespace talvex::dump_detail

@@ -8,10 +8,8 @@ namespace talvex::dump_detail {
 
 namespace {
 
-constexpr std::string_view kRegisterNames[] = {"EAX: ", "EBX: ", "ECX: ", "EDX: "};
-
 bool LooksLikeRegister(std::string_view t) {
-    for (std::string_view name : kRegisterNames)
+    for (std::string_view name : kReportRegisterLabels)
         if (t.starts_with(name.substr(0, 4))) return true;
     return false;
 }
@@ -19,12 +17,12 @@ bool LooksLikeRegister(std::string_view t) {
 // "0000000Dh": eight hex digits and "h".
 std::optional<uint32_t> ParseLeafLine(std::string_view t) {
     auto leaf = TakeRegister(t);
-    if (!leaf || t != "h") return std::nullopt;
+    if (!leaf || t != kReportLeafEnd) return std::nullopt;
     return leaf;
 }
 
 // Eight hex digits and an "h", or something that only a damaged leaf line would look like.
-bool LooksLikeLeaf(std::string_view t) { return !t.empty() && t.back() == 'h' && t.size() <= 12; }
+bool LooksLikeLeaf(std::string_view t) { return t.ends_with(kReportLeafEnd) && t.size() <= 12; }
 
 class ReportReader final : public FormatReader {
 public:
@@ -41,8 +39,9 @@ public:
         if (!in_dump_) return;
         if (next_reg_ != 0) {
             std::string_view s = t;
-            if (!ConsumePrefix(s, kRegisterNames[next_reg_ - 1]))
-                sections_.Fail(number, "expected " + std::string(kRegisterNames[next_reg_ - 1].substr(0, 3)));
+            const std::string_view label = kReportRegisterLabels[static_cast<size_t>(next_reg_ - 1)];
+            if (!ConsumePrefix(s, label))
+                sections_.Fail(number, "expected " + std::string(label.substr(0, 3)));
             auto v = TakeRegister(s);
             if (!v || !s.empty()) sections_.Fail(number, "register is not 8 hex digits");
             uint32_t* regs[] = {&regs_.EAX, &regs_.EBX, &regs_.ECX, &regs_.EDX};

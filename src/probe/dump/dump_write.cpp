@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "probe/dump/dump_layouts.h"
 #include "probe/dump/libcpuid_arrays.h"
 #include "probe/text/text.h"
 
@@ -20,12 +21,12 @@ void AppendHex(std::string& out, uint32_t value, int digits) {
 
 void AppendDecimal(std::string& out, unsigned value) { out += std::to_string(value); }
 
-// The four registers, each after its prefix: blanks between them for libcpuid's arrays, " eax=0x" and so on for
-// `cpuid -r`.
-void AppendRegisters(std::string& out, const TCPUIDRegs& r, const std::array<std::string_view, 4>& prefixes) {
+// The four registers, blank-separated, each after its label where the layout has one (`cpuid -r`).
+void AppendRegisters(std::string& out, const TCPUIDRegs& r, const std::array<std::string_view, 4>& labels) {
     const uint32_t values[] = {r.EAX, r.EBX, r.ECX, r.EDX};
     for (size_t i = 0; i < 4; ++i) {
-        out += prefixes[i];
+        if (i > 0 || !labels[i].empty()) out += ' ';
+        out += labels[i];
         AppendHex(out, values[i], 8);
     }
 }
@@ -39,7 +40,7 @@ void AppendCpuidRawLine(std::string& out, const DumpLeaf& l) {
     out += " 0x";
     AppendHex(out, l.subleaf, 2);
     out += ':';
-    AppendRegisters(out, l.regs, {" eax=0x", " ebx=0x", " ecx=0x", " edx=0x"});
+    AppendRegisters(out, l.regs, kCpuidRawRegisterLabels);
     out += '\n';
 }
 
@@ -58,9 +59,11 @@ std::string FormatCpuidRaw(const std::vector<DumpProcessor>& processors,
     std::string out;
     out.reserve(lines * kCpuidRawLine);
     for (size_t i = 0; i < processors.size(); ++i) {
-        out += "CPU ";
+        out += kCpuidRawHeaderWord;
+        out += ' ';
         AppendDecimal(out, numbers.empty() ? static_cast<unsigned>(i) : numbers[i]);
-        out += ":\n";
+        out += kCpuidRawHeaderEnd;
+        out += '\n';
         for (const DumpLeaf& l : SortedLeaves(processors[i])) AppendCpuidRawLine(out, l);
     }
     return out;
@@ -74,9 +77,13 @@ std::string FormatLibcpuid(const std::vector<DumpProcessor>& processors) {
     for (size_t i = 0; i < processors.size(); ++i) {
         if (processors.size() > 1) {
             if (i > 0) out += '\n';
-            out += "_________________ Logical CPU #";
+            out += kLibcpuidRule;
+            out += ' ';
+            out += kLibcpuidSeparatorWords;
             AppendDecimal(out, static_cast<unsigned>(i));
-            out += " _________________\n";
+            out += ' ';
+            out += kLibcpuidRule;
+            out += '\n';
         }
         // The leaves as a replay of the processor answers them.
         const ReplaySource replay(processors[i]);
@@ -89,8 +96,7 @@ std::string FormatLibcpuid(const std::vector<DumpProcessor>& processors) {
                 out += '[';
                 AppendDecimal(out, k);
                 out += "]=";
-                AppendRegisters(out, replay.Execute(by_leaf ? a.leaf + k : a.leaf, by_leaf ? 0 : k),
-                                {"", " ", " ", " "});
+                AppendRegisters(out, replay.Execute(by_leaf ? a.leaf + k : a.leaf, by_leaf ? 0 : k), {});
                 out += '\n';
             }
         }

@@ -40,22 +40,24 @@ uint32_t RangeTop(const Probe& probe, uint32_t base) {
     return base;
 }
 
-namespace {
-void AppendRegister(std::string& out, uint32_t reg) {
-    for (unsigned i = 0; i < 4; ++i) {
-        const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
-        if (c == '\0') return;
-        out.push_back(c);
+InlineText<48> RegisterText(std::initializer_list<uint32_t> regs, TextEnd end) {
+    const size_t piece = static_cast<size_t>(end);
+    char bytes[48];
+    size_t n = 0, index = 0;
+    bool ended = false;  // the current piece met its zero byte
+    for (uint32_t reg : regs) {
+        if (index++ % piece == 0) ended = false;
+        for (unsigned i = 0; i < 4 && !ended && n < sizeof bytes; ++i) {
+            const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
+            ended = c == '\0';
+            if (!ended) bytes[n++] = c;
+        }
     }
+    return InlineText<48>(std::string_view(bytes, n));
 }
-}  // namespace
 
 std::string VendorText(const TCPUIDRegs& leaf0) {
-    std::string text;
-    AppendRegister(text, leaf0.EBX);
-    AppendRegister(text, leaf0.EDX);
-    AppendRegister(text, leaf0.ECX);
-    return text;
+    return std::string(RegisterText({leaf0.EBX, leaf0.EDX, leaf0.ECX}, TextEnd::Register).view());
 }
 
 std::string QueryVendorText(const Probe& probe) {
@@ -64,29 +66,15 @@ std::string QueryVendorText(const Probe& probe) {
     return VendorText(r);
 }
 
-std::string BrandPiece(const TCPUIDRegs& regs) {
-    // The 16 bytes are one string: the first zero byte ends the whole piece.
-    std::string piece;
-    for (uint32_t reg : {regs.EAX, regs.EBX, regs.ECX, regs.EDX}) {
-        for (unsigned i = 0; i < 4; ++i) {
-            const char c = static_cast<char>((reg >> (8 * i)) & 0xFFu);
-            if (c == '\0') return piece;
-            piece.push_back(c);
-        }
-    }
-    return piece;
-}
-
-std::string QueryBrandText(const Probe& probe) {
+std::optional<std::string> QueryBrandText(const Probe& probe) {
     TCPUIDRegs r;
-    if (ReadCPUID(probe, 0x80000000, r) != kCPUIDOk || r.EAX < 0x80000004) return {};
-    std::string text;
-    for (uint32_t leaf = 0x80000002; leaf <= 0x80000004; ++leaf) {
-        TCPUIDRegs b;
-        ReadCPUID(probe, leaf, b);
-        text += BrandPiece(b);
-    }
-    return text;
+    if (ReadCPUID(probe, kExtendedBase, r) != kCPUIDOk || r.EAX < 0x80000004) return std::nullopt;
+    TCPUIDRegs b[3];
+    for (uint32_t i = 0; i < 3; ++i) ReadCPUID(probe, 0x80000002 + i, b[i]);
+    return std::string(RegisterText({b[0].EAX, b[0].EBX, b[0].ECX, b[0].EDX, b[1].EAX, b[1].EBX, b[1].ECX,
+                                     b[1].EDX, b[2].EAX, b[2].EBX, b[2].ECX, b[2].EDX},
+                                    TextEnd::Leaf)
+                           .view());
 }
 
 }  // namespace talvex

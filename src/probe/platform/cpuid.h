@@ -3,12 +3,16 @@
 // signature fields of leaf 1 and the 48-character brand text.
 // Bit layouts follow the published CPUID leaf 1 and 0x80000001 encodings.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "probe/platform/platform.h"
 #include "probe/platform/registers.h"
+#include "probe/text/inline_text.h"
 
 namespace talvex {
 
@@ -61,6 +65,16 @@ inline constexpr auto kLeafRanges = std::to_array<LeafRange>({
 });
 // clang-format on
 
+// At most this many leaves of a range are read (base to base + 255), so a processor that claims an
+// absurd highest leaf cannot make the report or a capture enormous.
+inline constexpr uint32_t kMaxLeavesPerRange = 256;
+
+// How many leaves of the range from `base` to its highest leaf `top` are read: counted from the base,
+// so that a loop over them cannot wrap at a top of 0xFFFFFFFF; the base alone when `top` is not above it.
+constexpr uint32_t LeavesRead(uint32_t base, uint32_t top) {
+    return top > base ? std::min(top - base, kMaxLeavesPerRange - 1) + 1 : 1;
+}
+
 // Executes leaf 0 and then the requested leaf (sub-leaf 0). Writes `regs` only on code 0.
 int ReadCPUID(const Probe& probe, uint32_t leaf, TCPUIDRegs& regs);
 
@@ -73,14 +87,21 @@ bool RangePresent(const Probe& probe, uint32_t base);
 // The highest leaf of a present range; `base` itself when absent.
 uint32_t RangeTop(const Probe& probe, uint32_t base);
 
+// Where a zero byte ends processor text held in registers: the register holding it, the leaf holding
+// it (four registers), or the whole text. The values count the registers of a piece.
+enum class TextEnd : uint8_t { Register = 1, Leaf = 4, Whole = 12 };
+
+// The bytes of `regs` in order, low byte first, as text: a zero byte ends the piece it lies in and the
+// text goes on with the next piece. At most 12 registers (the three brand leaves).
+InlineText<48> RegisterText(std::initializer_list<uint32_t> regs, TextEnd end);
+
 // Vendor text of leaf 0: EBX, EDX, ECX, each cut at its first zero byte.
 std::string VendorText(const TCPUIDRegs& leaf0);
 // "Unknown" when leaf 0 cannot be read.
 std::string QueryVendorText(const Probe& probe);
-// The 16 characters of one brand leaf, cut at the first zero byte.
-std::string BrandPiece(const TCPUIDRegs& regs);
-// Brand text of leaves 0x80000002..4; empty when the extended range ends below 0x80000004.
-std::string QueryBrandText(const Probe& probe);
+// Brand text of leaves 0x80000002..4, each leaf's 16 bytes cut at its first zero byte, nothing
+// trimmed; none when the extended range ends below 0x80000004.
+std::optional<std::string> QueryBrandText(const Probe& probe);
 
 // Leaf 1 EAX fields.
 constexpr uint32_t Bits(uint32_t value, unsigned high, unsigned low) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "main/report/json_writer.h"
 #include "main/report/output_text.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
@@ -79,6 +80,47 @@ print(len(d["processors"]))
     Spill(script, check);
     const std::string cmd = "python3 " + script + " " + path.string();
     EXPECT_EQ(std::system(cmd.c_str()), 0) << "see the assertion above";
+}
+
+// The layout every JSON output shares: a container one member a line indents them one step deeper
+// than the line it opened on and closes there; inline ones stay on their line; empty ones close at once.
+TEST(JsonWriterTest, LinesAndInlineContainers) {
+    using enum JsonWriter::Layout;
+    struct Case {
+        const char* what;
+        void (*write)(JsonWriter&);
+        const char* json;
+    } cases[] = {
+        {"lines in lines",
+         [](JsonWriter& w) {
+             w.BeginObject().Number("a", 1).BeginObject("b").Bool("c", true).EndObject().EndObject();
+         },
+         "{\n  \"a\": 1,\n  \"b\": {\n    \"c\": true\n  }\n}"},
+        {"lines inside an inline object",
+         [](JsonWriter& w) {
+             w.BeginArray()
+                 .BeginObject(Inline)
+                 .String("k", "v\x01")
+                 .BeginArray("l")
+                 .Null()
+                 .EndArray()
+                 .EndObject();
+             w.EndArray();
+         },
+         "[\n  {\"k\": \"v\\u0001\", \"l\": [\n    null\n  ]}\n]"},
+        {"empty and inline",
+         [](JsonWriter& w) {
+             w.BeginObject(Inline).BeginArray("e").EndArray().BeginArray("n", Inline).Number(-1).Number(2u);
+             w.EndArray().EndObject();
+         },
+         "{\"e\": [], \"n\": [-1, 2]}"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        JsonWriter w(out);
+        c.write(w);
+        EXPECT_EQ(out, c.json) << c.what;
+    }
 }
 
 TEST(DetailsText, ProcessorTextIsEscapedAsTheReportEscapesIt) {

@@ -81,7 +81,7 @@ TEST(LoadDataDumps, FieldsFromRealProcessors) {
             sink = LoadDump(row.dump);
             loaded = row.dump;
         }
-        EXPECT_EQ(sink[row.field].text, row.text) << row.dump << " " << LoadFieldName(row.field);
+        EXPECT_EQ(sink[row.field].text, row.text) << row.dump << " field " << static_cast<int>(row.field);
     }
 }
 

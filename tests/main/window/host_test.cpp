@@ -44,8 +44,8 @@ TEST_F(HostTest, TheWindowShowsWhatTheProbeSays) {
     for (LoadField field : {LoadField::editCPUName, LoadField::editVendorID, LoadField::editNameString,
                             LoadField::editFamily, LoadField::editModel, LoadField::editStep,
                             LoadField::editL1D, LoadField::editL2, LoadField::editL3}) {
-        auto* edit = form.client()->findChild<QLineEdit*>(LoadFieldName(field));
-        EXPECT_EQ(edit->text().toLatin1().toStdString(), expected[field].text) << LoadFieldName(field);
+        auto* edit = form.client()->findChild<QLineEdit*>(layout::ControlName(field));
+        EXPECT_EQ(edit->text().toLatin1().toStdString(), expected[field].text) << layout::ControlName(field);
     }
     EXPECT_FALSE(Find<QLineEdit>(form, "editVendorID")->text().isEmpty());
     EXPECT_EQ(BitValue(form, 4)->text(), "YES");  // every x86-64 processor has a TSC

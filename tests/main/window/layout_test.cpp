@@ -67,7 +67,7 @@ TEST_F(LayoutTest, ControlsStayInsideTheClientAreaAndOverlapOnlyWhereLaidOut) {
     const auto controls = layout::AllControls();
     // Every register's names, since the long-name labels grow with their text.
     for (const FlagRegisterInfo& reg : kFlagRegisters) {
-        Find<QAction>(*form, FeatureMenuName(reg.id))->trigger();
+        Find<QAction>(*form, layout::MenuName(reg.id))->trigger();
         for (size_t i = 0; i < controls.size(); ++i) {
             const QRect a = Control(controls[i].name)->geometry();
             EXPECT_TRUE(QRect(0, 0, layout::kClientWidth, layout::kClientHeight).contains(a))
@@ -123,7 +123,7 @@ TEST_F(LayoutTest, CaptionsFitTheirControlsInTheFontInUse) {
 TEST_F(LayoutTest, EveryShortNameHasAMarginOnBothSides) {
     Open();
     for (const FlagRegisterInfo& reg : kFlagRegisters) {
-        Find<QAction>(*form, FeatureMenuName(reg.id))->trigger();
+        Find<QAction>(*form, layout::MenuName(reg.id))->trigger();
         for (int k = 0; k < 32; ++k) {
             QLineEdit* edit = BitName(*form, k);
             if (edit->text().isEmpty()) continue;
@@ -247,7 +247,7 @@ TEST_F(LayoutTest, UpAndDownMoveFromTheEntryShown) {
     os.processor_count = 3;
     Open();
     QComboBox* features = Find<QComboBox>(*form, "cmbFeature");
-    const auto menu = [&](FlagRegister id) { Find<QAction>(*form, FeatureMenuName(id))->trigger(); };
+    const auto menu = [&](FlagRegister id) { Find<QAction>(*form, layout::MenuName(id))->trigger(); };
     const auto cpu2 = [&] { Find<QAction>(*form, "mnuMainEditCPU2")->trigger(); };
     struct Case {
         const char* what;

@@ -41,12 +41,12 @@ struct LoadWindowTest : WindowFixture {
         testing::WaitForClock(*form);
         for (int f = 0; f < kLoadFieldCount; ++f) {
             const auto field = static_cast<LoadField>(f);
-            auto* w = form->client()->findChild<QWidget*>(LoadFieldName(field));
-            ASSERT_NE(w, nullptr) << LoadFieldName(field);
+            auto* w = form->client()->findChild<QWidget*>(layout::ControlName(field));
+            ASSERT_NE(w, nullptr) << layout::ControlName(field);
             if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-                EXPECT_EQ(edit->text().toStdString(), expected[field].text) << LoadFieldName(field);
+                EXPECT_EQ(edit->text().toStdString(), expected[field].text) << layout::ControlName(field);
             }
-            EXPECT_EQ(w->isEnabled(), expected[field].enabled) << LoadFieldName(field);
+            EXPECT_EQ(w->isEnabled(), expected[field].enabled) << layout::ControlName(field);
         }
     }
     void ExpectNames(FlagRegister id) const {
@@ -130,7 +130,7 @@ TEST_F(LoadWindowTest, EveryPanelShowsItsRegisterBitByBit) {
             TCPUIDRegs& r = cpu.leaves[row.leaf];
             (row.ecx ? r.ECX : r.EDX) = value;
             (row.ecx ? r.EDX : r.ECX) = ~value;  // the other register must not leak in
-            Find<QAction>(*form, FeatureMenuName(row.id))->trigger();
+            Find<QAction>(*form, layout::MenuName(row.id))->trigger();
             EXPECT_EQ(Find<QComboBox>(*form, "cmbFeature")->currentText().toStdString(),
                       FlagRegisterOf(row.id).entry_text);
             std::string expected;
