@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "main/report/environment_locale.h"
 #include "main/report/output_text.h"
@@ -18,7 +19,7 @@ namespace talvex::cli {
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // runtime failure: pinning, writing
+inline constexpr int kExitFailure = 1;  // runtime failure: pinning, writing; --compare: they differ
 inline constexpr int kExitUsage = 2;    // bad usage or bad input
 
 enum class OutputFormat { Text, Json, CpuidRaw, Libcpuid };
@@ -36,6 +37,14 @@ struct Options {
     std::optional<std::string> replay;  // "-" for standard input
     bool help = false;
     bool version = false;
+    // --compare A B: two inputs; --baseline INPUT...: any number. An input is a dump file, "-" for
+    // standard input, or "live" for this machine.
+    std::vector<std::string> compare;
+    bool baseline = false;
+    std::vector<std::string> inputs;
+    std::string gcc = "gcc";  // --gcc: the compiler --baseline asks
+
+    bool Fleet() const { return !compare.empty() || baseline; }
 
     bool DumpFormat() const { return format == OutputFormat::CpuidRaw || format == OutputFormat::Libcpuid; }
 };

@@ -37,8 +37,17 @@ OutputFormat ParseFormat(std::string_view f) {
 Options ParseOptions(int argc, const char* const* argv) {
     Options o;
     std::vector<std::string_view> given;  // each option once: a second value would silently win
+    bool options_end = false;             // after "--", every argument is an input
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
+        if (options_end || arg == "-" || !arg.starts_with("-")) {
+            o.inputs.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_end = true;
+            continue;
+        }
         std::string_view name = arg;
         std::optional<std::string_view> value;
         if (arg.starts_with("--")) {
@@ -53,7 +62,7 @@ Options ParseOptions(int argc, const char* const* argv) {
             return argv[++i];
         };
         const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--details"
-                          || name == "--measure";
+                          || name == "--measure" || name == "--baseline" || name == "--compare";
         if (value && flag) throw UsageError(std::string(name) + " takes no value");
         const std::string_view option = name == "-h" ? "--help" : name;
         if (std::find(given.begin(), given.end(), option) != given.end())
@@ -78,11 +87,34 @@ Options ParseOptions(int argc, const char* const* argv) {
             o.replay = std::string(file);
         } else if (name == "--format") {
             o.format = ParseFormat(take_value());
+        } else if (name == "--compare") {
+            if (i + 2 >= argc || std::string_view(argv[i + 1]).starts_with("--")
+                || std::string_view(argv[i + 2]).starts_with("--"))
+                throw UsageError("--compare needs two inputs (dump files or live)");
+            o.compare = {argv[i + 1], argv[i + 2]};
+            i += 2;
+        } else if (name == "--baseline") {
+            o.baseline = true;
+        } else if (name == "--gcc") {
+            const std::string_view program = take_value();
+            if (program.empty()) throw UsageError("--gcc needs a program name");
+            o.gcc = std::string(program);
         } else {
             throw UsageError("unknown argument '" + std::string(arg) + "'");
         }
     }
     if (o.help || o.version) return o;
+    if (!o.inputs.empty() && !o.baseline) throw UsageError("unknown argument '" + o.inputs.front() + "'");
+    if (o.baseline && o.inputs.empty())
+        throw UsageError("--baseline needs at least one input (dump files or live)");
+    if (!o.compare.empty() && o.baseline) throw UsageError("--compare and --baseline go separately");
+    if (std::find(given.begin(), given.end(), "--gcc") != given.end() && !o.baseline)
+        throw UsageError("--gcc goes with --baseline");
+    if (o.Fleet()) {
+        const char* what = o.baseline ? "--baseline" : "--compare";
+        if (o.details || o.measure || o.replay || o.all_cpus || o.DumpFormat())
+            throw UsageError(std::string(what) + " takes inputs of its own and prints text or json");
+    }
     if (o.details && o.DumpFormat()) throw UsageError("--details prints text or json, not a dump");
     if (o.measure && !o.details) throw UsageError("--measure goes with --details");
     if (o.measure && o.replay) throw UsageError("--measure measures this machine's processors, not a dump");
@@ -94,6 +126,8 @@ Options ParseOptions(int argc, const char* const* argv) {
 const char* HelpText() {
     return "Usage: talvex-report [--cpu N|all] [--replay FILE] [--details [--measure]]\n"
            "                     [--format text|json|cpuid-r|libcpuid]\n"
+           "       talvex-report --compare INPUT INPUT [--cpu N] [--format text|json]\n"
+           "       talvex-report --baseline INPUT... [--cpu N] [--gcc PROGRAM] [--format text|json]\n"
            "Describes the processor as Talvex's copy command does, on standard output.\n"
            "\n"
            "  --cpu N          examine processor N (1 = the first; default 1); with --replay,\n"
@@ -112,10 +146,19 @@ const char* HelpText() {
            "  --format cpuid-r every leaf and sub-leaf, in the layout of 'cpuid -r'; without\n"
            "                   --cpu, every processor (a capture, or a conversion with --replay)\n"
            "  --format libcpuid the same in libcpuid's raw layout (cpuid_tool --load)\n"
+           "  --compare A B    what differs between two processors: identity, caches, topology,\n"
+           "                   x86-64 level and features; exit status 1 when they differ\n"
+           "  --baseline INPUT...  what every machine has in common: features, x86-64 level and\n"
+           "                   the GCC flags whose code runs on all of them (checked with GCC)\n"
+           "  --gcc PROGRAM    the compiler --baseline asks (default gcc)\n"
+           "                   An INPUT of --compare or --baseline is a dump file ('-': standard\n"
+           "                   input) or 'live' (this machine); --cpu N takes the N-th processor\n"
+           "                   of each (default the first)\n"
            "  --help           show this text\n"
            "  --version        show the version\n"
            "\n"
-           "Exit status: 0 success, 1 runtime failure, 2 bad usage or bad input.\n";
+           "Exit status: 0 success, 1 runtime failure (--compare: the processors differ),\n"
+           "2 bad usage or bad input.\n";
 }
 
 std::string VersionLine() { return std::string("talvex-report ") + kBuildVersionText + "\n"; }

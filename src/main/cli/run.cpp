@@ -3,6 +3,7 @@
 // complete, so a failure leaves it empty.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "main/report/details_cells.h"
 #include "main/report/details_json.h"
 #include "main/report/details_text.h"
+#include "main/report/fleet_json.h"
+#include "main/report/fleet_text.h"
 #include "main/report/report.h"
 #include "probe/clock/clock.h"
 #include "probe/clock/core_clock.h"
@@ -18,6 +21,8 @@
 #include "probe/details/details.h"
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_write.h"
+#include "probe/fleet/fleet.h"
+#include "probe/fleet/gcc_flags.h"
 #include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
@@ -119,25 +124,30 @@ std::string FromDump(const Options& o) {
     return DescribeAll(cpus, numbers, o);
 }
 
+// The processor --cpu names on this machine; one that does not exist or lies outside the set this
+// process was started on is refused.
+unsigned NamedProcessor(const Platform& platform, const Options& o) {
+    const unsigned count = platform.ProcessorCount();
+    const std::optional<ProcessorNumber> k = ProcessorNumber::FromCounted(*o.cpu);
+    if (!k || k->os() >= count) {
+        throw Failure(kExitFailure, "there is no processor " + o.cpu_text + " (this machine has "
+                                        + std::to_string(count) + ")");
+    }
+    const AllowedProcessors allowed(platform);
+    if (!allowed.Allows(*k)) throw Failure(kExitFailure, allowed.RefusalText(*k));
+    return k->os();
+}
+
 // This machine's processors: the one --cpu names, or those this process was started on.
 std::string FromMachine(const Options& o) {
     LinuxPlatform platform;
-    const unsigned count = platform.ProcessorCount();
-    const AllowedProcessors allowed(platform);
-
     std::vector<unsigned> chosen;
     if (o.cpu) {
-        const std::optional<ProcessorNumber> k = ProcessorNumber::FromCounted(*o.cpu);
-        if (!k || k->os() >= count) {
-            throw Failure(kExitFailure, "there is no processor " + o.cpu_text + " (this machine has "
-                                            + std::to_string(count) + ")");
-        }
-        if (!allowed.Allows(*k)) throw Failure(kExitFailure, allowed.RefusalText(*k));
-        chosen = {k->os()};
+        chosen = {NamedProcessor(platform, o)};
     } else if (o.all_cpus || o.DumpFormat()) {
-        chosen = allowed.Numbers();
+        chosen = AllowedProcessors(platform).Numbers();
     } else {
-        chosen = {allowed.Numbers().front()};
+        chosen = {AllowedProcessors(platform).Numbers().front()};
     }
 
     const HardwareSource source;
@@ -160,6 +170,103 @@ std::string FromMachine(const Options& o) {
         numbers.push_back(c.processor.os());
     }
     return DescribeAll(dumps, numbers, o, &platform);
+}
+
+// What a run prints, and its exit status when the output is written.
+struct Output {
+    std::string text;
+    int status = kExitOk;
+};
+
+// One processor of each input of --compare or --baseline: the one --cpu names, else the first. This
+// machine's ("live") is captured once, however often it is named.
+class Inputs {
+public:
+    explicit Inputs(const Options& o) : o_(o) {}
+
+    // The processor of input `index` of `count` and its number (the dump's section, or this machine's
+    // processor). An input that cannot be read is named with its place among the inputs.
+    DumpProcessor Load(const std::string& input, size_t index, size_t count, unsigned& number) {
+        const std::string place =
+            " (input " + std::to_string(index + 1) + " of " + std::to_string(count) + ")";
+        if (input == "live") return Live(number);
+        std::vector<DumpProcessor> cpus;
+        try {
+            cpus = ReadReplay(input);
+        } catch (const DumpError& e) {
+            throw Failure(kExitUsage, e.what() + place);
+        }
+        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(o_.cpu.value_or(1));
+        if (!section || section->os() >= cpus.size()) {
+            throw Failure(kExitUsage, ReplayName(input) + " holds " + std::to_string(cpus.size())
+                                          + (cpus.size() == 1 ? " processor" : " processors") + place);
+        }
+        number = section->os();
+        return std::move(cpus[number]);
+    }
+
+    // How outputs name the input.
+    static std::string Name(const std::string& input) { return ReplayName(input); }
+
+private:
+    DumpProcessor Live(unsigned& number) {
+        if (!live_) {
+            LinuxPlatform platform;
+            const unsigned k =
+                o_.cpu ? NamedProcessor(platform, o_) : AllowedProcessors(platform).Numbers().front();
+            const HardwareSource source;
+            std::vector<ProcessorCapture> captured = CaptureProcessors(platform, source, {k});
+            const ProcessorCapture& c = captured.at(0);
+            if (c.status != PinStatus::Stayed)
+                throw Failure(kExitFailure, PinStatusText(c.status, c.processor, "capture"));
+            live_ = std::move(captured[0].dump);
+            live_number_ = k;
+        }
+        number = live_number_;
+        return *live_;
+    }
+
+    const Options& o_;
+    std::optional<DumpProcessor> live_;
+    unsigned live_number_ = 0;
+};
+
+// --compare: status 1 when the processors differ, as diff and cmp say it.
+Output Compare(const Options& o) {
+    Inputs inputs(o);
+    std::vector<ProcessorDetails> records;
+    for (size_t i = 0; i < 2; ++i) {
+        unsigned number = 0;
+        const DumpProcessor cpu = inputs.Load(o.compare[i], i, 2, number);
+        records.push_back(GetRecordedDetails({cpu}, {number}).at(0));
+    }
+    const ComparedProcessor a{Inputs::Name(o.compare[0]), &records[0]};
+    const ComparedProcessor b{Inputs::Name(o.compare[1]), &records[1]};
+    const ProcessorComparison c = CompareProcessors(records[0], records[1]);
+    return {o.format == OutputFormat::Json ? CompareJson(a, b, c) : CompareText(a, b, c),
+            c.Same() ? kExitOk : kExitFailure};
+}
+
+// --baseline: each machine cut down to what the fleet needs as it is read, so that ten thousand
+// dumps take no more memory than their records.
+Output BaselineOf(const Options& o) {
+    Inputs inputs(o);
+    std::vector<FleetMember> members;
+    std::vector<std::string> names;
+    members.reserve(o.inputs.size());
+    for (size_t i = 0; i < o.inputs.size(); ++i) {
+        unsigned number = 0;
+        const DumpProcessor cpu = inputs.Load(o.inputs[i], i, o.inputs.size(), number);
+        const ReplaySource source(cpu);
+        ReplayPlatform platform;
+        members.push_back(FleetMemberOf(Probe{source, platform}));
+        names.push_back(Inputs::Name(o.inputs[i]));
+    }
+    const FleetBaseline fleet = Baseline(members);
+    // The same flags in both forms, so GCC is asked for the JSON too.
+    const GccFlags flags = SuggestGccFlags(fleet, o.gcc);
+    return {o.format == OutputFormat::Json ? BaselineJson(fleet, names, flags)
+                                           : BaselineText(fleet, names, flags)};
 }
 
 // All of `text`, or false (a full disk, a closed pipe): reported rather than lost at exit.
@@ -193,9 +300,14 @@ int Run(int argc, const char* const* argv, int out, int err) {
     }
     if (o.help || o.version) return Write(o.help ? HelpText() : VersionLine(), out, err);
 
-    std::string text;
+    Output output;
     try {
-        text = o.replay ? FromDump(o) : FromMachine(o);
+        if (!o.compare.empty())
+            output = Compare(o);
+        else if (o.baseline)
+            output = BaselineOf(o);
+        else
+            output.text = o.replay ? FromDump(o) : FromMachine(o);
     } catch (const Failure& e) {
         WriteAll(err, "talvex-report: " + std::string(e.what()) + "\n");
         return e.status();
@@ -203,7 +315,8 @@ int Run(int argc, const char* const* argv, int out, int err) {
         WriteAll(err, "talvex-report: " + std::string(e.what()) + "\n");
         return kExitFailure;
     }
-    return Write(text, out, err);
+    const int written = Write(output.text, out, err);
+    return written != kExitOk ? written : output.status;
 }
 
 }  // namespace talvex::cli

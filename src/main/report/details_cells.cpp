@@ -51,11 +51,7 @@ std::string HypervisorText(const ProcessorDetails& d) {
     return ShownText(d.hypervisor->view());
 }
 
-std::string LevelText(const ProcessorDetails& d) {
-    if (d.x86_64_level == 0) return "0 (no long mode)";
-    return Decimal(d.x86_64_level)
-           + (d.x86_64_level == 1 ? " (x86-64)" : " (x86-64-v" + Decimal(d.x86_64_level) + ")");
-}
+std::string LevelText(const ProcessorDetails& d) { return X86_64LevelText(d.x86_64_level); }
 
 std::string AddressText(const ProcessorDetails& d) {
     if (!d.address_bits) return "not reported";
@@ -103,6 +99,11 @@ constexpr Field kFields[] = {
 // clang-format on
 
 }  // namespace
+
+std::string X86_64LevelText(unsigned level) {
+    if (level == 0) return "0 (no long mode)";
+    return Decimal(level) + (level == 1 ? " (x86-64)" : " (x86-64-v" + Decimal(level) + ")");
+}
 
 std::string ShownText(std::string_view bytes) {
     std::string escaped;

@@ -68,6 +68,8 @@ bool DiffersInKind(const ProcessorDetails& a, const ProcessorDetails& b);
 
 // Processor text on a terminal: control bytes as "\xNN", bytes 0x80..0xFF as Latin-1.
 std::string ShownText(std::string_view bytes);
+// "3 (x86-64-v3)", "1 (x86-64)", "0 (no long mode)".
+std::string X86_64LevelText(unsigned level);
 // "32 KB", "30 MB", "12 K-uops".
 std::string CacheSizeText(const CacheDetails& cache);
 // The measured clock of a record, or "not measured".

@@ -39,6 +39,12 @@ JsonWriter& JsonWriter::String(std::string_view bytes) {
     return *this;
 }
 
+JsonWriter& JsonWriter::Name(std::string_view name) {
+    BeforeValue();
+    AppendJsonName(out_, name);
+    return *this;
+}
+
 JsonWriter& JsonWriter::Bool(bool value) {
     BeforeValue();
     out_ += value ? "true" : "false";

@@ -35,6 +35,8 @@ public:
     JsonWriter& Key(std::string_view key);
 
     JsonWriter& String(std::string_view bytes);
+    // A name the user gave (a file name): kept as it is when it is UTF-8 (AppendJsonName).
+    JsonWriter& Name(std::string_view name);
     template <std::integral T>
     JsonWriter& Number(T value) {
         BeforeValue();
@@ -46,6 +48,7 @@ public:
 
     // A member of an object: its key, then the value.
     JsonWriter& String(std::string_view key, std::string_view bytes) { return Key(key).String(bytes); }
+    JsonWriter& Name(std::string_view key, std::string_view name) { return Key(key).Name(name); }
     template <std::integral T>
     JsonWriter& Number(std::string_view key, T value) {
         return Key(key).Number(value);

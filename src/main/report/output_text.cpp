@@ -21,6 +21,7 @@ struct Escaping {
 constexpr Escaping kTerminal{"\\x", true, true, false};
 constexpr Escaping kProcessor{"\\x", false, false, false};
 constexpr Escaping kJson{"\\u00", false, true, true};
+constexpr Escaping kJsonUtf8{"\\u00", false, false, true};
 
 bool Plain(unsigned char c, const Escaping& e) {
     return c >= 0x20 && c != 0x7F && (c < 0x80 || !e.latin1) && !(e.json && (c == '"' || c == '\\'));
@@ -60,6 +61,12 @@ void AppendProcessorText(std::string& out, std::string_view bytes) { AppendEscap
 void AppendJsonString(std::string& out, std::string_view bytes) {
     out.push_back('"');
     AppendEscaped(out, bytes, kJson);
+    out.push_back('"');
+}
+
+void AppendJsonName(std::string& out, std::string_view name) {
+    out.push_back('"');
+    AppendEscaped(out, name, IsValidUtf8(name) ? kJsonUtf8 : kJson);
     out.push_back('"');
 }
 

@@ -14,6 +14,9 @@ void AppendTerminalText(std::string& out, std::string_view bytes);
 void AppendProcessorText(std::string& out, std::string_view bytes);
 // A JSON string literal, quotes included, bytes 0x80..0xFF taken as Latin-1.
 void AppendJsonString(std::string& out, std::string_view bytes);
+// A name the user gave (a file name) as a JSON string literal: kept as it is when it is UTF-8, else
+// taken as Latin-1 as AppendJsonString takes it.
+void AppendJsonName(std::string& out, std::string_view name);
 bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace talvex

@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineSeries>
+#include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStyle>
@@ -26,10 +28,12 @@
 
 #include "main/report/details_cells.h"
 #include "main/report/details_text.h"
+#include "main/report/fleet_text.h"
 #include "main/window/application.h"
 #include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/dump/dump_write.h"
+#include "probe/fleet/fleet.h"
 
 namespace talvex {
 
@@ -47,6 +51,33 @@ std::vector<unsigned> Chosen(const std::vector<unsigned>& processors, const Plat
 LiveMeasure LiveMeasureThrough(const WindowServices& services, Platform& os) {
     if (services.live_measure) return services.live_measure;
     return [&os](const LiveProcessor& processor) { return MeasurePinned(os, processor); };
+}
+
+// Reads the dump `file` on a worker of its own, makes a Result of it with `make`, and hands that to
+// `deliver` on the window's thread through `inbox`. The worker owns its copies of the arguments and
+// touches the platform; it ends when done, or at its next read once `stop` is requested, and then
+// delivers nothing. An error, here or in `make`, is delivered as the Result's `error`.
+template <class Result, class Make, class Deliver>
+void ReadDumpOnWorker(Platform& platform, std::vector<unsigned> allowed, std::string file,
+                      std::stop_token stop, Inbox::Address inbox, Make make, Deliver deliver) {
+    StartWorker([&platform, allowed = std::move(allowed), file = std::move(file), stop = std::move(stop),
+                 inbox = std::move(inbox), make = std::move(make), deliver = std::move(deliver)] {
+        // The thread starts on the GUI thread's one processor: a dump is read on any the program may
+        // use (refused, it is read where the thread is).
+        platform.SetThreadAffinity(allowed);
+        auto result = std::make_shared<Result>();
+        try {
+            make(ReadDumpFile(file, stop), *result);
+        } catch (const DumpCancelled&) {
+            return;
+        } catch (const std::exception& e) {
+            result->error = e.what();
+        } catch (...) {
+            result->error = "Unknown error";
+        }
+        if (stop.stop_requested()) return;
+        inbox.Post([deliver, result] { deliver(*result); });
+    });
 }
 
 // Seconds of history the plot shows.
@@ -273,12 +304,15 @@ void DetailsWindow::BuildControls() {
     save_button_->setObjectName("saveButton");
     open_button_ = new QPushButton("&Open Dump...", this);
     open_button_->setObjectName("openButton");
+    compare_button_ = new QPushButton("Co&mpare with dump...", this);
+    compare_button_->setObjectName("compareButton");
     close_button_ = new QPushButton("C&lose", this);
     close_button_->setObjectName("closeButton");
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(copy_button_);
     buttons->addWidget(save_button_);
     buttons->addWidget(open_button_);
+    buttons->addWidget(compare_button_);
     buttons->addStretch(1);
     buttons->addWidget(close_button_);
 
@@ -304,6 +338,7 @@ void DetailsWindow::ConnectEvents() {
     connect(copy_button_, &QPushButton::clicked, this, guarded([this] { CopyClick(); }));
     connect(save_button_, &QPushButton::clicked, this, guarded([this] { SaveDumpClick(); }));
     connect(open_button_, &QPushButton::clicked, this, guarded([this] { OpenDumpClick(); }));
+    connect(compare_button_, &QPushButton::clicked, this, guarded([this] { CompareDumpClick(); }));
     connect(close_button_, &QPushButton::clicked, this, guarded([this] { close(); }));
     connect(chooser_, &QComboBox::activated, this,
             [this](int index) { RunHandler([&] { ShowEntry(index); }); });
@@ -363,6 +398,7 @@ void DetailsWindow::ShowEntry(int entry) {
         feature_view_->resizeColumnToContents(column);
     leaf_view_->resizeColumnsToContents();
     copy_button_->setEnabled(d != nullptr);
+    compare_button_->setEnabled(d != nullptr && !comparing_);
     ShowClockPlot();
 }
 
@@ -502,27 +538,13 @@ void DetailsWindow::OpenDumpClick() {
 bool DetailsWindow::OpenDump(const QString& path) {
     if (opening_) return false;
     opening_.emplace();
-    // The reader owns its copies (the file's name, the stop token, the processors it may run on) and
-    // touches the platform; it ends when the dump is read, or at its next read once stopped (the
-    // window closed). Its result reaches the window through the inbox, only while the window lives.
-    StartWorker([this, path, file = QFile::encodeName(path).toStdString(), stop = opening_->get_token(),
-                 allowed = allowed_.Numbers(), &platform = probe_.platform, inbox = inbox_->address()] {
-        // The thread starts on the GUI thread's one processor: a dump is read on any the program may
-        // use (refused, it is read where the thread is).
-        platform.SetThreadAffinity(allowed);
-        auto opened = std::make_shared<Opened>();
-        try {
-            opened->set = ProcessorSet::FromDump(ReadDumpFile(file, stop));
-        } catch (const DumpCancelled&) {
-            return;
-        } catch (const std::exception& e) {
-            opened->error = e.what();
-        } catch (...) {
-            opened->error = "Unknown error";
-        }
-        if (stop.stop_requested()) return;
-        inbox.Post([this, path, opened] { DumpOpened(path, *opened); });
-    });
+    ReadDumpOnWorker<Opened>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), opening_->get_token(),
+        inbox_->address(),
+        [](std::vector<DumpProcessor> sections, Opened& opened) {
+            opened.set = ProcessorSet::FromDump(std::move(sections));
+        },
+        [this, path](Opened& opened) { DumpOpened(path, opened); });
     open_button_->setEnabled(false);
     busy_->start();
     return true;
@@ -545,8 +567,69 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
     ShowEntry(0);
 }
 
+void DetailsWindow::CompareDumpClick() {
+    const FileChoice choice =
+        services_.ask_file(this, false, "Compare with dump", {"CPUID dumps (*.txt)", "All files (*)"});
+    if (!choice.path.isEmpty()) CompareWithDump(choice.path);
+}
+
+bool DetailsWindow::CompareWithDump(const QString& path) {
+    const ProcessorDetails* shown = set_.DetailsOf(chooser_->currentIndex());
+    if (comparing_ || shown == nullptr) return false;
+    comparing_.emplace();
+    ReadDumpOnWorker<Compared>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), comparing_->get_token(),
+        inbox_->address(),
+        [a = *shown, a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
+         b_name = QDir::toNativeSeparators(path)](std::vector<DumpProcessor> sections, Compared& compared) {
+            const unsigned k = a.cpu.os() < sections.size() ? a.cpu.os() : 0;
+            const std::vector<ProcessorDetails> b = GetRecordedDetails({sections[k]}, {k});
+            compared.text = CompareText({a_name.toStdString(), &a}, {b_name.toStdString(), &b[0]},
+                                        CompareProcessors(a, b[0]));
+        },
+        [this](Compared& compared) {
+            comparing_.reset();
+            compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr);
+            ShowComparison(compared);
+        });
+    compare_button_->setEnabled(false);
+    return true;
+}
+
+void DetailsWindow::ShowComparison(const Compared& compared) {
+    if (!compared.error.empty()) {
+        ReportError(compared.error);
+        return;
+    }
+    auto* dialog = new QDialog(this);
+    dialog->setObjectName("compareResult");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle("Talvex: Comparison");
+    QString shown = Utf8(compared.text);
+    if (shown.endsWith('\n')) shown.chop(1);  // no empty line below the last
+    auto* text = new QPlainTextEdit(shown, dialog);
+    text->setObjectName("compareText");
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(layout::kFontPixels);
+    text->setFont(fixed);
+    auto* close = new QPushButton("C&lose", dialog);
+    connect(close, &QPushButton::clicked, dialog, &QDialog::close);
+    auto* column = new QVBoxLayout(dialog);
+    column->addWidget(text);
+    column->addWidget(close, 0, Qt::AlignRight);
+    // Wide enough for the text's lines (at most 100 columns) where the screen allows.
+    const int width = text->fontMetrics().horizontalAdvance(QString(104, 'x')) + 48;
+    QSize wanted(width, 480);
+    if (const QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size() - QSize(16, 48));
+    dialog->resize(wanted);
+    dialog->show();
+}
+
 DetailsWindow::~DetailsWindow() {
-    if (opening_) opening_->request_stop();
+    for (std::optional<std::stop_source>* reading : {&opening_, &comparing_})
+        if (*reading) (*reading)->request_stop();
     if (busy_cursor_) QApplication::restoreOverrideCursor();
 }
 

@@ -74,7 +74,14 @@ public:
     // (false, Open Dump greyed) while another dump is being opened.
     bool OpenDump(const QString& path);
     bool IsOpening() const { return opening_.has_value(); }
-    // Goes at once: a dump being read stops at its next read, and nothing of it is shown.
+    void CompareDumpClick();
+    // Compares the processor shown with the dump's processor of the same number (its first when it has
+    // fewer), as `talvex-report --compare` does, the dump read on a thread of its own; the result is
+    // shown in a dialog of its own ("compareResult"). Refused (false, the button greyed) while another
+    // comparison is under way.
+    bool CompareWithDump(const QString& path);
+    bool IsComparing() const { return comparing_.has_value(); }
+    // Goes at once: a dump being opened or compared stops at its next read, and nothing of it is shown.
     ~DetailsWindow() override;
     // Writes every captured processor shown, in libcpuid's layout or `cpuid -r`'s. A failure is
     // reported and leaves no file behind (nor changes one that was there).
@@ -109,14 +116,21 @@ private:
         std::string error;
     };
     void DumpOpened(const QString& path, Opened& opened);
+    // The comparison's text, or why the dump cannot be read.
+    struct Compared {
+        std::string text;
+        std::string error;
+    };
+    void ShowComparison(const Compared& compared);
 
     const Probe probe_;
     const WindowServices services_;
     AllowedProcessors allowed_;  // the processors captured: those the program may use
     Inbox* inbox_ = nullptr;     // where the workers hand their results over
     ProcessorSet set_;
-    std::optional<std::stop_source> opening_;  // reading a dump: how to stop it
-    QTimer* busy_ = nullptr;                   // the busy cursor's delay
+    // Reading a dump, to show or to compare with: how to stop it.
+    std::optional<std::stop_source> opening_, comparing_;
+    QTimer* busy_ = nullptr;  // the busy cursor's delay
     bool busy_cursor_ = false;
     QString file_;  // the dump shown; empty while this machine's processors are
     ProcessorNumber examined_;
@@ -133,6 +147,7 @@ private:
     QPushButton* copy_button_ = nullptr;
     QPushButton* save_button_ = nullptr;
     QPushButton* open_button_ = nullptr;
+    QPushButton* compare_button_ = nullptr;
     QPushButton* close_button_ = nullptr;
 
     CacheModel* caches_ = nullptr;

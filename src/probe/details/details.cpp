@@ -54,41 +54,33 @@ constexpr FeatureBit Feature(std::string_view name) {
     throw "not a feature name";  // at compile time: a misspelt name does not build
 }
 
-// The x86-64 levels: what each adds to the one below. The baseline's SYSCALL is left out: processors
-// report it only in 64-bit mode. OSXSAVE stands for the operating system's support of the AVX state.
-// In Linux's words SSE3 is "pni", LAHF-SAHF "lahf_lm" and LZCNT "abm".
+// The x86-64 levels: what each adds to the one below (the baseline is checked with level 2). The
+// baseline's SYSCALL is left out: processors report it only in 64-bit mode. OSXSAVE stands for the
+// operating system's support of the AVX state. In Linux's words SSE3 is "pni", LAHF-SAHF "lahf_lm" and
+// LZCNT "abm".
 // clang-format off
-constexpr FeatureBit kLongMode[] = {Feature("lm")};
-constexpr FeatureBit kBaseline[] = {
-    Feature("cmov"), Feature("cx8"), Feature("fpu"), Feature("fxsr"), Feature("mmx"), Feature("sse"),
-    Feature("sse2"),
+constexpr uint16_t kLevel1[] = {FeatureRow("lm")};
+constexpr uint16_t kLevel2[] = {
+    FeatureRow("cmov"), FeatureRow("cx8"), FeatureRow("fpu"), FeatureRow("fxsr"), FeatureRow("mmx"),
+    FeatureRow("sse"), FeatureRow("sse2"),
+    FeatureRow("cx16"), FeatureRow("lahf_lm"), FeatureRow("popcnt"), FeatureRow("pni"), FeatureRow("sse4_1"),
+    FeatureRow("sse4_2"), FeatureRow("ssse3"),
 };
-constexpr FeatureBit kLevel2[] = {
-    Feature("cx16"), Feature("lahf_lm"), Feature("popcnt"), Feature("pni"), Feature("sse4_1"),
-    Feature("sse4_2"), Feature("ssse3"),
+constexpr uint16_t kLevel3[] = {
+    FeatureRow("avx"), FeatureRow("avx2"), FeatureRow("bmi1"), FeatureRow("bmi2"), FeatureRow("f16c"),
+    FeatureRow("fma"), FeatureRow("abm"), FeatureRow("movbe"), FeatureRow("osxsave"),
 };
-constexpr FeatureBit kLevel3[] = {
-    Feature("avx"), Feature("avx2"), Feature("bmi1"), Feature("bmi2"), Feature("f16c"), Feature("fma"),
-    Feature("abm"), Feature("movbe"), Feature("osxsave"),
-};
-constexpr FeatureBit kLevel4[] = {
-    Feature("avx512f"), Feature("avx512bw"), Feature("avx512cd"), Feature("avx512dq"), Feature("avx512vl"),
+constexpr uint16_t kLevel4[] = {
+    FeatureRow("avx512f"), FeatureRow("avx512bw"), FeatureRow("avx512cd"), FeatureRow("avx512dq"),
+    FeatureRow("avx512vl"),
 };
 // clang-format on
 
-template <size_t N>
-bool HasAll(const ProcessorDetails& d, const FeatureBit (&bits)[N]) {
-    for (const FeatureBit& b : bits)
-        if (!BitSet(d.feature_registers[b.group], b.bit)) return false;
-    return true;
-}
-
 unsigned X86_64Level(const ProcessorDetails& d) {
-    if (!HasAll(d, kLongMode)) return 0;
-    if (!HasAll(d, kBaseline) || !HasAll(d, kLevel2)) return 1;
-    if (!HasAll(d, kLevel3)) return 2;
-    if (!HasAll(d, kLevel4)) return 3;
-    return 4;
+    for (unsigned level = 1; level <= kMaxX86_64Level; ++level)
+        for (const uint16_t row : X86_64LevelRows(level))
+            if (!d.features[row]) return level - 1;
+    return kMaxX86_64Level;
 }
 
 // The extended topology leaf in use: 0x1F before 0xB, each only when its sub-leaf 0 EBX is non-zero.
@@ -213,6 +205,16 @@ ProcessorDetails GetProcessorIdentity(const Probe& probe) {
     if (!probe.source.HasCPUID()) return d;
     ReadIdentity(leaves, d);
     return d;
+}
+
+std::span<const uint16_t> X86_64LevelRows(unsigned level) {
+    switch (level) {
+    case 1: return kLevel1;
+    case 2: return kLevel2;
+    case 3: return kLevel3;
+    case 4: return kLevel4;
+    default: return {};
+    }
 }
 
 ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {

@@ -86,6 +86,20 @@ struct FrequencyMHz {
     friend bool operator==(const FrequencyMHz&, const FrequencyMHz&) = default;
 };
 
+// The row of kFeatureNames that lists `name`; used in a constant expression, a misspelt name does not
+// build.
+constexpr uint16_t FeatureRow(std::string_view name) {
+    for (size_t i = 0; i < kFeatureNames.size(); ++i)
+        if (kFeatureNames[i].name == name && ListsItsName(i)) return static_cast<uint16_t>(i);
+    throw "not a feature name";
+}
+
+inline constexpr unsigned kMaxX86_64Level = 4;
+// The features (rows of kFeatureNames) that x86-64 level `level` (1 to 4) needs beyond the level
+// below, as ProcessorDetails::x86_64_level is worked out from them: 1 long mode, 2 the baseline and
+// SSE3 to SSE4.2, 3 AVX2 and its companions, 4 AVX-512. Empty for any other level.
+std::span<const uint16_t> X86_64LevelRows(unsigned level);
+
 // Bit i: the name of kFeatureNames[i] is set (by any of its bits, where two carry it).
 using FeatureSet = std::bitset<kFeatureNames.size()>;
 

@@ -4,10 +4,12 @@
 // refused pinning, saving and its failures, a dump that cannot be read.
 #include <QChart>
 #include <QChartView>
+#include <QDialog>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -496,6 +498,35 @@ TEST_F(DetailsWindowTest, TheModelsKeepWhatTheyShowWhenTheRecordsGo) {
         ProcessorSet::FromDump(ReadDumpFile(testing::kDumps + "/amd-ryzen-7-7700x-raphael.txt")));
     EXPECT_EQ(cells(caches), cache_cells);
     EXPECT_EQ(cells(features), feature_cells);
+}
+
+// Compare with dump... shows what talvex-report --compare says of the processor shown and the dump,
+// read on a thread of its own; a dump that cannot be read is reported.
+TEST_F(DetailsWindowTest, CompareWithDumpShowsWhatTheCommandSays) {
+    const testing::TempDir dir;
+    const std::string mine = (dir / "mine.txt").string();
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    w.SaveDump(QString::fromStdString(mine), false);
+    for (const std::string& other : {mine, testing::kDumps + "/amd-ryzen-9-5950x-vermeer.txt"}) {
+        SCOPED_TRACE(other);
+        Answer(QString::fromStdString(other));
+        QTest::mouseClick(Find<QPushButton>(w, "compareButton"), Qt::LeftButton);
+        EXPECT_FALSE(Find<QPushButton>(w, "compareButton")->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsComparing(); }, 60000));
+        EXPECT_TRUE(Find<QPushButton>(w, "compareButton")->isEnabled());
+        auto* result = w.findChild<QDialog*>("compareResult");
+        ASSERT_NE(result, nullptr);
+        std::string expected = Exec({"--compare", mine, other}).out;
+        expected.replace(expected.find(mine), mine.size(), "this machine");
+        EXPECT_EQ(Find<QPlainTextEdit>(*result, "compareText")->toPlainText().toStdString() + "\n", expected);
+        delete result;
+    }
+    Answer("/nonexistent/dump.txt");
+    QTest::mouseClick(Find<QPushButton>(w, "compareButton"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsComparing(); }, 60000));
+    ASSERT_EQ(ShownErrors().size(), 1u);
+    EXPECT_EQ(ShownErrors()[0], ErrorBoxText("/nonexistent/dump.txt: No such file or directory"));
+    EXPECT_EQ(w.findChild<QDialog*>("compareResult"), nullptr);
 }
 
 // A large dump is read on its own thread: the window answers meanwhile, a second Open Dump is refused

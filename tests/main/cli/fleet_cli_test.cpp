@@ -1,0 +1,96 @@
+// --compare and --baseline as a user runs them: what each prints and its exit status, diff's way for
+// a comparison; an input that cannot be read stops the run naming it and its place among the inputs.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "main/cli/cli_support.h"
+
+namespace talvex {
+namespace {
+
+using testing::Exec;
+using ::testing::HasSubstr;
+using testing::Result;
+using ::testing::StartsWith;
+
+const std::string kZen3 = TALVEX_DUMPS_DIR "/amd-ryzen-9-5950x-vermeer.txt";
+const std::string kZen4 = TALVEX_DUMPS_DIR "/amd-ryzen-7-7700x-raphael.txt";
+const std::string kOne = TALVEX_DUMPS_DIR "/intel-pentium-iii-katmai.txt";
+const std::string kHaswell = TALVEX_DUMPS_DIR "/intel-core-i7-4770-haswell.txt";
+const std::string kAlderLake = TALVEX_DUMPS_DIR "/intel-core-i9-12900k-alder-lake.txt";
+
+TEST(FleetCli, RunsAndTheirStatus) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // standard output holds this
+        std::string err;  // the first line of standard error holds this
+    } cases[] = {
+        {{"--compare", kZen3, kZen3},
+         0,
+         "No differences between " + kZen3 + ", processor 1 and " + kZen3 + ", processor 1\n",
+         ""},
+        {{"--compare", kZen3, kZen4},
+         1,
+         "x86-64 level         A  3 (x86-64-v3)\n                     B  4 (x86-64-v4)\n",
+         ""},
+        {{"--compare", kZen3, kZen4, "--format", "json"}, 1, "\"x86_64Level\": {\"a\": 3, \"b\": 4}", ""},
+        {{"--compare", kZen4, "-", "--cpu", "1"}, 1, "B  stdin, processor 1\n", ""},
+        // Intel's one bit for IBRS and IBPB is named once.
+        {{"--compare", kHaswell, kAlderLake}, 1, " ibt spec_ctrl intel_stibp ", ""},
+        {{"--baseline", kZen4, kZen3, kZen4},
+         0,
+         "x86-64 level         3 (x86-64-v3), held back by 1 machine\n",
+         ""},
+        {{"--baseline", "--format=json", "--", kZen3}, 0, "\"x86_64Level\": 3,", ""},
+        {{"--baseline", kZen3, "--gcc", "/nonexistent/gcc"},
+         0,
+         "not checked: cannot run /nonexistent/gcc: No such file or directory\n",
+         ""},
+        {{"--compare", kZen3, "/nonexistent/b.txt"},
+         2,
+         "",
+         "/nonexistent/b.txt: No such file or directory (input 2 of 2)"},
+        {{"--baseline", kZen3, kZen4, "/dev/null"}, 2, "", "/dev/null:1: empty file (input 3 of 3)"},
+        {{"--baseline", kZen3, kOne, "--cpu", "2"}, 2, "", kOne + " holds 1 processor (input 2 of 2)"},
+        {{"--baseline"}, 2, "", "--baseline needs at least one input"},
+        {{"--compare", kZen3}, 2, "", "--compare needs two inputs"},
+        {{"--compare", kZen3, kZen4, "--details"}, 2, "", "--compare takes inputs of its own"},
+        {{"--baseline", kZen3, "--cpu", "all"}, 2, "", "--baseline takes inputs of its own"},
+        {{"--compare", kZen3, kZen4, "--baseline", kZen3}, 2, "", "--compare and --baseline go separately"},
+        {{"--gcc", "gcc"}, 2, "", "--gcc goes with --baseline"},
+        {{kZen3}, 2, "", "unknown argument '" + kZen3 + "'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Result r = Exec(c.args, testing::Slurp(kZen3));
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_THAT(r.out, HasSubstr(c.out));
+        if (c.status == 2) {
+            EXPECT_EQ(r.out, "");
+            EXPECT_THAT(r.err.substr(0, r.err.find('\n')), StartsWith("talvex-report: " + c.err));
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+    }
+}
+
+// This machine against its own capture, and in a fleet beside it: the same processor.
+TEST(FleetCli, ThisMachineAgainstItsOwnDump) {
+    const testing::TempDir dir;
+    const Result dump = Exec({"--format", "cpuid-r", "--cpu", "1"}, "", "taskset -c 0");
+    if (dump.status != 0) GTEST_SKIP() << "cannot run on processor 1: " << dump.err;
+    testing::Spill(dir / "me.txt", dump.out);
+    const Result same = Exec({"--compare", "live", (dir / "me.txt").string()}, "", "taskset -c 0");
+    EXPECT_EQ(same.status, 0) << same.out;
+    EXPECT_EQ(same.out, "No differences between live, processor 1 and " + (dir / "me.txt").string()
+                            + ", processor 1\n");
+    const Result fleet =
+        Exec({"--baseline", "live", (dir / "me.txt").string(), "--format", "json"}, "", "taskset -c 0");
+    EXPECT_EQ(fleet.status, 0);
+    EXPECT_THAT(fleet.out, HasSubstr("\"heldBack\": [],"));
+    EXPECT_THAT(fleet.out, HasSubstr("\"partial\": []\n"));
+}
+
+}  // namespace
+}  // namespace talvex

@@ -1,0 +1,343 @@
+// Machines compared and fleets summed up, over groups of the real dumps whose answer is known by
+// construction; the GCC flags handed to the installed GCC, whose macros are checked against each
+// machine's Linux feature names; and on this machine the flags build and run a program.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "probe/fleet/fleet.h"
+#include "probe/platform/run_program.h"
+#include "support/dumps.h"
+#include "support/files.h"
+#include "support/machine_said.h"
+
+namespace talvex {
+namespace {
+
+using ::testing::Contains;
+using ::testing::IsSupersetOf;
+using ::testing::Not;
+
+const std::string kZen3 = "amd-ryzen-9-5950x-vermeer.txt";
+const std::string kZen4 = "amd-ryzen-7-7700x-raphael.txt";
+const std::string kZen5 = "amd-ryzen-9-9950x-granite-ridge.txt";
+const std::string kAlderLake = "intel-core-i9-12900k-alder-lake.txt";
+const std::string kCascadeLake = "intel-core-i9-10980xe-cascade-lake-x.txt";
+const std::string kRocketLake = "intel-core-i7-11700k-rocket-lake.txt";
+const std::string kHaswell = "intel-core-i7-4770-haswell.txt";
+const std::string kPentium3 = "intel-pentium-iii-katmai.txt";
+const std::string kMilanVm = "amd-epyc-milan-kvm-linux-6.18";  // a recorded machine: Zen 3 under KVM
+const std::string kGenoaVm = "amd-epyc-genoa-kvm-linux-6.18";  // Zen 4 under KVM
+
+DumpProcessor Load(const std::string& name) {
+    if (name.ends_with(".txt")) return testing::Normalized(name);
+    return ReadDumpFile(testing::kMachines + "/" + name + "/cpuid-r.txt").at(0);
+}
+
+ProcessorDetails DetailsOf(const std::string& name) {
+    const testing::Replayed r(Load(name));
+    return GetProcessorDetails(r.probe);
+}
+
+std::vector<std::string> Names(const std::vector<size_t>& features, const FeatureSet& names) {
+    std::vector<std::string> out;
+    for (size_t f : features) out.push_back(MachineFeatureName(f, names));
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+    std::string out;
+    for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+    return out;
+}
+
+struct Group {
+    const char* what;
+    std::vector<std::string> machines;
+    unsigned level;
+    std::vector<size_t> held_back;    // machines held at `level`
+    std::vector<std::string> lacks;   // what the first of them lacks of the next level
+    std::vector<std::string> common;  // among the features every machine has
+    // Pairs: whether they are the same, values that differ among others, features only one has.
+    bool same;
+    std::vector<ProcessorField> differ;
+    std::vector<std::string> only_first, only_second;
+};
+
+const std::vector<Group>& Groups() {
+    using F = ProcessorField;
+    static const std::vector<Group> groups = {
+        {"a dump against itself", {kZen4, kZen4}, 4, {}, {}, {"avx512f", "amd_ibrs"}, true, {}, {}, {}},
+        // Zen 4 adds AVX-512 (x86-64-v4), GFNI and BF16 to Zen 3.
+        {"Zen 3 against Zen 4",
+         {kZen3, kZen4},
+         3,
+         {0},
+         {"avx512f", "avx512bw", "avx512cd", "avx512dq", "avx512vl"},
+         {"avx2", "vaes", "vpclmulqdq", "sha_ni"},
+         false,
+         {F::Microarchitecture, F::Codename, F::Signature, F::X86_64Level},
+         {},
+         {"avx512f", "avx512bw", "avx512cd", "avx512dq", "avx512vl", "avx512ifma", "avx512vbmi",
+          "avx512_vbmi2", "avx512_vnni", "avx512_bitalg", "avx512_vpopcntdq", "avx512_bf16", "gfni"}},
+        // The speculation controls are matched by the feature: Intel's leaf 7 bits, AMD's 0x80000008.
+        {"an Intel against an AMD machine",
+         {kAlderLake, kZen3},
+         3,
+         {},
+         {},
+         {"spec_ctrl/amd_ibrs", "spec_ctrl/amd_ibpb", "intel_stibp/amd_stibp", "spec_ctrl_ssbd/amd_ssbd",
+          "avx2", "sha_ni"},
+         false,
+         {F::Vendor, F::Microarchitecture, F::Brand},
+         {"vmx", "hybrid_cpu", "avx_vnni", "gfni"},
+         {"svm", "sse4a", "clzero"}},
+        {"a group held back by its one Zen 3",
+         {kZen4, kCascadeLake, kRocketLake, kZen5, kZen3},
+         3,
+         {4},
+         {"avx512f", "avx512bw", "avx512cd", "avx512dq", "avx512vl"},
+         {"avx2", "adx", "bmi2"},
+         false,
+         {},
+         {},
+         {}},
+        {"duplicates and a processor without long mode",
+         {kHaswell, kHaswell, kPentium3},
+         0,
+         {2},
+         {"lm"},
+         {"sse", "mmx"},
+         false,
+         {},
+         {},
+         {}},
+        {"Zen 3 and Zen 4 servers under KVM",
+         {kMilanVm, kGenoaVm, kZen4},
+         3,
+         {0},
+         {"avx512f"},
+         {"avx2"},
+         false,
+         {},
+         {},
+         {}},
+    };
+    return groups;
+}
+
+std::vector<FleetMember> Members(const Group& g) {
+    std::vector<FleetMember> members;
+    for (const std::string& m : g.machines) {
+        const testing::Replayed r(Load(m));
+        members.push_back(FleetMemberOf(r.probe));
+    }
+    return members;
+}
+
+TEST(Fleet, GroupsOfRealDumps) {
+    for (const Group& g : Groups()) {
+        SCOPED_TRACE(g.what);
+        const FleetBaseline fleet = Baseline(Members(g));
+        EXPECT_EQ(fleet.machines, g.machines.size());
+        EXPECT_EQ(fleet.level, g.level);
+        std::vector<size_t> held;
+        for (const FleetBaseline::HeldBack& h : fleet.held_back) held.push_back(h.machine);
+        EXPECT_EQ(held, g.held_back);
+        if (!g.lacks.empty() && !fleet.held_back.empty()) {
+            std::vector<std::string> lacks;
+            for (uint16_t row : fleet.held_back[0].lacks) lacks.emplace_back(kFeatureNames[row].name.view());
+            EXPECT_THAT(lacks, IsSupersetOf(g.lacks));
+        }
+        std::vector<std::string> common;
+        for (size_t f = 0; f < kMachineFeatures.size(); ++f)
+            if (fleet.common[f]) common.push_back(MachineFeatureName(f, fleet.names));
+        EXPECT_THAT(common, IsSupersetOf(g.common));
+
+        // Every feature is on every machine or named with those that lack it, never both.
+        std::set<size_t> partial;
+        for (const FleetBaseline::Partial& p : fleet.partial) {
+            EXPECT_FALSE(fleet.common[p.feature]);
+            EXPECT_FALSE(p.lacking.empty());
+            EXPECT_LT(p.lacking.size(), g.machines.size());
+            partial.insert(p.feature);
+        }
+
+        if (g.machines.size() != 2) continue;
+        const ProcessorDetails a = DetailsOf(g.machines[0]), b = DetailsOf(g.machines[1]);
+        const ProcessorComparison c = CompareProcessors(a, b);
+        EXPECT_EQ(c.Same(), g.same);
+        EXPECT_THAT(c.fields, IsSupersetOf(g.differ));
+        EXPECT_THAT(Names(c.only_a, a.features), IsSupersetOf(g.only_first));
+        EXPECT_THAT(Names(c.only_b, b.features), IsSupersetOf(g.only_second));
+        // A pair's features only one has are the fleet's partial ones, and nothing common is among them.
+        std::set<size_t> either(c.only_a.begin(), c.only_a.end());
+        either.insert(c.only_b.begin(), c.only_b.end());
+        EXPECT_EQ(either, partial);
+        for (const std::string& name : g.common) {
+            EXPECT_THAT(Names(c.only_a, a.features), Not(Contains(name)));
+            EXPECT_THAT(Names(c.only_b, b.features), Not(Contains(name)));
+        }
+    }
+}
+
+// What GCC predefines with `flags`; empty when it refuses them.
+std::set<std::string> Macros(const std::vector<std::string>& flags) {
+    std::vector<std::string> args = flags;
+    for (const char* a : {"-dM", "-E", "-x", "c", "/dev/null"}) args.emplace_back(a);
+    const ProgramRun run = RunProgram("gcc", args);
+    std::set<std::string> macros;
+    if (!run.ran || run.status != 0) return macros;
+    for (size_t at = run.out.find("#define "); at != std::string::npos;
+         at = run.out.find("#define ", at + 1)) {
+        const size_t start = at + 8;
+        macros.insert(run.out.substr(start, run.out.find_first_of(" (\n", start) - start));
+    }
+    return macros;
+}
+
+bool HaveGcc() { return RunProgram("gcc", {"--version"}).ran; }
+
+// GCC's macro of each extension and the name Linux gives the feature, written here from the two
+// projects' own documentation, apart from the program's table of options and CPUID bits.
+// clang-format off
+const std::map<std::string, std::string> kMacroToLinux = {
+    {"__SSE3__", "pni"},          {"__SSSE3__", "ssse3"},        {"__SSE4_1__", "sse4_1"},
+    {"__SSE4_2__", "sse4_2"},     {"__CRC32__", "sse4_2"},       {"__POPCNT__", "popcnt"},
+    {"__LAHF_SAHF__", "lahf_lm"}, {"__GCC_HAVE_SYNC_COMPARE_AND_SWAP_16", "cx16"},
+    {"__AVX__", "avx"},           {"__AVX2__", "avx2"},          {"__FMA__", "fma"},
+    {"__F16C__", "f16c"},         {"__BMI__", "bmi1"},           {"__BMI2__", "bmi2"},
+    {"__LZCNT__", "abm"},         {"__ABM__", "abm"},            {"__MOVBE__", "movbe"},
+    {"__XSAVE__", "xsave"},       {"__XSAVEOPT__", "xsaveopt"},  {"__XSAVEC__", "xsavec"},
+    {"__XSAVES__", "xsaves"},     {"__AES__", "aes"},            {"__PCLMUL__", "pclmulqdq"},
+    {"__SHA__", "sha_ni"},        {"__RDRND__", "rdrand"},       {"__RDSEED__", "rdseed"},
+    {"__ADX__", "adx"},           {"__FSGSBASE__", "fsgsbase"},  {"__CLFLUSHOPT__", "clflushopt"},
+    {"__CLWB__", "clwb"},         {"__PRFCHW__", "3dnowprefetch"}, {"__RDPID__", "rdpid"},
+    {"__VAES__", "vaes"},         {"__VPCLMULQDQ__", "vpclmulqdq"}, {"__GFNI__", "gfni"},
+    {"__PKU__", "pku"},           {"__SGX__", "sgx"},            {"__SSE4A__", "sse4a"},
+    {"__MWAITX__", "mwaitx"},     {"__CLZERO__", "clzero"},      {"__WBNOINVD__", "wbnoinvd"},
+    {"__AVX512F__", "avx512f"},   {"__AVX512BW__", "avx512bw"},  {"__AVX512CD__", "avx512cd"},
+    {"__AVX512DQ__", "avx512dq"}, {"__AVX512VL__", "avx512vl"},  {"__AVX512IFMA__", "avx512ifma"},
+    {"__AVX512VBMI__", "avx512vbmi"}, {"__AVX512VBMI2__", "avx512_vbmi2"},
+    {"__AVX512VNNI__", "avx512_vnni"}, {"__AVX512BITALG__", "avx512_bitalg"},
+    {"__AVX512VPOPCNTDQ__", "avx512_vpopcntdq"}, {"__AVX512BF16__", "avx512_bf16"},
+    {"__EVEX512__", "avx512f"},   {"__AVXVNNI__", "avx_vnni"},   {"__MWAIT__", "monitor"},
+    {"__SHSTK__", "shstk"},       {"__MOVDIRI__", "movdiri"},    {"__MOVDIR64B__", "movdir64b"},
+    {"__WAITPKG__", "waitpkg"},   {"__SERIALIZE__", "serialize"}, {"__CLDEMOTE__", "cldemote"},
+};
+// clang-format on
+
+// What GCC turns on with `flags` is, by Linux's names, on every machine of the group.
+void ExpectRunsOnEvery(const std::vector<std::string>& machines, const std::vector<std::string>& flags) {
+    ASSERT_FALSE(flags.empty());
+    EXPECT_TRUE(flags[0].starts_with("-march="));
+    const std::set<std::string> with = Macros(flags);
+    ASSERT_FALSE(with.empty()) << "gcc refuses " << Joined(flags);
+    const std::set<std::string> plain = Macros({"-march=x86-64"});
+    for (const std::string& m : with) {
+        if (plain.count(m) != 0 || m.find_first_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)
+            continue;
+        const auto it = kMacroToLinux.find(m);
+        if (it == kMacroToLinux.end()) {
+            // Macros of the tuning and the floating point, not of an extension.
+            EXPECT_FALSE(m.ends_with("__") && m.find("FLT") == std::string::npos)
+                << m << " is not known here";
+            continue;
+        }
+        for (const std::string& name : machines) {
+            const ProcessorDetails d = DetailsOf(name);
+            const auto row = std::find_if(kFeatureNames.begin(), kFeatureNames.end(),
+                                          [&](const FeatureName& f) { return f.name == it->second; });
+            ASSERT_NE(row, kFeatureNames.end());
+            EXPECT_TRUE(d.features[static_cast<size_t>(row - kFeatureNames.begin())])
+                << Joined(flags) << " turns on " << m << ", which " << name << " lacks (" << it->second
+                << ")";
+        }
+    }
+}
+
+TEST(Fleet, SuggestedFlagsRunOnEveryMachineAsGccSaysThem) {
+    if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
+    for (const Group& g : Groups()) {
+        SCOPED_TRACE(g.what);
+        const FleetBaseline fleet = Baseline(Members(g));
+        const GccFlags flags = SuggestGccFlags(fleet, "gcc");
+        // Without a compiler to ask, the table's own flags.
+        const GccFlags unchecked = SuggestGccFlags(fleet, "");
+        EXPECT_FALSE(unchecked.checked);
+        if (g.level == 0) {
+            EXPECT_TRUE(flags.flags.empty());
+            EXPECT_TRUE(unchecked.flags.empty());
+            continue;
+        }
+        EXPECT_TRUE(flags.checked) << Joined(flags.flags);
+        ExpectRunsOnEvery(g.machines, flags.flags);
+        ExpectRunsOnEvery(g.machines, unchecked.flags);
+    }
+}
+
+// Where every machine has one microarchitecture, its own -march= comes first, turned down by -mno-
+// where a machine (here a virtual one) lacks what it brings.
+TEST(Fleet, OneMicroarchitectureGivesItsOwnMarch) {
+    if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
+    const Group g{
+        "Zen 3 on a desktop and a server under KVM", {kZen3, kMilanVm}, 3, {}, {}, {}, false, {}, {}, {}};
+    const FleetBaseline fleet = Baseline(Members(g));
+    if (fleet.shared_march.empty())
+        GTEST_SKIP()
+            << "the microarchitecture table gives no GCC -march= names (UarchName::gcc_march is empty)";
+    const GccFlags flags = SuggestGccFlags(fleet, "gcc");
+    if (Macros({"-march=" + std::string(fleet.shared_march)}).empty()) {
+        EXPECT_EQ(flags.notes.at(1).note, GccNote::MarchUnknown);
+    } else {
+        EXPECT_EQ(flags.flags.at(0), "-march=" + std::string(fleet.shared_march));
+    }
+    EXPECT_TRUE(flags.checked) << Joined(flags.flags);
+    ExpectRunsOnEvery(g.machines, flags.flags);
+}
+
+// The flags of this machine alone build a program that runs here.
+TEST(Fleet, ThisMachinesFlagsBuildAProgramThatRunsHere) {
+    if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
+    const HardwareSource source;
+    LinuxPlatform os;
+    const std::vector<FleetMember> me{FleetMemberOf(Probe{source, os})};
+    const GccFlags flags = SuggestGccFlags(Baseline(me), "gcc");
+    ASSERT_TRUE(flags.checked) << Joined(flags.flags);
+    const testing::TempDir dir;
+    // Loops the vectoriser takes to the widest registers the flags allow, and bit counting; the same
+    // program built without the flags says what they must print.
+    testing::Spill(dir / "p.c", R"(#include <stdio.h>
+long long a[4096], b[4096];
+float x[4096];
+int main(void) {
+    long long sum = 0, bits = 0;
+    for (int i = 0; i < 4096; ++i) { a[i] = i; b[i] = 3 * i + 1; x[i] = (float)i / 8; }
+    for (int i = 0; i < 4096; ++i) sum += a[i] * b[i] + (long long)(x[i] * x[i] + 0.5f);
+    for (unsigned long i = 0; i < 4096; ++i) bits += __builtin_popcountl(i * 2654435761u);
+    printf("%lld %lld\n", sum, bits);
+    return 0;
+}
+)");
+    const auto build_and_run = [&](std::vector<std::string> args, const std::string& exe) {
+        for (const std::string& a :
+             {std::string("-O3"), std::string("-o"), (dir / exe).string(), (dir / "p.c").string()})
+            args.push_back(a);
+        const ProgramRun built = RunProgram("gcc", args);
+        EXPECT_TRUE(built.ran && built.status == 0) << "gcc " << Joined(args);
+        const ProgramRun ran = RunProgram((dir / exe).string(), {});
+        EXPECT_TRUE(ran.ran && ran.status == 0) << exe;
+        return ran.out;
+    };
+    const std::string expected = build_and_run({"-O0"}, "plain");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(build_and_run(flags.flags, "tuned"), expected) << Joined(flags.flags);
+}
+
+}  // namespace
+}  // namespace talvex
