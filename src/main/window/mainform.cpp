@@ -435,9 +435,11 @@ void Tmainform::mnuMainEditCopyClick() {
         CopyTextToClipboard(services_.write_clipboard, report->Text(*clock_hz_));
         return;
     }
-    PendingCopy copy{std::move(report), clock_ != nullptr ? clock_ : Measure()};
+    std::shared_ptr<PinnedClockMeasurement> clock = clock_;
+    if (clock == nullptr && copy_ && copy_->clock->processor() == examined_) clock = copy_->clock;
+    if (clock == nullptr) clock = Measure();
     if (!copy_) QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    copy_ = std::move(copy);
+    copy_ = PendingCopy{std::move(report), std::move(clock)};
 }
 
 void Tmainform::mnuMainEditDetailsClick() {

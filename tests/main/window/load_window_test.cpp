@@ -251,6 +251,8 @@ TEST_F(LoadWindowTest, ReplayedDumpMatchesTheDataLoad) {
     // Centaur EDX 0xFFCC: RNG and RNG-E set, AIS and AIS-E clear, set reserved bits show YES.
     EXPECT_EQ(Flags().substr(0, 16), "0011001111111111");
     EXPECT_EQ(BitCaption(*form, 8)->text(), "Reserved");
+    form.reset();
+    WaitForWorkers();  // before the recorded processor goes
 }
 
 }  // namespace
