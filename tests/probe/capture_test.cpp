@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -269,7 +271,7 @@ TEST_P(CaptureOf, MachineMatchesCpuidR) {
     const testing::MachineSaid said = testing::Said(GetParam());
     if (said.live && testing::RunCommand("command -v cpuid").status != 0)
         GTEST_SKIP() << "the Debian package cpuid is missing";
-    const auto sections = testing::CpuidRSections(said.cpuid_r);
+    const auto sections = testing::CpuidRSections(said);
     std::map<unsigned, Leaves> listed;
     for (const auto& [number, section] : sections) listed[number] = ByKey(section);
     std::vector<ProcessorCapture> captured;
@@ -299,6 +301,43 @@ INSTANTIATE_TEST_SUITE_P(Machines, CaptureOf, ::testing::ValuesIn(testing::Machi
                          [](const ::testing::TestParamInfo<std::string>& machine) {
                              return testing::TestName(machine.param);
                          });
+
+// A machine in both the repository and the extra folder is tested once, the repository's copy; a
+// file a machine lacks, a listing that cannot be read or a folder that is not there fails naming it.
+TEST(RecordedMachines, EachOnceAndEveryFaultNamed) {
+    namespace fs = std::filesystem;
+    const auto repository = testing::RecordedMachines({testing::kMachines});
+    ASSERT_GE(repository.size(), 2u);
+    const auto& [name, dir] = *repository.begin();
+    const testing::TempDir extra;
+    fs::copy(dir, extra / name);
+    fs::copy(dir, extra / "lacking");
+    fs::remove(extra / "lacking" / "lscpu.txt");
+    fs::copy(dir, extra / "garbled");
+    testing::Spill(extra / "garbled" / "cpuid-r.txt", "CPU 0:\n   0x00000000 0x00: eax=0xnothex\n");
+    const auto all = testing::RecordedMachines({testing::kMachines, (extra / "").string()});
+    EXPECT_EQ(all.size(), repository.size() + 2);
+    EXPECT_EQ(all.at(name), dir);
+
+    const auto fault = [&](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const std::exception& e) {
+            return std::string(e.what());
+        }
+        return std::string("no fault");
+    };
+    const std::string lscpu = (extra / "lacking" / "lscpu.txt").string();
+    EXPECT_EQ(fault([&] { testing::Said("lacking", all); }), lscpu + ": No such file or directory");
+    const std::string listing = (extra / "garbled" / "cpuid-r.txt").string();
+    EXPECT_EQ(
+        fault([&] { testing::CpuidRSections(testing::Said("garbled", all)); }).rfind(listing + ":2: ", 0),
+        0u);
+    const auto missing = testing::RecordedMachines({(extra / "none").string()});
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_EQ(fault([&] { testing::Said(missing.begin()->first, missing); }),
+              (extra / "none").string() + ": No such file or directory");
+}
 
 }  // namespace
 }  // namespace talvex

@@ -43,7 +43,7 @@ Machine Read(const std::string& name) {
             dumps.push_back(std::move(c.dump));
         }
     } else {
-        for (auto& [number, section] : testing::CpuidRSections(m.said.cpuid_r)) {
+        for (auto& [number, section] : testing::CpuidRSections(m.said)) {
             m.os_ids.push_back(number);
             dumps.push_back(section);
         }

@@ -170,7 +170,9 @@ TEST(FeatureTable, IsTheList) {
         char expected[128];
         std::snprintf(expected, sizeof expected, "0x%08X\t%u\t%s\t%u\t%.*s", r.leaf, r.subleaf,
                       kReg[static_cast<int>(r.reg)], f.bit, static_cast<int>(f.name.size()), f.name.data());
-        EXPECT_EQ(line, expected);
+        size_t end = 0;  // the first five columns; the panel's names are the flag tables' to check
+        for (int tabs = 0; tabs < 5 && end != std::string::npos; ++tabs) end = line.find('\t', end + 1);
+        EXPECT_EQ(line.substr(0, end), expected);
     }
     EXPECT_EQ(row, kFeatureNames.size());
 }

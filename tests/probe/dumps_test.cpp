@@ -30,6 +30,8 @@ FileFacts ReadFacts(const std::string& path) {
     std::ifstream in(path);
     std::string line;
     std::getline(in, line);  // # <vendor>, <name>, brand "<brand>", signature 0x<eax>
+    if (!line.starts_with("# ") || line.find(", signature 0x") == std::string::npos)
+        throw std::runtime_error(path + ":1: not \"# vendor, name, brand \"...\", signature 0x...\"");
     f.vendor = line.substr(2, line.find(',') - 2);
     if (auto b = line.find("brand \""); b != std::string::npos) {
         f.has_brand = true;

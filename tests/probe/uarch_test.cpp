@@ -1,4 +1,4 @@
-// Microarchitecture naming: every shared dump against the name its file carries, the hybrid dumps
+// Microarchitecture naming: every real dump against the name its file carries, the hybrid dumps
 // core by core, models no row lists against the classes, the window's naming tables where they name
 // the dump too, a peer decoder's design and process where it gives them, this machine, real products
 // no dump covers, and the GCC names against the installed GCC.

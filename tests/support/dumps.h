@@ -1,6 +1,6 @@
 #pragma once
-// The shared real CPUID dumps: raw files, each with a normalized twin of the same name in
-// normalized/, and one processor of them replayed.
+// The real CPUID dumps of tests/data/cpuid-dumps: raw files, each with a normalized twin of the
+// same name in normalized/, and one processor of them replayed.
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +11,7 @@
 #include "probe/dump/dump.h"
 #include "probe/platform/cpuid.h"
 #include "probe/platform/platform.h"
+#include "support/paths.h"
 
 namespace talvex::testing {
 
@@ -26,7 +27,9 @@ inline std::vector<std::string> DumpNames() {
     std::sort(names.begin(), names.end());
     if (names.empty()) throw std::runtime_error("no dumps in " + kNormalized);
     for (const std::string& name : names)
-        if (!std::filesystem::exists(kDumps + "/" + name)) throw std::runtime_error("no raw twin of " + name);
+        if (!std::filesystem::exists(kDumps + "/" + name))
+            throw std::runtime_error(kDumps + "/" + name + ": No such file (the raw twin of normalized/"
+                                     + name + ")");
     return names;
 }
 

@@ -5,17 +5,24 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
+#include "support/paths.h"
+
 namespace talvex::testing {
 
+// Throws, naming the file and the reason, when it cannot be read: a missing data file must fail
+// the test that needs it, not pass as empty.
 inline std::string Slurp(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
+    if (!in) throw std::runtime_error(p.string() + ": " + std::strerror(errno));
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

@@ -1,10 +1,11 @@
 #pragma once
 // What a machine said about itself through the standard tools: this machine, asked now, or one of
-// the machines recorded in ../shared/machines, read from its files. The comparisons take either,
-// so a machine that once broke them stays a test.
+// the machines recorded in tests/data/machines (and in the extra folder the build may name), read
+// from its files. The comparisons take either, so a machine that once broke them stays a test.
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -18,13 +19,15 @@
 namespace talvex::testing {
 
 inline const std::string kMachines = TALVEX_MACHINES_DIR;
+inline const std::string kExtraMachines = TALVEX_EXTRA_MACHINES_DIR;  // "" when none is given
 inline const std::string kThisMachine = "this-machine";
 
 struct MachineSaid {
     std::string name;
     bool live = false;
-    std::string cpuid_r;       // `cpuid -r`, empty without the tool
-    std::string proc_cpuinfo;  // /proc/cpuinfo
+    std::string cpuid_r;                    // `cpuid -r`, empty without the tool
+    std::string cpuid_r_file = "cpuid -r";  // where it came from, for messages
+    std::string proc_cpuinfo;               // /proc/cpuinfo
     std::string
         sys_cache;  // one line a cache: "cpuN/indexM level=L type=T size=SK ways=W line=B shared=LIST"
     std::string ldso_hwcaps;  // `ld.so --help`, of which the glibc-hwcaps lines count
@@ -75,27 +78,66 @@ inline std::string SysCacheLines() {
     return text;
 }
 
-// "this-machine", then each recorded machine's folder, sorted.
+// Each recorded machine's folder by name: the repository's, then those of the extra folder the
+// repository does not hold (a machine already copied in is tested once). A folder that cannot be
+// read, or a repository folder without machines, is listed under its path and the reason, so that
+// the tests over the machines fail on it instead of passing over none.
+using MachineFolders = std::map<std::string, std::filesystem::path>;
+inline MachineFolders RecordedMachines(const std::vector<std::string>& roots = {kMachines, kExtraMachines}) {
+    MachineFolders found;
+    for (const std::string& root : roots) {
+        if (root.empty()) continue;
+        std::error_code ec;
+        size_t here = 0;
+        for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+            if (std::error_code kind; it->is_directory(kind)) {
+                found.emplace(it->path().filename().string(), it->path());
+                ++here;
+            }
+        if (ec)
+            found.emplace(root + ": " + ec.message(), std::filesystem::path());
+        else if (here == 0 && &root == &roots.front())
+            found.emplace(root + ": no recorded machine", std::filesystem::path());
+    }
+    return found;
+}
+
+// "this-machine", then the recorded machines, sorted.
 inline std::vector<std::string> MachineNames() {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(kMachines, ec))
-        if (e.is_directory()) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    names.insert(names.begin(), kThisMachine);
+    std::vector<std::string> names{kThisMachine};
+    for (const auto& [name, dir] : RecordedMachines()) names.push_back(name);
     return names;
 }
 
-inline MachineSaid Said(const std::string& name) {
+// A recorded machine's file, refused naming itself when it does not hold what its tool writes: a
+// comparison that finds nothing to compare in it would otherwise skip and pass.
+inline std::string Recorded(const std::filesystem::path& file, const char* shape, const char* what) {
+    std::string text = Slurp(file);
+    if (!std::regex_search(text, std::regex(shape))) throw std::runtime_error(file.string() + ": " + what);
+    return text;
+}
+
+// Throws, naming the file and the reason, when a recorded machine's file is missing, unreadable or
+// not what its tool writes.
+inline MachineSaid Said(const std::string& name, const MachineFolders& machines = RecordedMachines()) {
     MachineSaid m;
     m.name = name;
     if (name != kThisMachine) {
-        const std::filesystem::path dir = kMachines + "/" + name;
-        m.cpuid_r = Slurp(dir / "cpuid-r.txt");
-        m.proc_cpuinfo = Slurp(dir / "proc-cpuinfo.txt");
-        m.sys_cache = Slurp(dir / "sys-cache.txt");
-        m.ldso_hwcaps = Slurp(dir / "ldso-hwcaps.txt");
-        m.lscpu = Slurp(dir / "lscpu.txt");
+        const auto found = machines.find(name);
+        if (found == machines.end() || found->second.empty()) throw std::runtime_error(name);
+        const std::filesystem::path& dir = found->second;
+        m.cpuid_r_file = (dir / "cpuid-r.txt").string();
+        m.cpuid_r = Slurp(m.cpuid_r_file);
+        m.proc_cpuinfo = Recorded(dir / "proc-cpuinfo.txt", "(^|\n)processor\t: 0\n[^]*\nflags\t+: ",
+                                  "no processor 0 with its flags, as /proc/cpuinfo lists them");
+        m.sys_cache = Recorded(dir / "sys-cache.txt",
+                               "^(cpu[0-9]+/index[0-9]+ level=[0-9] type=[A-Za-z]+ size=[0-9]+K ways=[0-9]+ "
+                               "line=[0-9]+ shared=[0-9,-]+\n)*$",
+                               "a line not \"cpuN/indexM level=L type=T size=SK ways=W line=B shared=LIST\"");
+        m.ldso_hwcaps = Recorded(dir / "ldso-hwcaps.txt", "glibc-hwcaps[^]*x86-64-v2",
+                                 "no glibc-hwcaps levels, as `ld.so --help` lists them");
+        m.lscpu =
+            Recorded(dir / "lscpu.txt", "(^|\n)Architecture: +x86_64\n", "no Architecture line of lscpu");
         return m;
     }
     m.live = true;
@@ -108,9 +150,10 @@ inline MachineSaid Said(const std::string& name) {
 }
 
 // The processor sections of a `cpuid -r` text, each with the number its "CPU N:" line gives.
-inline std::vector<std::pair<unsigned, DumpProcessor>> CpuidRSections(const std::string& text) {
+inline std::vector<std::pair<unsigned, DumpProcessor>> CpuidRSections(const MachineSaid& said) {
+    const std::string& text = said.cpuid_r;
     std::istringstream in(text);
-    const std::vector<DumpProcessor> sections = ReadDump(in, "cpuid -r");
+    const std::vector<DumpProcessor> sections = ReadDump(in, said.cpuid_r_file);
     static const std::regex cpu_line("CPU ([0-9]+):\\s*");
     std::vector<unsigned> numbers;
     std::istringstream lines(text);
@@ -119,7 +162,7 @@ inline std::vector<std::pair<unsigned, DumpProcessor>> CpuidRSections(const std:
         if (std::regex_match(line, m, cpu_line)) numbers.push_back(static_cast<unsigned>(std::stoul(m[1])));
     }
     if (numbers.size() != sections.size())
-        throw std::runtime_error("cpuid -r: sections and CPU lines differ");
+        throw std::runtime_error(said.cpuid_r_file + ": sections and CPU lines differ");
     std::vector<std::pair<unsigned, DumpProcessor>> out;
     for (size_t i = 0; i < sections.size(); ++i) out.emplace_back(numbers[i], sections[i]);
     return out;

@@ -13,17 +13,10 @@ namespace talvex::cli {
 
 namespace {
 
-// Controls whose enabled state the load sets.
-constexpr LoadField kEnableable[] = {
-    LoadField::cmbFeature, LoadField::editNameString, LoadField::lblMMX,  LoadField::lblSSE,
-    LoadField::lblSSE2,    LoadField::lblSSE3,        LoadField::lblEMMX, LoadField::lbl3DNOW,
-    LoadField::lblE3DNOW,  LoadField::lblHT,          LoadField::lblIA64, LoadField::lblAA64,
-};
-
-bool IsEnableable(LoadField f) {
-    for (LoadField e : kEnableable)
-        if (e == f) return true;
-    return false;
+// Controls whose enabled state the load sets: the feature selector, the brand text and the summary
+// labels, in the order of the load's fields.
+constexpr bool IsEnableable(LoadField f) {
+    return f == LoadField::cmbFeature || f == LoadField::editNameString || SummaryText(f) != nullptr;
 }
 
 }  // namespace
@@ -44,7 +37,12 @@ std::string BuildJson(const Probe& probe, std::string_view decimal_separator, in
     }
 
     json.BeginObject("enabled");
-    for (LoadField field : kEnableable) json.Bool(layout::ControlName(field), sink[field].enabled);
+    for (const LoadField field : {LoadField::cmbFeature, LoadField::editNameString})
+        json.Bool(layout::ControlName(field), sink[field].enabled);
+    for (int i = 0; i < kLoadFieldCount; ++i) {
+        const auto field = static_cast<LoadField>(i);
+        if (SummaryText(field) != nullptr) json.Bool(layout::ControlName(field), sink[field].enabled);
+    }
     json.EndObject();
 
     json.BeginArray("featureEntries", Inline);

@@ -75,8 +75,10 @@ void LoadStandardFields(const Probe& probe, LoadSink& sink) {
     const uint32_t s = r.EAX;
     const uint32_t b = r.EBX;
     sink.SetText(editFamilyEx, SigFamily(s) == 15 ? Hex(SigExtFamily(s), 2) : std::string());
-    // Tested on the model field, not the family field.
-    sink.SetText(editModelEx, SigModel(s) == 15 ? Hex(SigExtModel(s), 1) : std::string());
+    // Shown when the model field is 15, and wherever the extended model counts: a model field below
+    // 15 with an extended model is not the processor's model.
+    const bool model_ex = SigModel(s) == 15 || SigExtModel(s) != 0;
+    sink.SetText(editModelEx, model_ex ? Hex(SigExtModel(s), 1) : std::string());
     sink.SetText(editFamily, Hex(SigFamily(s), 1));
     sink.SetText(editModel, Hex(SigModel(s), 1));
     sink.SetText(editStep, Hex(SigStepping(s), 1));

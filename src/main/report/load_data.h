@@ -85,6 +85,14 @@ inline constexpr SummaryFeature kSummaryFeatures[] = {
 };
 // clang-format on
 
+// A summary label's caption, which is also its word in the report's summary line; nullptr for a field
+// that is no summary label.
+constexpr const char* SummaryText(LoadField label) {
+    for (const SummaryFeature& f : kSummaryFeatures)
+        if (f.label == label) return f.text;
+    return nullptr;
+}
+
 // Which summary features the processor has, in the order of kSummaryFeatures. Rows of the standard
 // registers are unknown (nullopt) when leaf 0 fails or reports no leaf beyond itself, rows of the
 // extended register when the extended range is absent.
@@ -138,7 +146,7 @@ public:
 
     std::array<Field, kLoadFieldCount> fields{};
     std::vector<const FlagRegisterInfo*> feature_list;
-    std::array<bool, 5> feature_menu_visible{};
+    std::array<bool, kFlagRegisterCount> feature_menu_visible{};
 };
 
 }  // namespace talvex

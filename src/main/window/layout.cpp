@@ -12,7 +12,51 @@ std::string Numbered(const char* stem, int k) {
     std::snprintf(digits, sizeof digits, "%02d", k);
     return stem + std::string(digits);
 }
+
+// "leaf 1 EDX", "leaf 0x80000001 EDX".
+std::string RegisterText(uint32_t leaf, const char* reg) {
+    char text[32];
+    std::snprintf(text, sizeof text, leaf < 10 ? "leaf %u %s" : "leaf 0x%08X %s", leaf, reg);
+    return text;
+}
+
+std::string SummaryToolTip(const SummaryFeature& f) {
+    const auto reg = [](FlagRegister id) {
+        const FlagRegisterInfo& info = FlagRegisterOf(id);
+        return RegisterText(info.leaf, info.reads_ecx ? "ECX" : "EDX");
+    };
+    std::string text = f.text;
+    switch (f.reg) {
+    case SummaryRegister::None:
+        text += ": two or more logical processors per package (leaf 1 EBX[23:16])";
+        break;
+    case SummaryRegister::StdEDX: text += ": " + reg(FlagRegister::StdEDX); break;
+    case SummaryRegister::StdECX: text += ": " + reg(FlagRegister::StdECX); break;
+    case SummaryRegister::ExtEDX: text += ": " + reg(FlagRegister::ExtEDX); break;
+    }
+    if (f.reg != SummaryRegister::None) text += "[" + std::to_string(f.bit) + "]";
+    return text + "; greyed when the processor lacks it";
+}
+
 }  // namespace
+
+std::string ToolTip(std::string_view name) {
+    for (const ToolTipRow& row : kToolTips)
+        if (!name.empty() && (name == row.field || name == row.label)) return row.text;
+    for (const SummaryFeature& f : kSummaryFeatures)
+        if (name == ControlName(f.label)) return SummaryToolTip(f);
+    return {};
+}
+
+std::string BitToolTip(FlagRegister id, int bit) {
+    const FlagRegisterInfo& info = FlagRegisterOf(id);
+    std::string text = std::string(info.entry_text) + ": "
+                       + RegisterText(info.leaf, info.reads_ecx ? "ECX" : "EDX") + "[" + std::to_string(bit)
+                       + "]";
+    const std::string_view linux_name = FlagFeatureName(id, static_cast<unsigned>(bit));
+    if (!linux_name.empty()) text += "; Linux calls it " + std::string(linux_name);
+    return text;
+}
 
 std::vector<PlacedControl> AllControls() {
     std::vector<PlacedControl> all;

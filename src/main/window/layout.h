@@ -70,7 +70,7 @@ inline constexpr Control kControls[] = {
     {"cmd_TSC",           Kind::Button,        16, 296, 137, 25, 17, "クロック再測定", {}, Role::ClockButton},
     {"editAPICID",        Kind::Edit,         136, 176,  41, 20, 82, "", LoadField::editAPICID},
     {"cmbProcessorMask",  Kind::Combo,        248, 224,  73, 20, 83, "CPU1", {}, Role::ProcessorSelector},
-    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, "Standard Flags(EDX)",
+    {"cmbFeature",        Kind::Combo,        168, 300, 153, 20, 84, FlagRegisterOf(FlagRegister::StdEDX).entry_text,
                                                                    LoadField::cmbFeature, Role::FeatureSelector},
     {"editProcessorType", Kind::Edit,         184,  32, 137, 20, 85, "", LoadField::editProcessorType},
     {"editModelEx",       Kind::Edit,         296, 104,  25, 20, 86, "", LoadField::editModelEx},
@@ -92,18 +92,81 @@ inline constexpr Control kControls[] = {
     {"Label16",           Kind::Label,        192, 204,  48, 12, -1, "L3 Cache"},
     {"Label17",           Kind::Label,        192, 228,  51, 12, -1, "Processor"},
     {"Label18",           Kind::Label,        168, 282, 109, 12, -1, "CPUID Feature Flags"},
-    {"lblMMX",            Kind::SummaryLabel,  32, 248,  25, 12, -1, "MMX", LoadField::lblMMX},
-    {"lblSSE",            Kind::SummaryLabel,  72, 248,  21, 12, -1, "SSE", LoadField::lblSSE},
-    {"lblSSE2",           Kind::SummaryLabel, 104, 248,  27, 12, -1, "SSE2", LoadField::lblSSE2},
-    {"lblSSE3",           Kind::SummaryLabel, 144, 248,  27, 12, -1, "SSE3", LoadField::lblSSE3},
-    {"lblEMMX",           Kind::SummaryLabel, 184, 248,  31, 12, -1, "MMX+", LoadField::lblEMMX},
-    {"lbl3DNOW",          Kind::SummaryLabel, 224, 248,  39, 12, -1, "3DNow!", LoadField::lbl3DNOW},
-    {"lblE3DNOW",         Kind::SummaryLabel, 272, 248,  45, 12, -1, "3DNow!+", LoadField::lblE3DNOW},
-    {"lblHT",             Kind::SummaryLabel,  32, 264,  86, 12, -1, "Hyper-Threading", LoadField::lblHT},
-    {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, "IA-64", LoadField::lblIA64},
-    {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, "AA-64", LoadField::lblAA64},
+    {"lblMMX",            Kind::SummaryLabel,  32, 248,  25, 12, -1, SummaryText(LoadField::lblMMX), LoadField::lblMMX},
+    {"lblSSE",            Kind::SummaryLabel,  72, 248,  21, 12, -1, SummaryText(LoadField::lblSSE), LoadField::lblSSE},
+    {"lblSSE2",           Kind::SummaryLabel, 104, 248,  27, 12, -1, SummaryText(LoadField::lblSSE2), LoadField::lblSSE2},
+    {"lblSSE3",           Kind::SummaryLabel, 144, 248,  27, 12, -1, SummaryText(LoadField::lblSSE3), LoadField::lblSSE3},
+    {"lblEMMX",           Kind::SummaryLabel, 184, 248,  31, 12, -1, SummaryText(LoadField::lblEMMX), LoadField::lblEMMX},
+    {"lbl3DNOW",          Kind::SummaryLabel, 224, 248,  39, 12, -1, SummaryText(LoadField::lbl3DNOW), LoadField::lbl3DNOW},
+    {"lblE3DNOW",         Kind::SummaryLabel, 272, 248,  45, 12, -1, SummaryText(LoadField::lblE3DNOW), LoadField::lblE3DNOW},
+    {"lblHT",             Kind::SummaryLabel,  32, 264,  86, 12, -1, SummaryText(LoadField::lblHT), LoadField::lblHT},
+    {"lblIA64",           Kind::SummaryLabel, 144, 264,  29, 12, -1, SummaryText(LoadField::lblIA64), LoadField::lblIA64},
+    {"lblAA64",           Kind::SummaryLabel, 184, 264,  34, 12, -1, SummaryText(LoadField::lblAA64), LoadField::lblAA64},
 };
 // clang-format on
+
+// What a field and the label beside it show, and where it comes from: their tooltip. A row may
+// name only a field or only a label. The summary labels and the bit panel's rows say it from their
+// registers and bits (ToolTip, BitToolTip).
+struct ToolTipRow {
+    const char* field;
+    const char* label;
+    const char* text;
+};
+// clang-format off
+inline constexpr ToolTipRow kToolTips[] = {
+    {"editCPUName", "Label1",
+     "The processor's name: from the built-in tables (vendor, family, model, stepping, brand index, cache "
+     "sizes) for the processors they were made for; beyond them the microarchitecture(codename) of the core "
+     "examined"},
+    {"editVendorID", "Label2", "Vendor text: leaf 0 EBX, EDX, ECX"},
+    {"editProcessorType", "", "Processor type: leaf 1 EAX[13:12] (OEM, OverDrive, dual processor)"},
+    {"editNameString", "",
+     "Brand text: leaves 0x80000002 to 0x80000004; where there is none, \"x86 Family .. Model .. "
+     "Stepping ..\", greyed"},
+    {"editFamily", "Label6", "Family: leaf 1 EAX[11:8]"},
+    {"editModel", "", "Model: leaf 1 EAX[7:4]; with ModelEx in front of it, the processor's model"},
+    {"editStep", "", "Stepping: leaf 1 EAX[3:0]"},
+    {"", "Label7", "Model: leaf 1 EAX[7:4] above, leaf 0x80000001 EAX[7:4] below"},
+    {"", "Label8", "Stepping: leaf 1 EAX[3:0] above, leaf 0x80000001 EAX[3:0] below"},
+    {"editExtFamily", "Label09", "Generation: the family of leaf 0x80000001 EAX[11:8]"},
+    {"editExtModel", "", "The model of leaf 0x80000001 EAX[7:4]"},
+    {"editExtStep", "", "The stepping of leaf 0x80000001 EAX[3:0]"},
+    {"editFamilyEx", "Label11",
+     "Extended family: leaf 1 EAX[27:20], shown when the family is F; the processor's family is F plus it"},
+    {"editModelEx", "Label3",
+     "Extended model: leaf 1 EAX[19:16], shown when the model is F or it is not 0; the processor's model "
+     "is ModelEx followed by Model"},
+    {"editCPUClock", "Label10",
+     "Clock: the time stamp counter's rate over one second; the cores' own clock is in 詳細情報"},
+    {"editL1I", "Label12",
+     "L1 instruction cache, or L1 T-Cache: the trace cache, in thousands of micro-operations. From the "
+     "leaf 2 descriptors (Intel) or leaf 0x80000005 EDX[31:24] (others); a size these leave unknown from "
+     "the processor details (leaf 4, 0x8000001D, leaf 2, 0x80000005)"},
+    {"editL1D", "Label14",
+     "L1 data cache: from the leaf 2 descriptors (Intel) or leaf 0x80000005 ECX[31:24] (others); a size "
+     "these leave unknown from the processor details (leaf 4, 0x8000001D, leaf 2, 0x80000005)"},
+    {"editL2", "Label15",
+     "L2 cache: from the leaf 2 descriptors (Intel) or leaf 0x80000006 ECX[31:16] (others); a size these "
+     "leave unknown from the processor details (leaf 4, 0x8000001D, leaf 2, 0x80000006)"},
+    {"editL3", "Label16",
+     "L3 cache: from the leaf 2 descriptors (Intel); a size these leave unknown from the processor "
+     "details (leaf 4, 0x8000001D, leaf 2, 0x80000006 EDX[31:18])"},
+    {"editHT", "Label5",
+     "Logical processors per package: leaf 1 EBX[23:16], where leaf 1 EDX[28] (Hyper-Threading) is set"},
+    {"editAPICID", "Label9", "Initial APIC ID: leaf 1 EBX[31:24]"},
+    {"editBrandID", "Label4", "Brand index: leaf 1 EBX[7:0]; empty when 0"},
+    {"cmbProcessorMask", "Label17", "The processor examined: Talvex runs on it alone and reloads every field"},
+    {"cmbFeature", "Label18", "The flag register the panel on the right shows, bit by bit"},
+    {"cmd_TSC", "", "Measures the time stamp counter's rate again"},
+};
+// clang-format on
+
+// The tooltip of a control outside the bit panel; empty for none.
+std::string ToolTip(std::string_view name);
+// The tooltip of the bit panel's row `bit` while it shows register `id`: the register, leaf and bit,
+// and the name Linux gives the bit where it has one.
+std::string BitToolTip(FlagRegister id, int bit);
 
 // A name of the layout held in place (inline_text.h): talvex-report reads the names below for its JSON
 // keys, and a table of pointers would cost it a relocation each at every start. Each name is shorter
@@ -186,16 +249,17 @@ inline constexpr MenuEntry kMenu[] = {
     {"N2", "mnuMainEdit", MenuKind::Separator, "-", true, true},
     {"mnuMainEditCPU", "mnuMainEdit", MenuKind::Menu, "CPU", true, true},
     {"mnuMainEditFlag", "mnuMainEdit", MenuKind::Menu, "Feature Flag", true, true},
-    {"mnuMainEditFlagStdEDX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(EDX)", false, true,
-     Role::None, FlagRegister::StdEDX},
-    {"mnuMainEditFlagStdECX", "mnuMainEditFlag", MenuKind::Item, "Standard Flags(ECX)", false, true,
-     Role::None, FlagRegister::StdECX},
-    {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item, "Extended Flags", false, true, Role::None,
-     FlagRegister::ExtEDX},
-    {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item, "Transmeta Flags", false, true,
-     Role::None, FlagRegister::TransmetaEDX},
-    {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item, "Centaur Flags", false, true, Role::None,
-     FlagRegister::CentaurEDX},
+    {"mnuMainEditFlagStdEDX", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::StdEDX).entry_text, false, true, Role::None, FlagRegister::StdEDX},
+    {"mnuMainEditFlagStdECX", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::StdECX).entry_text, false, true, Role::None, FlagRegister::StdECX},
+    {"mnuMainEditFlagExtended", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::ExtEDX).entry_text, false, true, Role::None, FlagRegister::ExtEDX},
+    {"mnuMainEditFlagTransmeta", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::TransmetaEDX).entry_text, false, true, Role::None,
+     FlagRegister::TransmetaEDX},
+    {"mnuMainEditFlagCentaur", "mnuMainEditFlag", MenuKind::Item,
+     FlagRegisterOf(FlagRegister::CentaurEDX).entry_text, false, true, Role::None, FlagRegister::CentaurEDX},
     {"mnuMainEditGetClock", "mnuMainEdit", MenuKind::Item, "クロック再測定", true, true, Role::Clock},
     {"N3", "mnuMainEdit", MenuKind::Separator, "-", true, true},
     {"mnuMainEditDetails", "mnuMainEdit", MenuKind::Item, "詳細情報(&D)...", true, true, Role::Details},
@@ -221,8 +285,7 @@ std::vector<PlacedMenuEntry> AllMenuEntries();
 
 // The name of the menu entry that shows each flag register, by register: the window's object name and
 // the key of talvex-report's JSON.
-inline constexpr auto kFlagMenuNames =
-    NamesByKey<static_cast<size_t>(FlagRegister::CentaurEDX) + 1>(kMenu, &MenuEntry::flag_register);
+inline constexpr auto kFlagMenuNames = NamesByKey<kFlagRegisterCount>(kMenu, &MenuEntry::flag_register);
 inline const char* MenuName(FlagRegister id) { return kFlagMenuNames[static_cast<size_t>(id)].data(); }
 
 }  // namespace talvex::layout

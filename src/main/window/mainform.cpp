@@ -1,5 +1,6 @@
 #include "main/window/mainform.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -7,7 +8,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
+#include <QProxyStyle>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -57,7 +58,8 @@ constexpr const char* kMeasuringText = "measuring...";
 // The data load's writes, onto the window's widgets. The clock field is left to the measurement.
 class WidgetSink final : public LoadSink {
 public:
-    WidgetSink(Tmainform& form, QComboBox& feature_selector, const std::array<QAction*, 5>& flag_entries)
+    WidgetSink(Tmainform& form, QComboBox& feature_selector,
+               const std::array<QAction*, kFlagRegisterCount>& flag_entries)
         : form_(form), features_(feature_selector), flag_entries_(flag_entries) {}
 
     void SetText(LoadField field, std::string_view bytes) override {
@@ -89,7 +91,7 @@ public:
 private:
     Tmainform& form_;
     QComboBox& features_;
-    const std::array<QAction*, 5>& flag_entries_;
+    const std::array<QAction*, kFlagRegisterCount>& flag_entries_;
 };
 
 // The flag register whose selector entry reads `text`; nullptr for none.
@@ -98,6 +100,44 @@ const FlagRegisterInfo* FlagRegisterNamed(const QString& text) {
         if (text == QLatin1String(entry.entry_text)) return &entry;
     return nullptr;
 }
+
+// A tooltip in lines of at most 72 characters, broken at blanks: Qt runs plain text in one line
+// across the screen, and wraps rich text into a narrow column.
+QString ToolTipText(const std::string& text) {
+    constexpr qsizetype kWidth = 72;
+    QString wrapped = QString::fromStdString(text);
+    for (qsizetype start = 0; wrapped.size() - start > kWidth;) {
+        const qsizetype blank = wrapped.lastIndexOf(' ', start + kWidth);
+        if (blank <= start) break;
+        wrapped[blank] = '\n';
+        start = blank + 1;
+    }
+    return wrapped;
+}
+
+// A long name takes the window's font, narrowed just enough to keep within the room the layout
+// gives it ("Supplemental Streaming SIMD Extensions 3" would run into the next column).
+void FitCaption(QLabel& label, int room) {
+    QFont font = label.parentWidget()->font();
+    for (int stretch = font.stretch() == 0 ? 100 : font.stretch(); stretch > 50; --stretch) {
+        font.setStretch(stretch);
+        if (QFontMetrics(font).horizontalAdvance(label.text()) <= room) break;
+    }
+    label.setFont(font);
+    label.adjustSize();
+}
+
+// The style of a selector whose text cannot be edited: every point of the control is the list's
+// button, as the arrow is.
+class WholeButtonStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    SubControl hitTestComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                     const QPoint& pos, const QWidget* widget) const override {
+        const SubControl hit = QProxyStyle::hitTestComplexControl(control, option, pos, widget);
+        return control == CC_ComboBox && hit != SC_None ? SC_ComboBoxArrow : hit;
+    }
+};
 
 // The stand-in fonts run wider than the window's own; narrow the glyphs just enough that every
 // fixed caption keeps the width it was laid out for, so no label runs into its field.
@@ -127,6 +167,8 @@ Tmainform::Tmainform(const Probe& probe, WindowServices services, QWidget* paren
     QFont font = WindowFont();
     font.setStretch(CaptionStretch(font));
     setFont(font);
+    whole_button_style_ = new WholeButtonStyle(QApplication::style()->name());
+    whole_button_style_->setParent(this);
 
     BuildControls();
     BuildMenu();
@@ -141,7 +183,10 @@ void Tmainform::Keep(const layout::PlacedControl& c, QWidget* widget) {
     switch (c.part) {
     case layout::PanelPart::ShortName: bit_names_.at(bit) = qobject_cast<QLineEdit*>(widget); return;
     case layout::PanelPart::Value: bit_values_.at(bit) = qobject_cast<QLineEdit*>(widget); return;
-    case layout::PanelPart::LongName: bit_captions_.at(bit) = qobject_cast<QLabel*>(widget); return;
+    case layout::PanelPart::LongName:
+        bit_captions_.at(bit) = qobject_cast<QLabel*>(widget);
+        bit_caption_room_.at(bit) = c.width;
+        return;
     case layout::PanelPart::None: break;
     }
     switch (c.role) {
@@ -192,6 +237,12 @@ void Tmainform::BuildControls() {
             combo->lineEdit()->setAcceptDrops(false);
             combo->setEditText(caption);
             combo->setFocusPolicy(Qt::StrongFocus);  // the wheel alone does not take the focus
+            // Nothing can be typed into the text, so the whole control is the list's button: a press
+            // anywhere on it reaches the combo box, which opens the list as it does from the arrow
+            // (and keeps it open over that press's release, which a list opened by hand would take
+            // as a click outside itself and close on).
+            combo->lineEdit()->setAttribute(Qt::WA_TransparentForMouseEvents);
+            combo->setStyle(whole_button_style_);
             combo->installEventFilter(this);
             combo->lineEdit()->installEventFilter(this);
             widget = combo;
@@ -206,6 +257,7 @@ void Tmainform::BuildControls() {
         }
         }
         widget->setObjectName(name);
+        widget->setToolTip(ToolTipText(layout::ToolTip(c.name)));
         if (c.kind == layout::Kind::Label || c.kind == layout::Kind::SummaryLabel) {
             widget->move(c.left, c.top);
             widget->adjustSize();  // labels take the size their caption needs
@@ -459,8 +511,12 @@ void Tmainform::ShowFlagRegister(FlagRegister id) {
     const std::array<TFlagName, 32>& names = *FlagRegisterOf(id).names;
     for (size_t k = 0; k < 32; ++k) {
         bit_captions_[k]->setText(QString::fromLatin1(names[k].long_name));
-        bit_captions_[k]->adjustSize();
+        FitCaption(*bit_captions_[k], bit_caption_room_[k]);
         bit_names_[k]->setText(QString::fromLatin1(names[k].short_name));
+        const QString tip = ToolTipText(layout::BitToolTip(id, static_cast<int>(k)));
+        for (QWidget* w : {static_cast<QWidget*>(bit_names_[k]), static_cast<QWidget*>(bit_values_[k]),
+                           static_cast<QWidget*>(bit_captions_[k])})
+            w->setToolTip(tip);
     }
     CheckFunction(ReadFlagRegister(probe_, id));
 }
@@ -507,16 +563,6 @@ bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
     }
     for (QComboBox* combo : {processor_selector_, feature_selector_}) {
         if (combo == nullptr || (watched != combo && watched != combo->lineEdit())) continue;
-        // Nothing can be typed into a selector's text, so a click there opens its list, as one on
-        // the arrow does.
-        if (watched == combo->lineEdit() && event->type() == QEvent::MouseButtonPress
-            && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            if (combo->isEnabled()) {
-                combo->setFocus(Qt::MouseFocusReason);
-                combo->showPopup();
-            }
-            return true;
-        }
         // The wheel turns a selector only when it has the keyboard focus; passing over it changes nothing.
         if (event->type() == QEvent::Wheel && !combo->hasFocus()) {
             event->ignore();

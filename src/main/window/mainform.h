@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
 
 #include <array>
 #include <memory>
@@ -111,13 +112,15 @@ private:
     QComboBox* processor_selector_ = nullptr;  // cmbProcessorMask
     QComboBox* feature_selector_ = nullptr;    // cmbFeature
     QPushButton* clock_button_ = nullptr;      // cmd_TSC
+    QStyle* whole_button_style_ = nullptr;     // the selectors' style, owned by the window
     // The bit panel by bit: short name, YES/NO, long name.
     std::array<QLineEdit*, 32> bit_names_{};
     std::array<QLineEdit*, 32> bit_values_{};
     std::array<QLabel*, 32> bit_captions_{};
+    std::array<int, 32> bit_caption_room_{};  // the width the layout gives each long name
     // The menu entries with behaviour: the processors by index, the flag registers by FlagRegister.
     std::array<QAction*, layout::kProcessorEntries> processor_entries_{};
-    std::array<QAction*, 5> flag_entries_{};
+    std::array<QAction*, kFlagRegisterCount> flag_entries_{};
     QAction* copy_entry_ = nullptr;
     QAction* exit_entry_ = nullptr;
     QAction* clock_entry_ = nullptr;

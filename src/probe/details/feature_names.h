@@ -32,6 +32,12 @@ struct FeatureRepeat {
     uint16_t first;  // the earlier row of the same name
 };
 
+struct FeaturePanelName {
+    uint16_t row;  // index into kFeatureNames
+    InlineText<40> long_name;
+    InlineText<7> short_name;
+};
+
 // clang-format off
 inline constexpr std::array<FeatureRegister, 30> kFeatureRegisters{{
     // leaf      sub-leaf  register
@@ -377,6 +383,48 @@ inline constexpr std::array<FeatureName, 301> kFeatureNames{{
 inline constexpr std::array<FeatureRepeat, 1> kFeatureRepeats{{
     // row first
     {289, 200},
+}};
+
+// The main window's bit panel's words for bits its own flag tables call "Reserved" or name wrongly.
+inline constexpr std::array<FeaturePanelName, 37> kFeaturePanelNames{{
+    // row long name, short name
+    { 31, "PCLMULQDQ Instruction", "PCLMUL"},
+    { 32, "64-bit Debug Store", "DTES64"},
+    { 35, "Virtual Machine Extensions", "VMX"},
+    { 36, "Safer Mode Extensions", "SMX"},
+    { 39, "Supplemental Streaming SIMD Extensions 3", "SSSE3"},
+    { 41, "Silicon Debug", "SDBG"},
+    { 42, "Fused Multiply-Add", "FMA"},
+    { 43, "CMPXCHG16B Instruction", "CX16"},
+    { 44, "xTPR Update Control", "xTPR"},
+    { 45, "Perfmon and Debug Capability", "PDCM"},
+    { 46, "Process-Context Identifiers", "PCID"},
+    { 47, "Direct Cache Access", "DCA"},
+    { 48, "Streaming SIMD Extensions 4.1", "SSE4.1"},
+    { 49, "Streaming SIMD Extensions 4.2", "SSE4.2"},
+    { 50, "x2APIC", "x2APIC"},
+    { 51, "MOVBE Instruction", "MOVBE"},
+    { 52, "POPCNT Instruction", "POPCNT"},
+    { 53, "TSC Deadline Timer", "TSC-DL"},
+    { 54, "AES Instructions", "AES"},
+    { 55, "XSAVE/XRSTOR Instructions", "XSAVE"},
+    { 56, "XSAVE Enabled by the OS", "OSXSAVE"},
+    { 57, "Advanced Vector Extensions", "AVX"},
+    { 58, "16-bit Floating-Point Conversion", "F16C"},
+    { 59, "RDRAND Instruction", "RDRAND"},
+    { 60, "Hypervisor Present", "HV"},
+    {158, "No-Execute Page Protection", "NX"},
+    {160, "FXSAVE/FXRSTOR Optimizations", "FFXSR"},
+    {161, "1-GByte Pages", "Page1GB"},
+    {162, "RDTSCP Instruction", "RDTSCP"},
+    {226, "Advanced Cryptography Engine", "ACE"},
+    {227, "Advanced Cryptography Engine enabled", "ACE-E"},
+    {228, "Advanced Cryptography Engine 2", "ACE2"},
+    {229, "Advanced Cryptography Engine 2 enabled", "ACE2-E"},
+    {230, "PadLock Hash Engine", "PHE"},
+    {231, "PadLock Hash Engine enabled", "PHE-E"},
+    {232, "PadLock Montgomery Multiplier", "PMM"},
+    {233, "PadLock Montgomery Multiplier enabled", "PMM-E"},
 }};
 // clang-format on
 

@@ -1,13 +1,12 @@
 // The window's name and cache fields beyond the 2004 tables, from the processor details: the
-// microarchitecture table for the name, the details' cache list (leaf 4, 0x8000001D, 0x80000006)
-// for the sizes.
+// microarchitecture table for the name, the details' cache list (whatever leaf it came from) for the
+// sizes.
 #include "probe/tables/displayed.h"
 
 #include <optional>
 
 #include "probe/details/details.h"
 #include "probe/tables/naming.h"
-#include "probe/tables/vendor.h"
 
 namespace talvex {
 
@@ -56,18 +55,13 @@ TCacheInfo DisplayedFields::Cache() {
     const bool l1i_unknown = info.TraceCache == 0 && info.L1I == 0;
     if (info.L1D != 0 && !l1i_unknown && info.L2 != 0 && info.L3 != 0) return info;
 
-    const ProcessorDetails& d = Identity();
-    if (d.cache_source == CacheSource::Leaf4 || d.cache_source == CacheSource::Leaf8000001D) {
-        if (info.L1D == 0) info.L1D = FirstCacheKB(d.caches, 1);
-        if (l1i_unknown) info.L1I = L1InstructionKB(d.caches);
-        if (info.L2 == 0) info.L2 = FirstCacheKB(d.caches, 2);
-        if (info.L3 == 0) info.L3 = FirstCacheKB(d.caches, 3);
-        return info;
-    }
-    const Vendor vendor = VendorOf(d.vendor.view());
-    const bool amd_family_10h_on = (vendor == Vendor::AMD && d.family >= 0x10) || vendor == Vendor::Hygon;
-    if (d.cache_source == CacheSource::Leaf80000005 && amd_family_10h_on && info.L3 == 0)
-        info.L3 = FirstCacheKB(d.caches, 3);
+    // Whatever leaf the details decoded a level from: leaf 2 descriptors the tables lack, 0x80000005/6
+    // of any vendor, leaf 4 or 0x8000001D.
+    const CacheList& caches = Identity().caches;
+    if (info.L1D == 0) info.L1D = FirstCacheKB(caches, 1);
+    if (l1i_unknown) info.L1I = L1InstructionKB(caches);
+    if (info.L2 == 0) info.L2 = FirstCacheKB(caches, 2);
+    if (info.L3 == 0) info.L3 = FirstCacheKB(caches, 3);
     return info;
 }
 

@@ -24,9 +24,9 @@ std::string GetDisplayedName(const Probe& probe);
 std::string MicroarchitectureName(const UarchName& uarch);
 
 // GetCacheInfo's sizes, each one it leaves unknown (an L1 of 0, no L2 or L3; never the trace
-// cache, nor the L1 instruction cache beside one) taken from the details' deterministic cache
-// leaves (leaf 4, on AMD and Hygon 0x8000001D), else, for the L3 of AMD's family 10h on and of
-// Hygon, from 0x80000006 EDX. One cache's size, in KB. Reads no further leaf when none is unknown.
+// cache, nor the L1 instruction cache beside one) taken from the processor details' cache list, the
+// first cache of that level, from whatever leaf the details decode it. One cache's size, in KB.
+// Reads no further leaf when none is unknown.
 TCacheInfo GetDisplayedCacheInfo(const Probe& probe);
 
 // What one data load or report showed: the name and the cache sizes.

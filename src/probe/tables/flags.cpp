@@ -1,14 +1,15 @@
-// Names of the bits of leaf 1 EDX/ECX, 0x80000001 EDX, 0x80860001 EDX and 0xC0000001 EDX as the
-// panel shows them, odd spellings included: they are the program's own texts.
+// Names of the bits of leaf 1 EDX/ECX, 0x80000001 EDX, 0x80860001 EDX and 0xC0000001 EDX: the tables
+// the panel was made with, odd spellings included (they are the program's own texts), and for the
+// bits those call "Reserved" the names of the feature list (feature_names.tsv), one place for both.
 #include "probe/tables/flags.h"
 
-#include <stdexcept>
+#include "probe/details/feature_names.h"
 
 namespace talvex {
 
 namespace {
+
 constexpr TFlagName kReserved{"Reserved", ""};
-}  // namespace
 
 // clang-format off
 constexpr std::array<TFlagName, 32> kStdEDXTable{{
@@ -46,11 +47,10 @@ constexpr std::array<TFlagName, 32> kStdEDXTable{{
     {"IA-64 Processor Capable",          "IA-64"},
     {"Pending Break Event",              "PBE"},
 }};
-const std::array<TFlagName, 32> kStdEDXNames = kStdEDXTable;
 // clang-format on
 
 // clang-format off
-const std::array<TFlagName, 32> kStdECXNames{{
+constexpr std::array<TFlagName, 32> kStdECXTable{{
     // long name                         short name
     {"Streaming SIMD Extensions 3",      "SSE3"},
     kReserved,
@@ -72,7 +72,7 @@ const std::array<TFlagName, 32> kStdECXNames{{
 // clang-format on
 
 // clang-format off
-const std::array<TFlagName, 32> kExtEDXNames{{
+constexpr std::array<TFlagName, 32> kExtEDXTable{{
     // long name                         short name
     {"FPU",                              "FPU"},
     {"Virtual Mode Extensions",          "VME"},
@@ -106,7 +106,7 @@ const std::array<TFlagName, 32> kExtEDXNames{{
 // clang-format on
 
 // clang-format off
-const std::array<TFlagName, 32> kTransmetaEDXNames{{
+constexpr std::array<TFlagName, 32> kTransmetaEDXTable{{
     // long name                         short name
     {"Recovery CMS is active",           "Recovery"},
     {"LongRun",                          "LongRun"},
@@ -123,7 +123,7 @@ const std::array<TFlagName, 32> kTransmetaEDXNames{{
 // clang-format on
 
 // clang-format off
-const std::array<TFlagName, 32> kCentaurEDXNames{{
+constexpr std::array<TFlagName, 32> kCentaurEDXTable{{
     // long name                         short name
     {"Alternate Instruction Set",        "AIS"},
     {"Alternate Instruction Set enabled", "AIS-E"},
@@ -141,21 +141,93 @@ const std::array<TFlagName, 32> kCentaurEDXNames{{
 // clang-format on
 
 using enum FlagRegister;
-// clang-format off
-const std::array<FlagRegisterInfo, 5> kFlagRegisters{{
-    // id          entry text             base leaf   leaf        reads ECX  names
-    {StdEDX,       "Standard Flags(EDX)", 0x00000000, 0x00000001, false,     &kStdEDXNames},
-    {StdECX,       "Standard Flags(ECX)", 0x00000000, 0x00000001, true,      &kStdECXNames},
-    {ExtEDX,       "Extended Flags",      0x80000000, 0x80000001, false,     &kExtEDXNames},
-    {TransmetaEDX, "Transmeta Flags",     0x80860000, 0x80860001, false,     &kTransmetaEDXNames},
-    {CentaurEDX,   "Centaur Flags",       0xC0000000, 0xC0000001, false,     &kCentaurEDXNames},
-}};
-// clang-format on
 
-const FlagRegisterInfo& FlagRegisterOf(FlagRegister id) {
-    for (const FlagRegisterInfo& info : kFlagRegisters)
-        if (info.id == id) return info;
-    throw std::out_of_range("unknown flag register");
+// Rows the tables name as no vendor ever meant them: bits 25 and 26 of 0x80000001 EDX were never SSE
+// and SSE2 (a processor with SSE2 shows "NO" there). Like the reserved rows, they take the feature
+// list's names.
+constexpr struct {
+    FlagRegister reg;
+    unsigned bit;
+} kMisnamed[] = {{ExtEDX, 25}, {ExtEDX, 26}};
+
+// The feature list's row of bit `bit` of a register; -1 where the list does not name that bit.
+constexpr int FeatureRow(FlagRegister id, unsigned bit) {
+    const FlagRegisterInfo& info = FlagRegisterOf(id);
+    const FeatureReg reg = info.reads_ecx ? FeatureReg::ECX : FeatureReg::EDX;
+    for (size_t i = 0; i < kFeatureNames.size(); ++i) {
+        const FeatureRegister& r = kFeatureRegisters[kFeatureNames[i].group];
+        if (r.leaf == info.leaf && r.subleaf == 0 && r.reg == reg && kFeatureNames[i].bit == bit)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+constexpr const FeaturePanelName* PanelName(FlagRegister id, unsigned bit) {
+    const int row = FeatureRow(id, bit);
+    for (const FeaturePanelName& p : kFeaturePanelNames)
+        if (p.row == row) return &p;
+    return nullptr;
+}
+
+constexpr bool Misnamed(FlagRegister id, unsigned bit) {
+    for (const auto& m : kMisnamed)
+        if (m.reg == id && m.bit == bit) return true;
+    return false;
+}
+
+constexpr bool Reserved(const TFlagName& name) {
+    return std::string_view(name.long_name) == kReserved.long_name;
+}
+
+template <size_t N>
+constexpr void Copy(std::string_view from, char (&to)[N]) {
+    if (from.size() >= N) throw "name too long for the row";
+    for (size_t i = 0; i < N; ++i) to[i] = i < from.size() ? from[i] : '\0';
+}
+
+// A table's names as the panel shows them.
+constexpr std::array<TFlagName, 32> PanelNames(FlagRegister id, const std::array<TFlagName, 32>& table) {
+    std::array<TFlagName, 32> names = table;
+    for (unsigned bit = 0; bit < 32; ++bit) {
+        const FeaturePanelName* p = PanelName(id, bit);
+        if (p == nullptr || !(Reserved(table[bit]) || Misnamed(id, bit))) continue;
+        Copy(p->long_name.view(), names[bit].long_name);
+        Copy(p->short_name.view(), names[bit].short_name);
+    }
+    return names;
+}
+
+// Every reserved row whose bit the list names, and every misnamed row, gets a panel name of the list,
+// and every panel name of the list takes the place of such a row: none is missing, none is lost and
+// none overwrites a row the tables name rightly.
+static_assert([] {
+    const std::array<const std::array<TFlagName, 32>*, kFlagRegisterCount> tables{
+        &kStdEDXTable, &kStdECXTable, &kExtEDXTable, &kTransmetaEDXTable, &kCentaurEDXTable};
+    size_t placed = 0;
+    for (size_t r = 0; r < kFlagRegisterCount; ++r) {
+        for (unsigned bit = 0; bit < 32; ++bit) {
+            const bool named = PanelName(FlagRegister(r), bit) != nullptr;
+            const bool listed = FeatureRow(FlagRegister(r), bit) >= 0;
+            if ((Misnamed(FlagRegister(r), bit) || (listed && Reserved((*tables[r])[bit]))) && !named)
+                return false;
+            if (named && !Reserved((*tables[r])[bit]) && !Misnamed(FlagRegister(r), bit)) return false;
+            placed += named;
+        }
+    }
+    return placed == kFeaturePanelNames.size();
+}());
+
+}  // namespace
+
+constinit const std::array<TFlagName, 32> kStdEDXNames = PanelNames(StdEDX, kStdEDXTable);
+constinit const std::array<TFlagName, 32> kStdECXNames = PanelNames(StdECX, kStdECXTable);
+constinit const std::array<TFlagName, 32> kExtEDXNames = PanelNames(ExtEDX, kExtEDXTable);
+constinit const std::array<TFlagName, 32> kTransmetaEDXNames = PanelNames(TransmetaEDX, kTransmetaEDXTable);
+constinit const std::array<TFlagName, 32> kCentaurEDXNames = PanelNames(CentaurEDX, kCentaurEDXTable);
+
+std::string_view FlagFeatureName(FlagRegister id, unsigned bit) {
+    const int row = FeatureRow(id, bit);
+    return row < 0 ? std::string_view() : kFeatureNames[static_cast<size_t>(row)].name.view();
 }
 
 uint32_t ReadFlagRegister(const Probe& probe, FlagRegister id) {

@@ -15,8 +15,8 @@ using testing::Result;
 TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
     const std::string dir = std::filesystem::temp_directory_path().string();
     const long count = sysconf(_SC_NPROCESSORS_CONF);
-    const std::string one = TALVEX_DUMPS_DIR "/intel-pentium-iii-katmai.txt";
-    const std::string hybrid = TALVEX_DUMPS_DIR "/intel-core-i9-12900k-alder-lake.txt";
+    const std::string one = std::string(TALVEX_DUMPS_DIR) + "/intel-pentium-iii-katmai.txt";
+    const std::string hybrid = std::string(TALVEX_DUMPS_DIR) + "/intel-core-i9-12900k-alder-lake.txt";
     struct Case {
         std::vector<std::string> args;
         int status;

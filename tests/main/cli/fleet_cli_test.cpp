@@ -13,11 +13,11 @@ using ::testing::HasSubstr;
 using testing::Result;
 using ::testing::StartsWith;
 
-const std::string kZen3 = TALVEX_DUMPS_DIR "/amd-ryzen-9-5950x-vermeer.txt";
-const std::string kZen4 = TALVEX_DUMPS_DIR "/amd-ryzen-7-7700x-raphael.txt";
-const std::string kOne = TALVEX_DUMPS_DIR "/intel-pentium-iii-katmai.txt";
-const std::string kHaswell = TALVEX_DUMPS_DIR "/intel-core-i7-4770-haswell.txt";
-const std::string kAlderLake = TALVEX_DUMPS_DIR "/intel-core-i9-12900k-alder-lake.txt";
+const std::string kZen3 = std::string(TALVEX_DUMPS_DIR) + "/amd-ryzen-9-5950x-vermeer.txt";
+const std::string kZen4 = std::string(TALVEX_DUMPS_DIR) + "/amd-ryzen-7-7700x-raphael.txt";
+const std::string kOne = std::string(TALVEX_DUMPS_DIR) + "/intel-pentium-iii-katmai.txt";
+const std::string kHaswell = std::string(TALVEX_DUMPS_DIR) + "/intel-core-i7-4770-haswell.txt";
+const std::string kAlderLake = std::string(TALVEX_DUMPS_DIR) + "/intel-core-i9-12900k-alder-lake.txt";
 
 TEST(FleetCli, RunsAndTheirStatus) {
     struct Case {

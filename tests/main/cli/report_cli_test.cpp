@@ -85,7 +85,7 @@ TEST(ReportCli, ProgramOutputReplaysToTheSameOutput) {
 
 // Written by hand from the Pentium 4 640 dump: report text around it, mixed case, TAB and blank
 // separators, [SL xx] markers, annotations, MSR lines, two processors.
-TEST(ReportCli, HandWrittenListingMatchesTheSharedDump) {
+TEST(ReportCli, HandWrittenListingMatchesTheRealDump) {
     const auto sample = ReadDumpFile(kData + "/everest-pentium-4-640-two-cpus.txt");
     const auto shared = ReadDumpFile(kDumps + "/intel-pentium-4-640-prescott-2m.txt");
     ASSERT_EQ(sample.size(), 2u);

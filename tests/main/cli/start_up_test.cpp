@@ -19,7 +19,7 @@ constexpr bool kSanitized = false;
 #endif
 
 std::string ReadElf(const std::string& option) {
-    return testing::RunCommand("readelf " + option + " '" TALVEX_REPORT_EXE "' 2>/dev/null").text;
+    return testing::RunCommand("readelf " + option + " '" + TALVEX_REPORT_EXE + "' 2>/dev/null").text;
 }
 
 TEST(StartUp, NeedsOnlyTheCLibraryAndTheLoader) {

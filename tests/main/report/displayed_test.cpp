@@ -13,6 +13,7 @@
 #include "probe/tables/cache.h"
 #include "probe/tables/displayed.h"
 #include "probe/tables/naming.h"
+#include "probe/text/text.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
 #include "support/pinned.h"
@@ -57,29 +58,30 @@ Expected FromDetails(const Probe& probe, const ProcessorDetails& d) {
     } else {
         e.name = UnknownProcessorName(d.vendor.view(), SigFamily(eax)).value_or(GetProcessorName(probe));
     }
-    const bool deterministic =
-        d.cache_source == CacheSource::Leaf4 || d.cache_source == CacheSource::Leaf8000001D;
-    const bool l3_from_80000006 =
-        d.cache_source == CacheSource::Leaf80000005
-        && (d.vendor.view() == "HygonGenuine" || (d.vendor.view() == "AuthenticAMD" && d.family >= 0x10));
+    // A size the tables leave unknown is the details' size of that level, whatever leaf gave it.
     using enum CacheType;
-    const uint64_t l1d = tables.L1D != 0 || !deterministic ? tables.L1D : DetailsKB(d, 1, {Data, Unified});
-    e.l1d = std::to_string(l1d) + "KB";
+    e.l1d = std::to_string(tables.L1D != 0 ? tables.L1D : DetailsKB(d, 1, {Data, Unified})) + "KB";
     if (tables.TraceCache > 0)
         e.l1i = std::to_string(tables.TraceCache) + "KuOps";
     else
-        e.l1i =
-            std::to_string(tables.L1I != 0 || !deterministic ? tables.L1I : DetailsKB(d, 1, {Instruction}))
-            + "KB";
-    e.l2 = Field(tables.L2 != 0 || !deterministic ? tables.L2 : DetailsKB(d, 2, {Data, Unified}));
-    e.l3 = Field(tables.L3 != 0 || !(deterministic || l3_from_80000006) ? tables.L3
-                                                                        : DetailsKB(d, 3, {Data, Unified}));
+        e.l1i = std::to_string(tables.L1I != 0 ? tables.L1I : DetailsKB(d, 1, {Instruction})) + "KB";
+    e.l2 = Field(tables.L2 != 0 ? tables.L2 : DetailsKB(d, 2, {Data, Unified}));
+    e.l3 = Field(tables.L3 != 0 ? tables.L3 : DetailsKB(d, 3, {Data, Unified}));
     return e;
 }
 
-void ExpectShown(const Probe& probe, const Expected& e) {
+// The model the details give is in the window wherever the extended model counts in it: ModelEx
+// beside Model read together.
+void ExpectModel(const RecordingSink& window, const ProcessorDetails& d) {
+    if (d.model > 15) {
+        EXPECT_EQ(window[LoadField::editModelEx].text + window[LoadField::editModel].text, Hex(d.model, 2));
+    }
+}
+
+void ExpectShown(const Probe& probe, const Expected& e, const ProcessorDetails& d) {
     RecordingSink window;
     LoadData(probe, window, ".", 0);
+    ExpectModel(window, d);
     EXPECT_EQ(window[LoadField::editCPUName].text, e.name);
     EXPECT_EQ(window[LoadField::editL1I].text, e.l1i);
     EXPECT_EQ(window[LoadField::editL1D].text, e.l1d);
@@ -104,7 +106,7 @@ TEST(DisplayedFields, EveryDumpShowsWhatItsDetailsSay) {
         const testing::Replayed replayed(cpu);
         const ProcessorDetails d = GetProcessorDetails(replayed.probe);
         const Expected e = FromDetails(replayed.probe, d);
-        ExpectShown(replayed.probe, e);
+        ExpectShown(replayed.probe, e, d);
         if (!WithinNamingTables(d.vendor.view(), d.signature)) ++beyond;
         if (d.core_type == CoreType::None) continue;
 
@@ -118,7 +120,7 @@ TEST(DisplayedFields, EveryDumpShowsWhatItsDetailsSay) {
         const ProcessorDetails od = GetProcessorDetails(other.probe);
         ASSERT_NE(od.core_type, d.core_type);
         const Expected oe = FromDetails(other.probe, od);
-        ExpectShown(other.probe, oe);
+        ExpectShown(other.probe, oe, od);
         if (d.uarch && od.uarch && d.uarch->microarchitecture != od.uarch->microarchitecture) {
             EXPECT_NE(oe.name, e.name);
         }
@@ -135,7 +137,8 @@ TEST(DisplayedFields, ThisMachineShowsWhatItsDetailsSay) {
     if (!pin.pinned()) GTEST_SKIP() << "cannot pin";
     const HardwareSource hardware;
     const Probe probe{hardware, os};
-    ExpectShown(probe, FromDetails(probe, GetProcessorDetails(probe)));
+    const ProcessorDetails d = GetProcessorDetails(probe);
+    ExpectShown(probe, FromDetails(probe, d), d);
 }
 
 TEST(DisplayedFields, TheTablesEndAtTheirLastFamilies) {
@@ -178,7 +181,8 @@ TEST(DisplayedFields, HostileRegistersGiveBoundedFields) {
     } cases[] = {
         {"GenuineIntel", 0x000906A0, 0x00000021, "4294967295KB", ""},     // L1 data
         {"GenuineIntel", 0x000906A0, 0x00000063, "0KB", "4294967295KB"},  // L3 unified
-        {"GenuineIntel", 0x000906A0, 0x000000FF, "0KB", ""},  // level 7 and a reserved type: no field
+        // Level 7 and a reserved type: no cache of leaf 4, so 0x80000006's L3.
+        {"GenuineIntel", 0x000906A0, 0x000000FF, "0KB", "8388096KB"},
         {"AuthenticAMD", 0x00A00F10, 0x00000063, "0KB", "8388096KB"},  // no 0x8000001D: 0x80000006
         {"HygonGenuine", 0xFFFFFFFF, 0x00000063, "0KB", "8388096KB"},
         {"Foreign CPU!", 0xFFFFFFFF, 0x00000021, "4294967295KB", ""},
@@ -197,6 +201,31 @@ TEST(DisplayedFields, HostileRegistersGiveBoundedFields) {
         EXPECT_EQ(window[LoadField::editL1D].text, c.l1d);
         EXPECT_EQ(window[LoadField::editL3].text, c.l3);
         EXPECT_LE(window[LoadField::editCPUName].text.size(), 64u);
+    }
+}
+
+// A size the tables leave unknown comes from whatever leaf the details read it from; a trace cache
+// stays, with no L1 instruction cache beside it.
+TEST(DisplayedFields, AnUnknownSizeComesFromTheLeafTheDetailsReadItFrom) {
+    struct Case {
+        uint32_t eax1, leaf2_edx;  // no leaf 2 where 0
+        TCacheInfo shown;
+    } cases[] = {
+        // Family 6 without leaf 2 (the tables' model table serves family 5 alone): 0x80000005/6.
+        {0x00000695, 0, {.L1D = 16, .L1I = 16, .L2 = 256}},
+        // Descriptor 0x7D (2 MB L2) is not in the tables; 0x0C and the trace cache 0x70 are.
+        {0x00000F29, 0x0C70'7D00, {.L1D = 16, .TraceCache = 12, .L2 = 2048}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.eax1);
+        FakeSource cpu;
+        cpu.Vendor("GenuineIntel", c.leaf2_edx == 0 ? 1 : 2).Set(1, c.eax1).Set(2, 1, 0, 0, c.leaf2_edx);
+        // L1: 16 KB, 4 ways, 32-byte lines; L2: 256 KB, 8 ways (code 6), 64-byte lines.
+        const uint32_t l1 = (16u << 24) | (4u << 16) | (1u << 8) | 32;
+        cpu.Set(0x80000000, 0x80000006).Set(0x80000005, 0, 0, l1, l1);
+        cpu.Set(0x80000006, 0, 0, (256u << 16) | (6u << 12) | 64, 0);
+        FakePlatform os;
+        EXPECT_EQ(GetDisplayedCacheInfo(Probe{cpu, os}), c.shown);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <map>
 
 #include "main/window/layout.h"
+#include "support/paths.h"
 #include "window_support.h"
 
 namespace talvex {
@@ -116,6 +117,33 @@ TEST_F(LayoutTest, CaptionsFitTheirControlsInTheFontInUse) {
     const QRect yes = BitValue(*form, 0)->contentsRect();
     EXPECT_LE(metrics.horizontalAdvance("YES"), yes.width());
     EXPECT_LE(metrics.height(), Find<QLineEdit>(*form, "editFamily")->contentsRect().height());
+}
+
+// Every field, label and flag row says what it shows; the flag rows follow the register shown, with
+// the name Linux gives the bit where it has one.
+TEST_F(LayoutTest, EveryControlHasATooltip) {
+    Open();
+    for (const layout::PlacedControl& c : layout::AllControls())
+        EXPECT_FALSE(Control(c.name)->toolTip().isEmpty()) << c.name;
+    for (const layout::ToolTipRow& row : layout::kToolTips)
+        for (const char* name : {row.field, row.label})
+            EXPECT_TRUE(*name == '\0' || Control(name) != nullptr) << name << ": no such control";
+    struct Case {
+        FlagRegister reg;
+        int bit;
+        const char* says;
+    } cases[] = {
+        {FlagRegister::StdECX, 9, "Standard Flags(ECX): leaf 1 ECX[9]; Linux calls it ssse3"},
+        {FlagRegister::ExtEDX, 26, "Extended Flags: leaf 0x80000001 EDX[26]; Linux calls it pdpe1gb"},
+        {FlagRegister::ExtEDX, 0, "Extended Flags: leaf 0x80000001 EDX[0]"},  // Linux: only leaf 1's fpu
+    };
+    for (const Case& c : cases) {
+        Find<QAction>(*form, layout::MenuName(c.reg))->trigger();
+        for (QWidget* w :
+             {static_cast<QWidget*>(BitName(*form, c.bit)), static_cast<QWidget*>(BitValue(*form, c.bit)),
+              static_cast<QWidget*>(BitCaption(*form, c.bit))})
+            EXPECT_EQ(w->toolTip().replace('\n', ' ').toStdString(), c.says);
+    }
 }
 
 // Every short name of every register, drawn in its field, keeps clear of the frame on both sides
@@ -356,10 +384,26 @@ TEST_F(LayoutTest, ClosingTheWindowEndsTheMessageLoop) {
 // The real program on a real (virtual) X server, closed from outside through its File menu.
 TEST(Program, ClosedThroughItsMenuItEnds) {
     QProcess program;
-    program.start(TALVEX_TESTS_DIR "/../tools/with-window", {TALVEX_EXE});
+    program.start(QString(TALVEX_TESTS_DIR) + "/../tools/with-window", {TALVEX_EXE});
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+}
+
+// A click on a selector's text opens its list and leaves it open, on a real X server under a
+// window manager: offscreen, the press and the release reach one widget, and a list that opened on
+// the press and closed on the release passed there.
+TEST(Program, AClickOnASelectorsTextOpensItsList) {
+    QStringList args{TALVEX_EXE, QString::number(layout::kClientHeight)};
+    for (const layout::Control& c : layout::kControls)
+        if (c.kind == Kind::Combo) args << QString("%1,%2").arg(c.left + 12).arg(c.top + c.height / 2);
+    ASSERT_EQ(args.size(), 4);
+    QProcess check;
+    check.start(QString(TALVEX_TESTS_DIR) + "/../tools/check-selector-clicks", args);
+    ASSERT_TRUE(check.waitForFinished(120000));
+    const std::string said = check.readAllStandardError().toStdString();
+    if (check.exitCode() == 77) GTEST_SKIP() << said;
+    EXPECT_EQ(check.exitCode(), 0) << said;
 }
 
 // --help and --version answer on the terminal without a window; a display named on the command
