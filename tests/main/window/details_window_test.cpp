@@ -272,8 +272,9 @@ struct PinnedSource final : RegisterSource {
     ReplaySource second{testing::Normalized("amd-ryzen-7-7700x-raphael.txt")};
     explicit PinnedSource(const testing::FakePlatform& platform) : os(platform) {}
     bool HasCPUID() const override { return true; }
+    // As the processor the calling thread is pinned to (the window's, or a clock worker's) answers.
     TCPUIDRegs Execute(uint32_t leaf, uint32_t sub) const override {
-        return (os.affinity == std::vector<unsigned>{1} ? second : first).Execute(leaf, sub);
+        return (os.ThreadAffinity() == std::vector<unsigned>{1} ? second : first).Execute(leaf, sub);
     }
 };
 
