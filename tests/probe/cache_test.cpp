@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "probe/tables/leaf2_descriptors.h"
 #include "support/fakes.h"
 
 namespace talvex {
@@ -65,6 +66,34 @@ TEST(CacheDescriptors, ScanOrderAndFieldValues) {
             .Set(2, c.leaf2.EAX, c.leaf2.EBX, c.leaf2.ECX, c.leaf2.EDX);
         EXPECT_EQ(Cache(cpu), c.expected) << c.what;
         EXPECT_EQ(LeavesAsked(cpu), (std::vector<uint32_t>{1, 2})) << c.what;
+    }
+}
+
+// One walk over leaf 2's bytes, two readers: the window's order, every register alike and every
+// repeat, against the details' Intel order, registers with bit 31 skipped and each byte once.
+TEST(CacheDescriptors, TheTwoWalksOfLeaf2) {
+    struct Case {
+        const char* what;
+        TCPUIDRegs leaf2;  // EAX, EBX, ECX, EDX
+        std::vector<uint8_t> window, details;
+    } cases[] = {
+        {"order",
+         {0x44330201, 0x07060504, 0, 0x0B0A0908},
+         {11, 10, 9, 8, 0, 0, 0, 0, 7, 6, 5, 4, 0x44, 0x33, 2},
+         {2, 0x33, 0x44, 4, 5, 6, 7, 0, 8, 9, 10, 11}},
+        {"bit 31", {0x00000001, 0x80004300, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0x43, 0, 0, 0, 0}, {0}},
+        {"a repeat",
+         {0x43000001, 0x00000043, 0, 0},
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x43, 0x43, 0, 0},
+         {0, 0x43}},
+    };
+    for (const Case& c : cases) {
+        for (const auto& [walk, expected] :
+             {std::pair{&kWindowLeaf2Walk, &c.window}, {&kDetailsLeaf2Walk, &c.details}}) {
+            std::vector<uint8_t> visited;
+            ForEachLeaf2Byte(c.leaf2, *walk, [&](uint8_t code) { visited.push_back(code); });
+            EXPECT_EQ(visited, *expected) << c.what << (walk == &kWindowLeaf2Walk ? ", window" : ", details");
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -28,13 +29,14 @@ using testing::MachineSaid;
 struct Machine {
     MachineSaid said;
     std::vector<unsigned> os_ids;
+    std::vector<DumpProcessor> dumps;
     std::vector<ProcessorDetails> all;
 };
 
 // Decoded from a capture, not live, so that a leaf the capture fails to record shows.
 Machine Read(const std::string& name) {
-    Machine m{testing::Said(name), {}, {}};
-    std::vector<DumpProcessor> dumps;
+    Machine m{testing::Said(name), {}, {}, {}};
+    std::vector<DumpProcessor>& dumps = m.dumps;
     if (m.said.live) {
         LinuxPlatform os;
         for (ProcessorCapture& c : CaptureProcessors(os, HardwareSource(), os.ThreadAffinity())) {
@@ -232,6 +234,76 @@ TEST_P(MachineDetails, HypervisorAgreesWithLscpu) {
         for (const auto& [text, known] : names) EXPECT_NE(known, vendor) << "Talvex reads \"" << ours << "\"";
         std::printf("hypervisor \"%s\" has no lscpu name, not compared\n", ours.c_str());
     }
+}
+
+// The kernel's own words: the microcode revision of each processor as /proc/cpuinfo gives it, and
+// the verdict of each vulnerability, read through the platform as the window and talvex-report read
+// them: on this machine from its files, on a recorded one from its files laid out as the kernel's.
+TEST_P(MachineDetails, MicrocodeAndSecurityAsTheKernelSaysThem) {
+    const Machine& m = machine();
+    // grep's lines, "name:verdict" or "/sys/.../name:verdict" (a file's name holds no colon).
+    std::map<std::string, std::string> verdicts;
+    std::istringstream lines(m.said.sys_vulnerabilities);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string path = line.substr(0, colon);
+        verdicts[path.substr(path.rfind('/') + 1)] = line.substr(colon + 1);
+    }
+    const testing::TempDir dir;
+    std::string root;
+    if (!m.said.live) {
+        root = (dir / "").string();
+        const std::filesystem::path folder = dir / "sys/devices/system/cpu/vulnerabilities";
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_directories(dir / "proc");
+        testing::Spill(dir / "proc/cpuinfo", m.said.proc_cpuinfo);
+        for (const auto& [name, verdict] : verdicts) testing::Spill(folder / name, verdict + "\n");
+    }
+    const LinuxPlatform os(root);
+    const std::vector<ProcessorDetails> all = GetRecordedDetails(m.dumps, m.os_ids, &os);
+
+    const auto blocks = testing::ProcCpuinfoText(m.said.proc_cpuinfo);
+    size_t revisions = 0;
+    for (size_t p = 0; p < all.size(); ++p) {
+        const ProcessorDetails& d = all[p];
+        SCOPED_TRACE("processor " + std::to_string(m.os_ids[p]));
+        const auto block = blocks.find(m.os_ids[p]);
+        if (block != blocks.end() && block->second.count("microcode") != 0) {
+            ASSERT_TRUE(d.microcode);
+            EXPECT_EQ(*d.microcode, std::stoull(block->second.at("microcode"), nullptr, 16));
+            ++revisions;
+        }
+        if (verdicts.empty()) continue;  // a kernel before 4.15 has no such folder
+        ASSERT_TRUE(d.vulnerabilities);
+        std::map<std::string, std::string> ours;
+        for (const Vulnerability& v : *d.vulnerabilities) ours[v.name] = v.status;
+        EXPECT_EQ(ours, verdicts);
+    }
+    if (revisions == 0) std::printf("no microcode revision in /proc/cpuinfo here: not compared\n");
+}
+
+// Packages, cores and threads counted from the processors' APIC IDs, against the kernel's topology
+// as lscpu sums it up.
+TEST_P(MachineDetails, CountsAgreeWithLscpu) {
+    const Machine& m = machine();
+    const auto field = [&](const std::string& key) -> unsigned {
+        const auto at = m.said.lscpu.find("\n" + key + ":");
+        return at == std::string::npos
+                   ? 0
+                   : static_cast<unsigned>(std::stoul(m.said.lscpu.substr(at + key.size() + 2)));
+    };
+    const unsigned sockets = field("Socket(s)"), cores = field("Core(s) per socket"),
+                   threads = field("Thread(s) per core");
+    if (sockets * cores * threads == 0) GTEST_SKIP() << "lscpu gives no topology here";
+    const LinuxPlatform os;
+    const std::vector<ProcessorDetails> all =
+        m.said.live ? GetRecordedDetails(m.dumps, m.os_ids, &os) : GetRecordedDetails(m.dumps, m.os_ids);
+    const std::optional<ProcessorCounts> counts = CountProcessors(all);
+    if (!counts) GTEST_SKIP() << "the processors examined are not every processor online (taskset?)";
+    EXPECT_EQ(counts->packages, sockets);
+    EXPECT_EQ(counts->cores, sockets * cores);
+    EXPECT_EQ(counts->threads, sockets * cores * threads);
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, MachineDetails, ::testing::ValuesIn(testing::MachineNames()),

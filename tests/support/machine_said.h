@@ -32,6 +32,9 @@ struct MachineSaid {
         sys_cache;  // one line a cache: "cpuN/indexM level=L type=T size=SK ways=W line=B shared=LIST"
     std::string ldso_hwcaps;  // `ld.so --help`, of which the glibc-hwcaps lines count
     std::string lscpu;        // `lscpu` in the POSIX locale
+    // One line a file of /sys/devices/system/cpu/vulnerabilities/: "name:first line", the name
+    // with or without its folder, as grep gives it.
+    std::string sys_vulnerabilities;
 };
 
 // "0-3,8" -> {0, 1, 2, 3, 8}
@@ -138,6 +141,8 @@ inline MachineSaid Said(const std::string& name, const MachineFolders& machines 
                                  "no glibc-hwcaps levels, as `ld.so --help` lists them");
         m.lscpu =
             Recorded(dir / "lscpu.txt", "(^|\n)Architecture: +x86_64\n", "no Architecture line of lscpu");
+        m.sys_vulnerabilities = Recorded(dir / "sys-vulnerabilities.txt", "^([^:\n]+:[^\n]*\n)*$",
+                                         "a line not \"name:verdict\", as grep lists the folder");
         return m;
     }
     m.live = true;
@@ -146,6 +151,8 @@ inline MachineSaid Said(const std::string& name, const MachineFolders& machines 
     m.sys_cache = SysCacheLines();
     m.ldso_hwcaps = RunCommand("/lib64/ld-linux-x86-64.so.2 --help 2>/dev/null").text;
     m.lscpu = RunCommand("LC_ALL=C lscpu 2>/dev/null").text;
+    m.sys_vulnerabilities =
+        RunCommand("cd /sys/devices/system/cpu/vulnerabilities 2>/dev/null && grep . *").text;
     return m;
 }
 

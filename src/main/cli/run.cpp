@@ -73,16 +73,23 @@ void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
     }
 }
 
+// The details of every processor recorded, or of the one `shown` of them told as all of them tell
+// it (who shares its caches, the counts).
+std::string DescribeDetails(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
+                            const Options& o, Platform* live, std::optional<size_t> shown) {
+    std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers, live);
+    if (o.measure && live != nullptr) MeasureClocks(*live, details);
+    if (shown)
+        return o.format == OutputFormat::Json ? DetailsJson(details, *shown) : DetailsText(details, *shown);
+    return o.format == OutputFormat::Json ? DetailsJson(details) : DetailsText(details);
+}
+
 // The details, the dump, or the report of the chosen processors: `dumps[i]` is processor
 // `numbers[i]` (0-based, as the operating system or the dump's sections count).
 // `live`: this machine, whose processors --measure measures.
 std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
                         const Options& o, Platform* live = nullptr) {
-    if (o.details) {
-        std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers);
-        if (o.measure && live != nullptr) MeasureClocks(*live, details);
-        return o.format == OutputFormat::Json ? DetailsJson(details) : DetailsText(details);
-    }
+    if (o.details) return DescribeDetails(dumps, numbers, o, live, std::nullopt);
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
     if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);
     ReplayPlatform platform;
@@ -113,10 +120,17 @@ std::string FromDump(const Options& o) {
             throw Failure(kExitUsage, ReplayName(*o.replay) + " holds " + std::to_string(cpus.size())
                                           + (cpus.size() == 1 ? " processor" : " processors"));
         }
+        if (o.details) {  // the dump is read whole: the rest of it tells who shares what
+            for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
+            return DescribeDetails(cpus, numbers, o, nullptr, section->os());
+        }
         numbers = {section->os()};
         cpus = {std::move(cpus[section->os()])};
     } else if (o.all_cpus || o.DumpFormat()) {
         for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
+    } else if (o.details) {
+        for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
+        return DescribeDetails(cpus, numbers, o, nullptr, 0);
     } else {
         numbers = {0};
         cpus.resize(1);

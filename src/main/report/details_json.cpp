@@ -2,9 +2,11 @@
 #include "main/report/details_json.h"
 
 #include <string_view>
+#include <vector>
 
 #include "main/report/details_cells.h"
 #include "main/report/json_writer.h"
+#include "probe/details/instruction_sets.h"
 #include "probe/text/text.h"
 
 namespace talvex {
@@ -13,8 +15,14 @@ namespace {
 
 using enum JsonWriter::Layout;
 
+void StringArray(JsonWriter& json, std::string_view key, const auto& strings) {
+    json.BeginArray(key, Inline);
+    for (const auto& s : strings) json.String(s);
+    json.EndArray();
+}
+
 void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
-                size_t p) {
+                const SetFacts& set, size_t p) {
     const ProcessorDetails& d = all[p];
     json.BeginObject()
         .Number("cpu", d.cpu.counted())
@@ -84,32 +92,93 @@ void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const C
             for (ProcessorNumber n : with) json.Number(n.counted());
             json.EndArray();
         }
-        json.EndObject();
+        json.String("source", CacheSourceName(c.source)).EndObject();
     }
     json.EndArray();
     json.BeginObject("topology", Inline)
         .Number("threadsPerCore", d.topology.threads_per_core)
         .Number("logicalPerPackage", d.topology.logical_per_package)
+        .Number("coresPerPackage", d.cores_per_package)
         .EndObject();
     json.BeginArray("features", Inline);
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
         if (d.features[i] && ListsItsName(i)) json.String(kFeatureNames[i].name);
     json.EndArray();
+
+    StringArray(json, "instructions", InstructionSets(d.features));
+    if (d.uarch && !d.uarch->process.empty())
+        json.String("process", d.uarch->process);
+    else
+        json.Null("process");
+    if (d.microcode)
+        json.String("microcode", MicrocodeText(*d.microcode));
+    else
+        json.Null("microcode");
+    json.Bool("invariantTsc", d.invariant_tsc);
+    if (const std::optional<ProcessorCounts>& c = set.counts) {
+        json.BeginObject("counts", Inline)
+            .Number("packages", c->packages)
+            .Number("cores", c->cores)
+            .Number("threads", c->threads);
+        if (c->performance_cores + c->efficiency_cores != 0)
+            json.Number("performanceCores", c->performance_cores)
+                .Number("efficiencyCores", c->efficiency_cores);
+        else
+            json.Null("performanceCores").Null("efficiencyCores");
+        json.EndObject();
+        json.BeginArray("cacheInstances", Inline);
+        for (const CacheInstances& k : set.caches)
+            json.BeginObject(Inline)
+                .Number("level", k.level)
+                .String("type", CacheTypeName(k.type))
+                .Number(k.type == CacheType::Trace ? "kuops" : "sizeKB", k.size)
+                .Number("count", k.count)
+                .EndObject();
+        json.EndArray();
+    } else {
+        json.Null("counts").Null("cacheInstances");
+    }
+    if (d.vulnerabilities) {
+        json.BeginObject("vulnerabilities", Inline);
+        for (const Vulnerability& v : *d.vulnerabilities) json.String(v.name, v.status);
+        json.EndObject();
+    } else {
+        json.Null("vulnerabilities");
+    }
+    std::vector<std::string_view> bits;
+    for (const MitigationBit* b : MitigationBits(d.features)) bits.push_back(b->feature);
+    StringArray(json, "mitigationFeatures", bits);
+    StringArray(json, "dumpLacks", DumpGapNames(d.dump_lacks));
+    StringArray(json, "uncertain", UncertainKeys(d.dump_lacks));
     json.EndObject();
+}
+
+// The records `shown` (indices into `all`) of the set `all`.
+std::string Json(std::span<const ProcessorDetails> all, std::span<const size_t> shown) {
+    std::string out;
+    out.reserve(32 + shown.size() * 3072);  // about 2.5 KB a processor
+    JsonWriter json(out);
+    json.BeginObject(Inline).BeginArray("processors");
+    const CacheSharing sharing(all);
+    const SetFacts set(all, sharing);
+    for (size_t p : shown) JsonObject(json, all, sharing, set, p);
+    json.EndArray().EndObject();
+    out += '\n';
+    return out;
 }
 
 }  // namespace
 
 std::string DetailsJson(std::span<const ProcessorDetails> all) {
-    std::string out;
-    out.reserve(32 + all.size() * 3072);  // about 2.5 KB a processor
-    JsonWriter json(out);
-    json.BeginObject(Inline).BeginArray("processors");
-    const CacheSharing sharing(all);
-    for (size_t i = 0; i < all.size(); ++i) JsonObject(json, all, sharing, i);
-    json.EndArray().EndObject();
-    out += '\n';
-    return out;
+    std::vector<size_t> shown(all.size());
+    for (size_t p = 0; p < all.size(); ++p) shown[p] = p;
+    return Json(all, shown);
+}
+
+std::string DetailsJson(std::span<const ProcessorDetails> set, size_t shown) {
+    if (shown >= set.size()) return Json(set, {});
+    const size_t one[] = {shown};
+    return Json(set, one);
 }
 
 }  // namespace talvex

@@ -10,5 +10,7 @@
 namespace talvex {
 
 std::string DetailsJson(std::span<const ProcessorDetails> processors);
+// Record `shown` of a set alone, told as the set tells it (who shares its caches, the counts).
+std::string DetailsJson(std::span<const ProcessorDetails> set, size_t shown);
 
 }  // namespace talvex

@@ -17,22 +17,21 @@ namespace {
 constexpr size_t kWrapColumn = 100;
 constexpr size_t kKeyWidth = 23;  // "  " + the longest key and two spaces
 
-std::string Pad(std::string text, size_t width) {
-    if (text.size() < width) text.append(width - text.size(), ' ');
-    return text;
-}
+// The records shown, as indices into the whole set.
+using Shown = std::vector<size_t>;
 
-// One value when every processor agrees; otherwise each value with the processors that have it.
-// `cells[p]` holds processor p's lines, field by field.
-std::string Agreed(std::span<const ProcessorDetails> all, const std::vector<std::vector<DetailsLine>>& cells,
+// One value when every processor shown agrees; otherwise each value with the processors that have it.
+// `cells[k]` holds the lines of shown[k], field by field.
+template <typename Cells>
+std::string Agreed(std::span<const ProcessorDetails> all, const Shown& shown, const Cells& cells,
                    size_t field) {
     std::vector<std::pair<std::string, std::vector<ProcessorNumber>>> groups;  // in order of first appearance
     std::unordered_map<std::string, size_t> group_of;
-    for (size_t p = 0; p < all.size(); ++p) {
-        const std::string& value = cells[p][field].value;
+    for (size_t k = 0; k < shown.size(); ++k) {
+        const std::string& value = cells[k][field].value;
         auto [it, added] = group_of.try_emplace(value, groups.size());
         if (added) groups.push_back({value, {}});
-        groups[it->second].second.push_back(all[p].cpu);
+        groups[it->second].second.push_back(all[shown[k]].cpu);
     }
     if (groups.size() == 1) return groups[0].first;
     std::string out;
@@ -43,8 +42,24 @@ std::string Agreed(std::span<const ProcessorDetails> all, const std::vector<std:
     return out;
 }
 
-void Line(std::string& out, std::string_view key, std::string_view value) {
-    out += Pad("  " + std::string(key), kKeyWidth);
+// "  key" padded to `width`, then the value; a value too long for the row breaks after a ", ",
+// its rows lined up under the first.
+void Line(std::string& out, std::string_view key, std::string_view value, size_t width = kKeyWidth) {
+    std::string head = "  " + std::string(key);
+    head.append(head.size() + 2 > width ? 2 : width - head.size(), ' ');
+    out += head;
+    size_t column = head.size();
+    while (column + value.size() > kWrapColumn) {
+        const size_t room = kWrapColumn - column;
+        size_t cut = value.rfind(", ", room > 1 ? room - 1 : 0);
+        if (cut == std::string_view::npos || cut == 0) cut = value.find(", ");
+        if (cut == std::string_view::npos) break;
+        out += value.substr(0, cut + 1);
+        out += '\n';
+        out.append(head.size(), ' ');
+        column = head.size();
+        value.remove_prefix(cut + 2);
+    }
     out += value;
     out += '\n';
 }
@@ -108,9 +123,10 @@ void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const C
             // Sharing groups are disjoint, so two lists are equal only where they are one list.
             const std::span<const ProcessorNumber> own = KnownSharing(all, sharing, m, i);
             if (own.size() == first.size() && (own.empty() || own.data() == first.data())) continue;
-            cells.back() = !first.empty() && own.size() == first.size()
-                               ? Decimal(first.size()) + " each"
-                               : CacheCells(all.subspan(m, 1), 0, i).back();
+            const std::optional<uint32_t>& count = d.caches[i].shared_by;
+            cells.back() = !first.empty() && own.size() == first.size() ? SharingEachText(first.size())
+                           : count                                      ? SharingBoundText(*count)
+                                                                        : "-";
             break;
         }
         rows.emplace_back(cells.begin(), cells.end());
@@ -118,25 +134,41 @@ void CacheTable(std::string& out, std::span<const ProcessorDetails> all, const C
     Table(out, rows, {false, false, true, true, true, true});
 }
 
-// The lines of one section, from every processor's cells.
-void Lines(std::string& out, std::span<const ProcessorDetails> all,
+// The lines of one section, from every shown processor's cells.
+void Lines(std::string& out, std::span<const ProcessorDetails> all, const Shown& shown,
            const std::vector<std::vector<DetailsLine>>& cells, DetailsSection section) {
     for (size_t f = 0; f < cells.front().size(); ++f)
-        if (cells.front()[f].section == section && (all.size() == 1 || !cells.front()[f].one_only))
-            Line(out, cells.front()[f].key, Agreed(all, cells, f));
+        if (cells.front()[f].section == section && (shown.size() == 1 || !cells.front()[f].one_only))
+            Line(out, cells.front()[f].key, Agreed(all, shown, cells, f));
 }
 
-void Caches(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing) {
+// "leaf 0x8000001D; leaves 0x80000005 and 0x80000006": the sources of a cache list, richest first.
+std::string SourcesText(const ProcessorDetails& d) {
+    std::vector<CacheSource> sources;
+    for (const CacheDetails& c : d.caches)
+        if (std::find(sources.begin(), sources.end(), c.source) == sources.end()) sources.push_back(c.source);
+    std::sort(sources.begin(), sources.end());
+    std::string text;
+    for (CacheSource s : sources) text += (text.empty() ? "" : "; ") + std::string(CacheSourceName(s));
+    return text;
+}
+
+void Caches(std::string& out, std::span<const ProcessorDetails> all, const Shown& shown,
+            const CacheSharing& sharing) {
     // One table per distinct cache list, naming its processors when there are several lists.
     std::vector<std::vector<size_t>> groups;
     std::unordered_map<std::string, size_t> group_of;  // keyed by every field of the list, as bytes
-    for (size_t p = 0; p < all.size(); ++p) {
+    for (size_t p : shown) {
         const ProcessorDetails& d = all[p];
         std::string key(1, static_cast<char>(d.cache_source));
         for (const CacheDetails& c : d.caches) {
-            const uint64_t fields[] = {c.level,      static_cast<uint64_t>(c.type),
-                                       c.size,       c.ways,
-                                       c.line_bytes, c.shared_by ? uint64_t{*c.shared_by} + 1 : 0};
+            const uint64_t fields[] = {c.level,
+                                       static_cast<uint64_t>(c.type),
+                                       c.size,
+                                       c.ways,
+                                       c.line_bytes,
+                                       c.shared_by ? uint64_t{*c.shared_by} + 1 : 0,
+                                       static_cast<uint64_t>(c.source)};
             key.append(reinterpret_cast<const char*>(fields), sizeof fields);
         }
         auto [it, added] = group_of.try_emplace(std::move(key), groups.size());
@@ -149,26 +181,49 @@ void Caches(std::string& out, std::span<const ProcessorDetails> all, const Cache
         for (size_t m : members) cpus.push_back(all[m].cpu);
         out += "\nCaches";
         if (groups.size() > 1) out += " of processors " + ProcessorList(cpus);
-        if (d->cache_source != CacheSource::None)
-            out += std::string(" (") + CacheSourceName(d->cache_source) + ")";
+        if (d->cache_source != CacheSource::None) out += " (" + SourcesText(*d) + ")";
+        if (CachesUncertain(d->dump_lacks)) out += kIncompleteMark;
         out += '\n';
         CacheTable(out, all, sharing, members);
     }
 }
 
-void Features(std::string& out, std::span<const ProcessorDetails> all) {
+// The kernel's verdicts and the mitigation bits, keys lined up under the longest.
+void Security(std::string& out, std::span<const ProcessorDetails> all, const Shown& shown) {
+    std::vector<std::vector<SecurityLine>> cells;
+    for (size_t p : shown) cells.push_back(SecurityLines(all[p]));
+    size_t width = kKeyWidth;
+    for (const SecurityLine& l : cells.front()) width = std::max(width, l.key.size() + 4);
+    out += "\nSecurity\n";
+    for (size_t f = 0; f < cells.front().size(); ++f) {
+        // Every record of a set shares the kernel's list: the rows line up.
+        const bool aligned = std::all_of(cells.begin(), cells.end(), [&](const auto& c) {
+            return c.size() == cells.front().size() && c[f].key == cells.front()[f].key;
+        });
+        Line(out, cells.front()[f].key, aligned ? Agreed(all, shown, cells, f) : cells.front()[f].value,
+             width);
+    }
+}
+
+void Features(std::string& out, std::span<const ProcessorDetails> all, const Shown& shown) {
     FeatureSet common;
     common.set();
-    for (const ProcessorDetails& d : all) common &= d.features;
+    bool uncertain = false;
+    for (size_t p : shown) {
+        common &= all[p].features;
+        uncertain = uncertain || FeaturesUncertain(all[p].dump_lacks);
+    }
     std::vector<std::string_view> words;
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
         if (common[i] && ListsItsName(i)) words.push_back(kFeatureNames[i].name);
-    out += "\nFeatures (" + Decimal(words.size()) + (all.size() > 1 ? ", on every processor)\n" : ")\n");
+    out += "\nFeatures (" + Decimal(words.size()) + (shown.size() > 1 ? ", on every processor)" : ")");
+    out += uncertain ? std::string(kIncompleteMark) + "\n" : "\n";
     Wrapped(out, words);
 
     std::vector<std::pair<FeatureSet, std::vector<ProcessorNumber>>> extra;
     std::unordered_map<FeatureSet, size_t> extra_of;
-    for (const ProcessorDetails& d : all) {
+    for (size_t p : shown) {
+        const ProcessorDetails& d = all[p];
         const FeatureSet own = d.features & ~common;
         if (own.none()) continue;
         auto [it, added] = extra_of.try_emplace(own, extra.size());
@@ -185,41 +240,59 @@ void Features(std::string& out, std::span<const ProcessorDetails> all) {
 }
 
 // The per-processor table of --cpu all: what a hybrid processor varies, and who shares each cache.
-void PerProcessor(std::string& out, std::span<const ProcessorDetails> all, const CacheSharing& sharing) {
+void PerProcessor(std::string& out, std::span<const ProcessorDetails> all, const Shown& shown,
+                  const CacheSharing& sharing) {
     const PerProcessorRows table = PerProcessorTable(all, sharing);
     std::vector<std::vector<std::string>> rows{table.header};
-    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
+    for (size_t p : shown) rows.push_back(table.rows[p]);
     out += "\nPer processor (caches: size [processors sharing it])\n";
     std::vector<bool> right(table.header.size(), false);
     right[0] = right[1] = true;
     Table(out, rows, right);
 }
 
+std::string Text(std::span<const ProcessorDetails> all, const Shown& shown) {
+    std::string out;
+    if (shown.empty()) return out;
+    std::vector<ProcessorNumber> cpus;
+    for (size_t p : shown) cpus.push_back(all[p].cpu);
+    out += (shown.size() == 1 ? "Processor " : "Processors ") + ProcessorList(cpus) + "\n";
+    DumpGaps lacks;
+    for (size_t p : shown) lacks |= all[p].dump_lacks;
+    if (lacks.any()) out += IncompleteText(lacks) + "\n";
+    out += '\n';
+
+    const CacheSharing sharing(all);
+    const SetFacts set(all, sharing);
+    std::vector<std::vector<DetailsLine>> cells;
+    for (size_t p : shown) cells.push_back(DetailsLines(all[p], set));
+    out += "Identity\n";
+    Lines(out, all, shown, cells, DetailsSection::Identity);
+    Caches(out, all, shown, sharing);
+    out += "\nTopology\n";
+    Lines(out, all, shown, cells, DetailsSection::Topology);
+    out += "\nPlatform\n";
+    Lines(out, all, shown, cells, DetailsSection::Platform);
+    // Several processors show theirs in the per-processor table.
+    if (shown.size() == 1 && all[shown[0]].measured_clock)
+        Line(out, "Measured clock", MeasuredText(all[shown[0]]));
+
+    Security(out, all, shown);
+    Features(out, all, shown);
+    if (shown.size() > 1) PerProcessor(out, all, shown, sharing);
+    return out;
+}
+
 }  // namespace
 
 std::string DetailsText(std::span<const ProcessorDetails> all) {
-    std::string out;
-    if (all.empty()) return out;
-    std::vector<ProcessorNumber> cpus;
-    for (const ProcessorDetails& d : all) cpus.push_back(d.cpu);
-    out += (all.size() == 1 ? "Processor " : "Processors ") + ProcessorList(cpus) + "\n\n";
+    Shown shown(all.size());
+    for (size_t p = 0; p < all.size(); ++p) shown[p] = p;
+    return Text(all, shown);
+}
 
-    std::vector<std::vector<DetailsLine>> cells;
-    for (const ProcessorDetails& d : all) cells.push_back(DetailsLines(d));
-    const CacheSharing sharing(all);
-    out += "Identity\n";
-    Lines(out, all, cells, DetailsSection::Identity);
-    Caches(out, all, sharing);
-    out += "\nTopology\n";
-    Lines(out, all, cells, DetailsSection::Topology);
-    out += "\nPlatform\n";
-    Lines(out, all, cells, DetailsSection::Platform);
-    // Several processors show theirs in the per-processor table.
-    if (all.size() == 1 && all[0].measured_clock) Line(out, "Measured clock", MeasuredText(all[0]));
-
-    Features(out, all);
-    if (all.size() > 1) PerProcessor(out, all, sharing);
-    return out;
+std::string DetailsText(std::span<const ProcessorDetails> set, size_t shown) {
+    return shown < set.size() ? Text(set, {shown}) : std::string();
 }
 
 }  // namespace talvex

@@ -52,7 +52,7 @@ void Wrapped(std::string& out, const std::string& lead, const std::vector<std::s
 }
 
 std::string ValueOf(const ProcessorDetails& d, std::string_view key) {
-    for (const DetailsLine& line : DetailsLines(d))
+    for (const DetailsLine& line : DetailsLines(d, SetFacts{}))  // one processor alone
         if (line.key == key) return line.value;
     return "";
 }
@@ -107,7 +107,7 @@ std::string CacheSummary(const CacheDetails* c) {
     std::string out = CacheSizeText(*c);
     out += c->ways == 0 ? ", fully associative" : ", " + Count(c->ways, "way", "ways");
     if (c->line_bytes != 0) out += ", " + Decimal(c->line_bytes) + "-byte lines";
-    if (c->shared_by) out += ", shared by up to " + Decimal(*c->shared_by);
+    if (c->shared_by) out += ", shared by " + SharingBoundText(*c->shared_by);
     return out;
 }
 

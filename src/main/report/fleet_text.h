@@ -50,7 +50,7 @@ const ProcessorFieldName& NameOf(ProcessorField field);
 std::string ComparedName(const ComparedProcessor& p);
 // "L2 unified": a cache's level and type.
 std::string CacheLabel(const CacheDetails& cache);
-// "512 KB, 8 ways, 64-byte lines, shared by up to 2"; "none" for nullptr.
+// "512 KB, 8 ways, 64-byte lines, shared by [up to 2]"; "none" for nullptr.
 std::string CacheSummary(const CacheDetails* cache);
 // The features' names as the machines whose names (ORed) are `names` give them, in order, each name
 // once: Intel's spec_ctrl alone stands for IBRS and IBPB alike.

@@ -52,11 +52,13 @@ constexpr quintptr kGroupRow = 0;
 
 }  // namespace
 
-ProcessorSet::ProcessorSet(std::vector<ProcessorCapture> captured) : captures(std::move(captured)) {
+ProcessorSet::ProcessorSet(std::vector<ProcessorCapture> captured, const Platform* live)
+    : captures(std::move(captured)) {
     int n = 0;
     for (const ProcessorCapture& c : captures) record.push_back(c.status == PinStatus::Stayed ? n++ : -1);
-    details = GetRecordedDetails(Dumps(), Numbers());
+    details = GetRecordedDetails(Dumps(), Numbers(), live);
     sharing = CacheSharing(details);
+    facts = SetFacts(details, sharing);
 }
 
 ProcessorSet ProcessorSet::FromDump(std::vector<DumpProcessor> sections) {
@@ -65,7 +67,7 @@ ProcessorSet ProcessorSet::FromDump(std::vector<DumpProcessor> sections) {
         captured[k].processor = ProcessorNumber(static_cast<unsigned>(k));
         captured[k].dump = std::move(sections[k]);
     }
-    return ProcessorSet(std::move(captured));
+    return ProcessorSet(std::move(captured), nullptr);
 }
 
 int ProcessorSet::EntryOf(ProcessorNumber processor) const {
@@ -103,10 +105,13 @@ std::vector<unsigned> ProcessorSet::Numbers() const {
 void CacheModel::SetProcessor(const ProcessorSet& set, int entry) {
     beginResetModel();
     cells_.clear();
+    sources_.clear();
     if (const ProcessorDetails* d = set.DetailsOf(entry)) {
         const auto r = static_cast<size_t>(set.record[static_cast<size_t>(entry)]);
-        for (size_t i = 0; i < d->caches.size(); ++i)
+        for (size_t i = 0; i < d->caches.size(); ++i) {
             cells_.push_back(CacheCells(set.details, set.sharing, r, i));
+            sources_.push_back(CacheSourceText(d->caches[i]));
+        }
     }
     endResetModel();
 }
@@ -122,11 +127,24 @@ int CacheModel::columnCount(const QModelIndex& parent) const {
 QVariant CacheModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     if (role == Qt::TextAlignmentRole) return Alignment(index.column() >= 2);
+    if (role == Qt::ToolTipRole) return Text(sources_[static_cast<size_t>(index.row())]);
     if (role != Qt::DisplayRole) return {};
     return Text(cells_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())]);
 }
 
 QVariant CacheModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    // clang-format off
+    static constexpr std::array<const char*, kCacheColumns.size()> kAbout{
+        "cache level",
+        "data, instruction, unified, or a trace cache of micro-operations",
+        "size of one such cache",
+        "ways of associativity; full: fully associative",
+        "line size in bytes",
+        "[1-2]: the processors that share it; [up to N]: CPUID's count, where not every processor was "
+        "examined; [N each]: each processor shares its own with N",
+    };
+    // clang-format on
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) return kAbout[static_cast<size_t>(section)];
     return Header(kCacheColumns[static_cast<size_t>(section)], orientation, role);
 }
 
@@ -208,7 +226,45 @@ QVariant ProcessorTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant ProcessorTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (section < 0 || section >= static_cast<int>(header_.size())) return {};
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) {
+        if (section == ClockColumn()) return kClockAbout;
+        if (section == kMarkColumn) return "\u2260: another kind of core than the first processor";
+        const std::string& name = header_[static_cast<size_t>(section)];
+        if (name == "CPU") return "the processor's number, as the Processor selector counts them";
+        if (const char* about = FieldAbout(name)) return about;
+        return "size of the cache, and in brackets the processors that share it";
+    }
     return Header(header_[static_cast<size_t>(section)].c_str(), orientation, role);
+}
+
+void SecurityModel::SetProcessor(const ProcessorDetails* details) {
+    beginResetModel();
+    lines_.clear();
+    if (details != nullptr) lines_ = SecurityLines(*details);
+    endResetModel();
+}
+
+int SecurityModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+}
+
+int SecurityModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant SecurityModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const SecurityLine& line = lines_[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole: return Text(index.column() == 0 ? line.key : line.value);
+    case Qt::ToolTipRole: return Text(line.about);
+    default: return {};
+    }
+}
+
+QVariant SecurityModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    static constexpr std::array<const char*, 2> kHeaders{"Vulnerability", "Status"};
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole)
+        return "as the running kernel reports it (/sys/devices/system/cpu/vulnerabilities/)";
+    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
 }
 
 void FeatureModel::SetProcessor(const ProcessorDetails* details) {
@@ -276,6 +332,11 @@ QVariant FeatureModel::data(const QModelIndex& index, int role) const {
 
 QVariant FeatureModel::headerData(int section, Qt::Orientation orientation, int role) const {
     static constexpr std::array<const char*, kColumns> kHeaders{"Feature", "Bit", "Value"};
+    static constexpr std::array<const char*, kColumns> kAbout{
+        "the register (leaf, sub-leaf, register), and under it each named bit as Linux names it in "
+        "/proc/cpuinfo",
+        "the bit's place in its register", "the register in hex, or whether the bit is set"};
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) return kAbout[static_cast<size_t>(section)];
     return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
 }
 
@@ -308,6 +369,8 @@ QVariant LeafModel::data(const QModelIndex& index, int role) const {
 
 QVariant LeafModel::headerData(int section, Qt::Orientation orientation, int role) const {
     static constexpr std::array<const char*, 6> kHeaders{"Leaf", "Sub-leaf", "EAX", "EBX", "ECX", "EDX"};
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole)
+        return "every leaf and sub-leaf recorded, as a replay answers it (hex)";
     return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
 }
 

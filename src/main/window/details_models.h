@@ -27,11 +27,14 @@ struct ProcessorSet {
     std::vector<ProcessorCapture> captures;  // in the order shown; a dump's sections count from 0
     std::vector<ProcessorDetails> details;   // one per captured entry, in the same order
     std::vector<int> record;                 // captures[i]'s index in details; -1 when not captured
-    // Who shares each cache of `details`, worked out with the records (a dump's off the GUI thread).
+    // Who shares each cache of `details`, and what they say together, worked out with the records
+    // (a dump's off the GUI thread).
     CacheSharing sharing{std::span<const ProcessorDetails>()};
+    SetFacts facts;
 
     ProcessorSet() = default;
-    explicit ProcessorSet(std::vector<ProcessorCapture> captured);
+    // `live`: the platform of this machine, whose processors were captured now; null for a dump.
+    ProcessorSet(std::vector<ProcessorCapture> captured, const Platform* live);
     static ProcessorSet FromDump(std::vector<DumpProcessor> sections);
 
     // The entry of processor `processor` (a dump's section); -1 when there is none.
@@ -60,6 +63,7 @@ public:
 private:
     // Worked out once per processor shown: finding who shares a cache takes the whole set.
     std::vector<std::array<std::string, kCacheColumns.size()>> cells_;
+    std::vector<std::string> sources_;  // each row's tooltip: the leaf the cache was read from
 };
 
 // One row per processor of the set: a mark, then the per-processor table's cells, or the reason a
@@ -74,7 +78,14 @@ public:
     static constexpr int kNumberColumn = 1;
     static constexpr int kFirstValueColumn = 2;  // where a row without a record says why
 
-    static constexpr const char* kClockHeader = "Clock";
+    // Each core's own clock, beside the main window's Clock (the time stamp counter's rate).
+    static constexpr const char* kClockHeader = "Core clock";
+    static constexpr const char* kClockAbout =
+        "The clock each core runs at now, measured once a second on a worker pinned to it: the fastest "
+        "of a few 1 ms windows of a chain of dependent additions, timed against the system's clock.\n"
+        "\"noisy\": the windows disagreed (the core changed its speed, or was interrupted or paused by "
+        "a hypervisor), so the figure is less certain.\n"
+        "The main window's Clock is the time stamp counter's rate, which stays the same.";
 
     using QAbstractTableModel::QAbstractTableModel;
     void SetProcessors(const ProcessorSet* set);
@@ -99,6 +110,24 @@ private:
     };
     std::vector<std::string> header_;
     std::vector<Row> rows_;
+};
+
+// The Security tab: each vulnerability the running kernel knows with its verdict, then the CPUID
+// bits that enumerate mitigations; each row's tooltip says where it comes from.
+class SecurityModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void SetProcessor(const ProcessorDetails* details);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::vector<SecurityLine> lines_;
 };
 
 // Every named feature bit under its register (leaf, sub-leaf, register), set or not. A register's

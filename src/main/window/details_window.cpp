@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -144,6 +144,30 @@ QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Where the summary's values stand: two a row, or one across the row (`right` null).
+struct SummaryRow {
+    const char* left;
+    const char* right;
+};
+// clang-format off
+constexpr SummaryRow kSummaryRows[] = {
+    //  left            right
+    {"Brand",           nullptr},
+    {"Vendor",          "Signature"},
+    {"Codename",        "Microarchitecture"},
+    {"Process",         "Core type"},
+    {"Microcode",       "Hypervisor"},
+    {"x86-64 level",    "Counts"},
+    {"Instructions",    nullptr},
+};
+// clang-format on
+
+constexpr QSize kMinimumSize(640, 540);
+
+// The plot's tick labels need about this many pixels each to stay legible.
+constexpr int kTimeTickPixels = 56;
+constexpr int kClockTickPixels = 22;
+
 }  // namespace
 
 DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors,
@@ -171,11 +195,14 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
         busy_cursor_ = true;
     });
 
-    set_ = ProcessorSet(CaptureProcessors(probe.platform, probe.source, allowed_.Numbers()));
+    set_ = CaptureLive();
     ShowSet();
     ShowProcessor(examined);
     // Within the screen's free area, whatever the scale: at twice the size the buttons would
     // otherwise lie off the screen.
+    // The smallest size at which no value is cut and the plot keeps its labels: a top-level layout
+    // does not count the wrapped summary lines in its own minimum.
+    setMinimumSize(kMinimumSize);
     QSize size(820, 560);
     if (const QScreen* s = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = s->availableGeometry();
@@ -189,25 +216,50 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 
 void DetailsWindow::BuildControls() {
     auto* copier = new SelectionCopier(this, services_.write_clipboard);
-    auto* header = new QFormLayout;
-    header->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    auto* header = new QGridLayout;
+    header->setColumnStretch(1, 1);
+    header->setColumnStretch(3, 1);
+    header->setHorizontalSpacing(8);
+    header->setVerticalSpacing(2);
 
     chooser_ = new QComboBox(this);
     chooser_->setObjectName("processorChooser");
     chooser_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    chooser_->setToolTip("The processor shown: its summary, caches, features and leaves, and the plot");
     status_ = new QLabel(this);
     status_->setObjectName("status");
+    status_->setWordWrap(true);
     auto* processor_row = new QHBoxLayout;
     processor_row->addWidget(chooser_);
     processor_row->addWidget(status_, 1);
-    header->addRow("Processor", processor_row);
-    // One line a value of the summary, named as the text names it.
-    for (const DetailsLine& line : DetailsSummary(ProcessorDetails{})) {
-        auto* value = new QLabel(this);
-        value->setObjectName(QString::fromUtf8(line.key));
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        header->addRow(QString::fromUtf8(line.key), value);
-        summary_.push_back(value);
+    auto* processor_caption = new QLabel("Processor", this);
+    processor_caption->setToolTip(chooser_->toolTip());
+    header->addWidget(processor_caption, 0, 0);
+    header->addLayout(processor_row, 0, 1, 1, 3);
+    // One label a value of the summary, named as the text names it, where kSummaryRows puts it.
+    const std::vector<DetailsLine> lines = DetailsSummary(ProcessorDetails{}, SetFacts{});
+    summary_.assign(lines.size(), nullptr);
+    int row = 1;
+    for (const SummaryRow& r : kSummaryRows) {
+        for (const char* key : {r.left, r.right}) {
+            if (key == nullptr) continue;
+            const auto at = std::find_if(lines.begin(), lines.end(), [&](const DetailsLine& l) {
+                return std::string_view(l.key) == key;
+            });
+            const auto k = static_cast<size_t>(at - lines.begin());
+            auto* caption = new QLabel(QString::fromUtf8(key), this);
+            auto* value = new QLabel(this);
+            value->setObjectName(QString::fromUtf8(key));
+            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            value->setWordWrap(r.right == nullptr);
+            caption->setToolTip(QString::fromUtf8(at->about));
+            value->setToolTip(QString::fromUtf8(at->about));
+            const int column = key == r.left ? 0 : 2;
+            header->addWidget(caption, row, column, Qt::AlignTop);
+            header->addWidget(value, row, column + 1, 1, r.right == nullptr ? 3 : 1);
+            summary_[k] = value;
+        }
+        ++row;
     }
 
     tabs_ = new QTabWidget(this);
@@ -219,6 +271,8 @@ void DetailsWindow::BuildControls() {
     cache_view_->setModel(caches_);
     SetUpTable(cache_view_, copier);
     tabs_->addTab(cache_view_, "Caches");
+
+    tabs_->setTabToolTip(0, "Each cache of the processor shown, from the richest leaf that describes it");
 
     processors_ = new ProcessorTableModel(this);
     processor_view_ = new QTableView(this);
@@ -232,34 +286,54 @@ void DetailsWindow::BuildControls() {
     clock_series_ = new QLineSeries(chart);
     clock_series_->setName("Clock");
     tsc_series_ = new QLineSeries(chart);
-    tsc_series_->setName("Time stamp counter");
     tsc_series_->setPen(QPen(Qt::gray, 1, Qt::DashLine));
     chart->addSeries(clock_series_);
     chart->addSeries(tsc_series_);
-    auto* time_axis = new QValueAxis(chart);
-    time_axis->setRange(-kPlotSeconds, 0);
-    time_axis->setLabelFormat("%d s");
-    time_axis->setTickCount(7);
+    time_axis_ = new QValueAxis(chart);
+    time_axis_->setRange(-kPlotSeconds, 0);
+    time_axis_->setLabelFormat("%d s");
+    time_axis_->setTickCount(7);
     clock_axis_ = new QValueAxis(chart);
     clock_axis_->setLabelFormat("%d MHz");
     clock_axis_->setRange(0, 1000);
-    chart->addAxis(time_axis, Qt::AlignBottom);
+    // Labels in a smaller face than the window's, so that they keep their room in a small plot.
+    QFont small = font();
+    small.setPixelSize(std::max(9, QFontInfo(font()).pixelSize() - 2));
+    time_axis_->setLabelsFont(small);
+    clock_axis_->setLabelsFont(small);
+    chart->legend()->setFont(small);
+    chart->setTitleFont(small);
+    chart->addAxis(time_axis_, Qt::AlignBottom);
     chart->addAxis(clock_axis_, Qt::AlignLeft);
     for (QLineSeries* series : {clock_series_, tsc_series_}) {
-        series->attachAxis(time_axis);
+        series->attachAxis(time_axis_);
         series->attachAxis(clock_axis_);
     }
     clock_plot_ = new QChartView(chart, this);
     clock_plot_->setObjectName("clockPlot");
     clock_plot_->setRenderHint(QPainter::Antialiasing);
-    clock_plot_->setMinimumHeight(170);
+    clock_plot_->setMinimumHeight(150);
     clock_plot_->setMaximumHeight(190);
+    clock_plot_->setToolTip(QString::fromUtf8(ProcessorTableModel::kClockAbout));
+    clock_plot_->installEventFilter(this);
     auto* processor_page = new QWidget(this);
     auto* processor_layout = new QVBoxLayout(processor_page);
     processor_layout->setContentsMargins(0, 0, 0, 0);
     processor_layout->addWidget(processor_view_, 1);
     processor_layout->addWidget(clock_plot_);
     tabs_->addTab(processor_page, "Processors");
+    tabs_->setTabToolTip(1, "Every processor examined, who shares each cache, and each core's clock now");
+
+    security_ = new SecurityModel(this);
+    security_view_ = new QTableView(this);
+    security_view_->setObjectName("securityView");
+    security_view_->setModel(security_);
+    SetUpTable(security_view_, copier);
+    security_view_->setTextElideMode(Qt::ElideNone);  // the kernel's words whole, scrolled if need be
+    tabs_->addTab(security_view_, "Security");
+    tabs_->setTabToolTip(2,
+                         "The running kernel's verdict on each vulnerability it knows, and the CPUID bits "
+                         "that enumerate mitigations");
 
     features_ = new FeatureModel(this);
     feature_filter_model_ = new QSortFilterProxyModel(this);
@@ -273,6 +347,8 @@ void DetailsWindow::BuildControls() {
     feature_filter_->setObjectName("featureFilter");
     feature_filter_->setPlaceholderText("Filter");
     feature_filter_->setClearButtonEnabled(true);
+    feature_filter_->setToolTip("Shows the names (or registers) that contain this text; Escape clears it");
+    feature_filter_->installEventFilter(this);
     feature_view_ = new QTreeView(this);
     feature_view_->setObjectName("featureView");
     feature_view_->setModel(feature_filter_model_);
@@ -287,6 +363,7 @@ void DetailsWindow::BuildControls() {
     feature_layout->addWidget(feature_filter_);
     feature_layout->addWidget(feature_view_);
     tabs_->addTab(feature_page, "Features");
+    tabs_->setTabToolTip(3, "Every named feature bit, register by register, set or not");
 
     leaves_ = new LeafModel(this);
     leaf_view_ = new QTableView(this);
@@ -297,6 +374,7 @@ void DetailsWindow::BuildControls() {
     leaf_view_->setFont(fixed);
     SetUpTable(leaf_view_, copier);
     tabs_->addTab(leaf_view_, "Leaves");
+    tabs_->setTabToolTip(4, "Every leaf recorded of the processor shown");
 
     copy_button_ = new QPushButton("&Copy", this);
     copy_button_->setObjectName("copyButton");
@@ -304,14 +382,26 @@ void DetailsWindow::BuildControls() {
     save_button_->setObjectName("saveButton");
     open_button_ = new QPushButton("&Open Dump...", this);
     open_button_->setObjectName("openButton");
+    live_button_ = new QPushButton("&This Machine", this);
+    live_button_->setObjectName("liveButton");
     compare_button_ = new QPushButton("Co&mpare with dump...", this);
     compare_button_->setObjectName("compareButton");
     close_button_ = new QPushButton("C&lose", this);
     close_button_->setObjectName("closeButton");
+    copy_button_->setToolTip(
+        "Puts what talvex-report --details says of the processor shown on the clipboard");
+    save_button_->setToolTip("Writes every processor shown to a file, in cpuid -r's layout or libcpuid's");
+    open_button_->setToolTip("Shows the processors of a dump file instead of this machine's");
+    live_button_->setToolTip("Shows this machine's processors again, captured afresh");
+    compare_button_->setToolTip(
+        "Says what differs between the processor shown and a dump's processor of the "
+        "same number, as talvex-report --compare does");
+    close_button_->setToolTip("Closes the window (Escape)");
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(copy_button_);
     buttons->addWidget(save_button_);
     buttons->addWidget(open_button_);
+    buttons->addWidget(live_button_);
     buttons->addWidget(compare_button_);
     buttons->addStretch(1);
     buttons->addWidget(close_button_);
@@ -332,12 +422,31 @@ void DetailsWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+bool DetailsWindow::eventFilter(QObject* watched, QEvent* event) {
+    // As a dialog's line does: the first Escape clears the filter, the next one closes the window.
+    if (watched == feature_filter_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier
+            && !feature_filter_->text().isEmpty()) {
+            feature_filter_->clear();
+            return true;
+        }
+    }
+    if (watched == clock_plot_ && event->type() == QEvent::Resize) {
+        const QSize size = clock_plot_->size();
+        time_axis_->setTickCount(std::clamp(size.width() / kTimeTickPixels, 2, 7));
+        clock_axis_->setTickCount(std::clamp(size.height() / kClockTickPixels, 2, 5));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void DetailsWindow::ConnectEvents() {
     // Errors stop in the slot, as in the main window: Qt is built without clean-ups for an exception.
     const auto guarded = [](auto handler) { return [handler] { RunHandler(handler); }; };
     connect(copy_button_, &QPushButton::clicked, this, guarded([this] { CopyClick(); }));
     connect(save_button_, &QPushButton::clicked, this, guarded([this] { SaveDumpClick(); }));
     connect(open_button_, &QPushButton::clicked, this, guarded([this] { OpenDumpClick(); }));
+    connect(live_button_, &QPushButton::clicked, this, guarded([this] { LiveClick(); }));
     connect(compare_button_, &QPushButton::clicked, this, guarded([this] { CompareDumpClick(); }));
     connect(close_button_, &QPushButton::clicked, this, guarded([this] { close(); }));
     connect(chooser_, &QComboBox::activated, this,
@@ -354,8 +463,9 @@ void DetailsWindow::ShowSet() {
     chooser_->clear();
     for (const ProcessorCapture& c : set_.captures)
         chooser_->addItem(QString::fromStdString(CpuName(c.processor)));
-    // This machine's processors follow the main window; a dump's are chosen here.
-    chooser_->setEnabled(!file_.isEmpty() && set_.captures.size() > 1);
+    // One choice is no choice. This machine's processors start at the one the main window examines.
+    chooser_->setVisible(set_.captures.size() > 1);
+    live_button_->setVisible(!file_.isEmpty());
 
     processors_->SetProcessors(&set_);
     processor_view_->clearSpans();
@@ -366,7 +476,6 @@ void DetailsWindow::ShowSet() {
                                      columns - ProcessorTableModel::kFirstValueColumn);
         }
     }
-    processor_view_->resizeColumnsToContents();
     save_button_->setEnabled(!set_.details.empty());
 
     history_.clear();
@@ -376,30 +485,64 @@ void DetailsWindow::ShowSet() {
     } else if (isVisible()) {
         StartLive();
     }
+    // After the clock column has its text, so that no cell is cut short.
+    processor_view_->resizeColumnsToContents();
 }
 
 void DetailsWindow::ShowEntry(int entry) {
     const ProcessorDetails* d = set_.DetailsOf(entry);
     if (d != nullptr) {
-        const std::vector<DetailsLine> lines = DetailsSummary(*d);
+        const std::vector<DetailsLine> lines = DetailsSummary(*d, set_.facts);
         for (size_t k = 0; k < summary_.size(); ++k) summary_[k]->setText(Utf8(lines[k].value));
-        status_->clear();
+        // Without a chooser (one processor), the line names the processor shown.
+        const std::string own =
+            chooser_->isHidden() ? CpuName(set_.captures[static_cast<size_t>(entry)].processor) : "";
+        const std::string lacks = IncompleteText(d->dump_lacks);
+        status_->setText(Utf8(own + (!own.empty() && !lacks.empty() ? "; " : "") + lacks));
     } else {
         for (QLabel* value : summary_) value->clear();
         status_->setText(Utf8(entry >= 0 ? set_.Status(entry) : allowed_.RefusalText(examined_)));
     }
     chooser_->setCurrentIndex(entry);
+    const DumpGaps lacks = d != nullptr ? d->dump_lacks : DumpGaps();
+    tabs_->setTabText(0, CachesUncertain(lacks) ? QString("Caches") + kIncompleteMark : QString("Caches"));
+    tabs_->setTabText(3,
+                      FeaturesUncertain(lacks) ? QString("Features") + kIncompleteMark : QString("Features"));
     caches_->SetProcessor(set_, entry);
+    security_->SetProcessor(d);
     features_->SetProcessor(d);
     leaves_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
     cache_view_->resizeColumnsToContents();
+    security_view_->resizeColumnsToContents();
     feature_view_->expandAll();
     for (int column = 0; column < FeatureModel::kColumns; ++column)
         feature_view_->resizeColumnToContents(column);
     leaf_view_->resizeColumnsToContents();
     copy_button_->setEnabled(d != nullptr);
+    tsc_series_->setName(d != nullptr && d->invariant_tsc ? "Time stamp counter (invariant)"
+                                                          : "Time stamp counter");
     compare_button_->setEnabled(d != nullptr && !comparing_);
     ShowClockPlot();
+}
+
+ProcessorNumber DetailsWindow::Plotted() const {
+    const int entry = chooser_->currentIndex();
+    if (entry >= 0 && entry < static_cast<int>(set_.captures.size()))
+        return set_.captures[static_cast<size_t>(entry)].processor;
+    return examined_;
+}
+
+ProcessorSet DetailsWindow::CaptureLive() {
+    return ProcessorSet(CaptureProcessors(probe_.platform, probe_.source, allowed_.Numbers()),
+                        &probe_.platform);
+}
+
+void DetailsWindow::LiveClick() {
+    if (file_.isEmpty()) return;
+    set_ = CaptureLive();
+    file_.clear();
+    ShowSet();
+    ShowEntry(set_.EntryOf(examined_));
 }
 
 bool DetailsWindow::Live() const { return file_.isEmpty() && live_clock_; }
@@ -465,8 +608,8 @@ void DetailsWindow::ShowClockPlot() {
         chart->setTitle(kNotMeasured);
         return;
     }
-    chart->setTitle(QString::fromStdString("Clock of " + CpuName(examined_)));
-    const auto it = history_.find(examined_);
+    chart->setTitle(QString::fromStdString("Core clock of " + CpuName(Plotted())));
+    const auto it = history_.find(Plotted());
     if (it == history_.end()) return;
     const double now = static_cast<double>(live_time_.elapsed()) / 1000.0;
     double top = it->second.tsc_mhz;
@@ -488,9 +631,12 @@ void DetailsWindow::ShowProcessor(ProcessorNumber processor) {
 }
 
 void DetailsWindow::CopyClick() {
-    const ProcessorDetails* d = set_.DetailsOf(chooser_->currentIndex());
-    if (d == nullptr) return;
-    CopyTextToClipboard(services_.write_clipboard, Utf8(DetailsText({d, 1})));
+    const int entry = chooser_->currentIndex();
+    if (set_.DetailsOf(entry) == nullptr) return;
+    // Told as the set tells it, as the Caches tab does: who shares each cache, the counts.
+    CopyTextToClipboard(
+        services_.write_clipboard,
+        Utf8(DetailsText(set_.details, static_cast<size_t>(set_.record[static_cast<size_t>(entry)]))));
 }
 
 void DetailsWindow::SaveDumpClick() {

@@ -66,6 +66,9 @@ public:
     void ShowProcessor(ProcessorNumber processor);
 
     void CopyClick();
+    // After Open Dump: this machine's processors again, captured afresh, showing the one the main
+    // window examines.
+    void LiveClick();
     void SaveDumpClick();
     void OpenDumpClick();
     // Starts reading and decoding the dump at `path` on a thread of its own and returns at once; the
@@ -92,6 +95,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Escape in the feature filter clears it; the plot's ticks follow its width.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // The live clock runs only while the window is shown: from just after it is drawn until hidden.
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -103,6 +108,10 @@ private:
     void ShowSet();
     // The header and the tabs for entry `entry` of the set; -1: a processor outside it.
     void ShowEntry(int entry);
+    // This machine's processors, captured now.
+    ProcessorSet CaptureLive();
+    // The processor whose clock the plot shows: the entry shown, or the one examined outside the set.
+    ProcessorNumber Plotted() const;
     // Whether this set has a clock to measure: this machine's processors, not a dump.
     bool Live() const;
     void StartLive();
@@ -123,9 +132,9 @@ private:
     };
     void ShowComparison(const Compared& compared);
 
-    const Probe probe_;
+    const Probe probe_;  // this machine: its processors and its operating system
     const WindowServices services_;
-    AllowedProcessors allowed_;  // the processors captured: those the program may use
+    AllowedProcessors allowed_;  // the processors captured of it: those the program may use
     Inbox* inbox_ = nullptr;     // where the workers hand their results over
     ProcessorSet set_;
     // Reading a dump, to show or to compare with: how to stop it.
@@ -139,6 +148,7 @@ private:
     QLabel* status_ = nullptr;
     std::vector<QLabel*> summary_;  // in the order of DetailsSummary
     QTabWidget* tabs_ = nullptr;
+    QTableView* security_view_ = nullptr;
     QTableView* cache_view_ = nullptr;
     QTableView* processor_view_ = nullptr;
     QLineEdit* feature_filter_ = nullptr;
@@ -147,11 +157,13 @@ private:
     QPushButton* copy_button_ = nullptr;
     QPushButton* save_button_ = nullptr;
     QPushButton* open_button_ = nullptr;
+    QPushButton* live_button_ = nullptr;  // shown while a dump is
     QPushButton* compare_button_ = nullptr;
     QPushButton* close_button_ = nullptr;
 
     CacheModel* caches_ = nullptr;
     ProcessorTableModel* processors_ = nullptr;
+    SecurityModel* security_ = nullptr;
     FeatureModel* features_ = nullptr;
     QSortFilterProxyModel* feature_filter_model_ = nullptr;
     LeafModel* leaves_ = nullptr;
@@ -159,6 +171,7 @@ private:
     QChartView* clock_plot_ = nullptr;
     QLineSeries* clock_series_ = nullptr;
     QLineSeries* tsc_series_ = nullptr;
+    QValueAxis* time_axis_ = nullptr;
     QValueAxis* clock_axis_ = nullptr;
     bool live_clock_ = true;  // false for a processor recorded elsewhere
     QElapsedTimer live_time_;

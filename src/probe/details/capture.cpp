@@ -79,6 +79,45 @@ const LeafRule* RuleOf(uint32_t leaf) {
     return it != kLeafRules.end() && it->leaf == leaf ? &*it : nullptr;
 }
 
+// Sub-leaf i for each bit i from `from` up set in `bits`, within the bound.
+template <typename Record>
+void Bitmap(uint32_t leaf, uint64_t bits, uint32_t from, Record& record) {
+    for (uint32_t i = from; i < kCaptureSubLeavesPerLeaf && i < 64; ++i)
+        if ((bits >> i) & 1u) record(leaf, i);
+}
+
+// The sub-leaves above 0 that the rule of `leaf` asks for, sub-leaf 0 having answered `sub0`, each
+// asked of record(leaf, i) in turn, which gives its answer.
+template <typename Record>
+void EnumerateSubLeaves(uint32_t leaf, const TCPUIDRegs& sub0, Record record) {
+    const LeafRule* rule = RuleOf(leaf);
+    if (rule == nullptr) return;
+    const auto field = [rule](const TCPUIDRegs& r) { return Bits(Get(r, rule->reg), rule->high, rule->low); };
+    switch (rule->rule) {
+    case Rule::MaxInSub0: {
+        const uint32_t last = std::min(field(sub0), kCaptureSubLeavesPerLeaf - 1);
+        for (uint32_t i = 1; i <= last; ++i) record(leaf, i);
+        break;
+    }
+    case Rule::UntilZero: {
+        if (rule->first == 0 && field(sub0) == 0) break;
+        for (uint32_t i = 1; i < kCaptureSubLeavesPerLeaf; ++i) {
+            const TCPUIDRegs r = record(leaf, i);
+            if (i >= rule->first && field(r) == 0) break;
+        }
+        break;
+    }
+    case Rule::BitsOfSub0: Bitmap(leaf, field(sub0), 1, record); break;
+    case Rule::XSave: {
+        const TCPUIDRegs sub1 = record(leaf, 1);
+        const uint64_t user = (uint64_t{sub0.EDX} << 32) | sub0.EAX;
+        const uint64_t supervisor = (uint64_t{sub1.EDX} << 32) | sub1.ECX;
+        Bitmap(leaf, user | supervisor, 2, record);
+        break;
+    }
+    }
+}
+
 class Capture {
 public:
     Capture(const RegisterSource& source, DumpProcessor& out) : source_(source), out_(out) {}
@@ -91,43 +130,10 @@ public:
 
     // The leaf with all its sub-leaves, sub-leaf 0 already executed as `sub0`.
     void SubLeaves(uint32_t leaf, const TCPUIDRegs& sub0) {
-        const LeafRule* rule = RuleOf(leaf);
-        if (rule == nullptr) return;
-        const auto field = [rule](const TCPUIDRegs& r) {
-            return Bits(Get(r, rule->reg), rule->high, rule->low);
-        };
-        switch (rule->rule) {
-        case Rule::MaxInSub0: {
-            const uint32_t last = std::min(field(sub0), kCaptureSubLeavesPerLeaf - 1);
-            for (uint32_t i = 1; i <= last; ++i) Record(leaf, i);
-            break;
-        }
-        case Rule::UntilZero: {
-            if (rule->first == 0 && field(sub0) == 0) break;
-            for (uint32_t i = 1; i < kCaptureSubLeavesPerLeaf; ++i) {
-                const TCPUIDRegs r = Record(leaf, i);
-                if (i >= rule->first && field(r) == 0) break;
-            }
-            break;
-        }
-        case Rule::BitsOfSub0: Bitmap(leaf, field(sub0), 1); break;
-        case Rule::XSave: {
-            const TCPUIDRegs sub1 = Record(leaf, 1);
-            const uint64_t user = (uint64_t{sub0.EDX} << 32) | sub0.EAX;
-            const uint64_t supervisor = (uint64_t{sub1.EDX} << 32) | sub1.ECX;
-            Bitmap(leaf, user | supervisor, 2);
-            break;
-        }
-        }
+        EnumerateSubLeaves(leaf, sub0, [this](uint32_t l, uint32_t i) { return Record(l, i); });
     }
 
 private:
-    // Sub-leaf i for each bit i from `from` up set in `bits`, within the bound.
-    void Bitmap(uint32_t leaf, uint64_t bits, uint32_t from) {
-        for (uint32_t i = from; i < kCaptureSubLeavesPerLeaf && i < 64; ++i)
-            if ((bits >> i) & 1u) Record(leaf, i);
-    }
-
     const RegisterSource& source_;
     DumpProcessor& out_;
 };
@@ -190,6 +196,19 @@ std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const Regist
         if (c.status != PinStatus::Stayed) c.dump = DumpProcessor{};
     }
     return out;
+}
+
+bool LacksSubLeaves(const ReplaySource& recorded, uint32_t leaf) {
+    uint32_t missing = 0;  // the first sub-leaf asked for and not recorded; 0 for none
+    EnumerateSubLeaves(leaf, recorded.Execute(leaf, 0), [&](uint32_t l, uint32_t i) {
+        if (missing == 0 && !recorded.Recorded(l, i)) missing = i;
+        return recorded.Execute(l, i);
+    });
+    if (missing == 0) return false;
+    // A list that ends with a zero field: listings leave that last sub-leaf out, and a replay answers
+    // it with zeros alike. Only a list cut off before its first further sub-leaf is known to lack one.
+    const LeafRule* rule = RuleOf(leaf);
+    return rule->rule != Rule::UntilZero || missing <= std::max<uint32_t>(rule->first, 1);
 }
 
 }  // namespace talvex

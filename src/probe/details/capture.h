@@ -29,6 +29,12 @@ inline constexpr uint32_t kCaptureSubLeavesPerLeaf = 64;
 // 0xC0000000... A range is present when its base answers a highest leaf above the base.
 DumpProcessor CaptureProcessor(const RegisterSource& source);
 
+// Whether a dump lacks some of the sub-leaves the enumeration rule of `leaf` asks for, as its own
+// sub-leaf 0 (and further recorded sub-leaves) answer; a sub-leaf it lacks answers zeros, as in a
+// replay, so the reckoning ends. Of a list that runs until a zero field, only a dump that holds none
+// of it beyond sub-leaf 0 is known to lack some: many listings leave out the closing sub-leaf.
+bool LacksSubLeaves(const ReplaySource& recorded, uint32_t leaf);
+
 struct ProcessorCapture {
     ProcessorNumber processor;
     PinStatus status = PinStatus::Stayed;  // Stayed: captured

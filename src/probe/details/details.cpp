@@ -8,15 +8,19 @@
 // - leaf 7.0 EDX[15] hybrid, leaf 0x1A EAX[31:24] core type (0x20 Atom, 0x40 Core);
 //   AMD 0x80000026.0 EAX[30] heterogeneous cores, EBX[31:28] core type (0 performance, 1 efficiency);
 // - 0x8000001E EBX[15:8] threads per core - 1; 0x80000008 EAX[7:0] physical and [15:8] linear
-//   address bits, ECX[7:0] logical processors - 1;
+//   address bits, ECX[7:0] logical processors - 1, ECX[15:12] APIC ID bits of the package (0: as
+//   many as ECX[7:0] + 1 needs); leaves 0x1F / 0xB sub-leaf n EAX[4:0]: APIC ID bits below the next level;
+// - 0x80000007 EDX[8]: the time stamp counter is invariant;
 // - leaf 0x16 EAX, EBX, ECX [15:0]: base, maximum and bus frequency in MHz;
 // - 0x40000000 EBX, ECX, EDX: the hypervisor's vendor text;
 // - the x86-64 psABI micro-architecture levels, each a list of feature bits (below).
 #include "probe/details/details.h"
 
 #include <map>
+#include <set>
 #include <tuple>
 
+#include "probe/details/capture.h"
 #include "probe/details/details_caches.h"
 #include "probe/details/leaf_reader.h"
 #include "probe/platform/platform.h"
@@ -130,6 +134,43 @@ uint32_t ReadCores(const LeafReader& leaves, bool amd, uint32_t family) {
     return Bits(leaf4.EAX, 4, 0) != 0 ? Bits(leaf4.EAX, 31, 26) + 1 : 0;
 }
 
+// The number of low bits that number `count` things: the smallest n with 2^n >= count.
+unsigned BitsFor(uint32_t count) {
+    unsigned bits = 0;
+    while (bits < 32 && (uint64_t{1} << bits) < count) ++bits;
+    return bits;
+}
+
+// `cores`: cores per package as ReadCores counts them.
+std::optional<ApicSplit> ReadApicSplit(const LeafReader& leaves, uint32_t topology_leaf, bool amd,
+                                       uint32_t family, const TCPUIDRegs& leaf1, uint32_t cores) {
+    if (topology_leaf != 0) {
+        std::optional<ApicSplit> split;
+        for (uint32_t sub = 0; sub < 64; ++sub) {
+            const TCPUIDRegs r = leaves.Read(topology_leaf, sub);
+            const uint32_t type = Bits(r.ECX, 15, 8);
+            if (type == 0) break;
+            if (!split) split.emplace();
+            if (type == 1) split->thread_bits = Bits(r.EAX, 4, 0);
+            split->package_bits = Bits(r.EAX, 4, 0);
+        }
+        return split;
+    }
+    if (amd && leaves.InRange(0x80000008)) {
+        const uint32_t ecx = leaves.Read(0x80000008).ECX;
+        ApicSplit split;
+        split.package_bits = Bits(ecx, 15, 12) != 0 ? Bits(ecx, 15, 12) : BitsFor(Bits(ecx, 7, 0) + 1);
+        if (family >= 0x17 && leaves.InRange(0x8000001E))
+            split.thread_bits = BitsFor(Bits(leaves.Read(0x8000001E).EBX, 15, 8) + 1);
+        return split;
+    }
+    if (!BitSet(leaf1.EDX, 28)) return ApicSplit{};  // no HTT: one logical processor a package
+    const uint32_t logical = Bits(leaf1.EBX, 23, 16);
+    if (amd || logical == 0) return std::nullopt;
+    // Without leaf 4, one core: the threads of a package are those of its core (Pentium 4 with HT).
+    return ApicSplit{BitsFor(logical / std::max(cores, 1u)), BitsFor(logical)};
+}
+
 CoreType ReadCoreType(const LeafReader& leaves, bool amd) {
     if (amd) {
         const TCPUIDRegs r = leaves.Read(0x80000026, 0);
@@ -146,13 +187,6 @@ CoreType ReadCoreType(const LeafReader& leaves, bool amd) {
     case 0x20: return CoreType::Efficiency;
     default: return CoreType::None;
     }
-}
-
-// The number of low APIC ID bits that tell apart the processors sharing a cache of `count`.
-unsigned SharingBits(uint32_t count) {
-    unsigned bits = 0;
-    while (bits < 32 && (uint64_t{1} << bits) < count) ++bits;
-    return bits;
 }
 
 const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& like) {
@@ -192,7 +226,7 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
 
     d.core_type = ReadCoreType(leaves, amd);
     d.cores_per_package = ReadCores(leaves, amd, d.family);
-    d.cache_source = ReadCaches(leaves, vendor, d.family, d.model, d.caches);
+    d.cache_source = ReadCaches(leaves, vendor, leaf1.EAX, d.family, d.model, d.caches);
     d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
     return leaf1;
 }
@@ -234,6 +268,8 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
     const uint32_t topology_leaf = TopologyLeaf(leaves);
     d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
     d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1, d.cores_per_package);
+    d.apic_split = ReadApicSplit(leaves, topology_leaf, amd, d.family, leaf1, d.cores_per_package);
+    d.invariant_tsc = leaves.InRange(0x80000007) && BitSet(leaves.Read(0x80000007).EDX, 8);
 
     if (leaves.InRange(0x80000008)) {
         const uint32_t eax = leaves.Read(0x80000008).EAX;
@@ -299,7 +335,7 @@ CacheSharing::CacheSharing(std::span<const ProcessorDetails> processors)
         for (size_t i = 0; i < d.caches.size(); ++i) {
             const CacheDetails& c = d.caches[i];
             if (!c.shared_by) continue;
-            const Key key{c.level, c.type, *c.shared_by, uint64_t{d.apic_id} >> SharingBits(*c.shared_by)};
+            const Key key{c.level, c.type, *c.shared_by, uint64_t{d.apic_id} >> BitsFor(*c.shared_by)};
             auto [it, added] = index.try_emplace(key, static_cast<uint32_t>(groups_.size()));
             if (added) groups_.emplace_back();
             // A processor joins once, with the first of its caches alike.
@@ -314,16 +350,112 @@ const std::vector<ProcessorNumber>& CacheSharing::Of(size_t p, size_t index) con
     return groups_[group_of_[p * kMaxCaches + index]];
 }
 
+namespace {
+
+// What `recorded` lacks of what the details of `d` read.
+DumpGaps Lacks(const ReplaySource& recorded, const ProcessorDetails& d) {
+    const TCPUIDRegs leaf0 = recorded.Execute(0, 0);
+    const uint32_t top = leaf0.EAX, extended_top = recorded.Execute(0x80000000, 0).EAX;
+    const auto standard = [&](uint32_t leaf) { return top >= leaf && top < 0x80000000u; };
+    DumpGaps gaps;
+    gaps[static_cast<size_t>(DumpGap::Leaf4)] = standard(4) && LacksSubLeaves(recorded, 4);
+    gaps[static_cast<size_t>(DumpGap::Leaf7)] = standard(7) && LacksSubLeaves(recorded, 7);
+    gaps[static_cast<size_t>(DumpGap::Topology)] = (standard(0x1F) && LacksSubLeaves(recorded, 0x1F))
+                                                   || (standard(0xB) && LacksSubLeaves(recorded, 0xB));
+    gaps[static_cast<size_t>(DumpGap::LeafD)] = standard(0xD) && LacksSubLeaves(recorded, 0xD);
+    gaps[static_cast<size_t>(DumpGap::Leaf8000001D)] =
+        extended_top >= 0x8000001D && extended_top < 0x80010000u && LacksSubLeaves(recorded, 0x8000001D);
+    gaps[static_cast<size_t>(DumpGap::Hypervisor)] = d.hypervisor && !recorded.Recorded(0x40000000, 0);
+    return gaps;
+}
+
+}  // namespace
+
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
-                                                 const std::vector<unsigned>& numbers) {
+                                                 const std::vector<unsigned>& numbers, const Platform* live) {
     ReplayPlatform platform;
     std::vector<ProcessorDetails> details;
     details.reserve(dumps.size());
+    std::set<uint32_t> apic_ids;
     for (size_t i = 0; i < dumps.size(); ++i) {
         const ReplaySource source(dumps[i]);
-        details.push_back(GetProcessorDetails(Probe{source, platform}, ProcessorNumber(numbers.at(i))));
+        ProcessorDetails& d = details.emplace_back(
+            GetProcessorDetails(Probe{source, platform}, ProcessorNumber(numbers.at(i))));
+        d.live = live != nullptr;
+        if (!d.live) d.dump_lacks = Lacks(source, d);
+        apic_ids.insert(d.apic_id);
+    }
+    // Several dumps of one processor (or of processors CPUID cannot tell apart) are not a machine.
+    const bool whole =
+        apic_ids.size() == details.size()
+        && (live != nullptr ? details.size() == live->OnlineProcessorCount() : details.size() > 1);
+    std::shared_ptr<const std::vector<Vulnerability>> verdicts;
+    std::vector<std::optional<uint64_t>> microcode(details.size());
+    if (live != nullptr) {
+        if (std::optional<std::vector<Vulnerability>> v = live->Vulnerabilities())
+            verdicts = std::make_shared<const std::vector<Vulnerability>>(std::move(*v));
+        microcode = live->MicrocodeRevisions(numbers);
+    }
+    for (size_t i = 0; i < details.size(); ++i) {
+        details[i].whole_machine = whole;
+        details[i].set_size = details.size();
+        details[i].vulnerabilities = verdicts;
+        if (i < microcode.size()) details[i].microcode = microcode[i];
     }
     return details;
+}
+
+bool HoldsWholeMachine(std::span<const ProcessorDetails> processors) {
+    return !processors.empty() && processors.front().whole_machine
+           && processors.front().set_size == processors.size();
+}
+
+std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails> processors) {
+    if (!HoldsWholeMachine(processors)) return std::nullopt;
+    std::set<uint64_t> packages, cores, performance, efficiency;
+    for (const ProcessorDetails& d : processors) {
+        if (!d.apic_split) return std::nullopt;
+        const uint64_t apic = d.apic_id;
+        // A package's cores keep their package's bits, so cores of two packages never meet.
+        packages.insert(apic >> std::min(d.apic_split->package_bits, 32u));
+        const uint64_t core = apic >> std::min(d.apic_split->thread_bits, 32u);
+        cores.insert(core);
+        if (d.core_type == CoreType::Performance) performance.insert(core);
+        if (d.core_type == CoreType::Efficiency) efficiency.insert(core);
+    }
+    ProcessorCounts counts;
+    counts.packages = static_cast<uint32_t>(packages.size());
+    counts.cores = static_cast<uint32_t>(cores.size());
+    counts.threads = static_cast<uint32_t>(processors.size());
+    counts.performance_cores = static_cast<uint32_t>(performance.size());
+    counts.efficiency_cores = static_cast<uint32_t>(efficiency.size());
+    return counts;
+}
+
+std::vector<CacheInstances> CountCacheInstances(std::span<const ProcessorDetails> processors,
+                                                const CacheSharing& sharing) {
+    std::vector<CacheInstances> instances;
+    if (!HoldsWholeMachine(processors)) return instances;
+    std::vector<bool> counted(sharing.GroupCount(), false);
+    for (size_t p = 0; p < processors.size(); ++p) {
+        const ProcessorDetails& d = processors[p];
+        for (size_t i = 0; i < d.caches.size(); ++i) {
+            const size_t group = sharing.GroupOf(p, i);
+            if (group == 0 || counted[group]) continue;
+            counted[group] = true;
+            const CacheDetails& c = d.caches[i];
+            auto it = std::find_if(instances.begin(), instances.end(), [&](const CacheInstances& k) {
+                return k.level == c.level && k.type == c.type && k.size == c.size;
+            });
+            if (it == instances.end()) it = instances.insert(instances.end(), {c.level, c.type, c.size, 0});
+            ++it->count;
+        }
+    }
+    std::stable_sort(
+        instances.begin(), instances.end(), [](const CacheInstances& a, const CacheInstances& b) {
+            return a.level * 4 + static_cast<int>(a.type) < b.level * 4 + static_cast<int>(b.type);
+        });
+    return instances;
 }
 
 }  // namespace talvex

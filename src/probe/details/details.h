@@ -10,6 +10,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -20,13 +21,14 @@
 #include "probe/details/uarch.h"
 #include "probe/dump/dump.h"
 #include "probe/platform/cpuid.h"
+#include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
 #include "probe/tables/leaf2_descriptors.h"
 #include "probe/text/inline_text.h"
 
 namespace talvex {
 
-// Where the caches came from, the first source that yields one.
+// Where a cache came from, the richest first.
 enum class CacheSource : uint8_t {
     None,
     Leaf4,         // deterministic cache parameters, plus leaf 2's trace caches
@@ -42,6 +44,7 @@ struct CacheDetails {
     uint32_t ways = 0;                  // 0: fully associative
     uint32_t line_bytes = 0;            // 0 for a trace cache
     std::optional<uint32_t> shared_by;  // logical processors sharing it, where CPUID says
+    CacheSource source = CacheSource::None;
 
     friend bool operator==(const CacheDetails&, const CacheDetails&) = default;
 };
@@ -74,6 +77,27 @@ struct Topology {
     uint32_t logical_per_package = 0;  // 0 where unknown
     friend bool operator==(const Topology&, const Topology&) = default;
 };
+
+// How an APIC ID splits: its bits below `thread_bits` tell apart the threads of one core, those
+// below `package_bits` the threads of one package.
+struct ApicSplit {
+    unsigned thread_bits = 0;
+    unsigned package_bits = 0;
+    friend bool operator==(const ApicSplit&, const ApicSplit&) = default;
+};
+
+// What a dump lacks of what the details read: sub-leaves that a leaf's enumeration rule asks for,
+// or the hypervisor's leaves where leaf 1 says one answers.
+enum class DumpGap : uint8_t {
+    Leaf4,         // the caches
+    Leaf7,         // features
+    Topology,      // 0x1F or 0xB: topology, counts
+    LeafD,         // features
+    Leaf8000001D,  // the caches
+    Hypervisor,    // the hypervisor's vendor
+    kCount
+};
+using DumpGaps = std::bitset<static_cast<size_t>(DumpGap::kCount)>;
 
 struct AddressBits {
     uint32_t physical = 0;
@@ -152,14 +176,26 @@ struct ProcessorDetails {
     unsigned x86_64_level = 0;                 // 0 without long mode, else 1..4
     std::optional<AddressBits> address_bits;
     std::optional<FrequencyMHz> frequency_mhz;
-    CacheSource cache_source = CacheSource::None;
-    CacheList caches;  // level ascending, then data, instruction, unified, trace
+    CacheSource cache_source = CacheSource::None;  // the richest source that gave a cache
+    CacheList caches;                              // level ascending, then data, instruction, unified, trace
     Topology topology;
+    std::optional<ApicSplit> apic_split;  // nothing where CPUID does not say
+    bool invariant_tsc = false;           // 0x80000007 EDX[8]: the time stamp counter runs at one rate
     FeatureSet features;
     // The registers the features come from, in the order of kFeatureRegisters (0 when out of range).
     std::array<uint32_t, kFeatureRegisters.size()> feature_registers{};
     // The clock measured on the processor (talvex-report --measure); never filled from CPUID.
     std::optional<CoreClock> measured_clock;
+
+    // What the records made together say beyond CPUID (GetRecordedDetails):
+    bool live = false;                  // this machine's processor, captured now; not a dump
+    bool whole_machine = false;         // the records hold every processor (a live capture of every one
+                                        // online, or a dump of several with distinct APIC IDs)
+    size_t set_size = 0;                // how many records were made together: a part of them is no machine
+    DumpGaps dump_lacks;                // what its dump lacks; never anything for a live capture
+    std::optional<uint64_t> microcode;  // the kernel's revision; live only
+    // The kernel's verdicts, one list shared by the records of one capture; null where not recorded.
+    std::shared_ptr<const std::vector<Vulnerability>> vulnerabilities;
 };
 
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
@@ -181,10 +217,12 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d);
 CoreClockSettings ClockSettingsFor(const ProcessorDetails& d);
 
 // The details of recorded processors (a capture or a dump) as their replay gives them, one record per
-// processor: dumps[i] is the operating system's processor numbers[i]. Every front end builds its
-// records here.
+// processor: dumps[i] is the operating system's processor numbers[i]. `live`: this machine's
+// platform when the dumps were captured from it now (then the kernel's microcode revisions and
+// verdicts are added), null for a dump. Every front end builds its records here.
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
-                                                 const std::vector<unsigned>& numbers);
+                                                 const std::vector<unsigned>& numbers,
+                                                 const Platform* live = nullptr);
 
 // Caches of one level and type compare in this order in a cache list.
 int CacheOrder(const CacheDetails& cache);
@@ -199,9 +237,38 @@ public:
     // One vector for all the caches of one sharing group, so a caller may key on its address.
     const std::vector<ProcessorNumber>& Of(size_t p, size_t index) const;
 
+    // The number of sharing groups: 0 is the empty one, each other one cache of the machine.
+    size_t GroupCount() const { return groups_.size(); }
+    // The group of cache `index` of processors[p]; 0 where CPUID does not say how it is shared.
+    size_t GroupOf(size_t p, size_t index) const { return group_of_[p * kMaxCaches + index]; }
+
 private:
     std::vector<std::vector<ProcessorNumber>> groups_;  // groups_[0]: the empty one
     std::vector<uint32_t> group_of_;                    // [p * kMaxCaches + index]: an index into groups_
 };
+
+// Whether `processors` are all the records of a whole machine, made together.
+bool HoldsWholeMachine(std::span<const ProcessorDetails> processors);
+
+// Packages, cores and threads counted from the processors themselves: their APIC IDs split by
+// each one's ApicSplit. Nothing unless the records hold the whole machine and every split is known.
+struct ProcessorCounts {
+    uint32_t packages = 0, cores = 0, threads = 0;
+    uint32_t performance_cores = 0, efficiency_cores = 0;  // on hybrid processors
+    friend bool operator==(const ProcessorCounts&, const ProcessorCounts&) = default;
+};
+std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails> processors);
+
+// The caches of the machine by level, type and size: how many there are (sharing groups), where the
+// records hold the whole machine and CPUID says how each is shared. In cache-list order.
+struct CacheInstances {
+    uint8_t level = 0;
+    CacheType type = CacheType::Data;
+    uint64_t size = 0;  // of one, as in CacheDetails
+    uint32_t count = 0;
+    friend bool operator==(const CacheInstances&, const CacheInstances&) = default;
+};
+std::vector<CacheInstances> CountCacheInstances(std::span<const ProcessorDetails> processors,
+                                                const CacheSharing& sharing);
 
 }  // namespace talvex

@@ -8,9 +8,10 @@
 
 namespace talvex {
 
-// Fills `caches` (in the details' order) from the first source that yields a cache, and says which.
-// `family` and `model` are the display values.
-CacheSource ReadCaches(const LeafReader& leaves, std::string_view vendor, uint32_t family, uint32_t model,
-                       CacheList& caches);
+// Fills `caches` (in the details' order), each level and type from the richest source that describes
+// it, and says which source gave the first. `signature` is leaf 1 EAX; `family` and `model` are the
+// display values.
+CacheSource ReadCaches(const LeafReader& leaves, std::string_view vendor, uint32_t signature, uint32_t family,
+                       uint32_t model, CacheList& caches);
 
 }  // namespace talvex

@@ -370,4 +370,10 @@ TCPUIDRegs ReplaySource::Execute(uint32_t leaf, uint32_t subleaf) const {
     return it != leaves_.end() && it->first == key ? it->second : TCPUIDRegs{};
 }
 
+bool ReplaySource::Recorded(uint32_t leaf, uint32_t subleaf) const {
+    const uint64_t key = dump_detail::Key(leaf, subleaf);
+    auto it = dump_detail::LowerBound(leaves_, key);
+    return it != leaves_.end() && it->first == key;
+}
+
 }  // namespace talvex

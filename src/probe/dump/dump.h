@@ -71,6 +71,8 @@ public:
     explicit ReplaySource(const DumpProcessor& processor);
     bool HasCPUID() const override { return true; }
     TCPUIDRegs Execute(uint32_t leaf, uint32_t subleaf) const override;
+    // Whether the dump holds this (leaf, sub-leaf), as opposed to answering zeros for it.
+    bool Recorded(uint32_t leaf, uint32_t subleaf) const;
 
 private:
     // Key: leaf in the high 32 bits, sub-leaf in the low ones.

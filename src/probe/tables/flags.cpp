@@ -162,11 +162,14 @@ constexpr int FeatureRow(FlagRegister id, unsigned bit) {
     return -1;
 }
 
-constexpr const FeaturePanelName* PanelName(FlagRegister id, unsigned bit) {
+// The index of the panel name of bit `bit` of a register in kFeaturePanelNames; -1 where there is none.
+// An index, not a pointer: the undefined-behaviour sanitizer makes a pointer's comparison with null
+// no constant expression.
+constexpr int PanelName(FlagRegister id, unsigned bit) {
     const int row = FeatureRow(id, bit);
-    for (const FeaturePanelName& p : kFeaturePanelNames)
-        if (p.row == row) return &p;
-    return nullptr;
+    for (size_t i = 0; i < kFeaturePanelNames.size(); ++i)
+        if (kFeaturePanelNames[i].row == row) return static_cast<int>(i);
+    return -1;
 }
 
 constexpr bool Misnamed(FlagRegister id, unsigned bit) {
@@ -189,10 +192,10 @@ constexpr void Copy(std::string_view from, char (&to)[N]) {
 constexpr std::array<TFlagName, 32> PanelNames(FlagRegister id, const std::array<TFlagName, 32>& table) {
     std::array<TFlagName, 32> names = table;
     for (unsigned bit = 0; bit < 32; ++bit) {
-        const FeaturePanelName* p = PanelName(id, bit);
-        if (p == nullptr || !(Reserved(table[bit]) || Misnamed(id, bit))) continue;
-        Copy(p->long_name.view(), names[bit].long_name);
-        Copy(p->short_name.view(), names[bit].short_name);
+        const int p = PanelName(id, bit);
+        if (p < 0 || !(Reserved(table[bit]) || Misnamed(id, bit))) continue;
+        Copy(kFeaturePanelNames[static_cast<size_t>(p)].long_name.view(), names[bit].long_name);
+        Copy(kFeaturePanelNames[static_cast<size_t>(p)].short_name.view(), names[bit].short_name);
     }
     return names;
 }
@@ -206,7 +209,7 @@ static_assert([] {
     size_t placed = 0;
     for (size_t r = 0; r < kFlagRegisterCount; ++r) {
         for (unsigned bit = 0; bit < 32; ++bit) {
-            const bool named = PanelName(FlagRegister(r), bit) != nullptr;
+            const bool named = PanelName(FlagRegister(r), bit) >= 0;
             const bool listed = FeatureRow(FlagRegister(r), bit) >= 0;
             if ((Misnamed(FlagRegister(r), bit) || (listed && Reserved((*tables[r])[bit]))) && !named)
                 return false;

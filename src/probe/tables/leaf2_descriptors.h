@@ -10,7 +10,11 @@
 // only when leaf 4 gave nothing.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
+
+#include "probe/platform/cpuid.h"
+#include "probe/platform/registers.h"
 
 namespace talvex {
 
@@ -118,5 +122,48 @@ inline constexpr auto kLeaf2Descriptors = std::to_array<Leaf2Descriptor>({
     {0xEC, 3, CacheType::Unified,     24576,24,  64,  Leaf2Reader::Details},
 });
 // clang-format on
+
+// The row of `code` that `reader` reads (its own rows and those both read); nullptr for a byte that
+// names no cache to it.
+constexpr const Leaf2Descriptor* FindLeaf2Descriptor(uint8_t code, Leaf2Reader reader) {
+    for (const Leaf2Descriptor& d : kLeaf2Descriptors)
+        if (d.code == code) return d.reader == Leaf2Reader::Both || d.reader == reader ? &d : nullptr;
+    return nullptr;
+}
+
+// How a reader walks the fifteen descriptor bytes of one execution of leaf 2 (AL, the number of
+// executions needed, is never a descriptor). The two readers differ only in these three choices.
+struct Leaf2Walk {
+    // EDX, ECX, EBX, EAX, each from bits 31..24 down; otherwise EAX, EBX, ECX, EDX from bits 7..0 up.
+    bool edx_first_high_byte_first;
+    bool skip_invalid_registers;  // bit 31 set: the register holds no descriptors
+    bool each_byte_once;          // a byte repeated in another register is visited once
+    Leaf2Reader reader;           // whose rows the bytes are looked up in
+};
+// The window's GetCacheInfo reads every register alike and lets a later byte overwrite an earlier one.
+inline constexpr Leaf2Walk kWindowLeaf2Walk{true, false, false, Leaf2Reader::Window};
+// The details follow Intel's rules: bit 31 marks a register without descriptors.
+inline constexpr Leaf2Walk kDetailsLeaf2Walk{false, true, true, Leaf2Reader::Details};
+
+// Calls visit(code) for each descriptor byte of `leaf2` in the walk's order, 0x00 included.
+template <typename Visit>
+void ForEachLeaf2Byte(const TCPUIDRegs& leaf2, const Leaf2Walk& walk, Visit visit) {
+    const uint32_t low_first[4] = {leaf2.EAX, leaf2.EBX, leaf2.ECX, leaf2.EDX};
+    const uint32_t high_first[4] = {leaf2.EDX, leaf2.ECX, leaf2.EBX, leaf2.EAX};
+    const uint32_t* regs = walk.edx_first_high_byte_first ? high_first : low_first;
+    std::bitset<256> seen;
+    for (unsigned r = 0; r < 4; ++r) {
+        const bool eax = walk.edx_first_high_byte_first ? r == 3 : r == 0;
+        if (walk.skip_invalid_registers && BitSet(regs[r], 31)) continue;
+        for (unsigned k = 0; k < 4; ++k) {
+            const unsigned byte = walk.edx_first_high_byte_first ? 3 - k : k;
+            if (eax && byte == 0) continue;
+            const auto code = static_cast<uint8_t>(Bits(regs[r], 8 * byte + 7, 8 * byte));
+            if (walk.each_byte_once && seen[code]) continue;
+            seen[code] = true;
+            visit(code);
+        }
+    }
+}
 
 }  // namespace talvex

@@ -301,7 +301,7 @@ TEST(ReportCli, MeasuredClockOnlyWhenAsked) {
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_THAT(one.out,
                 ::testing::MatchesRegex("(.|\n)*\n  Measured clock       ([0-9]+ MHz(, noisy)?|noisy)"
-                                        "( \\(time stamp counter [0-9]+ MHz\\))?\n(.|\n)*"));
+                                        "( \\(time stamp counter [0-9]+ MHz(, invariant)?\\))?\n(.|\n)*"));
     const Result all = Exec({"--details", "--measure", "--cpu", "all", "--format", "json"});
     ASSERT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(count(all.out, "\"measuredClockMHz\": "), count(all.out, "\"cpu\": "));

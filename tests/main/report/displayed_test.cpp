@@ -181,8 +181,8 @@ TEST(DisplayedFields, HostileRegistersGiveBoundedFields) {
     } cases[] = {
         {"GenuineIntel", 0x000906A0, 0x00000021, "4294967295KB", ""},     // L1 data
         {"GenuineIntel", 0x000906A0, 0x00000063, "0KB", "4294967295KB"},  // L3 unified
-        // Level 7 and a reserved type: no cache of leaf 4, so 0x80000006's L3.
-        {"GenuineIntel", 0x000906A0, 0x000000FF, "0KB", "8388096KB"},
+        // Level 7 and a reserved type: no cache of leaf 4; 0x80000006 EDX is reserved on Intel.
+        {"GenuineIntel", 0x000906A0, 0x000000FF, "0KB", ""},
         {"AuthenticAMD", 0x00A00F10, 0x00000063, "0KB", "8388096KB"},  // no 0x8000001D: 0x80000006
         {"HygonGenuine", 0xFFFFFFFF, 0x00000063, "0KB", "8388096KB"},
         {"Foreign CPU!", 0xFFFFFFFF, 0x00000021, "4294967295KB", ""},
@@ -211,8 +211,9 @@ TEST(DisplayedFields, AnUnknownSizeComesFromTheLeafTheDetailsReadItFrom) {
         uint32_t eax1, leaf2_edx;  // no leaf 2 where 0
         TCacheInfo shown;
     } cases[] = {
-        // Family 6 without leaf 2 (the tables' model table serves family 5 alone): 0x80000005/6.
-        {0x00000695, 0, {.L1D = 16, .L1I = 16, .L2 = 256}},
+        // Family 6 without leaf 2 (the tables' model table serves family 5 alone): of 0x80000005/6
+        // Intel documents the L2 register alone.
+        {0x00000695, 0, {.L2 = 256}},
         // Descriptor 0x7D (2 MB L2) is not in the tables; 0x0C and the trace cache 0x70 are.
         {0x00000F29, 0x0C70'7D00, {.L1D = 16, .TraceCache = 12, .L2 = 2048}},
     };

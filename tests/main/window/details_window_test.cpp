@@ -12,8 +12,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSortFilterProxyModel>
+#include <QStyle>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTreeView>
+#include <QValueAxis>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -24,6 +27,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -55,14 +59,22 @@ QJsonValue Number(const QString& text, const char* none, QJsonValue value_of_non
 }
 QString OrDash(const QJsonValue& v) { return v.isNull() ? "-" : v.toString(); }
 
-// "  Key                  value" lines of the text, as the header labels name them.
+// "  Key                  value" lines of the text, as the header labels name them; a value's
+// further rows (indented to the value) joined to it.
 std::map<QString, QString> TextLines(const std::string& text) {
     std::map<QString, QString> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (line.size() > 23 && line.compare(0, 2, "  ") == 0 && line[2] != ' ')
-            lines[QString::fromStdString(line.substr(2, 21)).trimmed()] =
-                QString::fromStdString(line.substr(23));
+    QString last;
+    for (std::string line; std::getline(in, line);) {
+        if (line.size() > 23 && line.compare(0, 23, std::string(23, ' ')) == 0 && !last.isEmpty()) {
+            lines[last] += " " + QString::fromStdString(line.substr(23));
+        } else if (line.size() > 23 && line.compare(0, 2, "  ") == 0 && line[2] != ' ') {
+            last = QString::fromStdString(line.substr(2, 21)).trimmed();
+            lines[last] = QString::fromStdString(line.substr(23));
+        } else {
+            last.clear();
+        }
+    }
     return lines;
 }
 
@@ -137,13 +149,13 @@ struct DetailsWindowTest : ::testing::Test {
             const QString shared = Cell(caches, r, 5);
             if (!c["sharedWith"].isNull()) {
                 const QJsonArray with = c["sharedWith"].toArray();
-                EXPECT_TRUE(shared.startsWith(QString::number(with.first().toInt())));
-                EXPECT_TRUE(shared.endsWith(QString::number(with.last().toInt()) + " ("
-                                            + QString::number(with.size()) + ")"))
+                EXPECT_TRUE(shared.startsWith("[" + QString::number(with.first().toInt())));
+                EXPECT_TRUE(shared.endsWith(QString::number(with.last().toInt()) + "]"))
                     << shared.toStdString();
             } else {
-                EXPECT_EQ(shared,
-                          c["sharedBy"].isNull() ? "-" : "up to " + QString::number(c["sharedBy"].toInt()));
+                EXPECT_EQ(shared, c["sharedBy"].isNull()
+                                      ? "-"
+                                      : "[up to " + QString::number(c["sharedBy"].toInt()) + "]");
             }
         }
 
@@ -223,7 +235,8 @@ TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
         const std::string raw = Exec({"--replay", path, "--format", "cpuid-r"}).out;
         QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
         ASSERT_EQ(chooser->count(), all.size());
-        EXPECT_EQ(chooser->isEnabled(), all.size() > 1);
+        EXPECT_EQ(chooser->isHidden(), all.size() == 1);  // one choice is none
+        EXPECT_FALSE(Find<QPushButton>(w, "liveButton")->isHidden());
         for (int k = 0; k < all.size(); ++k) {
             if (k > 0) QTest::keyClick(chooser, Qt::Key_Down);
             ASSERT_EQ(chooser->currentIndex(), k);
@@ -247,13 +260,30 @@ TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
         Exec({"--details", "--cpu", "all", "--format", "json"}).out))["processors"]
                                .toArray();
     ExpectProcessors(w, all, Exec({"--details", "--cpu", "all"}).out);
+    EXPECT_TRUE(Find<QPushButton>(w, "liveButton")->isHidden());
     for (const QJsonValue& p : all) {
         const int number = p["cpu"].toInt();
         w.ShowProcessor(ProcessorNumber::FromCounted(static_cast<unsigned>(number)).value());
-        const std::string text = Exec({"--details", "--cpu", std::to_string(number)}).out;
-        ExpectShows(w, p.toObject(), text);
+        // Copy tells the processor as the window does, with what every processor shown tells of it;
+        // talvex-report --cpu N examines that one alone. They agree on everything else.
         QTest::mouseClick(Find<QPushButton>(w, "copyButton"), Qt::LeftButton);
-        EXPECT_EQ(copied.toStdString(), text);
+        ExpectShows(w, p.toObject(), copied.toStdString());
+        const auto own = [](const std::string& text) {
+            std::string kept;
+            std::istringstream in(text);
+            bool skipping = false;  // a set's line, and its further rows
+            for (std::string line; std::getline(in, line);) {
+                if (line.starts_with("  Counts ") || line.starts_with("  Cache instances "))
+                    skipping = true;
+                else if (!line.starts_with(std::string(23, ' ')))
+                    skipping = false;
+                if (skipping) continue;
+                static const std::regex sharing(" +\\[[^\\]]*\\]$");
+                kept += std::regex_replace(line, sharing, "") + "\n";
+            }
+            return kept;
+        };
+        EXPECT_EQ(own(copied.toStdString()), own(Exec({"--details", "--cpu", std::to_string(number)}).out));
     }
     EXPECT_TRUE(ShownErrors().empty());
 }
@@ -307,6 +337,15 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
         EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), vendor) << menu;
     }
     EXPECT_EQ(Find<QLabel>(w, "status")->text(), "");
+    // The chooser shows another processor of the capture, and its clock in the plot.
+    QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
+    EXPECT_FALSE(chooser->isHidden());
+    chooser->setFocus();
+    QTest::keyClick(chooser, Qt::Key_Down);
+    EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "AuthenticAMD");
+    EXPECT_EQ(Find<QChartView>(w, "clockPlot")->chart()->title(), "Core clock of CPU2");
+    QTest::keyClick(chooser, Qt::Key_Up);
+    EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "GenuineIntel");
     // Switching shows another record, no capture: the only pinnings are the main window's own.
     EXPECT_EQ(testing::Pinnings(machine.affinity_calls.begin() + static_cast<std::ptrdiff_t>(pinnings),
                                 machine.affinity_calls.end()),
@@ -359,10 +398,105 @@ TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.windowTitle().endsWith("intel-core-i9-12900k-alder-lake.txt"));
 
-    QTest::keyClick(chooser, Qt::Key_Escape);
+    // In the feature filter, as in a dialog's line: the first Escape clears it, the next closes.
+    auto* filter = Find<QLineEdit>(w, "featureFilter");
+    Find<QTabWidget>(w, "tabs")->setCurrentWidget(filter->parentWidget());
+    filter->setFocus();
+    QTest::keyClicks(filter, "avx");
+    QTest::keyClick(filter, Qt::Key_Escape);
+    EXPECT_EQ(filter->text(), "");
+    EXPECT_TRUE(w.isVisible());
+    QTest::keyClick(filter, Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
+}
+
+// After Open Dump, This Machine shows this machine's processors again, captured afresh; a choice of
+// one is no choice and is not offered.
+TEST_F(DetailsWindowTest, BackToThisMachineAfterADump) {
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    QPushButton* live = Find<QPushButton>(w, "liveButton");
+    QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
+    EXPECT_TRUE(live->isHidden());
+    EXPECT_TRUE(chooser->isHidden());
+    Open(w, testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt");
+    EXPECT_FALSE(live->isHidden());
+    EXPECT_FALSE(chooser->isHidden());
+    EXPECT_EQ(Find<QLabel>(w, "Codename")->text(), "Alder Lake");
+    const size_t calls = cpu.calls.size();
+    QTest::mouseClick(live, Qt::LeftButton);
+    EXPECT_EQ(w.windowTitle(), DetailsWindow::kTitle);
+    EXPECT_GT(cpu.calls.size(), calls);  // captured again
+    EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "GenuineIntel");
+    EXPECT_EQ(Find<QLabel>(w, "Microcode")->text(), "not reported by the kernel");
+    EXPECT_TRUE(live->isHidden());
+    EXPECT_TRUE(chooser->isHidden());
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+// At the default size every cell of every tab shows whole, and every field, column and control says
+// what it is; at the smallest size the plot keeps room for each of its labels.
+TEST_F(DetailsWindowTest, NothingCutShortAndEverythingExplained) {
+    QPointer<DetailsWindow> window = new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    DetailsWindow& w = *window;
+    Open(w, testing::kDumps + "/amd-ryzen-7-7700x-raphael.txt");  // the longest instruction line
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto* tabs = Find<QTabWidget>(w, "tabs");
+    for (int t = 0; t < tabs->count(); ++t) {
+        SCOPED_TRACE(tabs->tabText(t).toStdString());
+        tabs->setCurrentIndex(t);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(tabs->tabToolTip(t).isEmpty());
+        for (QAbstractItemView* view : tabs->currentWidget()->findChildren<QAbstractItemView*>()) {
+            if (view->objectName().isEmpty()) continue;  // a combo box's list
+            const QAbstractItemModel& m = *view->model();
+            const QFontMetrics metrics(view->font());
+            const int margin =
+                2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+            auto* table = qobject_cast<QTableView*>(view);
+            for (int c = 0; c < m.columnCount(); ++c) {
+                EXPECT_FALSE(m.headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty())
+                    << view->objectName().toStdString() << " column " << c;
+                if (table == nullptr) continue;
+                for (int r = 0; r < m.rowCount(); ++r) {
+                    if (table->columnSpan(r, c) > 1) continue;
+                    const QString text = m.index(r, c).data().toString();
+                    EXPECT_LE(metrics.horizontalAdvance(text) + margin, table->columnWidth(c))
+                        << view->objectName().toStdString() << " " << text.toStdString();
+                }
+            }
+        }
+    }
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        if (label->objectName() == "status" || label->parent() != &w) continue;
+        EXPECT_FALSE(label->toolTip().isEmpty()) << label->text().toStdString();
+        if (label->wordWrap())
+            EXPECT_LE(label->heightForWidth(label->width()), label->height()) << label->text().toStdString();
+        else
+            EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+    }
+    for (QPushButton* button : w.findChildren<QPushButton*>())
+        EXPECT_FALSE(button->toolTip().isEmpty()) << button->text().toStdString();
+
+    w.resize(w.minimumSize());
+    tabs->setCurrentIndex(1);
+    auto* plot = Find<QChartView>(w, "clockPlot");
+    QTRY_COMPARE(w.size(), w.minimumSize());
+    QCoreApplication::processEvents();
+    EXPECT_GE(plot->height(), plot->minimumHeight());
+    const QRectF area = plot->chart()->plotArea();
+    for (QAbstractAxis* axis : plot->chart()->axes()) {
+        const auto* values = qobject_cast<QValueAxis*>(axis);
+        ASSERT_NE(values, nullptr);
+        const QFontMetrics metrics(values->labelsFont());
+        if (values->orientation() == Qt::Horizontal)  // "-60 s" and its neighbours, side by side
+            EXPECT_GE(area.width() / (values->tickCount() - 1), metrics.horizontalAdvance("-60 s") + 4);
+        else
+            EXPECT_GE(area.height() / (values->tickCount() - 1), metrics.height());
+    }
+    w.close();
 }
 
 TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
@@ -613,7 +747,7 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
     QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2, 3}, ProcessorNumber(0), services);
     const QAbstractItemModel& m = *Find<QTableView>(*w, "processorView")->model();
     const int clock = m.columnCount() - 1;
-    EXPECT_EQ(m.headerData(clock, Qt::Horizontal).toString(), "Clock");
+    EXPECT_EQ(m.headerData(clock, Qt::Horizontal).toString(), "Core clock");
     QTest::qWait(400);
     EXPECT_EQ(measured, 0);
 
@@ -622,7 +756,7 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
     QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 1, clock), QString("unavailable"), 5000);
     EXPECT_EQ(Cell(m, 2, clock), "cannot run on processor 3");
     EXPECT_EQ(Cell(m, 3, clock), "unavailable");
-    EXPECT_EQ(Find<QChartView>(*w, "clockPlot")->chart()->title(), "Clock of CPU1");
+    EXPECT_EQ(Find<QChartView>(*w, "clockPlot")->chart()->title(), "Core clock of CPU1");
     w->hide();
     EXPECT_FALSE(w->Measuring());
     WaitForWorkers();  // a measurement under way as it was hidden ends
