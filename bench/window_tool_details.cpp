@@ -20,6 +20,7 @@
 #include "main/window/application.h"
 #include "main/window/details_window.h"
 #include "main/window/mainform.h"
+#include "main/window/workers.h"
 
 namespace {
 
@@ -116,5 +117,6 @@ int main(int argc, char** argv) {
         "resident memory: %ld KB before, %ld KB with the window open (+%ld KB), %ld KB after "
         "%d opens and closes\n",
         before, with_window, with_window - before, after, opens);
+    WaitForWorkers();  // they use the platform, which goes with this function
     return 0;
 }

@@ -18,6 +18,7 @@
 #include "main/window/application.h"
 #include "main/window/details_window.h"
 #include "main/window/mainform.h"
+#include "main/window/workers.h"
 
 namespace {
 
@@ -71,5 +72,6 @@ int main(int argc, char** argv) {
     std::printf("window open:   %.2f%% of one processor (+%.2f%%), over %d s each\n", open * 100,
                 (open - closed) * 100, seconds);
     details->close();
+    WaitForWorkers();  // they use the platform, which goes with this function
     return 0;
 }

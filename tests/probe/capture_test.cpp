@@ -121,18 +121,10 @@ TEST(Capture, PinsToEachProcessorAndRestoresTheAffinity) {
     struct Case {
         const char* what;
         unsigned refused, vanishing, failing;
-        std::vector<CaptureStatus> status;  // empty: the capture throws
+        std::vector<PinStatus> status;  // empty: the capture throws
     } cases[] = {
-        {"all pinned",
-         kNone,
-         kNone,
-         kNone,
-         {CaptureStatus::Captured, CaptureStatus::Captured, CaptureStatus::Captured}},
-        {"3 refused, 5 gone",
-         3,
-         5,
-         kNone,
-         {CaptureStatus::Captured, CaptureStatus::NotPinned, CaptureStatus::Moved}},
+        {"all pinned", kNone, kNone, kNone, {PinStatus::Stayed, PinStatus::Stayed, PinStatus::Stayed}},
+        {"3 refused, 5 gone", 3, 5, kNone, {PinStatus::Stayed, PinStatus::NotPinned, PinStatus::Moved}},
         {"3 fails", kNone, kNone, 3, {}},
     };
     for (const Case& c : cases) {
@@ -156,7 +148,7 @@ TEST(Capture, PinsToEachProcessorAndRestoresTheAffinity) {
                 EXPECT_EQ(got[i].processor.os(), 1 + 2 * i);
                 EXPECT_EQ(got[i].status, c.status[i]);
                 const Leaves leaves = ByKey(got[i].dump);
-                if (got[i].status == CaptureStatus::Captured) {
+                if (got[i].status == PinStatus::Stayed) {
                     EXPECT_EQ(InitialApicId(leaves.at({1, 0}).EBX), got[i].processor.os());
                 } else {
                     EXPECT_TRUE(leaves.empty());
@@ -291,12 +283,12 @@ TEST_P(CaptureOf, MachineMatchesCpuidR) {
     } else {
         for (const auto& [number, section] : sections)
             captured.push_back(
-                {ProcessorNumber(number), CaptureStatus::Captured, CaptureProcessor(ReplaySource(section))});
+                {ProcessorNumber(number), PinStatus::Stayed, CaptureProcessor(ReplaySource(section))});
     }
     size_t compared = 0;
     for (const ProcessorCapture& c : captured) {
         SCOPED_TRACE("processor " + std::to_string(c.processor.os()));
-        ASSERT_EQ(c.status, CaptureStatus::Captured);
+        ASSERT_EQ(c.status, PinStatus::Stayed);
         const auto peer = listed.find(c.processor.os());
         if (peer == listed.end()) continue;  // the peer could not run there
         ExpectSameAsCpuidR(ByKey(c.dump), peer->second);

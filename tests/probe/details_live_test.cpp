@@ -40,7 +40,7 @@ Machine Read(const std::string& name) {
     if (m.said.live) {
         LinuxPlatform os;
         for (ProcessorCapture& c : CaptureProcessors(os, HardwareSource(), os.ThreadAffinity())) {
-            if (c.status != CaptureStatus::Captured) continue;
+            if (c.status != PinStatus::Stayed) continue;
             m.os_ids.push_back(c.processor.os());
             dumps.push_back(std::move(c.dump));
         }

@@ -31,7 +31,7 @@ std::vector<Sample> Samples() {
     const HardwareSource hardware;
     Sample live{"this machine", {}};
     for (ProcessorCapture& c : CaptureProcessors(platform, hardware, platform.ThreadAffinity()))
-        if (c.status == CaptureStatus::Captured) live.cpus.push_back(std::move(c.dump));
+        if (c.status == PinStatus::Stayed) live.cpus.push_back(std::move(c.dump));
     out.push_back(std::move(live));
     return out;
 }

@@ -243,6 +243,10 @@ TEST(DumpReaders, BadInputNamesFileAndLine) {
          "CPUID 00000004: 00000001-00000000-00000000-00000000 [SL 01]\n"
          "CPUID 00000004: 00000002-00000000-00000000-00000000 [SL 01]\n",
          "t.txt:2: leaf 00000004 sub-leaf 1 repeated"},
+        {"listing sub-leaf after the last one",
+         "CPUID 00000004: 00000001-00000000-00000000-00000000 [SL FFFFFFFF]\n"
+         "CPUID 00000004: 00000002-00000000-00000000-00000000\n",
+         "t.txt:2: sub-leaf after FFFFFFFF"},
         {"report register missing", report_head + "00000000h\nEAX: 00000001\nECX: 00000000\n",
          "t.txt:5: expected EBX"},
         {"report register bad", report_head + "00000000h\nEAX: 0000001G\n",

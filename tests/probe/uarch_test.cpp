@@ -196,7 +196,8 @@ TEST(UarchDumps, ClassesNameModelsNoRowLists) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " as model " + std::to_string(c.model));
-        UarchQuery query = UarchQueryOf(GetProcessorDetails(Replayed(c.file).probe));
+        const ProcessorDetails details = GetProcessorDetails(Replayed(c.file).probe);  // the query's texts
+        UarchQuery query = UarchQueryOf(details);
         query.model = c.model;
         EXPECT_EQ(Show(IdentifyMicroarchitecture(query)), Show(c.expected));
     }

@@ -2,6 +2,7 @@
 // Stand-ins for the processor and the operating system, for tests and benchmarks, and how a
 // cache record prints.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -73,14 +74,20 @@ public:
 using Pinnings = std::vector<std::vector<unsigned>>;
 
 // The operating system, with a clock that plays back scripted readings. Pinning from another
-// thread than the one that made it (the window's clock thread) is recorded in `worker_pins` and
-// changes nothing else; the clock is read on that thread alone.
+// thread than the one that made it (a window's worker) is recorded in `worker_pins` and holds for that
+// thread alone, which then reads its own set back (none before it pins); the clock may be read from
+// any thread.
 class FakePlatform : public Platform {
 public:
     uint32_t ProcessorType() const override { return processor_type; }
     unsigned ProcessorCount() const override { return processor_count; }
     // The set given, or every processor of processor_count when none is.
     std::vector<unsigned> ThreadAffinity() const override {
+        if (OnWorker()) {
+            const std::lock_guard lock(worker_lock);
+            const auto it = worker_affinity_.find(std::this_thread::get_id());
+            return it != worker_affinity_.end() ? it->second : std::vector<unsigned>{};
+        }
         if (!affinity.empty()) return affinity;
         std::vector<unsigned> all;
         for (unsigned k = 0; k < processor_count; ++k) all.push_back(k);
@@ -96,15 +103,16 @@ public:
     int64_t QueryPerformanceCounter() override { return Next(qpc, qpc_last, qpc_step); }
     int64_t QueryPerformanceFrequency() override { return frequency; }
     uint32_t TimeGetTime() override {
+        const std::lock_guard lock(clock_lock_);
         ++ms_reads;
-        return static_cast<uint32_t>(Next(ms, ms_last, ms_step));
+        return static_cast<uint32_t>(Following(ms, ms_last, ms_step));
     }
     uint64_t ReadTimeStampCounter() override { return static_cast<uint64_t>(Next(tsc, tsc_last, tsc_step)); }
     bool HasLiveClock() const override { return live_clock; }
 
     uint32_t processor_type = 586;
     unsigned processor_count = 1;
-    bool accept_affinity = true;
+    std::atomic<bool> accept_affinity = true;
     bool live_clock = true;
     std::vector<unsigned> affinity;
     std::vector<std::vector<unsigned>> affinity_calls;
@@ -116,18 +124,24 @@ public:
     int64_t frequency = 1000000000;
     long ms_reads = 0;
     std::vector<std::vector<unsigned>> worker_pins;
-    std::mutex worker_lock;
+    mutable std::mutex worker_lock;
 
 private:
     bool OnWorker() const { return std::this_thread::get_id() != owner_; }
     bool WorkerPin(const std::vector<unsigned>& processors) {
         const std::lock_guard lock(worker_lock);
         worker_pins.push_back(processors);
+        if (accept_affinity) worker_affinity_[std::this_thread::get_id()] = processors;
         return accept_affinity;
     }
     std::thread::id owner_ = std::this_thread::get_id();
+    std::map<std::thread::id, std::vector<unsigned>> worker_affinity_;
 
-    static int64_t Next(std::deque<int64_t>& script, int64_t& last, int64_t step) {
+    int64_t Next(std::deque<int64_t>& script, int64_t& last, int64_t step) {
+        const std::lock_guard lock(clock_lock_);
+        return Following(script, last, step);
+    }
+    static int64_t Following(std::deque<int64_t>& script, int64_t& last, int64_t step) {
         if (!script.empty()) {
             last = script.front();
             script.pop_front();
@@ -136,6 +150,7 @@ private:
         }
         return last;
     }
+    std::mutex clock_lock_;
 };
 
 }  // namespace talvex::testing

@@ -23,6 +23,7 @@
 #include "probe/dump/dump_write.h"
 #include "probe/fleet/fleet.h"
 #include "probe/fleet/gcc_flags.h"
+#include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
 #include "probe/text/text.h"
@@ -66,11 +67,8 @@ std::string Describe(const Probe& probe, const Options& o) {
 void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
     for (ProcessorDetails& d : details) {
         const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, ClockSettingsFor(d));
-        switch (pinned.state) {
-        case PinnedClockState::Measured: break;
-        case PinnedClockState::NotPinned: throw Failure(kExitFailure, NotPinnedText(d.cpu));
-        case PinnedClockState::Moved: throw Failure(kExitFailure, MovedText(d.cpu, "measurement"));
-        }
+        if (pinned.status != PinStatus::Stayed)
+            throw Failure(kExitFailure, PinStatusText(pinned.status, d.cpu, "measurement"));
         d.measured_clock = pinned.clock;
     }
 }
@@ -117,17 +115,17 @@ std::string FromDump(const Options& o) {
     }
     std::vector<unsigned> numbers;
     if (o.cpu) {
-        if (*o.cpu > cpus.size()) {
+        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(*o.cpu);
+        if (!section || section->os() >= cpus.size()) {
             throw Failure(kExitUsage, ReplayName(*o.replay) + " holds " + std::to_string(cpus.size())
                                           + (cpus.size() == 1 ? " processor" : " processors"));
         }
-        const ProcessorNumber section = ProcessorNumber::FromCounted(*o.cpu);
         if (o.details) {  // the dump is read whole: the rest of it tells who shares what
             for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
-            return DescribeDetails(cpus, numbers, o, nullptr, section.os());
+            return DescribeDetails(cpus, numbers, o, nullptr, section->os());
         }
-        numbers = {section.os()};
-        cpus = {std::move(cpus[section.os()])};
+        numbers = {section->os()};
+        cpus = {std::move(cpus[section->os()])};
     } else if (o.all_cpus || o.DumpFormat()) {
         for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
     } else if (o.details) {
@@ -140,58 +138,48 @@ std::string FromDump(const Options& o) {
     return DescribeAll(cpus, numbers, o);
 }
 
-// The processors this process was started on (`taskset`, a cpuset); every configured one when the
-// system will not say (`said` false).
-std::vector<unsigned> AllowedProcessors(const Platform& platform, bool& said) {
-    std::vector<unsigned> allowed = platform.ThreadAffinity();
-    said = !allowed.empty();
-    if (!said)
-        for (unsigned k = 0; k < platform.ProcessorCount(); ++k) allowed.push_back(k);
-    return allowed;
-}
-
-// The processor --cpu names on this machine; one that does not exist or lies outside the allowed set
-// is refused. Widening that set is possible but would override the user's own restriction.
+// The processor --cpu names on this machine; one that does not exist or lies outside the set this
+// process was started on is refused.
 unsigned NamedProcessor(const Platform& platform, const Options& o) {
-    bool said = false;
-    const std::vector<unsigned> allowed = AllowedProcessors(platform, said);
     const unsigned count = platform.ProcessorCount();
-    if (*o.cpu > count) {
+    const std::optional<ProcessorNumber> k = ProcessorNumber::FromCounted(*o.cpu);
+    if (!k || k->os() >= count) {
         throw Failure(kExitFailure, "there is no processor " + o.cpu_text + " (this machine has "
                                         + std::to_string(count) + ")");
     }
-    const unsigned k = ProcessorNumber::FromCounted(*o.cpu).os();
-    if (said && std::find(allowed.begin(), allowed.end(), k) == allowed.end()) {
-        throw Failure(kExitFailure, "cannot run on processor " + o.cpu_text
-                                        + ": this process may run only on processor(s) "
-                                        + ProcessorList(OsProcessors(allowed)));
-    }
-    return k;
+    const AllowedProcessors allowed(platform);
+    if (!allowed.Allows(*k)) throw Failure(kExitFailure, allowed.RefusalText(*k));
+    return k->os();
 }
 
 // This machine's processors: the one --cpu names, or those this process was started on.
 std::string FromMachine(const Options& o) {
     LinuxPlatform platform;
-    bool said = false;
     std::vector<unsigned> chosen;
     if (o.cpu) {
         chosen = {NamedProcessor(platform, o)};
     } else if (o.all_cpus || o.DumpFormat()) {
-        chosen = AllowedProcessors(platform, said);
+        chosen = AllowedProcessors(platform).Numbers();
     } else {
-        chosen = {AllowedProcessors(platform, said).front()};
+        chosen = {AllowedProcessors(platform).Numbers().front()};
     }
 
     const HardwareSource source;
     if (!o.details && !o.DumpFormat()) {
-        if (!platform.SetThreadAffinity(chosen))
-            throw Failure(kExitFailure, NotPinnedText(ProcessorNumber(chosen[0])));
-        return Describe(Probe{source, platform}, o);
+        const ProcessorNumber processor(chosen[0]);
+        std::string text;
+        const PinStatus pinned = RunPinned(platform, processor, [&] {
+            text = Describe(Probe{source, platform}, o);
+        });
+        if (pinned != PinStatus::Stayed)
+            throw Failure(kExitFailure, PinStatusText(pinned, processor, "report"));
+        return text;
     }
     std::vector<DumpProcessor> dumps;
     std::vector<unsigned> numbers;
     for (ProcessorCapture& c : CaptureProcessors(platform, source, chosen)) {
-        if (c.status != CaptureStatus::Captured) throw Failure(kExitFailure, CaptureStatusText(c));
+        if (c.status != PinStatus::Stayed)
+            throw Failure(kExitFailure, PinStatusText(c.status, c.processor, "capture"));
         dumps.push_back(std::move(c.dump));
         numbers.push_back(c.processor.os());
     }
@@ -222,12 +210,12 @@ public:
         } catch (const DumpError& e) {
             throw Failure(kExitUsage, e.what() + place);
         }
-        const uint64_t n = o_.cpu.value_or(1);
-        if (n > cpus.size()) {
+        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(o_.cpu.value_or(1));
+        if (!section || section->os() >= cpus.size()) {
             throw Failure(kExitUsage, ReplayName(input) + " holds " + std::to_string(cpus.size())
                                           + (cpus.size() == 1 ? " processor" : " processors") + place);
         }
-        number = ProcessorNumber::FromCounted(n).os();
+        number = section->os();
         return std::move(cpus[number]);
     }
 
@@ -238,13 +226,13 @@ private:
     DumpProcessor Live(unsigned& number) {
         if (!live_) {
             LinuxPlatform platform;
-            bool said = false;
             const unsigned k =
-                o_.cpu ? NamedProcessor(platform, o_) : AllowedProcessors(platform, said).front();
+                o_.cpu ? NamedProcessor(platform, o_) : AllowedProcessors(platform).Numbers().front();
             const HardwareSource source;
             std::vector<ProcessorCapture> captured = CaptureProcessors(platform, source, {k});
-            if (captured.at(0).status != CaptureStatus::Captured)
-                throw Failure(kExitFailure, CaptureStatusText(captured[0]));
+            const ProcessorCapture& c = captured.at(0);
+            if (c.status != PinStatus::Stayed)
+                throw Failure(kExitFailure, PinStatusText(c.status, c.processor, "capture"));
             live_ = std::move(captured[0].dump);
             live_number_ = k;
         }

@@ -288,23 +288,6 @@ std::span<const ProcessorNumber> KnownSharing(std::span<const ProcessorDetails> 
     return sharing.Of(p, index);
 }
 
-std::string NotPinnedText(ProcessorNumber processor) {
-    return "cannot run on processor " + Decimal(processor.counted());
-}
-
-std::string MovedText(ProcessorNumber processor, std::string_view during) {
-    return "processor " + Decimal(processor.counted()) + " went away during the " + std::string(during);
-}
-
-std::string CaptureStatusText(const ProcessorCapture& capture) {
-    switch (capture.status) {
-    case CaptureStatus::Captured: return {};
-    case CaptureStatus::NotPinned: return NotPinnedText(capture.processor);
-    case CaptureStatus::Moved: return MovedText(capture.processor, "capture");
-    }
-    return {};
-}
-
 const char* CacheTypeName(CacheType type) {
     switch (type) {
     case CacheType::Data: return "data";

@@ -15,13 +15,6 @@
 
 namespace talvex {
 
-// Why a processor has no record, as the window and talvex-report say it ("cannot run on processor
-// 2"); "" when it was captured.
-std::string CaptureStatusText(const ProcessorCapture& capture);
-// The two reasons, for the capture and the clock measurements alike: "cannot run on processor 2";
-// "processor 2 went away during the " + `during` ("capture", "measurement").
-std::string NotPinnedText(ProcessorNumber processor);
-std::string MovedText(ProcessorNumber processor, std::string_view during);
 // A clock measured on the processor: "3664 MHz (time stamp counter 2596 MHz)"; ", noisy" follows the
 // figure when its windows disagreed, and an abandoned measurement has no figure ("noisy (...)");
 // ", invariant" follows the counter's rate where the processor says the counter is (`invariant`).

@@ -20,6 +20,15 @@ void AppendLine(std::string& out, std::string_view label, std::string_view text)
     out += kLineEnd;
 }
 
+// Processor text, byte for byte unless `write_text` is given.
+void AppendTextLine(std::string& out, std::string_view label, std::string_view text,
+                    ProcessorTextWriter write_text) {
+    if (write_text == nullptr) return AppendLine(out, label, text);
+    out += label;
+    write_text(out, text);
+    out += kLineEnd;
+}
+
 void AppendHexLine(std::string& out, std::string_view label, uint32_t value, int width) {
     out += label;
     AppendHex(out, value, width);
@@ -49,38 +58,14 @@ void AppendFeatureSummary(const Probe& probe, std::string& out) {
     out += kLineEnd;
 }
 
-}  // namespace
-
-void ToBinaryDigits(uint32_t value, std::string& out) {
-    out.assign(32, '0');
-    for (unsigned bit = 0; bit < 32; ++bit)
-        if (BitSet(value, bit)) out[31 - bit] = '1';
+// Line 1: the name. The clock line follows it.
+void AppendNameLine(DisplayedFields& shown, std::string& out, ProcessorTextWriter write_text) {
+    AppendTextLine(out, "CPU Name: ", shown.Name(), write_text);
 }
 
-void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out) {
-    TCPUIDRegs regs;
-    ReadCPUID(probe, leaf, regs);
-    AppendHex(out, leaf, 8);
-    out += kReportLeafEnd;
-    out += kLineEnd;
-    const uint32_t values[] = {regs.EAX, regs.EBX, regs.ECX, regs.EDX};
-    for (size_t i = 0; i < 4; ++i) AppendHexLine(out, kReportRegisterLabels[i], values[i], 8);
-}
-
-void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
-                 ProcessorTextWriter write_text, std::optional<int64_t> measured) {
-    const auto append_text_line = [&](std::string_view label, std::string_view text) {
-        if (write_text == nullptr) return AppendLine(out, label, text);
-        out += label;
-        write_text(out, text);
-        out += kLineEnd;
-    };
-    DisplayedFields shown(probe);
-    const std::string name = shown.Name();
-    const int64_t hz = measured ? *measured : MeasureClock(probe);
-    append_text_line("CPU Name: ", name);
-    AppendLine(out, "Clock: ", FormatClock(hz, decimal_separator));
-
+// Every line after the clock's.
+void AppendAfterClock(const Probe& probe, DisplayedFields& shown, std::string& out,
+                      ProcessorTextWriter write_text) {
     const TCacheInfo cache = shown.Cache();
     if (cache.TraceCache > 0)
         AppendLine(out, "L1 T-Cache: ", Decimal(cache.TraceCache) + "KuOps");
@@ -92,7 +77,7 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
 
     TCPUIDRegs leaf0;
     if (ReadCPUID(probe, 0, leaf0) != kCPUIDOk) return;
-    append_text_line("VendorID: ", VendorText(leaf0));
+    AppendTextLine(out, "VendorID: ", VendorText(leaf0), write_text);
     if (leaf0.EAX == 0) return;
 
     TCPUIDRegs std1;
@@ -126,6 +111,47 @@ void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_
         const uint32_t top = RangeTop(probe, base);
         if (top > base) DumpRange(probe, base, top, out);
     }
+}
+
+}  // namespace
+
+void ToBinaryDigits(uint32_t value, std::string& out) {
+    out.assign(32, '0');
+    for (unsigned bit = 0; bit < 32; ++bit)
+        if (BitSet(value, bit)) out[31 - bit] = '1';
+}
+
+void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out) {
+    TCPUIDRegs regs;
+    ReadCPUID(probe, leaf, regs);
+    AppendHex(out, leaf, 8);
+    out += kReportLeafEnd;
+    out += kLineEnd;
+    const uint32_t values[] = {regs.EAX, regs.EBX, regs.ECX, regs.EDX};
+    for (size_t i = 0; i < 4; ++i) AppendHexLine(out, kReportRegisterLabels[i], values[i], 8);
+}
+
+std::string ClockLine(int64_t hz, std::string_view decimal_separator) {
+    std::string line;
+    AppendLine(line, "Clock: ", FormatClock(hz, decimal_separator));
+    return line;
+}
+
+void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
+                 ProcessorTextWriter write_text, std::optional<int64_t> measured) {
+    DisplayedFields shown(probe);
+    AppendNameLine(shown, out, write_text);
+    // Measured between the name and the caches, in the order the report's lines ask for them.
+    out += ClockLine(measured ? *measured : MeasureClock(probe), decimal_separator);
+    AppendAfterClock(probe, shown, out, write_text);
+}
+
+ReportParts BuildReportParts(const Probe& probe, ProcessorTextWriter write_text) {
+    ReportParts parts;
+    DisplayedFields shown(probe);
+    AppendNameLine(shown, parts.name_line, write_text);
+    AppendAfterClock(probe, shown, parts.rest, write_text);
+    return parts;
 }
 
 }  // namespace talvex

@@ -23,6 +23,16 @@ using ProcessorTextWriter = void (*)(std::string& out, std::string_view bytes);
 void BuildReport(const Probe& probe, std::string& out, std::string_view decimal_separator,
                  ProcessorTextWriter write_text = nullptr, std::optional<int64_t> hz = std::nullopt);
 
+// The report but for its clock line, from fresh queries: the name line before it and every line
+// after it. The copy command takes these when asked and adds the clock once it is measured.
+struct ReportParts {
+    std::string name_line;
+    std::string rest;
+};
+ReportParts BuildReportParts(const Probe& probe, ProcessorTextWriter write_text = nullptr);
+// The report's clock line: "Clock: 2400.000MHz\r\n".
+std::string ClockLine(int64_t hz, std::string_view decimal_separator);
+
 // Appends the five lines of one leaf; a refused query shows four zero registers.
 void FormatLeafDump(const Probe& probe, uint32_t leaf, std::string& out);
 

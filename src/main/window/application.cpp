@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include <cstdlib>
+#include <utility>
 
 #include "main/window/layout.h"
 
@@ -13,11 +14,6 @@ void ShowErrorBox(const QString& text) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(layout::kTitle), text, QMessageBox::Ok);
     box.exec();
 }
-
-ErrorReporter& CurrentReporter() {
-    static ErrorReporter reporter = ShowErrorBox;
-    return reporter;
-}
 }  // namespace
 
 QString ErrorBoxText(std::string_view message) {
@@ -27,13 +23,18 @@ QString ErrorBoxText(std::string_view message) {
     return text;
 }
 
-void SetErrorReporter(ErrorReporter reporter) {
-    CurrentReporter() = reporter ? std::move(reporter) : ErrorReporter(ShowErrorBox);
+void ReportError(std::string_view message) {
+    const QString text = ErrorBoxText(message);
+    if (const auto* app = dynamic_cast<const TalvexApplication*>(QCoreApplication::instance()))
+        app->Report(text);
+    else
+        ShowErrorBox(text);
 }
 
-void ReportError(std::string_view message) { CurrentReporter()(ErrorBoxText(message)); }
+TalvexApplication::TalvexApplication(int& argc, char** argv, ErrorReporter reporter)
+    : QApplication(argc, argv), reporter_(reporter ? std::move(reporter) : ErrorReporter(ShowErrorBox)) {}
 
-TalvexApplication::TalvexApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+void TalvexApplication::Report(const QString& text) const { reporter_(text); }
 
 bool TalvexApplication::notify(QObject* receiver, QEvent* event) {
     bool handled = false;

@@ -16,9 +16,9 @@ namespace talvex {
 // (compared as an unsigned byte, so any non-ASCII ending gets one too).
 QString ErrorBoxText(std::string_view message);
 
-// Shows one error. Defaults to the modal box; tests put a recorder here.
+// Shows one error box's text. The application's is the modal box.
 using ErrorReporter = std::function<void(const QString& text)>;
-void SetErrorReporter(ErrorReporter reporter);
+// Shows one error through the application's reporter (the modal box without a TalvexApplication).
 void ReportError(std::string_view message);
 
 // Runs `handler`; an error escaping it is reported, and the program goes on.
@@ -35,9 +35,14 @@ void RunHandler(Handler&& handler) {
 
 class TalvexApplication final : public QApplication {
 public:
-    TalvexApplication(int& argc, char** argv);
+    // `reporter` shows the errors; empty: the modal "Talvex" box.
+    TalvexApplication(int& argc, char** argv, ErrorReporter reporter = {});
+    void Report(const QString& text) const;
     // Every event handler is reached through here, so this is where errors stop.
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    ErrorReporter reporter_;
 };
 
 // The windows' font: the layout's families (the first installed one wins) at the layout's size.

@@ -5,16 +5,16 @@
 #include <utility>
 
 #include "probe/clock/clock.h"
+#include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 
 namespace talvex {
 
 struct PinnedClockMeasurement::State {
-    Done done;
     std::atomic<bool> abandoned{false};
-    std::atomic<bool> finished{false};
-    bool delivered = false;  // GUI thread only
-    ClockResult result;      // written by the worker before `finished`
+    // GUI thread only, and only while not abandoned: `self` is alive until then.
+    const PinnedClockMeasurement* self = nullptr;
+    Done done;
 };
 
 namespace {
@@ -50,18 +50,25 @@ private:
 }  // namespace
 
 PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, ProcessorNumber processor,
-                                               QObject* context, Done done)
-    : state_(std::make_shared<State>()) {
+                                               const Inbox::Address& inbox, Done done)
+    : processor_(processor), state_(std::make_shared<State>()) {
+    state_->self = this;
     state_->done = std::move(done);
-    // The context outlives the thread: the destructor joins it, and the owner destroys this first.
-    thread_ = std::thread([probe, processor, target = context, state = state_] {
+    // The worker owns a share of the state and touches the probe's source and platform; it ends after
+    // one measurement, or at its next timer reading once abandoned. Its result goes through `inbox`,
+    // and is used there only while this object lives.
+    StartWorker([probe, processor, inbox, state = state_] {
         ClockResult result;
         try {
             AbandonablePlatform os(probe.platform, state->abandoned);
-            // A thread starts with its creator's processors; this one keeps to the one it measures.
-            // Refused, it measures where it may run, as the GUI thread's own queries do.
-            os.SetThreadAffinity({processor.os()});
-            result.hz = MeasureClock(Probe{probe.source, os});
+            int64_t hz = 0;
+            const PinStatus pinned = RunPinned(os, processor, [&] {
+                hz = MeasureClock(Probe{probe.source, os});
+            });
+            if (pinned == PinStatus::Stayed)
+                result.hz = hz;
+            else
+                result.error = PinStatusText(pinned, processor, "measurement");
         } catch (const Abandoned&) {
             return;
         } catch (const std::exception& e) {
@@ -69,31 +76,13 @@ PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, ProcessorNumb
         } catch (...) {
             result.error = "Unknown error";
         }
-        state->result = std::move(result);
-        state->finished.store(true, std::memory_order_release);
         if (state->abandoned.load()) return;
-        QMetaObject::invokeMethod(
-            target,
-            [state] {
-                if (state->abandoned.load() || state->delivered) return;
-                state->delivered = true;
-                state->done(state->result);
-            },
-            Qt::QueuedConnection);
+        inbox.Post([state, result = std::move(result)] {
+            if (!state->abandoned.load()) state->done(*state->self, result);
+        });
     });
 }
 
-PinnedClockMeasurement::~PinnedClockMeasurement() {
-    state_->abandoned.store(true);
-    if (thread_.joinable()) thread_.join();
-}
-
-bool PinnedClockMeasurement::Finished() const { return state_->finished.load(std::memory_order_acquire); }
-
-ClockResult PinnedClockMeasurement::Wait() {
-    if (thread_.joinable()) thread_.join();
-    state_->delivered = true;
-    return state_->result;
-}
+PinnedClockMeasurement::~PinnedClockMeasurement() { state_->abandoned.store(true); }
 
 }  // namespace talvex

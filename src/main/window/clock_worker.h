@@ -1,17 +1,15 @@
 #pragma once
 // The clock measured on a thread of its own, pinned to the processor it describes, so the window
-// stays live through the measuring second. The result reaches the GUI thread through its event
-// loop; a measurement abandoned (its processor no longer examined, its window gone) delivers
-// nothing and ends at its next timer reading.
-
-#include <QObject>
+// stays live through the measuring second. The result reaches the GUI thread through the window's
+// inbox; a measurement abandoned (nobody wants it any more: its processor no longer examined and no
+// copy waiting for it, its window gone) delivers nothing and ends at its next timer reading.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "main/window/workers.h"
 #include "probe/platform/cpuid.h"
 #include "probe/platform/processor_number.h"
 
@@ -25,25 +23,24 @@ struct ClockResult {
 
 class PinnedClockMeasurement {
 public:
-    using Done = std::function<void(const ClockResult&)>;
+    // Told which measurement it was, so that one owner can tell several apart.
+    using Done = std::function<void(const PinnedClockMeasurement& measurement, const ClockResult& result)>;
 
-    // Starts measuring processor `processor` through `probe`, whose source and platform
-    // must be safe to use from a second thread and outlive this object, as must `context`. `done`
-    // runs on the thread of `context`, once, unless the measurement is abandoned or waited for first.
-    PinnedClockMeasurement(const Probe& probe, ProcessorNumber processor, QObject* context, Done done);
-    // Abandons the measurement and waits for its thread, which then ends at its next timer reading.
+    // Starts measuring processor `processor` through `probe`, whose source and platform must be safe
+    // to use from a worker thread. `done` runs once, through `inbox`, unless this is destroyed first.
+    PinnedClockMeasurement(const Probe& probe, ProcessorNumber processor, const Inbox::Address& inbox,
+                           Done done);
+    // Abandons the measurement and returns at once; its worker ends on its own.
     ~PinnedClockMeasurement();
     PinnedClockMeasurement(const PinnedClockMeasurement&) = delete;
     PinnedClockMeasurement& operator=(const PinnedClockMeasurement&) = delete;
 
-    bool Finished() const;
-    // Blocks until the measurement ends and returns its outcome; `done` is then not run.
-    ClockResult Wait();
+    ProcessorNumber processor() const { return processor_; }
 
 private:
     struct State;
+    ProcessorNumber processor_;
     std::shared_ptr<State> state_;
-    std::thread thread_;
 };
 
 }  // namespace talvex

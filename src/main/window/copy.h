@@ -4,23 +4,30 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
+#include <string>
 
+#include "main/report/report.h"
+#include "main/window/services.h"
 #include "probe/platform/cpuid.h"
 
 namespace talvex {
 
-// Places plain text on the clipboard; false when the clipboard refused it. The default writes to
-// the application's clipboard and reads it back; tests put a refusing one here.
-using ClipboardWriter = std::function<bool(const QString& text)>;
-void SetClipboardWriter(ClipboardWriter writer);
+// Places `text` on the clipboard through `write`. Throws when the clipboard refuses it.
+void CopyTextToClipboard(const ClipboardWriter& write, const QString& text);
 
-// Places `text` on the clipboard through the writer above. Throws when the clipboard cannot be set.
-void CopyTextToClipboard(const QString& text);
+// The report as the user asked for it: built at once from fresh queries of the processor `probe`
+// reaches, under the same time stamp line as talvex-report prints, and completed with the clock
+// measured for it once that is known.
+class PendingReport {
+public:
+    explicit PendingReport(const Probe& probe);
+    // The clipboard's text, with `hz` as the report's clock.
+    QString Text(int64_t hz) const;
 
-// Builds the report from fresh queries and places it on the clipboard as plain text, under the
-// same time stamp line as talvex-report prints; `hz` is the clock measured for it.
-// Throws when the clipboard cannot be set.
-void CopyReportToClipboard(const Probe& probe, int64_t hz);
+private:
+    QString stamp_;
+    std::string separator_;
+    ReportParts parts_;
+};
 
 }  // namespace talvex

@@ -55,8 +55,7 @@ constexpr quintptr kGroupRow = 0;
 ProcessorSet::ProcessorSet(std::vector<ProcessorCapture> captured, const Platform* live)
     : captures(std::move(captured)) {
     int n = 0;
-    for (const ProcessorCapture& c : captures)
-        record.push_back(c.status == CaptureStatus::Captured ? n++ : -1);
+    for (const ProcessorCapture& c : captures) record.push_back(c.status == PinStatus::Stayed ? n++ : -1);
     details = GetRecordedDetails(Dumps(), Numbers(), live);
     sharing = CacheSharing(details);
     facts = SetFacts(details, sharing);
@@ -85,37 +84,40 @@ const ProcessorDetails* ProcessorSet::DetailsOf(int entry) const {
 
 std::string ProcessorSet::Status(int entry) const {
     if (entry < 0 || entry >= static_cast<int>(captures.size())) return {};
-    return CaptureStatusText(captures[static_cast<size_t>(entry)]);
+    const ProcessorCapture& c = captures[static_cast<size_t>(entry)];
+    return PinStatusText(c.status, c.processor, "capture");
 }
 
 std::vector<DumpProcessor> ProcessorSet::Dumps() const {
     std::vector<DumpProcessor> dumps;
     for (const ProcessorCapture& c : captures)
-        if (c.status == CaptureStatus::Captured) dumps.push_back(c.dump);
+        if (c.status == PinStatus::Stayed) dumps.push_back(c.dump);
     return dumps;
 }
 
 std::vector<unsigned> ProcessorSet::Numbers() const {
     std::vector<unsigned> numbers;
     for (const ProcessorCapture& c : captures)
-        if (c.status == CaptureStatus::Captured) numbers.push_back(c.processor.os());
+        if (c.status == PinStatus::Stayed) numbers.push_back(c.processor.os());
     return numbers;
 }
 
 void CacheModel::SetProcessor(const ProcessorSet& set, int entry) {
     beginResetModel();
-    details_ = set.DetailsOf(entry);
     cells_.clear();
-    if (details_ != nullptr) {
+    sources_.clear();
+    if (const ProcessorDetails* d = set.DetailsOf(entry)) {
         const auto r = static_cast<size_t>(set.record[static_cast<size_t>(entry)]);
-        for (size_t i = 0; i < details_->caches.size(); ++i)
+        for (size_t i = 0; i < d->caches.size(); ++i) {
             cells_.push_back(CacheCells(set.details, set.sharing, r, i));
+            sources_.push_back(CacheSourceText(d->caches[i]));
+        }
     }
     endResetModel();
 }
 
 int CacheModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || details_ == nullptr ? 0 : static_cast<int>(details_->caches.size());
+    return parent.isValid() ? 0 : static_cast<int>(cells_.size());
 }
 
 int CacheModel::columnCount(const QModelIndex& parent) const {
@@ -123,10 +125,9 @@ int CacheModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CacheModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || details_ == nullptr) return {};
+    if (!index.isValid()) return {};
     if (role == Qt::TextAlignmentRole) return Alignment(index.column() >= 2);
-    if (role == Qt::ToolTipRole)
-        return Text(CacheSourceText(details_->caches[static_cast<size_t>(index.row())]));
+    if (role == Qt::ToolTipRole) return Text(sources_[static_cast<size_t>(index.row())]);
     if (role != Qt::DisplayRole) return {};
     return Text(cells_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())]);
 }
@@ -268,7 +269,8 @@ QVariant SecurityModel::headerData(int section, Qt::Orientation orientation, int
 
 void FeatureModel::SetProcessor(const ProcessorDetails* details) {
     beginResetModel();
-    details_ = details;
+    registers_.reset();
+    if (details != nullptr) registers_ = details->feature_registers;
     endResetModel();
 }
 
@@ -285,7 +287,7 @@ QModelIndex FeatureModel::parent(const QModelIndex& child) const {
 }
 
 int FeatureModel::rowCount(const QModelIndex& parent) const {
-    if (details_ == nullptr) return 0;
+    if (!registers_) return 0;
     if (!parent.isValid()) return static_cast<int>(kFeatureRegisters.size());
     if (parent.internalId() != kGroupRow || parent.column() != 0) return 0;
     const auto g = static_cast<size_t>(parent.row());
@@ -295,7 +297,7 @@ int FeatureModel::rowCount(const QModelIndex& parent) const {
 int FeatureModel::columnCount(const QModelIndex&) const { return kColumns; }
 
 QVariant FeatureModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || details_ == nullptr) return {};
+    if (!index.isValid() || !registers_) return {};
     if (index.internalId() == kGroupRow) {
         const auto g = static_cast<size_t>(index.row());
         const FeatureRegister& reg = kFeatureRegisters[g];
@@ -304,14 +306,14 @@ QVariant FeatureModel::data(const QModelIndex& index, int role) const {
         case kName:
             return QString::fromStdString("leaf " + Hex(reg.leaf, 8) + ", sub-leaf " + Decimal(reg.subleaf)
                                           + ", " + kRegisterNames[static_cast<size_t>(reg.reg)]);
-        case kValue: return QString::fromStdString(Hex(details_->feature_registers[g], 8));
+        case kValue: return QString::fromStdString(Hex((*registers_)[g], 8));
         default: return QString();
         }
     }
     const auto g = static_cast<size_t>(index.internalId() - 1);
     const auto i = static_cast<size_t>(kGroupStarts[g] + index.row());
     // The bit itself: a name that two bits carry shows under each register as that register has it.
-    const bool set = BitSet(details_->feature_registers[g], kFeatureNames[i].bit);
+    const bool set = BitSet((*registers_)[g], kFeatureNames[i].bit);
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {

@@ -1,13 +1,15 @@
 #pragma once
 // What the details window shows, and Qt item models over it for the window's views: the caches of
 // one processor, one row per processor of the set, the feature bits by register, the recorded
-// leaves. The models read data the window owns and are reset when it points them elsewhere; every
-// text comes from the report (or is a plain hex number), so the views only lay cells out.
+// leaves. Each model keeps a copy of what it shows, taken when the window sets it, so no view can
+// read a record the window has since replaced; every text comes from the report (or is a plain hex
+// number), so the views only lay cells out.
 
 #include <QAbstractItemModel>
 #include <QAbstractTableModel>
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,9 +61,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    const ProcessorDetails* details_ = nullptr;
     // Worked out once per processor shown: finding who shares a cache takes the whole set.
     std::vector<std::array<std::string, kCacheColumns.size()>> cells_;
+    std::vector<std::string> sources_;  // each row's tooltip: the leaf the cache was read from
 };
 
 // One row per processor of the set: a mark, then the per-processor table's cells, or the reason a
@@ -147,7 +149,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    const ProcessorDetails* details_ = nullptr;
+    // The registers of the processor shown; none without one.
+    std::optional<std::array<uint32_t, kFeatureRegisters.size()>> registers_;
 };
 
 // The leaves of one processor as a replay answers them: sorted by leaf and sub-leaf, the first

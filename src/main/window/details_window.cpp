@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -40,40 +39,55 @@ namespace talvex {
 
 namespace {
 
-FileChoice AskWithQt(QWidget* parent, bool save, const QString& caption, const QStringList& filters) {
-    FileChoice choice;
-    const QString joined = filters.join(";;");
-    choice.path = save ? QFileDialog::getSaveFileName(parent, caption, QString(), joined, &choice.filter)
-                       : QFileDialog::getOpenFileName(parent, caption, QString(), joined, &choice.filter);
-    return choice;
+// `processors`, or every configured processor when none are given, as talvex-report takes them.
+std::vector<unsigned> Chosen(const std::vector<unsigned>& processors, const Platform& os) {
+    if (!processors.empty()) return processors;
+    std::vector<unsigned> all;
+    for (unsigned k = 0; k < os.ProcessorCount(); ++k) all.push_back(k);
+    return all;
 }
 
-FileDialog& CurrentDialog() {
-    static FileDialog dialog = AskWithQt;
-    return dialog;
-}
-
-LiveMeasure& CurrentLiveMeasure() {
-    static LiveMeasure measure;
-    return measure;
-}
-
-// The measurement tests put in, or MeasurePinned through `os`.
-LiveMeasure LiveMeasureThrough(Platform& os) {
-    if (const LiveMeasure& set = CurrentLiveMeasure()) return set;
+// The measurement the services name, or MeasurePinned through `os`.
+LiveMeasure LiveMeasureThrough(const WindowServices& services, Platform& os) {
+    if (services.live_measure) return services.live_measure;
     return [&os](const LiveProcessor& processor) { return MeasurePinned(os, processor); };
+}
+
+// Reads the dump `file` on a worker of its own, makes a Result of it with `make`, and hands that to
+// `deliver` on the window's thread through `inbox`. The worker owns its copies of the arguments and
+// touches the platform; it ends when done, or at its next read once `stop` is requested, and then
+// delivers nothing. An error, here or in `make`, is delivered as the Result's `error`.
+template <class Result, class Make, class Deliver>
+void ReadDumpOnWorker(Platform& platform, std::vector<unsigned> allowed, std::string file,
+                      std::stop_token stop, Inbox::Address inbox, Make make, Deliver deliver) {
+    StartWorker([&platform, allowed = std::move(allowed), file = std::move(file), stop = std::move(stop),
+                 inbox = std::move(inbox), make = std::move(make), deliver = std::move(deliver)] {
+        // The thread starts on the GUI thread's one processor: a dump is read on any the program may
+        // use (refused, it is read where the thread is).
+        platform.SetThreadAffinity(allowed);
+        auto result = std::make_shared<Result>();
+        try {
+            make(ReadDumpFile(file, stop), *result);
+        } catch (const DumpCancelled&) {
+            return;
+        } catch (const std::exception& e) {
+            result->error = e.what();
+        } catch (...) {
+            result->error = "Unknown error";
+        }
+        if (stop.stop_requested()) return;
+        inbox.Post([deliver, result] { deliver(*result); });
+    });
 }
 
 // Seconds of history the plot shows.
 constexpr double kPlotSeconds = 60;
-// The first reading waits until the window has been drawn, so opening it costs no measurement.
-constexpr std::chrono::milliseconds kFirstReading{200};
 
 // Ctrl+C in a view copies the selected cells as spreadsheets take them: a tab between cells, a line
 // a row, rows in the order shown.
 class SelectionCopier final : public QObject {
 public:
-    using QObject::QObject;
+    SelectionCopier(QObject* parent, const ClipboardWriter& write) : QObject(parent), write_(write) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -81,7 +95,7 @@ protected:
         if (view == nullptr || event->type() != QEvent::KeyPress
             || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
             return false;
-        RunHandler([view] { CopyTextToClipboard(SelectedText(*view)); });
+        RunHandler([&] { CopyTextToClipboard(write_, SelectedText(*view)); });
         return true;
     }
 
@@ -111,6 +125,8 @@ private:
         }
         return text;
     }
+
+    const ClipboardWriter& write_;  // the window's, which outlives this child
 };
 
 void SetUpTable(QTableView* view, QObject* copier) {
@@ -154,24 +170,16 @@ constexpr int kClockTickPixels = 22;
 
 }  // namespace
 
-void SetFileDialog(FileDialog dialog) {
-    CurrentDialog() = dialog ? std::move(dialog) : FileDialog(AskWithQt);
-}
-
-void SetLiveMeasure(LiveMeasure measure) { CurrentLiveMeasure() = std::move(measure); }
-
 DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors,
-                             ProcessorNumber examined, QWidget* parent)
+                             ProcessorNumber examined, WindowServices services, QWidget* parent)
     : QWidget(parent, Qt::Window),
       probe_(probe),
+      services_(std::move(services)),
+      allowed_(Chosen(processors, probe.platform)),
+      inbox_(new Inbox(this)),
       examined_(examined),
       live_clock_(probe.platform.HasLiveClock()),
-      live_(LiveMeasureThrough(probe.platform), [this](std::vector<LiveReading> readings) {
-          // From the worker thread: the readings are shown on the window's own.
-          QMetaObject::invokeMethod(
-              this, [this, r = std::move(readings)] { RunHandler([&] { ApplyReadings(r); }); },
-              Qt::QueuedConnection);
-      }) {
+      live_(LiveMeasureThrough(services_, probe.platform)) {
     setObjectName("details");
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(WindowFont());  // the main window's, without its narrowed captions
@@ -187,10 +195,6 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
         busy_cursor_ = true;
     });
 
-    machine_ = processors;
-    if (machine_.empty()) {  // the system would not say: every configured processor, as talvex-report
-        for (unsigned k = 0; k < probe.platform.ProcessorCount(); ++k) machine_.push_back(k);
-    }
     set_ = CaptureLive();
     ShowSet();
     ShowProcessor(examined);
@@ -211,7 +215,7 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 }
 
 void DetailsWindow::BuildControls() {
-    auto* copier = new SelectionCopier(this);
+    auto* copier = new SelectionCopier(this, services_.write_clipboard);
     auto* header = new QGridLayout;
     header->setColumnStretch(1, 1);
     header->setColumnStretch(3, 1);
@@ -497,8 +501,7 @@ void DetailsWindow::ShowEntry(int entry) {
         status_->setText(Utf8(own + (!own.empty() && !lacks.empty() ? "; " : "") + lacks));
     } else {
         for (QLabel* value : summary_) value->clear();
-        status_->setText(entry >= 0 ? Utf8(set_.Status(entry))
-                                    : QString("processor %1 was not captured").arg(examined_.counted()));
+        status_->setText(Utf8(entry >= 0 ? set_.Status(entry) : allowed_.RefusalText(examined_)));
     }
     chooser_->setCurrentIndex(entry);
     const DumpGaps lacks = d != nullptr ? d->dump_lacks : DumpGaps();
@@ -518,7 +521,7 @@ void DetailsWindow::ShowEntry(int entry) {
     copy_button_->setEnabled(d != nullptr);
     tsc_series_->setName(d != nullptr && d->invariant_tsc ? "Time stamp counter (invariant)"
                                                           : "Time stamp counter");
-    compare_button_->setEnabled(d != nullptr && comparing_ == nullptr);
+    compare_button_->setEnabled(d != nullptr && !comparing_);
     ShowClockPlot();
 }
 
@@ -530,7 +533,8 @@ ProcessorNumber DetailsWindow::Plotted() const {
 }
 
 ProcessorSet DetailsWindow::CaptureLive() {
-    return ProcessorSet(CaptureProcessors(probe_.platform, probe_.source, machine_), &probe_.platform);
+    return ProcessorSet(CaptureProcessors(probe_.platform, probe_.source, allowed_.Numbers()),
+                        &probe_.platform);
 }
 
 void DetailsWindow::LiveClick() {
@@ -563,28 +567,33 @@ void DetailsWindow::StartLive() {
         }
     }
     if (!live_time_.isValid()) live_time_.start();
-    live_.Start(std::move(processors), kFirstReading);
+    const unsigned generation = ++live_generation_;
+    // From the worker thread: the readings are shown on the window's own, while it wants them.
+    live_.Start(std::move(processors), services_.live_first_reading,
+                [this, generation, inbox = inbox_->address()](std::vector<LiveReading> readings) {
+                    inbox.Post([this, generation, r = std::move(readings)] { ApplyReadings(generation, r); });
+                });
 }
 
-void DetailsWindow::ApplyReadings(const std::vector<LiveReading>& readings) {
-    // Readings queued before the worker stopped (hidden, closed, a dump opened) are not shown.
-    if (!live_.Running()) return;
+void DetailsWindow::ApplyReadings(unsigned generation, const std::vector<LiveReading>& readings) {
+    // Readings queued before the worker stopped (hidden, a dump opened, restarted) are not shown.
+    if (!live_.Running() || generation != live_generation_) return;
     const double now = static_cast<double>(live_time_.elapsed()) / 1000.0;
     for (const LiveReading& r : readings) {
-        // A processor measured before that can no longer be pinned to has gone offline since.
+        // A processor measured before that can no longer be pinned to has gone offline since; one
+        // whose measurement failed or was moved has no figure now.
         const bool seen = history_.count(r.processor) != 0;
-        std::string text;
-        const CoreClock& clock = r.pinned.clock;
-        switch (r.pinned.state) {
-        case PinnedClockState::Measured: text = MeasuredClockCell(clock); break;
-        case PinnedClockState::NotPinned: text = seen ? kUnavailable : NotPinnedText(r.processor); break;
-        case PinnedClockState::Moved: text = kUnavailable; break;
+        std::string text = kUnavailable;
+        if (r.clock) {
+            text = MeasuredClockCell(*r.clock);
+        } else if (r.status == PinStatus::NotPinned && !seen) {
+            text = NotPinnedText(r.processor);
         }
         processors_->SetClock(set_.EntryOf(r.processor), text);
-        if (r.pinned.state != PinnedClockState::Measured) continue;
+        if (!r.clock) continue;
         ClockHistory& h = history_[r.processor];
-        if (clock.mhz) h.points.emplace_back(now, *clock.mhz);
-        if (clock.tsc_mhz) h.tsc_mhz = *clock.tsc_mhz;
+        if (r.clock->mhz) h.points.emplace_back(now, *r.clock->mhz);
+        if (r.clock->tsc_mhz) h.tsc_mhz = *r.clock->tsc_mhz;
         while (!h.points.empty() && h.points.front().x() < now - kPlotSeconds) h.points.pop_front();
     }
     processor_view_->resizeColumnToContents(processors_->ClockColumn());
@@ -626,11 +635,12 @@ void DetailsWindow::CopyClick() {
     if (set_.DetailsOf(entry) == nullptr) return;
     // Told as the set tells it, as the Caches tab does: who shares each cache, the counts.
     CopyTextToClipboard(
+        services_.write_clipboard,
         Utf8(DetailsText(set_.details, static_cast<size_t>(set_.record[static_cast<size_t>(entry)]))));
 }
 
 void DetailsWindow::SaveDumpClick() {
-    const FileChoice choice = CurrentDialog()(
+    const FileChoice choice = services_.ask_file(
         this, true, "Save Dump", {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
     if (choice.path.isEmpty()) return;
     const bool libcpuid = choice.path.endsWith(".libcpuid.txt") || choice.filter == kLibcpuidFilter;
@@ -667,32 +677,27 @@ void DetailsWindow::SaveDump(const QString& path, bool libcpuid) {
 
 void DetailsWindow::OpenDumpClick() {
     const FileChoice choice =
-        CurrentDialog()(this, false, "Open Dump", {"CPUID dumps (*.txt)", "All files (*)"});
+        services_.ask_file(this, false, "Open Dump", {"CPUID dumps (*.txt)", "All files (*)"});
     if (!choice.path.isEmpty()) OpenDump(choice.path);
 }
 
 bool DetailsWindow::OpenDump(const QString& path) {
-    if (opening_ != nullptr) return false;
-    auto opened = std::make_shared<Opened>();
-    opening_ = QThread::create([opened, file = QFile::encodeName(path).toStdString()] {
-        try {
-            opened->set = ProcessorSet::FromDump(ReadDumpFile(file));
-        } catch (const std::exception& e) {
-            opened->error = e.what();
-        } catch (...) {
-            opened->error = "Unknown error";
-        }
-    });
-    connect(opening_, &QThread::finished, this, [this, path, opened] { DumpOpened(path, *opened); });
+    if (opening_) return false;
+    opening_.emplace();
+    ReadDumpOnWorker<Opened>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), opening_->get_token(),
+        inbox_->address(),
+        [](std::vector<DumpProcessor> sections, Opened& opened) {
+            opened.set = ProcessorSet::FromDump(std::move(sections));
+        },
+        [this, path](Opened& opened) { DumpOpened(path, opened); });
     open_button_->setEnabled(false);
     busy_->start();
-    opening_->start();
     return true;
 }
 
 void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
-    opening_->deleteLater();
-    opening_ = nullptr;
+    opening_.reset();
     busy_->stop();
     if (busy_cursor_) QApplication::restoreOverrideCursor();
     busy_cursor_ = false;
@@ -701,6 +706,7 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
         ReportError(opened.error);
         return;
     }
+    // The models keep copies of what they show, so the records replaced here are read by nothing.
     set_ = std::move(opened.set);
     file_ = path;
     ShowSet();
@@ -709,41 +715,30 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
 
 void DetailsWindow::CompareDumpClick() {
     const FileChoice choice =
-        CurrentDialog()(this, false, "Compare with dump", {"CPUID dumps (*.txt)", "All files (*)"});
+        services_.ask_file(this, false, "Compare with dump", {"CPUID dumps (*.txt)", "All files (*)"});
     if (!choice.path.isEmpty()) CompareWithDump(choice.path);
 }
 
 bool DetailsWindow::CompareWithDump(const QString& path) {
     const ProcessorDetails* shown = set_.DetailsOf(chooser_->currentIndex());
-    if (comparing_ != nullptr || shown == nullptr) return false;
-    auto compared = std::make_shared<Compared>();
-    // The window owns the worker (comparing_) until it has finished, and waits for it when it closes
-    // first. The worker touches only what it was handed (copies of the shown record and its name) and
-    // `compared`, which it shares with the slot below; it ends when the dump is read and compared.
-    comparing_ = QThread::create(
-        [compared, a = *shown,
-         a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
-         file = QFile::encodeName(path).toStdString(), b_name = QDir::toNativeSeparators(path)] {
-            try {
-                std::vector<DumpProcessor> sections = ReadDumpFile(file);
-                const unsigned k = a.cpu.os() < sections.size() ? a.cpu.os() : 0;
-                const std::vector<ProcessorDetails> b = GetRecordedDetails({sections[k]}, {k});
-                compared->text = CompareText({a_name.toStdString(), &a}, {b_name.toStdString(), &b[0]},
-                                             CompareProcessors(a, b[0]));
-            } catch (const std::exception& e) {
-                compared->error = e.what();
-            } catch (...) {
-                compared->error = "Unknown error";
-            }
+    if (comparing_ || shown == nullptr) return false;
+    comparing_.emplace();
+    ReadDumpOnWorker<Compared>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), comparing_->get_token(),
+        inbox_->address(),
+        [a = *shown, a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
+         b_name = QDir::toNativeSeparators(path)](std::vector<DumpProcessor> sections, Compared& compared) {
+            const unsigned k = a.cpu.os() < sections.size() ? a.cpu.os() : 0;
+            const std::vector<ProcessorDetails> b = GetRecordedDetails({sections[k]}, {k});
+            compared.text = CompareText({a_name.toStdString(), &a}, {b_name.toStdString(), &b[0]},
+                                        CompareProcessors(a, b[0]));
+        },
+        [this](Compared& compared) {
+            comparing_.reset();
+            compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr);
+            ShowComparison(compared);
         });
-    connect(comparing_, &QThread::finished, this, [this, compared] {
-        comparing_->deleteLater();
-        comparing_ = nullptr;
-        compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr);
-        ShowComparison(*compared);
-    });
     compare_button_->setEnabled(false);
-    comparing_->start();
     return true;
 }
 
@@ -779,11 +774,8 @@ void DetailsWindow::ShowComparison(const Compared& compared) {
 }
 
 DetailsWindow::~DetailsWindow() {
-    for (QThread* worker : {opening_, comparing_}) {
-        if (worker == nullptr) continue;
-        worker->wait();
-        delete worker;
-    }
+    for (std::optional<std::stop_source>* reading : {&opening_, &comparing_})
+        if (*reading) (*reading)->request_stop();
     if (busy_cursor_) QApplication::restoreOverrideCursor();
 }
 

@@ -17,7 +17,6 @@
 #include <QStringList>
 #include <QTabWidget>
 #include <QTableView>
-#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <QWidget>
@@ -25,32 +24,23 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "main/window/details_models.h"
 #include "main/window/live_clock.h"
+#include "main/window/services.h"
+#include "main/window/workers.h"
 #include "probe/platform/cpuid.h"
+#include "probe/platform/pinning.h"
 
 class QChartView;
 class QLineSeries;
 class QValueAxis;
 
 namespace talvex {
-
-// A file dialog's answer: the path chosen (empty when cancelled) and the filter picked.
-struct FileChoice {
-    QString path;
-    QString filter;
-};
-// Asks for a file to save (`save`) or to open. Defaults to Qt's dialogs; tests put answers here.
-using FileDialog =
-    std::function<FileChoice(QWidget* parent, bool save, const QString& caption, const QStringList& filters)>;
-void SetFileDialog(FileDialog dialog);
-
-// How the live clock measures each processor; tests count here. Empty (the default): MeasurePinned
-// through the window's platform.
-void SetLiveMeasure(LiveMeasure measure);
 
 // The save dialog's filters: `cpuid -r`'s layout, or libcpuid's.
 inline constexpr const char* kCpuidRawFilter = "cpuid -r (*.txt)";
@@ -66,11 +56,11 @@ public:
     inline static const char* const kUnavailable = "unavailable";
 
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
-    // processor) through `probe` before it returns, and shows `examined`. The live clock goes on
-    // measuring through `probe.platform`, from a thread of its own: it must be safe to use from
-    // there and outlive the window.
+    // processor) through `probe` before it returns, and shows `examined`. The live clock and Open
+    // Dump's reader go on through `probe.platform` from threads of their own: it must be safe to use
+    // from there and outlive every worker (WaitForWorkers). The desktop is reached through `services`.
     DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, ProcessorNumber examined,
-                  QWidget* parent = nullptr);
+                  WindowServices services = {}, QWidget* parent = nullptr);
 
     // The processor the main window examines now; while a dump is shown it is only remembered.
     void ShowProcessor(ProcessorNumber processor);
@@ -86,15 +76,15 @@ public:
     // cannot be read is reported (file and line) and the window keeps what it showed. Refused
     // (false, Open Dump greyed) while another dump is being opened.
     bool OpenDump(const QString& path);
-    bool IsOpening() const { return opening_ != nullptr; }
+    bool IsOpening() const { return opening_.has_value(); }
     void CompareDumpClick();
     // Compares the processor shown with the dump's processor of the same number (its first when it has
     // fewer), as `talvex-report --compare` does, the dump read on a thread of its own; the result is
     // shown in a dialog of its own ("compareResult"). Refused (false, the button greyed) while another
     // comparison is under way.
     bool CompareWithDump(const QString& path);
-    bool IsComparing() const { return comparing_ != nullptr; }
-    // Waits for a dump being opened or compared, if any, so the window never goes before its reading does.
+    bool IsComparing() const { return comparing_.has_value(); }
+    // Goes at once: a dump being opened or compared stops at its next read, and nothing of it is shown.
     ~DetailsWindow() override;
     // Writes every captured processor shown, in libcpuid's layout or `cpuid -r`'s. A failure is
     // reported and leaves no file behind (nor changes one that was there).
@@ -125,7 +115,7 @@ private:
     // Whether this set has a clock to measure: this machine's processors, not a dump.
     bool Live() const;
     void StartLive();
-    void ApplyReadings(const std::vector<LiveReading>& readings);
+    void ApplyReadings(unsigned generation, const std::vector<LiveReading>& readings);
     // The plot of the examined processor's last 60 seconds, or why there is none.
     void ShowClockPlot();
 
@@ -142,12 +132,14 @@ private:
     };
     void ShowComparison(const Compared& compared);
 
-    Probe probe_;                    // this machine: its processors and its operating system
-    std::vector<unsigned> machine_;  // the processors captured of it (0-based)
+    const Probe probe_;  // this machine: its processors and its operating system
+    const WindowServices services_;
+    AllowedProcessors allowed_;  // the processors captured of it: those the program may use
+    Inbox* inbox_ = nullptr;     // where the workers hand their results over
     ProcessorSet set_;
-    QThread* opening_ = nullptr;    // reading a dump
-    QThread* comparing_ = nullptr;  // reading a dump to compare with
-    QTimer* busy_ = nullptr;        // the busy cursor's delay
+    // Reading a dump, to show or to compare with: how to stop it.
+    std::optional<std::stop_source> opening_, comparing_;
+    QTimer* busy_ = nullptr;  // the busy cursor's delay
     bool busy_cursor_ = false;
     QString file_;  // the dump shown; empty while this machine's processors are
     ProcessorNumber examined_;
@@ -188,7 +180,8 @@ private:
         double tsc_mhz = 0;          // 0 while unknown
     };
     std::map<ProcessorNumber, ClockHistory> history_;
-    LiveClock live_;  // last: it stops before the rest goes
+    LiveClock live_;
+    unsigned live_generation_ = 0;  // of the worker started last: readings of an earlier one are dropped
 };
 
 }  // namespace talvex

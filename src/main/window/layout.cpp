@@ -87,7 +87,7 @@ std::vector<PlacedMenuEntry> AllMenuEntries() {
             {m.name, m.parent, m.kind, m.caption, m.visible, m.enabled, m.role, -1, m.flag_register});
         if (std::string(m.name) == "mnuMainEditCPU") {
             for (int k = 1; k <= kProcessorEntries; ++k) {
-                const std::string caption = CpuName(ProcessorNumber::FromCounted(k));
+                const std::string caption = CpuName(ProcessorNumber::FromCounted(k).value());
                 all.push_back({"mnuMainEdit" + caption, m.name, MenuKind::Item, caption, false, true,
                                Role::None, k - 1});
             }

@@ -5,14 +5,13 @@
 // the window hands the readings over to its own thread.
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "probe/clock/core_clock.h"
+#include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
 
@@ -28,11 +27,12 @@ struct LiveProcessor {
 
 struct LiveReading {
     ProcessorNumber processor;
-    PinnedCoreClock pinned;
+    PinStatus status = PinStatus::Stayed;
+    std::optional<CoreClock> clock;  // none unless Stayed, nor when the measurement failed
 };
 
 // Measures one processor from the worker thread: pins the thread to it through `os`, measures, and
-// checks the thread is still there. Replaceable for tests.
+// checks the thread is still there.
 using LiveMeasure = std::function<LiveReading(const LiveProcessor&)>;
 LiveReading MeasurePinned(Platform& os, const LiveProcessor& processor);
 
@@ -41,29 +41,30 @@ inline constexpr size_t kLivePerSecond = 4;
 
 class LiveClock {
 public:
-    // Called on the worker thread with each second's readings.
+    // Called on the worker thread with each second's readings, never after Stop() has returned.
     using Deliver = std::function<void(std::vector<LiveReading>)>;
 
-    LiveClock(LiveMeasure measure, Deliver deliver);
+    // `measure` must be safe to call from the worker thread for as long as workers run.
+    explicit LiveClock(LiveMeasure measure);
     ~LiveClock();
     LiveClock(const LiveClock&) = delete;
     LiveClock& operator=(const LiveClock&) = delete;
 
-    // Measures `processors` from `first` on, once a second; restarts a running worker.
-    void Start(std::vector<LiveProcessor> processors, std::chrono::milliseconds first = {});
-    // Waits for the worker to end: nothing is measured or delivered once it returns.
+    // Measures `processors` from `first` on, once a second, on a worker of its own; stops one running.
+    void Start(std::vector<LiveProcessor> processors, std::chrono::milliseconds first, Deliver deliver);
+    // Returns at once: the worker delivers nothing more and ends on its own, at the latest when the
+    // measurement under way ends.
     void Stop();
-    bool Running() const { return thread_.joinable(); }
+    bool Running() const { return worker_ != nullptr; }
 
 private:
-    void Loop(std::vector<LiveProcessor> processors, std::chrono::milliseconds first);
+    struct Worker;
+    static void Loop(const std::shared_ptr<Worker>& worker, const LiveMeasure& measure,
+                     const std::vector<LiveProcessor>& processors, std::chrono::steady_clock::time_point tick,
+                     const Deliver& deliver);
 
     LiveMeasure measure_;
-    Deliver deliver_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    std::thread thread_;
+    std::shared_ptr<Worker> worker_;
 };
 
 }  // namespace talvex

@@ -1,6 +1,7 @@
 #include "main/window/mainform.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -15,10 +16,10 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "main/report/load_data.h"
 #include "main/window/application.h"
-#include "main/window/copy.h"
 #include "main/window/layout.h"
 #include "probe/clock/clock.h"
 #include "probe/platform/processor_number.h"
@@ -156,7 +157,8 @@ int CaptionStretch(QFont font) {
 
 }  // namespace
 
-Tmainform::Tmainform(const Probe& probe, QWidget* parent) : QMainWindow(parent), probe_(probe) {
+Tmainform::Tmainform(const Probe& probe, WindowServices services, QWidget* parent)
+    : QMainWindow(parent), probe_(probe), services_(std::move(services)), inbox_(new Inbox(this)) {
     setObjectName("mainform");
     setWindowTitle(QString::fromUtf8(layout::kTitle));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -364,17 +366,16 @@ void Tmainform::FormCreate() {
     processor_selector_->setEnabled(true);
     // The processors the program was started with are the ones it may use (`taskset`, a cpuset);
     // it starts on the first of them, and the others are listed but cannot be chosen.
-    allowed_ = probe_.platform.ThreadAffinity();
+    allowed_ = AllowedProcessors(probe_.platform);
     auto* entries = qobject_cast<QStandardItemModel*>(processor_selector_->model());
     for (unsigned k = 0; k < n; ++k) {
         processor_selector_->addItem(QString::fromStdString(CpuName(ProcessorNumber(k))));
         processor_entries_[k]->setVisible(true);
-        const bool may_run =
-            allowed_.empty() || std::find(allowed_.begin(), allowed_.end(), k) != allowed_.end();
+        const bool may_run = allowed_.Allows(ProcessorNumber(k));
         processor_entries_[k]->setEnabled(may_run);
         if (entries != nullptr) entries->item(static_cast<int>(k))->setEnabled(may_run);
     }
-    const ProcessorNumber first(allowed_.empty() ? 0 : allowed_.front());
+    const ProcessorNumber first(allowed_.Numbers().empty() ? 0 : allowed_.Numbers().front());
     if (const auto refused = Pin(first)) {
         ReportError(*refused);
     } else {
@@ -385,13 +386,8 @@ void Tmainform::FormCreate() {
 }
 
 std::optional<std::string> Tmainform::Pin(ProcessorNumber processor) {
-    const std::string name = CpuName(processor);
-    if (!allowed_.empty() && std::find(allowed_.begin(), allowed_.end(), processor.os()) == allowed_.end()) {
-        return name + ": Talvex may run only on " + (allowed_.size() == 1 ? "processor " : "processors ")
-               + ProcessorList(OsProcessors(allowed_));
-    }
-    if (!probe_.platform.SetThreadAffinity({processor.os()}))
-        return name + ": Talvex cannot run on this processor";
+    if (!allowed_.Allows(processor)) return allowed_.RefusalText(processor);
+    if (!probe_.platform.SetThreadAffinity({processor.os()})) return NotPinnedText(processor);
     return std::nullopt;
 }
 
@@ -409,23 +405,52 @@ void Tmainform::LoadData() {
 }
 
 void Tmainform::StartClock() {
-    clock_.reset();  // a measurement of the processor examined before never reaches the field
+    // A measurement of the processor examined before never reaches the field (a copy asked for
+    // meanwhile still waits for it).
+    clock_.reset();
     clock_hz_.reset();
     SetText(Field(LoadField::editCPUClock), kMeasuringText);
-    clock_ = std::make_unique<PinnedClockMeasurement>(probe_, examined_, this,
-                                                      [this](const ClockResult& r) { ShowClock(r); });
+    clock_ = Measure();
 }
 
-void Tmainform::ShowClock(const ClockResult& result) {
-    clock_.reset();
+std::shared_ptr<PinnedClockMeasurement> Tmainform::Measure() {
+    return std::make_shared<PinnedClockMeasurement>(
+        probe_, examined_, inbox_->address(),
+        [this](const PinnedClockMeasurement& m, const ClockResult& r) { ClockMeasured(m, r); });
+}
+
+void Tmainform::ClockMeasured(const PinnedClockMeasurement& measurement, const ClockResult& result) {
+    // Everything settled before the error box, which lets other events in.
+    std::optional<PendingCopy> copy;
+    if (copy_ && copy_->clock.get() == &measurement) {
+        copy = std::move(copy_);
+        DropCopy();
+    }
+    if (clock_.get() == &measurement) {
+        clock_.reset();
+        if (result.error.empty()) clock_hz_ = result.hz;
+        SetText(Field(LoadField::editCPUClock),
+                result.error.empty() ? FormatClock(result.hz, DecimalSeparator()) : std::string());
+    }
     if (!result.error.empty()) {
-        SetText(Field(LoadField::editCPUClock), "");
-        ReportError(result.error);
+        ReportError(result.error);  // once, whoever waited; the copy ends with it
         return;
     }
-    clock_hz_ = result.hz;
-    SetText(Field(LoadField::editCPUClock), FormatClock(result.hz, DecimalSeparator()));
+    if (copy) CopyTextToClipboard(services_.write_clipboard, copy->report->Text(result.hz));
 }
+
+void Tmainform::DropCopy() {
+    if (!copy_) return;
+    copy_.reset();
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void Tmainform::closeEvent(QCloseEvent* event) {
+    DropCopy();
+    QMainWindow::closeEvent(event);
+}
+
+Tmainform::~Tmainform() { DropCopy(); }
 
 void Tmainform::cmbProcessorMaskChange(int index) {
     // No entry selected names no processor.
@@ -452,43 +477,28 @@ void Tmainform::mnuMainEditCPUClick(int index) {
 void Tmainform::cmd_TSCClick() { StartClock(); }
 
 void Tmainform::mnuMainEditCopyClick() {
-    // The report carries the clock the field shows for this processor: one still being measured is
-    // waited for, under a busy cursor.
-    std::optional<ClockResult> waited;
-    if (clock_ != nullptr && !clock_->Finished()) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // the cursor shows now
-        if (clock_ != nullptr) waited = clock_->Wait();
-        QGuiApplication::restoreOverrideCursor();
-    } else if (clock_ != nullptr) {
-        waited = clock_->Wait();
-    }
-    if (waited) {
-        ShowClock(*waited);
-        if (!waited->error.empty()) return;  // reported; the copy ends with it
-    }
-    if (clock_hz_) {
-        CopyReportToClipboard(probe_, *clock_hz_);
+    // The report is taken now, of the processor shown. Its clock is the one the field shows; one
+    // still being measured is waited for with the window live, under a busy cursor, and a copy asked
+    // for meanwhile takes the place of this one. After a failed measurement the report's clock is
+    // measured anew, and the field keeps what it shows.
+    auto report = std::make_shared<const PendingReport>(probe_);
+    if (clock_ == nullptr && clock_hz_) {
+        DropCopy();
+        CopyTextToClipboard(services_.write_clipboard, report->Text(*clock_hz_));
         return;
     }
-    // Its last measurement failed: the report's clock is measured anew, on a thread of its own as
-    // every measurement is, and waited for under a busy cursor; the field keeps what it shows.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const ClockResult again = PinnedClockMeasurement(probe_, examined_, this, {}).Wait();
-    QGuiApplication::restoreOverrideCursor();
-    if (!again.error.empty()) {
-        ReportError(again.error);
-        return;
-    }
-    CopyReportToClipboard(probe_, again.hz);
+    std::shared_ptr<PinnedClockMeasurement> clock = clock_;
+    if (clock == nullptr && copy_ && copy_->clock->processor() == examined_) clock = copy_->clock;
+    if (clock == nullptr) clock = Measure();
+    if (!copy_) QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    copy_ = PendingCopy{std::move(report), std::move(clock)};
 }
 
 void Tmainform::mnuMainEditDetailsClick() {
     // A closed window is made afresh (it deletes itself on close), so opening it again captures anew.
     if (details_ != nullptr && !details_->isVisible()) delete details_;
     if (details_ == nullptr) {
-        details_ = new DetailsWindow(probe_, allowed_, examined_, this);
+        details_ = new DetailsWindow(probe_, allowed_.Numbers(), examined_, services_, this);
         connect(this, &Tmainform::ProcessorExamined, details_, &DetailsWindow::ShowProcessor);
     }
     details_->setWindowState(details_->windowState() & ~Qt::WindowMinimized);

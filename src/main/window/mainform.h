@@ -22,9 +22,13 @@
 
 #include "main/report/load_data.h"
 #include "main/window/clock_worker.h"
+#include "main/window/copy.h"
 #include "main/window/details_window.h"
 #include "main/window/layout.h"
+#include "main/window/services.h"
+#include "main/window/workers.h"
 #include "probe/platform/cpuid.h"
+#include "probe/platform/pinning.h"
 #include "probe/platform/processor_number.h"
 #include "probe/tables/flags.h"
 
@@ -34,8 +38,10 @@ class Tmainform final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The window queries the processor through `probe` (a pair of references that must outlive it).
-    explicit Tmainform(const Probe& probe, QWidget* parent = nullptr);
+    // The window queries the processor through `probe`, a pair of references that must outlive it and
+    // every worker it starts (WaitForWorkers), and reaches the desktop through `services`.
+    explicit Tmainform(const Probe& probe, WindowServices services = {}, QWidget* parent = nullptr);
+    ~Tmainform() override;
 
     // Creation handler: caption, processor selector, first pinning, Refresh.
     void FormCreate();
@@ -51,6 +57,8 @@ public:
 
     // True while the clock field waits for a measurement.
     bool ClockMeasuring() const { return clock_ != nullptr; }
+    // True while a copy waits for the clock of its report.
+    bool CopyPending() const { return copy_.has_value(); }
 
     // Feature flag panel: the names and values of one register.
     void ShowFlagRegister(FlagRegister id);
@@ -69,6 +77,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A copy still waiting for its clock is dropped: the window it was asked in is gone.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControls();
@@ -80,7 +90,10 @@ private:
     std::string DecimalSeparator() const;
     // Measures the clock of the processor examined off the GUI thread; the field says so meanwhile.
     void StartClock();
-    void ShowClock(const ClockResult& result);
+    std::shared_ptr<PinnedClockMeasurement> Measure();
+    // A measurement's result, for the field, the copy waiting for it, or both.
+    void ClockMeasured(const PinnedClockMeasurement& measurement, const ClockResult& result);
+    void DropCopy();
     // Pins the thread to `processor` alone. A processor outside the allowed set, or one the system
     // refuses, gives the message the error box shows.
     std::optional<std::string> Pin(ProcessorNumber processor);
@@ -90,8 +103,10 @@ private:
     bool editASCIINull(QObject* watched, QEvent* event);
 
     Probe probe_;
-    std::vector<unsigned> allowed_;  // the processors the program was started with
-    ProcessorNumber examined_;       // the processor the window shows
+    WindowServices services_;
+    Inbox* inbox_ = nullptr;                              // where the clock's workers hand their results over
+    AllowedProcessors allowed_{std::vector<unsigned>{}};  // the processors the program was started with
+    ProcessorNumber examined_;                            // the processor the window shows
     QWidget* client_ = nullptr;
     std::array<QWidget*, kLoadFieldCount> fields_{};
     QComboBox* processor_selector_ = nullptr;  // cmbProcessorMask
@@ -112,8 +127,15 @@ private:
     QAction* details_entry_ = nullptr;
     QPointer<DetailsWindow> details_;
     // The measurement under way for the processor examined, and the clock it last gave.
-    std::unique_ptr<PinnedClockMeasurement> clock_;
+    std::shared_ptr<PinnedClockMeasurement> clock_;
     std::optional<int64_t> clock_hz_;
+    // A copy asked for while its clock was being measured: the report taken when asked, and the
+    // measurement it waits for (which goes on when the processor changes meanwhile).
+    struct PendingCopy {
+        std::shared_ptr<const PendingReport> report;
+        std::shared_ptr<PinnedClockMeasurement> clock;
+    };
+    std::optional<PendingCopy> copy_;
 };
 
 }  // namespace talvex

@@ -10,6 +10,7 @@
 
 #include "main/window/application.h"
 #include "main/window/mainform.h"
+#include "main/window/workers.h"
 #include "probe/platform/cpuid.h"
 #include "version/build_version.h"
 #include "version/version.h"
@@ -149,12 +150,16 @@ int main(int argc, char** argv) {
     HardwareSource source;
     LinuxPlatform platform;
     const Probe probe{source, platform};
-    Tmainform form(probe);
-
-    // An error in the creation handler is shown like any other; the window still opens.
-    RunHandler([&] { form.FormCreate(); });
-    form.show();
-    const int status = app.exec();
-
+    int status = 0;
+    {
+        Tmainform form(probe);
+        // An error in the creation handler is shown like any other; the window still opens.
+        RunHandler([&] { form.FormCreate(); });
+        form.show();
+        status = app.exec();
+    }
+    // The windows are gone and their workers abandoned, each ending at its next look: they use the
+    // probe, which must outlive them.
+    WaitForWorkers();
     return status;
 }

@@ -150,16 +150,8 @@ CoreClock MeasureCoreClock(Platform& os, const CoreClockSettings& settings, cons
 PinnedCoreClock MeasureCoreClockOn(Platform& os, ProcessorNumber processor,
                                    const CoreClockSettings& settings) {
     PinnedCoreClock result;
-    if (!os.SetThreadAffinity({processor.os()})) {
-        result.state = PinnedClockState::NotPinned;
-        return result;
-    }
-    result.clock = MeasureCoreClock(os, settings);
-    if (const std::vector<unsigned> now = os.ThreadAffinity();
-        !now.empty() && now != std::vector<unsigned>{processor.os()}) {
-        result.state = PinnedClockState::Moved;
-        result.clock = {};
-    }
+    result.status = RunPinned(os, processor, [&] { result.clock = MeasureCoreClock(os, settings); });
+    if (result.status != PinStatus::Stayed) result.clock = {};
     return result;
 }
 

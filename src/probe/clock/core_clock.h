@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
 
@@ -43,18 +44,12 @@ unsigned AdditionsPerCycle(std::string_view microarchitecture, uint32_t family, 
 CoreClock MeasureCoreClock(Platform& os, const CoreClockSettings& settings = {},
                            const AdditionChain& chain = RunAdditionChain);
 
-enum class PinnedClockState {
-    Measured,
-    NotPinned,  // the thread may not run on the processor
-    Moved,      // the thread was moved off it meanwhile (the processor went offline)
-};
 struct PinnedCoreClock {
-    PinnedClockState state = PinnedClockState::Measured;
-    CoreClock clock;  // empty unless Measured
+    PinStatus status = PinStatus::Stayed;
+    CoreClock clock;  // empty unless Stayed
 };
-// Pins the calling thread to `processor` and measures its clock there. A processor taken offline
-// moves the thread elsewhere, so a thread found off it afterwards gives no figure: it would be
-// another processor's.
+// Measures the clock of `processor` through RunPinned: a thread found off it afterwards gives no
+// figure, as it would be another processor's.
 PinnedCoreClock MeasureCoreClockOn(Platform& os, ProcessorNumber processor,
                                    const CoreClockSettings& settings);
 

@@ -192,18 +192,8 @@ std::vector<ProcessorCapture> CaptureProcessors(Platform& platform, const Regist
     for (unsigned k : processors) {
         ProcessorCapture& c = out.emplace_back();
         c.processor = ProcessorNumber(k);
-        const std::vector<unsigned> only{k};
-        if (!platform.SetThreadAffinity(only)) {
-            c.status = CaptureStatus::NotPinned;
-            continue;
-        }
-        c.dump = CaptureProcessor(source);
-        // A processor taken offline while pinned to makes the system move the thread and widen
-        // its affinity: then part of the capture may come from another processor.
-        if (platform.ThreadAffinity() != only) {
-            c.status = CaptureStatus::Moved;
-            c.dump = DumpProcessor{};
-        }
+        c.status = RunPinned(platform, c.processor, [&] { c.dump = CaptureProcessor(source); });
+        if (c.status != PinStatus::Stayed) c.dump = DumpProcessor{};
     }
     return out;
 }

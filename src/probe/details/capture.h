@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "probe/dump/dump.h"
+#include "probe/platform/pinning.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
 #include "probe/platform/registers.h"
@@ -34,16 +35,10 @@ DumpProcessor CaptureProcessor(const RegisterSource& source);
 // of it beyond sub-leaf 0 is known to lack some: many listings leave out the closing sub-leaf.
 bool LacksSubLeaves(const ReplaySource& recorded, uint32_t leaf);
 
-enum class CaptureStatus {
-    Captured,
-    NotPinned,  // the thread could not be pinned to the processor (offline, not allowed, absent)
-    Moved,      // the processor went away during the capture: the thread was no longer pinned to it
-};
-
 struct ProcessorCapture {
     ProcessorNumber processor;
-    CaptureStatus status = CaptureStatus::Captured;
-    DumpProcessor dump;  // empty unless Captured
+    PinStatus status = PinStatus::Stayed;  // Stayed: captured
+    DumpProcessor dump;                    // empty unless captured
 };
 
 // Captures each processor of `processors` in turn, pinning the calling thread to it alone through

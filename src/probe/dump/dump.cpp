@@ -149,14 +149,16 @@ using namespace dump_detail;
 class DescriptorBytes final : public ByteSource {
 public:
     // `status` is the descriptor's own, when fstat could give it.
-    DescriptorBytes(int fd, const std::string& file, const struct stat* status)
+    DescriptorBytes(int fd, const std::string& file, const struct stat* status, std::stop_token stop)
         : fd_(fd),
           file_(file),
+          stop_(std::move(stop)),
           expected_(status != nullptr && S_ISREG(status->st_mode) ? static_cast<uint64_t>(status->st_size)
                                                                   : 0) {}
 
     size_t Read(char* to, size_t size, long number) override {
         for (;;) {
+            if (stop_.stop_requested()) throw DumpCancelled();
             const ssize_t got = ::read(fd_, to, size);
             if (got >= 0) return static_cast<size_t>(got);
             if (errno != EINTR)
@@ -169,6 +171,7 @@ public:
 private:
     int fd_;
     const std::string& file_;
+    std::stop_token stop_;
     uint64_t expected_ = 0;
 };
 
@@ -312,8 +315,9 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
 
 namespace {
 
-std::vector<DumpProcessor> ReadDescriptor(int fd, const std::string& file, const struct stat* status) {
-    DescriptorBytes bytes(fd, file, status);
+std::vector<DumpProcessor> ReadDescriptor(int fd, const std::string& file, const struct stat* status,
+                                          std::stop_token stop = {}) {
+    DescriptorBytes bytes(fd, file, status, std::move(stop));
     return dump_detail::ReadLines(bytes, file);
 }
 
@@ -324,7 +328,7 @@ std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file) {
     return ReadDescriptor(fd, file, ::fstat(fd, &status) == 0 ? &status : nullptr);
 }
 
-std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
+std::vector<DumpProcessor> ReadDumpFile(const std::string& path, std::stop_token stop) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw DumpError(path, 0, std::strerror(errno));
     try {
@@ -332,7 +336,8 @@ std::vector<DumpProcessor> ReadDumpFile(const std::string& path) {
         struct stat status {};
         const bool known = ::fstat(fd, &status) == 0;
         if (known && S_ISDIR(status.st_mode)) throw DumpError(path, 0, std::strerror(EISDIR));
-        std::vector<DumpProcessor> cpus = ReadDescriptor(fd, path, known ? &status : nullptr);
+        std::vector<DumpProcessor> cpus =
+            ReadDescriptor(fd, path, known ? &status : nullptr, std::move(stop));
         ::close(fd);
         return cpus;
     } catch (...) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,12 @@ private:
     long line_;
 };
 
+// The reading of a dump was stopped on request: nothing is wrong with the file.
+class DumpCancelled : public std::runtime_error {
+public:
+    DumpCancelled() : std::runtime_error("reading cancelled") {}
+};
+
 // The largest dump Talvex reads; anything beyond is refused whole, with one message, before it is
 // stored: the most processors Linux configures, 512 records for each of them in all (only the
 // totals are bounded: one processor may hold more), and the bytes those take with room for comments.
@@ -48,7 +55,8 @@ inline constexpr uint64_t kMaxDumpBytes = uint64_t{512} << 20;
 // report, `cpuid -r`, libcpuid's raw arrays, or the InstLatx64 / AIDA64 / EVEREST listing.
 // Throws DumpError on anything it does not understand.
 std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file);
-std::vector<DumpProcessor> ReadDumpFile(const std::string& path);
+// A file is read 64 KB at a time; once `stop` is requested, the next read throws DumpCancelled.
+std::vector<DumpProcessor> ReadDumpFile(const std::string& path, std::stop_token stop = {});
 // The same from an open file descriptor (standard input), read to its end; `file` names it.
 std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file);
 

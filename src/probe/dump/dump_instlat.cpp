@@ -106,6 +106,8 @@ public:
         if (d->subleaf) {
             sub = *d->subleaf;
         } else if (d->leaf != 0 && has_last_ && d->leaf == last_leaf_) {
+            // The next sub-leaf: none follows FFFFFFFF, which would wrap to sub-leaf 0.
+            if (last_sub_ == UINT32_MAX) sections_.Fail(number, "sub-leaf after FFFFFFFF");
             sub = last_sub_ + 1;
         }
         // A second leaf 0 starts the next processor (leaf 0 has no sub-leaves).

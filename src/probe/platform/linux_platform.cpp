@@ -246,4 +246,19 @@ uint64_t LinuxPlatform::ReadTimeStampCounter() {
 #endif
 }
 
+std::vector<unsigned> ReplayPlatform::ThreadAffinity() const {
+    {
+        const std::lock_guard hold(lock_);
+        const auto it = pinned_.find(std::this_thread::get_id());
+        if (it != pinned_.end()) return it->second;
+    }
+    return LinuxPlatform::ThreadAffinity();
+}
+
+bool ReplayPlatform::SetThreadAffinity(const std::vector<unsigned>& processors) {
+    const std::lock_guard hold(lock_);
+    pinned_[std::this_thread::get_id()] = processors;
+    return true;
+}
+
 }  // namespace talvex

@@ -3,8 +3,11 @@
 // so tests can stand in for timers, processor count and affinity.
 
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace talvex {
@@ -79,11 +82,14 @@ private:
     std::string root_;
 };
 
-// A processor recorded elsewhere: the same operating system answers, but no clock to measure,
-// no pinning, and nothing the kernel says of its own processors.
+// A processor recorded elsewhere: the same operating system answers, but no clock to measure and
+// nothing the kernel says of its own processors; pinning is make-believe: it succeeds, and the thread
+// reads back the set it asked for.
 class ReplayPlatform final : public LinuxPlatform {
 public:
-    bool SetThreadAffinity(const std::vector<unsigned>&) override { return true; }
+    // The set this thread last asked for; before it asked, the system's.
+    std::vector<unsigned> ThreadAffinity() const override;
+    bool SetThreadAffinity(const std::vector<unsigned>& processors) override;
     bool HasLiveClock() const override { return false; }
     std::vector<std::optional<uint64_t>> MicrocodeRevisions(
         const std::vector<unsigned>& processors) const override {
@@ -92,6 +98,10 @@ public:
     std::optional<std::vector<Vulnerability>> Vulnerabilities() const override {
         return Platform::Vulnerabilities();
     }
+
+private:
+    mutable std::mutex lock_;
+    std::map<std::thread::id, std::vector<unsigned>> pinned_;
 };
 
 }  // namespace talvex

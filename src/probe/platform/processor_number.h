@@ -6,6 +6,8 @@
 
 #include <compare>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,8 +20,9 @@ class ProcessorNumber {
 public:
     constexpr ProcessorNumber() = default;
     constexpr explicit ProcessorNumber(unsigned os_number) : os_(os_number) {}
-    // From a count from 1 (at least 1), as the user gives it.
-    static constexpr ProcessorNumber FromCounted(uint64_t counted) {
+    // From a count from 1, as the user gives it; none for 0 or a count beyond every number.
+    static constexpr std::optional<ProcessorNumber> FromCounted(uint64_t counted) {
+        if (counted == 0 || counted - 1 > std::numeric_limits<unsigned>::max()) return std::nullopt;
         return ProcessorNumber(static_cast<unsigned>(counted - 1));
     }
 

@@ -64,8 +64,8 @@ TEST(FaultsCli, PinningOutsideTheAllowedProcessorsIsRefused) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(refused.err, "talvex-report: cannot run on processor " + other
-                               + ": this process may run only on processor(s) "
-                               + std::to_string(allowed[0] + 1) + "\n");
+                               + ": this process may run only on processor " + std::to_string(allowed[0] + 1)
+                               + "\n");
 
     const Result json = Exec({"--cpu", other, "--format", "json"}, "", only);
     EXPECT_EQ(json.status, 1);

@@ -1,10 +1,8 @@
 // The clock measured off the GUI thread: the window answers while it runs, a processor change
-// abandons it, and the copy command waits for it.
-#include <QClipboard>
+// abandons it, and a copy is queued behind it with the window live.
 #include <QGuiApplication>
 
 #include <atomic>
-#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -52,17 +50,32 @@ private:
 struct ClockWindowTest : ::testing::Test {
     testing::FakeSource cpu;
     GatedClock os;
+    std::vector<QString> copied;  // every text the window put on the clipboard
     std::unique_ptr<Tmainform> form;
 
     void SetUp() override {
         testing::ShownErrors().clear();
         testing::PlainProcessor(cpu);
         os.processor_count = 2;
-        form = std::make_unique<Tmainform>(Probe{cpu, os});
+        WindowServices services;
+        services.write_clipboard = [this](const QString& text) {
+            copied.push_back(text);
+            return true;
+        };
+        form = std::make_unique<Tmainform>(Probe{cpu, os}, services);
         RunHandler([&] { form->FormCreate(); });
     }
-    void TearDown() override { form.reset(); }
+    void TearDown() override {
+        form.reset();
+        os.open = true;  // an abandoned measurement ends at its next reading in any case
+        WaitForWorkers();
+    }
     QLineEdit* Clock() const { return Find<QLineEdit>(*form, "editCPUClock"); }
+    void Copy() const { Find<QAction>(*form, "mnuMainEditCopy")->trigger(); }
+    static QString ClockLine(const QString& report) {
+        const qsizetype at = report.indexOf("\r\nClock: ") + 2;
+        return report.mid(at, report.indexOf("\r\n", at) - at);
+    }
 };
 
 TEST_F(ClockWindowTest, AProcessorChangeNeverShowsTheClockOfTheProcessorBefore) {
@@ -89,42 +102,77 @@ TEST_F(ClockWindowTest, AProcessorChangeNeverShowsTheClockOfTheProcessorBefore) 
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
 
-TEST_F(ClockWindowTest, TheCopyWaitsForTheMeasurementUnderWay) {
-    QGuiApplication::clipboard()->clear();
-    // Opened from another thread while the copy waits (or, on a slow machine, before it does).
-    std::thread opener([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        os.open = true;
-    });
-    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
-    opener.join();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nClock: 1000.000MHz\r\n"));
+// A copy asked for while the clock is measured is queued: the window stays live under a busy cursor,
+// a second copy takes the place of the first, and the one report goes to the clipboard with the clock
+// the window measured. Measured already, a copy goes at once.
+TEST_F(ClockWindowTest, TheCopyIsQueuedBehindTheMeasurementWithTheWindowLive) {
+    Copy();
+    EXPECT_TRUE(form->CopyPending());
+    EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+    const QString shown = testing::BitName(*form, 0)->text();
+    QTest::keyClick(Find<QComboBox>(*form, "cmbFeature"), Qt::Key_Down);  // answered meanwhile
+    EXPECT_NE(testing::BitName(*form, 0)->text(), shown);
+    Copy();
+    QTest::qWait(20);
+    EXPECT_TRUE(copied.empty());
+
+    os.open = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CopyPending(); }, 20000));
+    ASSERT_EQ(copied.size(), 1u);
+    EXPECT_EQ(ClockLine(copied[0]), "Clock: 1000.000MHz");
     EXPECT_EQ(Clock()->text(), "1000.000MHz");
-    EXPECT_FALSE(form->ClockMeasuring());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(os.measurements.load(), 1);  // the report took the window's measurement
 
-    // Measured already, the copy takes the value at once.
-    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nClock: 1000.000MHz\r\n"));
+    Copy();
+    ASSERT_EQ(copied.size(), 2u);
+    EXPECT_EQ(ClockLine(copied[1]), "Clock: 1000.000MHz");
     EXPECT_EQ(os.measurements.load(), 1);
+    EXPECT_TRUE(testing::ShownErrors().empty());
+}
+
+// The queued report is of the processor shown when it was asked for: changing the processor
+// meanwhile leaves it waiting for that processor's clock, while the field measures the new one.
+// A window closed meanwhile copies nothing.
+TEST_F(ClockWindowTest, TheQueuedCopyKeepsToItsProcessorAndGoesWithItsWindow) {
+    Copy();
+    QTest::keyClick(Find<QComboBox>(*form, "cmbProcessorMask"), Qt::Key_Down);
+    EXPECT_EQ(Clock()->text(), "measuring...");
+    EXPECT_TRUE(form->CopyPending());
+    os.open = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CopyPending() && !form->ClockMeasuring(); }, 20000));
+    ASSERT_EQ(copied.size(), 1u);
+    EXPECT_EQ(ClockLine(copied[0]), "Clock: 1000.000MHz");
+    EXPECT_EQ(Clock()->text(), "2000.000MHz");
+
+    os.open = false;
+    QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
+    Copy();
+    EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+    form->close();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    os.open = true;
+    QTest::qWait(50);
+    EXPECT_EQ(copied.size(), 1u);
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
 
 // After a failed measurement the copy measures anew, off the GUI thread too, and leaves the field
 // alone; a failure there is reported as the window's own was, and nothing is copied.
 TEST_F(ClockWindowTest, TheCopyAfterAFailedMeasurementMeasuresOffTheGuiThread) {
-    QGuiApplication::clipboard()->clear();
     os.fail = true;
     os.open = true;
     ASSERT_TRUE(testing::WaitForClock(*form));
     EXPECT_EQ(Clock()->text(), "");
-    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
+    Copy();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CopyPending(); }, 20000));
+    EXPECT_TRUE(copied.empty());
 
     os.fail = false;
-    Find<QAction>(*form, "mnuMainEditCopy")->trigger();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nClock: 1000.000MHz\r\n"));
+    Copy();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->CopyPending(); }, 20000));
+    ASSERT_EQ(copied.size(), 1u);
+    EXPECT_EQ(ClockLine(copied[0]), "Clock: 1000.000MHz");
     EXPECT_EQ(Clock()->text(), "");
     EXPECT_EQ(os.gui_readings.load(), 0);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);

@@ -18,16 +18,20 @@
 #include <QTreeView>
 #include <QValueAxis>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "main/cli/cli_support.h"
-#include "main/window/copy.h"
 #include "main/window/details_window.h"
 #include "probe/details/capture.h"
 #include "support/dumps.h"
@@ -91,29 +95,27 @@ struct DetailsWindowTest : ::testing::Test {
     testing::FakeSource cpu;
     testing::FakePlatform os;
     QString copied;
+    FileChoice answer;  // the file dialogs' answer
+    WindowServices services;
 
     void SetUp() override {
         ShownErrors().clear();
         testing::PlainProcessor(cpu);
-        SetClipboardWriter([this](const QString& text) {
+        services.write_clipboard = [this](const QString& text) {
             copied = text;
             return true;
-        });
+        };
+        services.ask_file = [this](QWidget*, bool, const QString&, const QStringList&) { return answer; };
         // The fake platform's clock cannot time a chain of additions: a shown window's live clock
         // reads from here.
-        SetLiveMeasure([](const LiveProcessor& p) { return LiveReading{p.processor, {}}; });
+        services.live_measure = [](const LiveProcessor& p) {
+            return LiveReading{p.processor, PinStatus::Stayed, CoreClock{}};
+        };
     }
-    void TearDown() override {
-        SetClipboardWriter(nullptr);
-        SetFileDialog(nullptr);
-        SetLiveMeasure(nullptr);
-    }
+    // The workers the windows left use `cpu` and `os`, which go after this.
+    void TearDown() override { WaitForWorkers(); }
     // The next file dialog answers `path`, with `filter` picked.
-    void Answer(const QString& path, const QString& filter = kCpuidRawFilter) {
-        SetFileDialog([=](QWidget*, bool, const QString&, const QStringList&) {
-            return FileChoice{path, filter};
-        });
-    }
+    void Answer(const QString& path, const QString& filter = kCpuidRawFilter) { answer = {path, filter}; }
 
     // Open Dump answered with `path`, and the reading on its own thread waited for.
     void Open(DetailsWindow& w, const std::string& path) {
@@ -218,7 +220,7 @@ struct DetailsWindowTest : ::testing::Test {
 };
 
 TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
-    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
     for (const std::string& name : testing::DumpNames()) {
         SCOPED_TRACE(name);
         const std::string path = testing::kDumps + "/" + name;
@@ -253,7 +255,7 @@ TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
 TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
     const HardwareSource hardware;
     LinuxPlatform machine;
-    DetailsWindow w(Probe{hardware, machine}, machine.ThreadAffinity(), ProcessorNumber(0));
+    DetailsWindow w(Probe{hardware, machine}, machine.ThreadAffinity(), ProcessorNumber(0), services);
     const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(
         Exec({"--details", "--cpu", "all", "--format", "json"}).out))["processors"]
                                .toArray();
@@ -261,7 +263,7 @@ TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
     EXPECT_TRUE(Find<QPushButton>(w, "liveButton")->isHidden());
     for (const QJsonValue& p : all) {
         const int number = p["cpu"].toInt();
-        w.ShowProcessor(ProcessorNumber::FromCounted(static_cast<unsigned>(number)));
+        w.ShowProcessor(ProcessorNumber::FromCounted(static_cast<unsigned>(number)).value());
         // Copy tells the processor as the window does, with what every processor shown tells of it;
         // talvex-report --cpu N examines that one alone. They agree on everything else.
         QTest::mouseClick(Find<QPushButton>(w, "copyButton"), Qt::LeftButton);
@@ -300,17 +302,19 @@ struct PinnedSource final : RegisterSource {
     ReplaySource second{testing::Normalized("amd-ryzen-7-7700x-raphael.txt")};
     explicit PinnedSource(const testing::FakePlatform& platform) : os(platform) {}
     bool HasCPUID() const override { return true; }
+    // As the processor the calling thread is pinned to (the window's, or a clock worker's) answers.
     TCPUIDRegs Execute(uint32_t leaf, uint32_t sub) const override {
-        return (os.affinity == std::vector<unsigned>{1} ? second : first).Execute(leaf, sub);
+        return (os.ThreadAffinity() == std::vector<unsigned>{1} ? second : first).Execute(leaf, sub);
     }
 };
 
 TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
+    const testing::AwaitWorkers await;  // before the machine, which the window's workers use
     TwoProcessors machine;
     machine.processor_count = 3;
     machine.affinity = {0, 1};  // started on two of three
     const PinnedSource source(machine);
-    Tmainform form(Probe{source, machine});
+    Tmainform form(Probe{source, machine}, services);
     form.FormCreate();
     testing::WaitForClock(form);
     QAction* entry = Find<QAction>(form, "mnuMainEditDetails");
@@ -378,7 +382,7 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
 // Escape in the open processor list closes the list alone; with no list open, it closes the window.
 TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
     QPointer<DetailsWindow> window =
-        new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0));  // deletes itself on close
+        new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0), services);  // deletes itself on close
     DetailsWindow& w = *window;
     Open(w, testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt");
     w.show();
@@ -411,7 +415,7 @@ TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
 // After Open Dump, This Machine shows this machine's processors again, captured afresh; a choice of
 // one is no choice and is not offered.
 TEST_F(DetailsWindowTest, BackToThisMachineAfterADump) {
-    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
     QPushButton* live = Find<QPushButton>(w, "liveButton");
     QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
     EXPECT_TRUE(live->isHidden());
@@ -434,7 +438,7 @@ TEST_F(DetailsWindowTest, BackToThisMachineAfterADump) {
 // At the default size every cell of every tab shows whole, and every field, column and control says
 // what it is; at the smallest size the plot keeps room for each of its labels.
 TEST_F(DetailsWindowTest, NothingCutShortAndEverythingExplained) {
-    QPointer<DetailsWindow> window = new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    QPointer<DetailsWindow> window = new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
     DetailsWindow& w = *window;
     Open(w, testing::kDumps + "/amd-ryzen-7-7700x-raphael.txt");  // the longest instruction line
     w.show();
@@ -500,7 +504,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
     machine.processor_count = 3;
     machine.refuse_second = true;
     const PinnedSource source(machine);
-    DetailsWindow w(Probe{source, machine}, {0, 1, 2}, ProcessorNumber(1));
+    DetailsWindow w(Probe{source, machine}, {0, 1, 2}, ProcessorNumber(1), services);
     EXPECT_EQ(Find<QLabel>(w, "status")->text(), "cannot run on processor 2");
     EXPECT_EQ(Find<QLabel>(w, "Vendor")->text(), "");
     EXPECT_FALSE(Find<QPushButton>(w, "copyButton")->isEnabled());
@@ -519,7 +523,7 @@ TEST_F(DetailsWindowTest, AProcessorThatRefusesPinningSaysSoAndTheOthersShow) {
 TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
     os.processor_count = 2;
     const ReplaySource source(testing::Normalized("intel-core-i7-4770-haswell.txt"));
-    DetailsWindow w(Probe{source, os}, {0, 1}, ProcessorNumber(0));
+    DetailsWindow w(Probe{source, os}, {0, 1}, ProcessorNumber(0), services);
     const DumpProcessor capture = CaptureProcessor(source);
     const testing::TempDir dir;
     const struct {
@@ -557,7 +561,7 @@ TEST_F(DetailsWindowTest, SaveThenReplayGivesTheSameCapture) {
 }
 
 TEST_F(DetailsWindowTest, AFailedSaveIsReportedAndLeavesNoFile) {
-    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
     const testing::TempDir dir;
     const std::string kept = (dir / "kept.txt").string();
     testing::Spill(kept, "old\n");
@@ -583,7 +587,7 @@ TEST_F(DetailsWindowTest, AFailedSaveIsReportedAndLeavesNoFile) {
 }
 
 TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
-    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
     const testing::TempDir dir;
     const std::string bad = (dir / "bad.txt").string();
     testing::Spill(bad, "CPU 0:\n   0x00000000 0x00: eax=0x00000001 ebx=0x756e6547\n");
@@ -601,12 +605,42 @@ TEST_F(DetailsWindowTest, ADumpThatCannotBeReadIsReportedAsTalvexReportSaysIt) {
     }
 }
 
+// The models keep what they show: once the records they were set from are gone (a dump opened in
+// their place), every cell still reads as before, and nothing reads freed memory (make check-sanitize).
+TEST_F(DetailsWindowTest, TheModelsKeepWhatTheyShowWhenTheRecordsGo) {
+    const auto cells = [](const QAbstractItemModel& m) {
+        QStringList all;
+        const std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+            for (int r = 0; r < m.rowCount(parent); ++r)
+                for (int c = 0; c < m.columnCount(parent); ++c) {
+                    all << m.index(r, c, parent).data().toString();
+                    if (c == 0) walk(m.index(r, 0, parent));
+                }
+        };
+        walk({});
+        return all;
+    };
+    auto set = std::make_unique<ProcessorSet>(
+        ProcessorSet::FromDump(ReadDumpFile(testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt")));
+    CacheModel caches;
+    FeatureModel features;
+    caches.SetProcessor(*set, 0);
+    features.SetProcessor(set->DetailsOf(0));
+    const QStringList cache_cells = cells(caches), feature_cells = cells(features);
+    ASSERT_GT(cache_cells.size(), 0);
+    set.reset();  // its memory free for the next records
+    set = std::make_unique<ProcessorSet>(
+        ProcessorSet::FromDump(ReadDumpFile(testing::kDumps + "/amd-ryzen-7-7700x-raphael.txt")));
+    EXPECT_EQ(cells(caches), cache_cells);
+    EXPECT_EQ(cells(features), feature_cells);
+}
+
 // Compare with dump... shows what talvex-report --compare says of the processor shown and the dump,
 // read on a thread of its own; a dump that cannot be read is reported.
 TEST_F(DetailsWindowTest, CompareWithDumpShowsWhatTheCommandSays) {
     const testing::TempDir dir;
     const std::string mine = (dir / "mine.txt").string();
-    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
     w.SaveDump(QString::fromStdString(mine), false);
     for (const std::string& other : {mine, testing::kDumps + "/amd-ryzen-9-5950x-vermeer.txt"}) {
         SCOPED_TRACE(other);
@@ -631,51 +665,86 @@ TEST_F(DetailsWindowTest, CompareWithDumpShowsWhatTheCommandSays) {
 }
 
 // A large dump is read on its own thread: the window answers meanwhile, a second Open Dump is refused
-// until the first is shown, the cursor is given back, and a window closed during a reading waits for it.
+// until the first is shown, and the cursor is given back.
 TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
     const testing::TempDir dir;
     const std::string large = (dir / "large.txt").string();
     testing::Spill(large, testing::ManyProcessors(4096));
     const std::string small = testing::kDumps + "/intel-core-i7-4770-haswell.txt";
-    {
-        DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0));
-        const QString title = w.windowTitle();
-        ASSERT_TRUE(w.OpenDump(QString::fromStdString(large)));
-        EXPECT_TRUE(w.IsOpening());
-        EXPECT_FALSE(Find<QPushButton>(w, "openButton")->isEnabled());
-        EXPECT_FALSE(w.OpenDump(QString::fromStdString(small)));
-        EXPECT_EQ(w.windowTitle(), title);  // nothing shown before the reading is done
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }, 60000));
-        EXPECT_TRUE(ShownErrors().empty());
-        EXPECT_EQ(w.windowTitle(), title + " - large.txt");
-        EXPECT_EQ(Find<QComboBox>(w, "processorChooser")->count(), 4096);
-        EXPECT_TRUE(Find<QPushButton>(w, "openButton")->isEnabled());
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    }
-    {
-        auto* w = new DetailsWindow(Probe{cpu, os}, {0}, ProcessorNumber(0));
-        ASSERT_TRUE(w->OpenDump(QString::fromStdString(large)));
-        delete w;
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    }
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    const QString title = w.windowTitle();
+    ASSERT_TRUE(w.OpenDump(QString::fromStdString(large)));
+    EXPECT_TRUE(w.IsOpening());
+    EXPECT_FALSE(Find<QPushButton>(w, "openButton")->isEnabled());
+    EXPECT_FALSE(w.OpenDump(QString::fromStdString(small)));
+    EXPECT_EQ(w.windowTitle(), title);  // nothing shown before the reading is done
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }, 60000));
+    EXPECT_TRUE(ShownErrors().empty());
+    EXPECT_EQ(w.windowTitle(), title + " - large.txt");
+    EXPECT_EQ(Find<QComboBox>(w, "processorChooser")->count(), 4096);
+    EXPECT_TRUE(Find<QPushButton>(w, "openButton")->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Closing never waits for a worker. The reader here is stuck in its first read (a pipe nobody writes
+// to yet) and the live clock in a measurement that does not end until released, yet the window goes
+// at once and gives the cursor back; released, both end on their own and nothing of theirs is shown.
+// The reader runs on the processors the window captured, not on the GUI thread's one.
+TEST_F(DetailsWindowTest, ClosingDuringOpenDumpAndALiveMeasurementGoesAtOnce) {
+    const testing::TempDir dir;
+    const std::string pipe = (dir / "dump").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Relaxed: like a real measurement, this one shares no order with the window's thread, so the
+    // thread sanitizer sees whether the live clock's own stop is ordered (make check-tsan).
+    std::atomic<bool> measuring{false}, released{false};
+    services.live_measure = [&](const LiveProcessor& p) {
+        measuring.store(true, std::memory_order_relaxed);
+        while (!released.load(std::memory_order_relaxed)) std::this_thread::yield();
+        return LiveReading{p.processor, PinStatus::Stayed, CoreClock{3000, 2600, false}};
+    };
+    services.live_first_reading = {};
+    os.processor_count = 3;
+    QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2}, ProcessorNumber(0), services);
+    w->show();
+    ASSERT_TRUE(w->OpenDump(QString::fromStdString(pipe)));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        measuring.load(std::memory_order_relaxed) && QApplication::overrideCursor() != nullptr, 5000);
+
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    std::signal(SIGPIPE, SIG_IGN);  // the reader may have stopped before this is written
+    const int writer = ::open(pipe.c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    const std::string dump = testing::ManyProcessors(2);
+    [[maybe_unused]] const ssize_t written = ::write(writer, dump.data(), dump.size());
+    ::close(writer);
+    released.store(true, std::memory_order_relaxed);
+    WaitForWorkers();
+    QTest::qWait(20);  // anything the workers posted would arrive now
+    EXPECT_TRUE(ShownErrors().empty());
+    EXPECT_EQ(os.worker_pins, (testing::Pinnings{{0, 1, 2}}));
 }
 
 // The live clock measures only while the window is shown, on its worker: nothing before the window
 // is shown, nothing once it is hidden, nothing after it closed; a dump has no clock to measure.
 TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
-    // Processor 1 measures; 2 is measured once, then goes offline; 3 never lets the worker in.
+    // Processor 1 measures; 2 is measured once, then goes offline; 3 never lets the worker in; the
+    // measurement of 4 fails, which costs that row its figure and nothing more.
     std::atomic<int> measured{0};
     std::atomic<bool> second_seen{false};
-    SetLiveMeasure([&](const LiveProcessor& p) {
+    services.live_measure = [&](const LiveProcessor& p) {
         ++measured;
+        if (p.processor == ProcessorNumber(3)) throw std::runtime_error("counter failure");
         const bool pinned = p.processor == ProcessorNumber(0)
                             || (p.processor == ProcessorNumber(1) && !second_seen.exchange(true));
-        return LiveReading{
-            p.processor,
-            {pinned ? PinnedClockState::Measured : PinnedClockState::NotPinned, {3000, 2600, false}}};
-    });
-    os.processor_count = 3;
-    QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2}, ProcessorNumber(0));
+        if (!pinned) return LiveReading{p.processor, PinStatus::NotPinned, std::nullopt};
+        return LiveReading{p.processor, PinStatus::Stayed, CoreClock{3000, 2600, false}};
+    };
+    os.processor_count = 4;
+    QPointer<DetailsWindow> w = new DetailsWindow(Probe{cpu, os}, {0, 1, 2, 3}, ProcessorNumber(0), services);
     const QAbstractItemModel& m = *Find<QTableView>(*w, "processorView")->model();
     const int clock = m.columnCount() - 1;
     EXPECT_EQ(m.headerData(clock, Qt::Horizontal).toString(), "Core clock");
@@ -686,9 +755,11 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
     QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 0, clock), QString("3000 MHz"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 1, clock), QString("unavailable"), 5000);
     EXPECT_EQ(Cell(m, 2, clock), "cannot run on processor 3");
+    EXPECT_EQ(Cell(m, 3, clock), "unavailable");
     EXPECT_EQ(Find<QChartView>(*w, "clockPlot")->chart()->title(), "Core clock of CPU1");
     w->hide();
     EXPECT_FALSE(w->Measuring());
+    WaitForWorkers();  // a measurement under way as it was hidden ends
     const int hidden = measured;
     QTest::qWait(1500);
     EXPECT_EQ(measured, hidden);
@@ -698,11 +769,12 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(w.isNull());
+    WaitForWorkers();
     const int closed = measured;
     QTest::qWait(1500);
     EXPECT_EQ(measured, closed);
 
-    DetailsWindow dump(Probe{cpu, os}, {0}, ProcessorNumber(0));
+    DetailsWindow dump(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
     Open(dump, testing::kDumps + "/intel-core-i7-4770-haswell.txt");  // shown still reading, it measures
     dump.show();
     QTest::qWait(400);
@@ -711,6 +783,7 @@ TEST_F(DetailsWindowTest, LiveClockMeasuresOnlyWhileShown) {
     const QAbstractItemModel& d = *Find<QTableView>(dump, "processorView")->model();
     EXPECT_EQ(Cell(d, 0, d.columnCount() - 1), DetailsWindow::kNotMeasured);
     EXPECT_EQ(Find<QChartView>(dump, "clockPlot")->chart()->title(), DetailsWindow::kNotMeasured);
+    EXPECT_TRUE(ShownErrors().empty());
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 
 #include "main/report/load_data.h"
-#include "main/window/copy.h"
 #include "support/dumps.h"
 #include "window_support.h"
 
@@ -44,6 +43,9 @@ struct WindowFaults : ::testing::Test {
     ReplaySource second_source{testing::Normalized("amd-ryzen-7-7700x-raphael.txt")};
     SwitchSource cpu;
     testing::FakePlatform os;
+    // The clipboard as the window reaches it: refusing while `refuse` is set.
+    bool refuse = false;
+    int offered = 0;
     std::unique_ptr<Tmainform> form;
 
     void SetUp() override {
@@ -51,9 +53,17 @@ struct WindowFaults : ::testing::Test {
         cpu.current = &first_source;
         os.processor_count = 2;
     }
-    void TearDown() override { SetClipboardWriter(nullptr); }
+    void TearDown() override {
+        form.reset();
+        WaitForWorkers();
+    }
     Tmainform& Open() {
-        form = std::make_unique<Tmainform>(Probe{cpu, os});
+        WindowServices services;
+        services.write_clipboard = [this](const QString& text) {
+            ++offered;
+            return !refuse && WriteToClipboard(text);
+        };
+        form = std::make_unique<Tmainform>(Probe{cpu, os}, services);
         RunHandler([&] { form->FormCreate(); });
         testing::WaitForClock(*form);
         return *form;
@@ -73,7 +83,7 @@ TEST_F(WindowFaults, ARefusedProcessorIsReportedAndTheExaminedOneStays) {
     cpu.current = &second_source;
     Find<QAction>(*form, "mnuMainEditCPU2")->trigger();
     EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{0}, {1}}));
-    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU2: Talvex cannot run on this processor."});
+    EXPECT_EQ(ShownErrors(), std::vector<QString>{"cannot run on processor 2."});
     EXPECT_EQ(Shown(*form), before);
     EXPECT_EQ(Find<QComboBox>(*form, "cmbProcessorMask")->currentIndex(), 0);
 }
@@ -110,7 +120,8 @@ TEST_F(WindowFaults, StartedOnSomeProcessorsItKeepsToThem) {
     EXPECT_EQ(Shown(*form), before);
 
     form->cmbProcessorMaskChange(0);
-    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU1: Talvex may run only on processor 2."});
+    EXPECT_EQ(ShownErrors(),
+              std::vector<QString>{"cannot run on processor 1: this process may run only on processor 2."});
     EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{1}}));
     EXPECT_EQ(Shown(*form), before);
     EXPECT_EQ(processors->currentIndex(), 1);
@@ -132,7 +143,9 @@ TEST_F(WindowFaults, StartedOnHighProcessorsItStartsOnTheFirstOfThem) {
 
     EXPECT_FALSE(Find<QAction>(*form, "mnuMainEditCPU1")->isEnabled());
     form->cmbProcessorMaskChange(0);
-    EXPECT_EQ(ShownErrors(), std::vector<QString>{"CPU1: Talvex may run only on processors 41-42."});
+    EXPECT_EQ(
+        ShownErrors(),
+        std::vector<QString>{"cannot run on processor 1: this process may run only on processors 41-42."});
     EXPECT_EQ(os.affinity_calls, (testing::Pinnings{{40}}));
     EXPECT_EQ(Shown(*form), before);
 }
@@ -154,11 +167,7 @@ TEST_F(WindowFaults, ARefusingClipboardIsReportedAndChangesNothing) {
     Open();
     QGuiApplication::clipboard()->setText("held before");
     const auto before = Shown(*form);
-    int offered = 0;
-    SetClipboardWriter([&](const QString&) {
-        ++offered;
-        return false;
-    });
+    refuse = true;
     Find<QAction>(*form, "mnuMainEditCopy")->trigger();
     EXPECT_EQ(offered, 1);
     EXPECT_EQ(ShownErrors(),
@@ -167,7 +176,7 @@ TEST_F(WindowFaults, ARefusingClipboardIsReportedAndChangesNothing) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "held before");
 
     // Once the clipboard takes it again, the same command works.
-    SetClipboardWriter(nullptr);
+    refuse = false;
     Find<QAction>(*form, "mnuMainEditCopy")->trigger();
     EXPECT_EQ(ShownErrors().size(), 1u);
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nVendorID: GenuineIntel\r\n"));

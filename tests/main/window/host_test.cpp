@@ -1,6 +1,8 @@
 // The window on the processor this test runs on, with real pinning and a stand-in clock.
 #include <sched.h>
 
+#include <atomic>
+
 #include "main/report/load_data.h"
 #include "main/window/layout.h"
 #include "window_support.h"
@@ -20,8 +22,9 @@ public:
     int64_t QueryPerformanceCounter() override { return qpc_ += 1000000; }
 
 private:
-    uint32_t ms_ = 0;
-    int64_t qpc_ = 0;
+    // A measurement abandoned may still be reading as the next one starts.
+    std::atomic<uint32_t> ms_ = 0;
+    std::atomic<int64_t> qpc_ = 0;
 };
 
 struct HostTest : ::testing::Test {
@@ -32,7 +35,10 @@ struct HostTest : ::testing::Test {
         testing::ShownErrors().clear();
         sched_getaffinity(0, sizeof saved, &saved);
     }
-    void TearDown() override { sched_setaffinity(0, sizeof saved, &saved); }
+    void TearDown() override {
+        WaitForWorkers();  // the window's workers use `os`, which goes after this
+        sched_setaffinity(0, sizeof saved, &saved);
+    }
 };
 
 TEST_F(HostTest, TheWindowShowsWhatTheProbeSays) {

@@ -21,14 +21,18 @@ using testing::Find;
 
 TEST(Session, StartLoadSwitchCopyClose) {
     testing::ShownErrors().clear();
+    const testing::AwaitWorkers await;  // should a check fail before the end
     const ReplaySource source(testing::Normalized("intel-pentium-4-northwood-2.80.txt"));
     testing::FakePlatform os;
     os.processor_count = 2;
     os.affinity = {0, 1};
     // The fake platform's clock cannot time a chain of additions: the details window's live clock
     // reads from here.
-    SetLiveMeasure([](const LiveProcessor& p) { return LiveReading{p.processor, {}}; });
-    auto form = std::make_unique<Tmainform>(Probe{source, os});
+    WindowServices services;
+    services.live_measure = [](const LiveProcessor& p) {
+        return LiveReading{p.processor, PinStatus::Stayed, CoreClock{}};
+    };
+    auto form = std::make_unique<Tmainform>(Probe{source, os}, services);
     RunHandler([&] { form->FormCreate(); });
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -48,8 +52,10 @@ TEST(Session, StartLoadSwitchCopyClose) {
     EXPECT_EQ(os.affinity_calls.back(), std::vector<unsigned>{1});
     QTest::mouseClick(Find<QPushButton>(*form, "cmd_TSC"), Qt::LeftButton);
 
+    // The copy waits, the window live, for the clock being measured.
     Find<QAction>(*form, "mnuMainEditCopy")->trigger();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\r\nVendorID: GenuineIntel\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::clipboard()->text().contains("\r\nVendorID: GenuineIntel\r\n"),
+                             20000);
     QGuiApplication::clipboard()->clear();
 
     // The details window: every tab on the processor examined, the other processor, closed.
@@ -75,7 +81,7 @@ TEST(Session, StartLoadSwitchCopyClose) {
     QTest::qWait(10);
     EXPECT_FALSE(form->isVisible());
     form.reset();
-    SetLiveMeasure(nullptr);
+    WaitForWorkers();
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
 

@@ -19,6 +19,7 @@
 
 #include "main/window/application.h"
 #include "main/window/mainform.h"
+#include "main/window/workers.h"
 #include "support/fakes.h"
 
 // Readable failure messages for Qt texts.
@@ -49,10 +50,11 @@ inline std::vector<QString>& ShownErrors() {
 }
 
 inline int RunWindowTests(int argc, char** argv) {
-    TalvexApplication app(argc, argv);
-    SetErrorReporter([](const QString& text) { ShownErrors().push_back(text); });
+    TalvexApplication app(argc, argv, [](const QString& text) { ShownErrors().push_back(text); });
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    WaitForWorkers();
+    return status;
 }
 
 // A processor with standard, extended and Transmeta leaves, so every panel has data.
@@ -72,13 +74,26 @@ inline bool WaitForClock(const Tmainform& form) {
     return QTest::qWaitFor([&] { return !form.ClockMeasuring(); }, 20000);
 }
 
+// Declared before the processor and platform that windows use: waits, as they go, for the workers
+// the windows left behind.
+struct AwaitWorkers {
+    AwaitWorkers() = default;
+    ~AwaitWorkers() { WaitForWorkers(); }
+    AwaitWorkers(const AwaitWorkers&) = delete;
+    AwaitWorkers& operator=(const AwaitWorkers&) = delete;
+};
+
 struct WindowFixture : ::testing::Test {
     FakeSource cpu;
     FakePlatform os;
     std::unique_ptr<Tmainform> form;
 
     void SetUp() override { ShownErrors().clear(); }
-    void TearDown() override { form.reset(); }
+    // The workers the window left use `cpu` and `os`, which go after this.
+    void TearDown() override {
+        form.reset();
+        WaitForWorkers();
+    }
 
     Tmainform& Create() {
         form = std::make_unique<Tmainform>(Probe{cpu, os});
