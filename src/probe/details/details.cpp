@@ -36,16 +36,6 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-uint32_t RegisterOf(const TCPUIDRegs& r, FeatureReg reg) {
-    switch (reg) {
-    case FeatureReg::EAX: return r.EAX;
-    case FeatureReg::EBX: return r.EBX;
-    case FeatureReg::ECX: return r.ECX;
-    case FeatureReg::EDX: return r.EDX;
-    }
-    return 0;
-}
-
 // A feature bit by its place in the registers: (kFeatureRegisters row, bit).
 struct FeatureBit {
     uint8_t group;
@@ -278,10 +268,8 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
     if (const TCPUIDRegs f = leaves.Read(0x16); f.EAX != 0)
         d.frequency_mhz = FrequencyMHz{Bits(f.EAX, 15, 0), Bits(f.EBX, 15, 0), Bits(f.ECX, 15, 0)};
 
-    for (size_t g = 0; g < kFeatureRegisters.size(); ++g) {
-        const FeatureRegister& fr = kFeatureRegisters[g];
-        d.feature_registers[g] = RegisterOf(leaves.Read(fr.leaf, fr.subleaf), fr.reg);
-    }
+    for (size_t g = 0; g < kFeatureRegisters.size(); ++g)
+        d.feature_registers[g] = leaves.Read(kFeatureRegisters[g]);
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
         d.features[i] = BitSet(d.feature_registers[kFeatureNames[i].group], kFeatureNames[i].bit);
     // A name two bits carry is set, on each of its rows, when either bit is.

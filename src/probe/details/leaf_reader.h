@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "probe/details/feature_names.h"
 #include "probe/platform/cpuid.h"
 
 namespace talvex {
@@ -41,6 +42,18 @@ public:
         Answer& a = answers_[next_++ % answers_.size()];
         a = {true, leaf, subleaf, source_.Execute(leaf, subleaf)};
         return a.regs;
+    }
+
+    // One register of a leaf, as the feature tables name it.
+    uint32_t Read(const FeatureRegister& r) const {
+        const TCPUIDRegs regs = Read(r.leaf, r.subleaf);
+        switch (r.reg) {
+        case FeatureReg::EAX: return regs.EAX;
+        case FeatureReg::EBX: return regs.EBX;
+        case FeatureReg::ECX: return regs.ECX;
+        case FeatureReg::EDX: return regs.EDX;
+        }
+        return 0;
     }
 
 private:

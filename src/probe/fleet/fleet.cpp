@@ -60,16 +60,6 @@ std::vector<PlacedCache> Placed(const CacheList& caches) {
     return placed;
 }
 
-uint32_t RegisterOf(const TCPUIDRegs& r, FeatureReg reg) {
-    switch (reg) {
-    case FeatureReg::EAX: return r.EAX;
-    case FeatureReg::EBX: return r.EBX;
-    case FeatureReg::ECX: return r.ECX;
-    case FeatureReg::EDX: return r.EDX;
-    }
-    return 0;
-}
-
 }  // namespace
 
 ProcessorComparison CompareProcessors(const ProcessorDetails& a, const ProcessorDetails& b) {
@@ -104,8 +94,7 @@ GccRegisterValues ReadGccRegisters(const Probe& probe) {
     const LeafReader leaves(probe.source);
     GccRegisterValues values{};
     for (size_t r = 0; r < kGccRegisters.size(); ++r) {
-        const FeatureRegister& reg = kGccRegisters[r];
-        values[r] = RegisterOf(leaves.Read(reg.leaf, reg.subleaf), reg.reg);
+        values[r] = leaves.Read(kGccRegisters[r]);
     }
     return values;
 }
