@@ -53,6 +53,7 @@
 // KX-6000 product page.
 #include "probe/details/uarch.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <span>
@@ -1137,8 +1138,8 @@ constexpr int FirstBadRow(std::span<const Row> rows) {
 // earlier die already gives; -1 when there is none.
 constexpr int FirstBadDie(std::span<const Die> dies, std::span<const Row> rows) {
     for (size_t i = 0; i < dies.size(); ++i) {
-        bool named = false;
-        for (const Row& row : rows) named = named || row.codename == dies[i].codename;
+        const bool named = std::any_of(rows.begin(), rows.end(),
+                                       [&](const Row& row) { return row.codename == dies[i].codename; });
         if (!named || dies[i].process.empty()) return static_cast<int>(i);
         for (size_t j = 0; j < i; ++j)
             if (dies[j].codename == dies[i].codename) return static_cast<int>(i);
