@@ -50,7 +50,9 @@ std::vector<unsigned> LinuxPlatform::ThreadAffinity() const {
     if (set == nullptr) return processors;
     CPU_ZERO_S(size, set);
     if (sched_getaffinity(0, size, set) == 0) {
-        for (size_t k = 0; k < bits; ++k)
+        // Up to the last processor set, not through all the room of the mask (asked at every pin).
+        const size_t count = static_cast<size_t>(CPU_COUNT_S(size, set));
+        for (size_t k = 0; k < bits && processors.size() < count; ++k)
             if (CPU_ISSET_S(k, size, set)) processors.push_back(static_cast<unsigned>(k));
     }
     CPU_FREE(set);
