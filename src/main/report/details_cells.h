@@ -79,7 +79,7 @@ bool CachesUncertain(const DumpGaps& gaps);
 bool FeaturesUncertain(const DumpGaps& gaps);
 
 // The Security section: each vulnerability the running kernel knows with its verdict, as lscpu
-// names it ("Spec rstack overflow"), or one line saying they were not recorded; then the CPUID bits
+// names it ("Tsx async abort"), or one line saying they were not recorded; then the CPUID bits
 // that enumerate mitigations.
 struct SecurityLine {
     std::string key;
@@ -87,7 +87,7 @@ struct SecurityLine {
     std::string about;
 };
 std::vector<SecurityLine> SecurityLines(const ProcessorDetails& d);
-// "spec_rstack_overflow" -> "Spec rstack overflow"
+// "tsx_async_abort" -> "Tsx async abort"
 std::string VulnerabilityName(std::string_view file);
 // "0x1000065", as the kernel writes a microcode revision.
 std::string MicrocodeText(uint64_t revision);
