@@ -245,21 +245,22 @@ TEST(DetailsText, ProcessorTextIsEscapedAsTheReportEscapesIt) {
     std::vector<ProcessorDetails> one{GetProcessorDetails(Probe{cpu, os})};
     // The kernel's words are bytes from outside as well.
     one[0].vulnerabilities = std::make_shared<const std::vector<Vulnerability>>(
-        std::vector<Vulnerability>{{"spec\x1b[2J", "Vulnerable\r\n\xff"}});
+        std::vector<Vulnerability>{{"retbleed\x1b[2J", "Vulnerable\r\n\xff"}});
     const std::string text = DetailsText(one);
     EXPECT_TRUE(IsValidUtf8(text));
     for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
     EXPECT_THAT(text, HasSubstr("Ge\\x1B[2Jn\xC3\xA9\n"));
     EXPECT_THAT(text, HasSubstr("KK\\x0D\\x0A\\x07\n"));
     EXPECT_THAT(text, HasSubstr("\\x0D   \\x0AFooo\xC3\xA9\n"));
-    EXPECT_THAT(text, ::testing::ContainsRegex("\n  Spec\\\\x1B\\[2J +Vulnerable\\\\x0D\\\\x0A\xC3\xBF\n"));
+    EXPECT_THAT(text,
+                ::testing::ContainsRegex("\n  Retbleed\\\\x1B\\[2J +Vulnerable\\\\x0D\\\\x0A\xC3\xBF\n"));
 
     const std::string json = DetailsJson(one);
     EXPECT_TRUE(IsValidUtf8(json));
     EXPECT_THAT(json, HasSubstr(R"("vendor": "Ge\u001B[2Jn)"
                                 "\xC3\xA9\""));
     EXPECT_THAT(json, HasSubstr(R"("hypervisor": "KK\u000D\u000A\u0007")"));
-    EXPECT_THAT(json, HasSubstr(R"("vulnerabilities": {"spec\u001B[2J": "Vulnerable\u000D\u000A)"
+    EXPECT_THAT(json, HasSubstr(R"("vulnerabilities": {"retbleed\u001B[2J": "Vulnerable\u000D\u000A)"
                                 "\xC3\xBF\"}"));
 }
 
