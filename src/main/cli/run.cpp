@@ -14,6 +14,7 @@
 #include "main/report/details_text.h"
 #include "main/report/fleet_json.h"
 #include "main/report/fleet_text.h"
+#include "main/report/leaves_output.h"
 #include "main/report/report.h"
 #include "probe/clock/clock.h"
 #include "probe/clock/core_clock.h"
@@ -90,6 +91,10 @@ std::string DescribeDetails(const std::vector<DumpProcessor>& dumps, const std::
 std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
                         const Options& o, Platform* live = nullptr) {
     if (o.details) return DescribeDetails(dumps, numbers, o, live, std::nullopt);
+    if (o.leaves) {
+        const std::vector<ProcessorLeaves> decoded = DecodeProcessors(dumps, numbers);
+        return o.format == OutputFormat::Json ? LeavesJson(decoded) : LeavesText(decoded);
+    }
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
     if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);
     ReplayPlatform platform;
@@ -165,7 +170,7 @@ std::string FromMachine(const Options& o) {
     }
 
     const HardwareSource source;
-    if (!o.details && !o.DumpFormat()) {
+    if (!o.details && !o.leaves && !o.DumpFormat()) {
         const ProcessorNumber processor(chosen[0]);
         std::string text;
         const PinStatus pinned = RunPinned(platform, processor, [&] {

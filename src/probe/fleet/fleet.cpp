@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "probe/details/leaf_reader.h"
+#include "probe/leaves/leaf_reader.h"
 
 namespace talvex {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "probe/details/feature_names.h"
+#include "probe/leaves/feature_names.h"
 #include "probe/platform/cpuid.h"
 #include "probe/platform/run_program.h"
 #include "probe/text/inline_text.h"

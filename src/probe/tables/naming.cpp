@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "probe/tables/cache.h"
-#include "probe/tables/vendor.h"
+#include "probe/leaves/vendor.h"
 #include "probe/text/text.h"
 
 namespace talvex {

@@ -1,0 +1,32 @@
+#pragma once
+// talvex-report --leaves: every recorded leaf and sub-leaf of each processor, its four registers and
+// its fields one a line, in text or JSON.
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "probe/dump/dump.h"
+#include "probe/leaves/fields.h"
+
+namespace talvex {
+
+// The decoded leaves of one processor; `number` as the operating system (or the dump's sections)
+// counts from 0.
+struct ProcessorLeaves {
+    unsigned number = 0;
+    std::vector<DecodedLeaf> leaves;
+};
+
+std::vector<ProcessorLeaves> DecodeProcessors(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers);
+
+// "0x00000004/1", as every output names a leaf and sub-leaf.
+std::string LeafText(uint32_t leaf, uint32_t subleaf);
+// "EBX[31:22]", "EDX[5]".
+std::string BitsText(const DecodedField& field);
+extern const char* const kRegisterNames[4];  // "EAX" ... "EDX"
+
+std::string LeavesText(std::span<const ProcessorLeaves> processors);
+std::string LeavesJson(std::span<const ProcessorLeaves> processors);
+
+}  // namespace talvex
