@@ -41,6 +41,23 @@ std::string BitsText(const DecodedField& f) {
     return s + "]";
 }
 
+FieldCells CellsOf(const DecodedField& f) {
+    std::string raw;
+    if (f.high == f.low) {
+        raw = Decimal(f.raw);
+    } else {
+        raw = "0x";
+        AppendHex(raw, f.raw, 1);
+    }
+    return {FieldName(f), BitsText(f), raw, f.row != nullptr ? ReadField(f).text : "", FieldAbout(f)};
+}
+
+std::string SubleafText(uint32_t subleaf) { return "sub-leaf " + Decimal(subleaf); }
+
+std::string NotDecodedText(const DecodedLeaf& l) {
+    return l.decoded ? "" : "beyond the top of its range: not decoded";
+}
+
 std::string LeavesText(std::span<const ProcessorLeaves> processors) {
     // One width for each column over the whole output, so that every line of it lines up.
     size_t leaf_width = 0, bits_width = 0, name_width = 0;
@@ -66,7 +83,7 @@ std::string LeavesText(std::span<const ProcessorLeaves> processors) {
                 out += kRegisterNames[r];
                 out += "=0x" + Hex(Register(l.regs, r), 8);
             }
-            if (!l.decoded) out += "  (beyond the top of its range: not decoded)";
+            if (!l.decoded) out += "  (" + NotDecodedText(l) + ")";
             out += '\n';
             for (const DecodedField& f : l.fields) {
                 start = out.size();

@@ -26,6 +26,17 @@ std::string LeafText(uint32_t leaf, uint32_t subleaf);
 std::string BitsText(const DecodedField& field);
 extern const char* const kRegisterNames[4];  // "EAX" ... "EDX"
 
+// A field as the details window's tree shows it: its bits as they stand (a flag 0 or 1, else hex) and
+// what they mean (the text output's last column).
+struct FieldCells {
+    std::string name, bits, raw, meaning;
+    std::string_view about;
+};
+FieldCells CellsOf(const DecodedField& field);
+// "sub-leaf 1", and why a leaf is not decoded ("" when it is).
+std::string SubleafText(uint32_t subleaf);
+std::string NotDecodedText(const DecodedLeaf& leaf);
+
 std::string LeavesText(std::span<const ProcessorLeaves> processors);
 std::string LeavesJson(std::span<const ProcessorLeaves> processors);
 

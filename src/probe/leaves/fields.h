@@ -52,6 +52,7 @@ struct FieldRow {
     FieldKind kind;
     uint32_t factor;                    // Size: the multiplier; Plus: the addend
     uint16_t first_value, value_count;  // Enum: its values in FieldValues()
+    int16_t feature;                    // its row of kFeatureNames; -1 for a bit no room names
     FieldTextRef name, unit, about;
 };
 
