@@ -664,6 +664,37 @@ TEST_F(DetailsWindowTest, CompareWithDumpShowsWhatTheCommandSays) {
     EXPECT_EQ(w.findChild<QDialog*>("compareResult"), nullptr);
 }
 
+// The dump's processor compared is the one --cpu picks, by one rule: the processor shown's number,
+// and a dump that has fewer is refused as the command refuses it.
+TEST_F(DetailsWindowTest, CompareTakesTheDumpProcessorThatCpuTakes) {
+    const std::string hybrid = testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt";
+    const std::string one = testing::kDumps + "/intel-pentium-iii-katmai.txt";
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    Open(w, hybrid);
+    QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
+    chooser->setCurrentIndex(19);  // an efficiency core
+    for (const auto& [other, status] : {std::pair{hybrid, 0}, std::pair{one, 2}}) {
+        SCOPED_TRACE(other);
+        ShownErrors().clear();
+        ASSERT_TRUE(w.CompareWithDump(QString::fromStdString(other)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsComparing(); }, 60000));
+        const testing::Result r = Exec({"--compare", hybrid, other, "--cpu", "20"});
+        ASSERT_EQ(r.status, status);
+        auto* result = w.findChild<QDialog*>("compareResult");
+        if (status == 2) {
+            EXPECT_EQ(result, nullptr);
+            ASSERT_EQ(ShownErrors().size(), 1u);
+            // The command's message but for its name and the place among the inputs.
+            const std::string message = r.err.substr(15, r.err.find(" (input 2 of 2)") - 15);
+            EXPECT_EQ(ShownErrors()[0], ErrorBoxText(message));
+            continue;
+        }
+        ASSERT_NE(result, nullptr);
+        EXPECT_EQ(Find<QPlainTextEdit>(*result, "compareText")->toPlainText().toStdString() + "\n", r.out);
+        delete result;
+    }
+}
+
 // A large dump is read on its own thread: the window answers meanwhile, a second Open Dump is refused
 // until the first is shown, and the cursor is given back.
 TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
