@@ -156,11 +156,8 @@ std::string BaselineText(const FleetBaseline& fleet, std::span<const std::string
 
     // Each machine named once, by the number the lists below give it.
     out += "\nMachines\n";
-    const size_t digits = Decimal(names.size()).size();
-    for (size_t m = 0; m < names.size(); ++m) {
-        const std::string number = Decimal(m + 1);
-        out += std::string(2 + digits - number.size(), ' ') + number + "  " + InputText(names[m]) + "\n";
-    }
+    for (size_t m = 0; m < names.size(); ++m)
+        out += Pad("  " + Decimal(m + 1), Decimal(names.size()).size() + 4) + InputText(names[m]) + "\n";
 
     if (!fleet.held_back.empty()) {
         out += "\nHeld back at " + X86_64LevelText(fleet.level) + "\n";

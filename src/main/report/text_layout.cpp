@@ -6,12 +6,8 @@ namespace talvex {
 
 namespace {
 
-// Characters of UTF-8 text, as a terminal gives each a column.
-size_t Columns(std::string_view text) {
-    size_t n = 0;
-    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
+// Whether a byte of UTF-8 starts a character, which takes a column.
+bool Starts(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
 
 }  // namespace
 
@@ -32,45 +28,35 @@ std::string Joined(const std::vector<std::string>& words, std::string_view separ
 }
 
 void Wrapped(std::string& out, std::string_view lead, std::string_view text, size_t indent) {
-    // columns[i]: the columns of text[0, i), a character to a column.
-    std::vector<size_t> columns(text.size() + 1, 0);
-    for (size_t i = 0; i < text.size(); ++i)
-        columns[i + 1] = columns[i] + ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80);
-    const size_t row = kWrapColumn > indent ? kWrapColumn - indent : 0;
-    // Where a row may end (the first blank after a word): after a list's ", " or "; ", and between
+    std::vector<size_t> columns(text.size() + 1, 0);  // of text[0, i)
+    for (size_t i = 0; i < text.size(); ++i) columns[i + 1] = columns[i] + Starts(text[i]);
+    // Where a row may end, at the first blank after a word: after a list's ", " or "; ", and between
     // the words of an item wider than a row.
     std::vector<size_t> breaks, words;
-    size_t item = 0;
-    const auto close = [&](size_t end) {
-        if (columns[end] - columns[item] > row) breaks.insert(breaks.end(), words.begin(), words.end());
-        words.clear();
-    };
-    for (size_t i = 1; i < text.size(); ++i) {
-        if (text[i] != ' ' || text[i - 1] == ' ') continue;
-        if (text[i - 1] != ',' && text[i - 1] != ';') {
+    for (size_t i = 1, item = 0; i <= text.size(); ++i) {
+        const bool end = i == text.size();
+        if (!end && (text[i] != ' ' || text[i - 1] == ' ')) continue;
+        if (!end && text[i - 1] != ',' && text[i - 1] != ';') {
             words.push_back(i);
             continue;
         }
-        close(i);
-        breaks.push_back(i);
+        if (indent + columns[i] - columns[item] > kWrapColumn)
+            breaks.insert(breaks.end(), words.begin(), words.end());
+        words.clear();
+        if (!end) breaks.push_back(i);
         item = i + 1;
     }
-    close(text.size());
-
     out += lead;
-    size_t column = Columns(lead), start = 0;
+    size_t column = std::count_if(lead.begin(), lead.end(), Starts), start = 0;
     const auto fits = [&](size_t end) { return column + columns[end] - columns[start] <= kWrapColumn; };
     for (size_t k = 0; k < breaks.size() && !fits(text.size()); ++k) {
-        // The last break that keeps the row within bounds; the first when none does.
-        while (k + 1 < breaks.size() && fits(breaks[k + 1])) ++k;
-        out += text.substr(start, breaks[k] - start);
-        out += '\n';
+        while (k + 1 < breaks.size() && fits(breaks[k + 1])) ++k;  // the last that fits, or the first
+        (out += text.substr(start, breaks[k] - start)) += '\n';
         out.append(indent, ' ');
         column = indent;
         start = std::min(text.find_first_not_of(' ', breaks[k]), text.size());
     }
-    out += text.substr(start);
-    out += '\n';
+    (out += text.substr(start)) += '\n';
 }
 
 }  // namespace talvex
