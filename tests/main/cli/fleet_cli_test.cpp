@@ -84,23 +84,19 @@ TEST(FleetCli, RunsAndTheirStatus) {
 // --baseline names each input once, by the number its lists give it, and keeps those lists in one
 // column within 100 columns, whatever the lengths of the names.
 TEST(FleetCli, BaselineNamesEachInputOnce) {
-    const std::vector<std::string> inputs = {kAlderLake, kHaswell, kZen4};
     const Result r = Exec({"--baseline", kAlderLake, kHaswell, kZen4, "--gcc", "/nonexistent/gcc"});
-    ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(
         r.out, HasSubstr("\nMachines\n  1  " + kAlderLake + "\n  2  " + kHaswell + "\n  3  " + kZen4 + "\n"));
-    for (const std::string& input : inputs) EXPECT_EQ(r.out.find(input), r.out.rfind(input)) << input;
-    EXPECT_THAT(r.out, HasSubstr("\n  machine 1          lacks avx512f"));
+    for (const std::string& input : {kAlderLake, kHaswell, kZen4})
+        EXPECT_EQ(r.out.find(input), r.out.rfind(input));
+    EXPECT_THAT(r.out, HasSubstr(" lacking on machines 1-2\n"));
     std::set<size_t> columns;  // where "lacking on" starts
     std::istringstream rows(r.out);
     for (std::string row; std::getline(rows, row);) {
-        if (row.find(TALVEX_DUMPS_DIR) == std::string::npos) {
-            EXPECT_LE(row.size(), 100u) << row;
-        }
-        if (const size_t at = row.find(" lacking on machine"); at != std::string::npos) columns.insert(at);
+        EXPECT_TRUE(row.size() <= 100 || row.find(TALVEX_DUMPS_DIR) != std::string::npos) << row;
+        if (row.find(" lacking on ") != std::string::npos) columns.insert(row.find(" lacking on "));
     }
     EXPECT_EQ(columns.size(), 1u);
-    EXPECT_THAT(r.out, HasSubstr(" lacking on machines 1-2\n"));
 }
 
 // This machine against its own capture, and in a fleet beside it: the same processor.
