@@ -109,24 +109,21 @@ std::vector<DumpProcessor> ReadReplay(const std::string& file) {
 // The processors recorded in the dump: the one --cpu names, or all of them.
 std::string FromDump(const Options& o) {
     std::vector<DumpProcessor> cpus;
+    size_t section = 0;
     try {
         cpus = ReadReplay(*o.replay);
+        if (o.cpu) section = SectionOf(cpus.size(), *o.cpu, ReplayName(*o.replay));
     } catch (const DumpError& e) {
         throw Failure(kExitUsage, e.what());
     }
     std::vector<unsigned> numbers;
     if (o.cpu) {
-        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(*o.cpu);
-        if (!section || section->os() >= cpus.size()) {
-            throw Failure(kExitUsage, ReplayName(*o.replay) + " holds " + std::to_string(cpus.size())
-                                          + (cpus.size() == 1 ? " processor" : " processors"));
-        }
         if (o.details) {  // the dump is read whole: the rest of it tells who shares what
             for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
-            return DescribeDetails(cpus, numbers, o, nullptr, section->os());
+            return DescribeDetails(cpus, numbers, o, nullptr, section);
         }
-        numbers = {section->os()};
-        cpus = {std::move(cpus[section->os()])};
+        numbers = {static_cast<unsigned>(section)};
+        cpus = {std::move(cpus[section])};
     } else if (o.all_cpus || o.DumpFormat()) {
         for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
     } else if (o.details) {
@@ -245,19 +242,13 @@ public:
         const std::string place =
             " (input " + std::to_string(index + 1) + " of " + std::to_string(count) + ")";
         if (input == "live") return Live(number);
-        std::vector<DumpProcessor> cpus;
         try {
-            cpus = ReadReplay(input);
+            std::vector<DumpProcessor> cpus = ReadReplay(input);
+            number = static_cast<unsigned>(SectionOf(cpus.size(), o_.cpu.value_or(1), ReplayName(input)));
+            return std::move(cpus[number]);
         } catch (const DumpError& e) {
             throw Failure(kExitUsage, e.what() + place);
         }
-        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(o_.cpu.value_or(1));
-        if (!section || section->os() >= cpus.size()) {
-            throw Failure(kExitUsage, ReplayName(input) + " holds " + std::to_string(cpus.size())
-                                          + (cpus.size() == 1 ? " processor" : " processors") + place);
-        }
-        number = section->os();
-        return std::move(cpus[number]);
     }
 
 private:

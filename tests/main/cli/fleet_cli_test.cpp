@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+
 #include "main/cli/cli_support.h"
 
 namespace talvex {
@@ -52,7 +55,10 @@ TEST(FleetCli, RunsAndTheirStatus) {
          "",
          "/nonexistent/b.txt: No such file or directory (input 2 of 2)"},
         {{"--baseline", kZen3, kZen4, "/dev/null"}, 2, "", "/dev/null:1: empty file (input 3 of 3)"},
-        {{"--baseline", kZen3, kOne, "--cpu", "2"}, 2, "", kOne + " holds 1 processor (input 2 of 2)"},
+        {{"--baseline", kZen3, kOne, "--cpu", "2"},
+         2,
+         "",
+         kOne + ": no processor 2; the dump holds 1 processor (input 2 of 2)"},
         {{"--baseline"}, 2, "", "--baseline needs at least one input"},
         {{"--compare", kZen3}, 2, "", "--compare needs two inputs"},
         {{"--compare", kZen3, kZen4, "--details"}, 2, "", "--compare takes inputs of its own"},
@@ -73,6 +79,24 @@ TEST(FleetCli, RunsAndTheirStatus) {
             EXPECT_EQ(r.err, "");
         }
     }
+}
+
+// --baseline names each input once, by the number its lists give it, and keeps those lists in one
+// column within 100 columns, whatever the lengths of the names.
+TEST(FleetCli, BaselineNamesEachInputOnce) {
+    const Result r = Exec({"--baseline", kAlderLake, kHaswell, kZen4, "--gcc", "/nonexistent/gcc"});
+    EXPECT_THAT(
+        r.out, HasSubstr("\nMachines\n  1  " + kAlderLake + "\n  2  " + kHaswell + "\n  3  " + kZen4 + "\n"));
+    for (const std::string& input : {kAlderLake, kHaswell, kZen4})
+        EXPECT_EQ(r.out.find(input), r.out.rfind(input));
+    EXPECT_THAT(r.out, HasSubstr(" lacking on machines 1-2\n"));
+    std::set<size_t> columns;  // where "lacking on" starts
+    std::istringstream rows(r.out);
+    for (std::string row; std::getline(rows, row);) {
+        EXPECT_TRUE(row.size() <= 100 || row.find(TALVEX_DUMPS_DIR) != std::string::npos) << row;
+        if (row.find(" lacking on ") != std::string::npos) columns.insert(row.find(" lacking on "));
+    }
+    EXPECT_EQ(columns.size(), 1u);
 }
 
 // This machine against its own capture, and in a fleet beside it: the same processor.
