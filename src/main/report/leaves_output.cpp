@@ -8,8 +8,6 @@
 
 namespace talvex {
 
-const char* const kRegisterNames[4] = {"EAX", "EBX", "ECX", "EDX"};
-
 namespace {
 
 constexpr const char* kJsonRegisters[4] = {"eax", "ebx", "ecx", "edx"};

@@ -2,6 +2,7 @@
 // talvex-report --leaves: every recorded leaf and sub-leaf of each processor, its four registers and
 // its fields one a line, in text or JSON.
 
+#include <array>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ std::vector<ProcessorLeaves> DecodeProcessors(std::span<const DumpProcessor> dum
 std::string LeafText(uint32_t leaf, uint32_t subleaf);
 // "EBX[31:22]", "EDX[5]".
 std::string BitsText(const DecodedField& field);
-extern const char* const kRegisterNames[4];  // "EAX" ... "EDX"
+inline constexpr std::array<const char*, 4> kRegisterNames{"EAX", "EBX", "ECX", "EDX"};
 
 // A field as the details window's tree shows it: its bits as they stand (a flag 0 or 1, else hex) and
 // what they mean (the text output's last column).

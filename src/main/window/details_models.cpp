@@ -47,7 +47,6 @@ constexpr std::array<int, kFeatureRegisters.size() + 1> GroupStarts() {
 constexpr auto kGroupStarts = GroupStarts();
 static_assert(kGroupStarts.back() == static_cast<int>(kFeatureNames.size()), "names run by register");
 
-constexpr std::array<const char*, 4> kRegisterNames{"EAX", "EBX", "ECX", "EDX"};
 
 // Nothing is set inside a model; one group row is the parent of its names.
 constexpr quintptr kGroupRow = 0;
@@ -290,7 +289,7 @@ QModelIndex FeatureModel::parent(const QModelIndex& child) const {
 
 int FeatureModel::rowCount(const QModelIndex& parent) const {
     if (!registers_) return 0;
-    if (!parent.isValid()) return static_cast<int>(kFeatureRegisters.size());
+    if (!parent.isValid()) return static_cast<int>(kListedFeatureRegisters);
     if (parent.internalId() != kGroupRow || parent.column() != 0) return 0;
     const auto g = static_cast<size_t>(parent.row());
     return kGroupStarts[g + 1] - kGroupStarts[g];

@@ -158,9 +158,8 @@ FieldReading ReadField(const DecodedField& f) {
         const std::span<const FieldValue> values = FieldValues().subspan(row.first_value, row.value_count);
         const auto it = std::lower_bound(values.begin(), values.end(), f.raw,
                                          [](const FieldValue& v, uint32_t raw) { return v.value < raw; });
-        const std::string meaning =
-            it != values.end() && it->value == f.raw ? std::string(FieldText(it->meaning)) : "reserved";
-        return {Type::Number, f.raw, Decimal(f.raw) + " (" + meaning + ")"};
+        if (it == values.end() || it->value != f.raw) return {Type::Number, f.raw, "reserved (" + Decimal(f.raw) + ")"};
+        return {Type::Number, f.raw, Decimal(f.raw) + " (" + std::string(FieldText(it->meaning)) + ")"};
     }
     case FieldKind::Text: {
         std::string text;

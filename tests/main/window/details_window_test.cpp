@@ -359,7 +359,7 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
         for (int k = 0; k < features->rowCount(features->index(g, 0)); ++k)
             EXPECT_TRUE(Cell(*features, k, 0, features->index(g, 0)).startsWith("avx5"));
     Find<QLineEdit>(w, "featureFilter")->clear();
-    EXPECT_EQ(features->rowCount(), static_cast<int>(kFeatureRegisters.size()));
+    EXPECT_EQ(features->rowCount(), static_cast<int>(kListedFeatureRegisters));
 
     // Selected leaves copy as tab-separated lines.
     auto* leaves = Find<QTableView>(w, "leafView");
@@ -400,7 +400,7 @@ TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
 
     // In the feature filter, as in a dialog's line: the first Escape clears it, the next closes.
     auto* filter = Find<QLineEdit>(w, "featureFilter");
-    Find<QTabWidget>(w, "tabs")->setCurrentWidget(filter->parentWidget());
+    Find<QTabWidget>(w, "tabs")->setCurrentWidget(Find<QTreeView>(w, "featureView"));
     filter->setFocus();
     QTest::keyClicks(filter, "avx");
     QTest::keyClick(filter, Qt::Key_Escape);
