@@ -34,7 +34,9 @@ TEST(FieldTable, NoBitIsDescribedTwiceForOneProcessor) {
         }
         EXPECT_FALSE(FieldText(a.name).empty());
         EXPECT_FALSE(FieldText(a.about).empty()) << "0x" << std::hex << a.leaf;
-        if (a.kind == FieldKind::Enum) EXPECT_GT(a.value_count, 0);
+        if (a.kind == FieldKind::Enum) {
+            EXPECT_GT(a.value_count, 0);
+        }
         for (size_t j = i + 1; j < rows.size() && rows[j].leaf == a.leaf; ++j) {
             const FieldRow& b = rows[j];
             if (b.reg != a.reg || !(a.vendors & b.vendors)) continue;

@@ -131,7 +131,11 @@ FieldContext ReadFieldContext(Read read) {
     const uint32_t words[3] = {leaf0.EBX, leaf0.EDX, leaf0.ECX};
     for (size_t i = 0; i < 12; ++i) text[i] = static_cast<char>(words[i / 4] >> (8 * (i % 4)));
     c.vendor = FieldVendorOf(VendorOf(std::string_view(text.data(), 12)));
-    const bool hypervisor = BitSet(read(1u).ECX, 31);
+    const TCPUIDRegs leaf1 = read(1u);
+    // Zhaoxin's processors of VIA's lineage still answer "CentaurHauls"; they are family 7 and up,
+    // VIA's own family 6 (and 5).
+    if (c.vendor == FieldVendor::Centaur && SigFamily(leaf1.EAX) >= 7) c.vendor = FieldVendor::Zhaoxin;
+    const bool hypervisor = BitSet(leaf1.ECX, 31);
     for (const LeafRange& range : kLeafRanges) {
         const uint32_t base = range.base;
         FieldContext::Range r;
