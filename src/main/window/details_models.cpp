@@ -386,10 +386,10 @@ void LeafFieldModel::SetProcessor(const DumpProcessor* dump) {
 
 int LeafFieldModel::Add(int parent, Node node) {
     node.parent = parent;
-    std::vector<int>& siblings = parent < 0 ? top_ : nodes_[static_cast<size_t>(parent)].children;
-    node.row = static_cast<int>(siblings.size());
-    nodes_.push_back(std::move(node));
+    nodes_.push_back(std::move(node));  // before the siblings are reached: it may move every node
     const int at = static_cast<int>(nodes_.size()) - 1;
+    std::vector<int>& siblings = parent < 0 ? top_ : nodes_[static_cast<size_t>(parent)].children;
+    nodes_.back().row = static_cast<int>(siblings.size());
     siblings.push_back(at);
     return at;
 }

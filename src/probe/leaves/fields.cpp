@@ -35,12 +35,24 @@ const FieldContext::Range* RangeOf(const FieldContext& c, uint32_t leaf) {
     return nullptr;
 }
 
+// "64 bytes"; a unit's first word is said in the singular for one ("1 entry", "1 page of 4 KB").
 std::string WithUnit(uint64_t n, std::string_view unit) {
     std::string s = Decimal(n);
-    if (!unit.empty()) {
-        s += ' ';
-        s += unit;
+    if (unit.empty()) return s;
+    s += ' ';
+    const size_t word = std::min(unit.find(' '), unit.size());
+    std::string_view first = unit.substr(0, word);
+    if (n == 1 && first.size() >= 4 && first.back() == 's') {  // "bits", not "fs"
+        if (first.ends_with("ies")) {
+            s += first.substr(0, first.size() - 3);
+            s += 'y';
+        } else {
+            s += first.substr(0, first.size() - 1);
+        }
+        first = {};
     }
+    s += first;
+    s += unit.substr(word);
     return s;
 }
 

@@ -170,7 +170,7 @@ struct DetailsWindowTest : ::testing::Test {
                 if (Cell(features, k, FeatureModel::kValue, group) == "yes")
                     set.append(Cell(features, k, 0, group));
         }
-        EXPECT_EQ(names, static_cast<int>(kFeatureNames.size()));
+        EXPECT_EQ(names, static_cast<int>(kListedFeatures));
         QStringList listed;
         for (const QJsonValue& name : p["features"].toArray()) listed.append(name.toString());
         set.removeDuplicates();
