@@ -107,11 +107,12 @@ const std::vector<Group>& Groups() {
          {},
          {},
          {}},
+        // x86-64's baseline is level 1: a Pentium III lacks SSE2 as well as long mode.
         {"duplicates and a processor without long mode",
          {kHaswell, kHaswell, kPentium3},
          0,
          {2},
-         {"lm"},
+         {"sse2", "lm"},
          {"sse", "mmx"},
          false,
          {},
@@ -131,9 +132,9 @@ const std::vector<Group>& Groups() {
     return groups;
 }
 
-std::vector<FleetMember> Members(const Group& g) {
+std::vector<FleetMember> Members(const std::vector<std::string>& machines) {
     std::vector<FleetMember> members;
-    for (const std::string& m : g.machines) {
+    for (const std::string& m : machines) {
         const testing::Replayed r(Load(m));
         members.push_back(FleetMemberOf(r.probe));
     }
@@ -143,7 +144,7 @@ std::vector<FleetMember> Members(const Group& g) {
 TEST(Fleet, GroupsOfRealDumps) {
     for (const Group& g : Groups()) {
         SCOPED_TRACE(g.what);
-        const FleetBaseline fleet = Baseline(Members(g));
+        const FleetBaseline fleet = Baseline(Members(g.machines));
         EXPECT_EQ(fleet.machines, g.machines.size());
         EXPECT_EQ(fleet.level, g.level);
         std::vector<size_t> held;
@@ -265,7 +266,7 @@ TEST(Fleet, SuggestedFlagsRunOnEveryMachineAsGccSaysThem) {
     if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
     for (const Group& g : Groups()) {
         SCOPED_TRACE(g.what);
-        const FleetBaseline fleet = Baseline(Members(g));
+        const FleetBaseline fleet = Baseline(Members(g.machines));
         const GccFlags flags = SuggestGccFlags(fleet, "gcc");
         // Without a compiler to ask, the table's own flags.
         const GccFlags unchecked = SuggestGccFlags(fleet, "");
@@ -281,13 +282,35 @@ TEST(Fleet, SuggestedFlagsRunOnEveryMachineAsGccSaysThem) {
     }
 }
 
+// Without a compiler, the flags of a level-1 fleet add none of x86-64's own extensions to -march=x86-64.
+TEST(Fleet, UncheckedFlagsLeaveTheBaselineToTheLevel) {
+    const GccFlags flags =
+        SuggestGccFlags(Baseline(Members({"amd-athlon-64-3200-venice.txt", kHaswell})), "");
+    ASSERT_FALSE(flags.flags.empty());
+    EXPECT_EQ(flags.flags[0], "-march=x86-64");
+    EXPECT_THAT(flags.flags, Contains("-msse3"));
+    for (const char* baseline : {"-mmmx", "-mfxsr", "-msse", "-msse2"})
+        EXPECT_THAT(flags.flags, Not(Contains(baseline)));
+}
+
+// Caches read from different leaves (Intel's leaf 4, AMD's 0x8000001D) but alike in every value shown
+// are not a difference.
+TEST(Fleet, CachesAlikeInEveryValueDoNotDiffer) {
+    const ProcessorDetails a = DetailsOf(kHaswell), b = DetailsOf(kZen3);
+    std::vector<std::string> differ;
+    for (const CacheDifference& d : CompareProcessors(a, b).caches)
+        differ.push_back("L" + std::to_string((d.a != nullptr ? d.a : d.b)->level));
+    // 32 KB L1 caches of 8 ways on both; L2 256 KB against 512 KB, L3 8 MB against 32 MB.
+    EXPECT_EQ(differ, (std::vector<std::string>{"L2", "L3"}));
+}
+
 // Where every machine has one microarchitecture, its own -march= comes first, turned down by -mno-
 // where a machine (here a virtual one) lacks what it brings.
 TEST(Fleet, OneMicroarchitectureGivesItsOwnMarch) {
     if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
     const Group g{
         "Zen 3 on a desktop and a server under KVM", {kZen3, kMilanVm}, 3, {}, {}, {}, false, {}, {}, {}};
-    const FleetBaseline fleet = Baseline(Members(g));
+    const FleetBaseline fleet = Baseline(Members(g.machines));
     if (fleet.shared_march.empty())
         GTEST_SKIP()
             << "the microarchitecture table gives no GCC -march= names (UarchName::gcc_march is empty)";
