@@ -32,20 +32,20 @@ QVariant Alignment(bool number) {
         Qt::Alignment(number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter));
 }
 
-// kFeatureNames runs register by register: where each register's names begin, and one past the end.
-constexpr std::array<int, kFeatureRegisters.size() + 1> GroupStarts() {
-    std::array<int, kFeatureRegisters.size() + 1> starts{};
+// The names the details list run register by register: where each register's names begin, and one
+// past the end.
+constexpr std::array<int, kListedFeatureRegisters + 1> GroupStarts() {
+    std::array<int, kListedFeatureRegisters + 1> starts{};
     int i = 0;
-    for (size_t g = 0; g < kFeatureRegisters.size(); ++g) {
+    for (size_t g = 0; g < kListedFeatureRegisters; ++g) {
         starts[g] = i;
-        while (i < static_cast<int>(kFeatureNames.size()) && kFeatureNames[static_cast<size_t>(i)].group == g)
-            ++i;
+        while (i < static_cast<int>(kListedFeatures) && kFeatureNames[static_cast<size_t>(i)].group == g) ++i;
     }
-    starts[kFeatureRegisters.size()] = i;
+    starts[kListedFeatureRegisters] = i;
     return starts;
 }
 constexpr auto kGroupStarts = GroupStarts();
-static_assert(kGroupStarts.back() == static_cast<int>(kFeatureNames.size()), "names run by register");
+static_assert(kGroupStarts.back() == static_cast<int>(kListedFeatures), "names run by register");
 
 
 // Nothing is set inside a model; one group row is the parent of its names.
