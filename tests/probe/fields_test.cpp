@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "probe/details/recorded_leaves.h"
@@ -100,6 +101,79 @@ TEST(FieldDecoder, NonsenseDecodesAsTheBitsSay) {
     EXPECT_FALSE(DecodeLeaf(intel, 0x80000009, 0, {1, 2, 3, 4}).decoded);
     EXPECT_FALSE(DecodeLeaf(intel, 0xC0000001, 0, {1, 2, 3, 4}).decoded);  // no Centaur range
     EXPECT_FALSE(DecodeLeaf(intel, 0x40000001, 0, {1, 2, 3, 4}).decoded);  // no hypervisor
+}
+
+// Fields whose bits the documents transform, on real dumps: each value worked out by hand from the
+// dump's register (quoted) and the document named. nullopt: the bits name no quantity.
+struct Worked {
+    const char* file;
+    uint32_t leaf, subleaf;
+    uint8_t reg, high, low;
+    std::optional<uint64_t> value;
+    const char* text;
+    const char* how;
+};
+
+constexpr const char* kAlderLake = "intel-core-i9-12900k-alder-lake.txt";
+constexpr const char* kZen4 = "amd-ryzen-7-7700x-raphael.txt";
+constexpr const char* kKatmai = "intel-pentium-iii-katmai.txt";
+constexpr const char* kIceLake = "intel-core-i7-1065g7-ice-lake.txt";
+
+// clang-format off
+const Worked kWorked[] = {
+    // Intel SDM Vol. 2A, CPUID leaf 01H
+    {kAlderLake, 0x1,  0, 1, 15,  8, 64,    "64 bytes",              "EBX 0x00800800: [15:8] = 8, the CLFLUSH line in 8-byte units"},
+    // Intel SDM Vol. 2A, CPUID leaf 04H: most fields are the number minus one
+    {kAlderLake, 0x4,  1, 0,  4,  0, 2,     "2 (instruction cache)", "EAX 0xFC004122: type 2"},
+    {kAlderLake, 0x4,  1, 0, 25, 14, 2,     "2",                     "EAX 0xFC004122: [25:14] = 1, plus one"},
+    {kAlderLake, 0x4,  1, 0, 31, 26, 64,    "64",                    "EAX 0xFC004122: [31:26] = 0x3F, plus one"},
+    {kAlderLake, 0x4,  1, 1, 31, 22, 8,     "8",                     "EBX 0x01C0003F: [31:22] = 7, plus one"},
+    {kAlderLake, 0x4,  1, 1, 11,  0, 64,    "64 bytes",              "EBX 0x01C0003F: [11:0] = 0x3F, plus one"},
+    {kAlderLake, 0x4,  3, 2, 31,  0, 40960, "40960",                 "ECX 0x00009FFF, plus one"},
+    // Intel SDM Vol. 2A, CPUID leaf 18H
+    {kAlderLake, 0x18, 1, 3,  4,  0, 2,     "2 (instruction TLB)",   "EDX 0x00004022: type 2"},
+    {kAlderLake, 0x18, 1, 3, 25, 14, 2,     "2",                     "EDX 0x00004022: [25:14] = 1, plus one"},
+    {kAlderLake, 0x18, 3, 3,  4,  0, 5,     "5 (store-only TLB)",    "EDX 0x00004125: type 5"},
+    // Intel SDM Vol. 2A, CPUID leaf 02H, the descriptor table
+    {kKatmai,    0x2,  0, 0, 23, 16, 0x02,  "0x02 (instruction TLB, 4 MB pages, fully associative, 2 entries)", "EAX 0x03020101"},
+    {kKatmai,    0x2,  0, 3,  7,  0, 0x43,  "0x43 (L2 cache, 512 KB, 4-way, 32-byte lines)",                 "EDX 0x0C040843"},
+    {kKatmai,    0x2,  0, 3, 23, 16, 0x04,  "0x04 (data TLB, 4 MB pages, 4-way, 8 entries)",                 "EDX 0x0C040843"},
+    // Intel SDM Vol. 2A, CPUID leaves 0AH and 12H
+    {kIceLake,   0xA,  0, 3, 12,  5, 48,    "48 bits",               "EDX 0x00008604: [12:5] = 0x30"},
+    {kIceLake,   0x12, 0, 3,  7,  0, uint64_t{1} << 31, "2147483648 bytes", "EDX 0x00002F1F: [7:0] = 31, a power of two"},
+    {kIceLake,   0x12, 0, 3, 15,  8, uint64_t{1} << 47, "140737488355328 bytes", "EDX 0x00002F1F: [15:8] = 47"},
+    // Intel SDM Vol. 2A, CPUID leaf 0FH sub-leaf 1: the counter width is an offset from 24
+    {"intel-core-i9-10980xe-cascade-lake-x.txt", 0xF, 1, 0, 7, 0, 24, "24 bits", "EAX 0x00000000: 0 + 24"},
+    // AMD APM Vol. 3, appendix E: Fn8000_0005, Fn8000_0006, Fn8000_0008, Fn8000_001E
+    {kZen4, 0x80000005, 0, 0, 31, 24, std::nullopt, "fully associative", "EAX 0xFF48FF40: [31:24] = 0xFF"},
+    {kZen4, 0x80000005, 0, 2, 31, 24, 32,   "32 KB",                 "ECX 0x20080140: [31:24] = 0x20"},
+    {kZen4, 0x80000006, 0, 0, 31, 28, 6,    "6-way",                 "EAX 0x5C002200: code 5 is six ways"},
+    {kZen4, 0x80000006, 0, 2, 15, 12, 8,    "8-way",                 "ECX 0x04006140: code 6 is eight ways"},
+    {kZen4, 0x80000006, 0, 3, 31, 18, 32768, "32768 KB",             "EDX 0x01009140: [31:18] = 0x40 units of 512 KB"},
+    {kZen4, 0x80000006, 0, 3, 15, 12, std::nullopt, "described by leaf 0x8000001D", "EDX 0x01009140: code 9"},
+    {kZen4, 0x80000008, 0, 2,  7,  0, 16,   "16",                    "ECX 0x0000400F: [7:0] = 0x0F, plus one"},
+    {kZen4, 0x8000001E, 0, 1, 15,  8, 2,    "2",                     "EBX 0x00000100: [15:8] = 1, plus one"},
+};
+// clang-format on
+
+TEST(FieldDecoder, TransformsAsTheDocumentsGiveThem) {
+    for (const Worked& w : kWorked) {
+        SCOPED_TRACE(std::string(w.file) + ": " + w.how);
+        const DecodedField* field = nullptr;
+        const std::vector<DecodedLeaf> leaves = DecodeRecordedLeaves(testing::Normalized(w.file));
+        for (const DecodedLeaf& l : leaves)
+            if (l.leaf == w.leaf && l.subleaf == w.subleaf) field = Find(l, w.reg, w.high, w.low);
+        ASSERT_NE(field, nullptr);
+        ASSERT_NE(field->row, nullptr);
+        const FieldReading r = ReadField(*field);
+        EXPECT_EQ(r.text, w.text);
+        if (w.value) {
+            EXPECT_EQ(r.type, FieldReading::Type::Number);
+            EXPECT_EQ(r.number, *w.value);
+        } else {
+            EXPECT_EQ(r.type, FieldReading::Type::None);
+        }
+    }
 }
 
 // What every field of a whole dump says, for every dump: decoding never fails, and each register's
