@@ -70,6 +70,8 @@ constexpr uint16_t kLevel4[] = {
 };
 // clang-format on
 
+constexpr uint16_t kFpuRow = FeatureRow("fpu");
+
 unsigned X86_64Level(const ProcessorDetails& d) {
     for (unsigned level = 1; level <= kMaxX86_64Level; ++level)
         for (const uint16_t row : X86_64LevelRows(level))
@@ -216,6 +218,8 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
 
     d.core_type = ReadCoreType(leaves, amd);
     d.cores_per_package = ReadCores(leaves, amd, d.family);
+    // The one feature bit the table asks: the Quark microcontroller is told apart by it.
+    d.features[kFpuRow] = BitSet(leaf1.EDX, 0);
     d.cache_source = ReadCaches(leaves, vendor, leaf1.EAX, d.family, d.model, d.caches);
     d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
     return leaf1;
@@ -300,6 +304,7 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     query.cores = d.cores_per_package;
     query.type = Bits(d.signature, 13, 12);
     query.brand_index = d.brand_index;
+    query.fpu = d.features[kFpuRow];
     return query;
 }
 

@@ -201,8 +201,8 @@ struct ProcessorDetails {
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
 ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu = {});
 
-// The identity alone (vendor, signature, brand, core type and count, caches, microarchitecture; `cpu`
-// 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
+// The identity alone (vendor, signature, brand, core type and count, caches, microarchitecture and the
+// x87 bit it asks; `cpu` 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
 ProcessorDetails GetProcessorIdentity(const Probe& probe);
 
 // Size of the first cache of `level` that holds data (data or unified), in KB, clamped to 32 bits;
