@@ -509,8 +509,10 @@ const std::vector<Product>& KnownProducts() {
         Make(A, 0x19, 0x75, 2, "AMD Ryzen 7 8840U w/ Radeon 780M Graphics", {"Zen 4", "Hawk Point"}),
         Make(A, 0x19, 0x78, 0, "AMD Ryzen 5 8500G w/ Radeon 740M Graphics", {"Zen 4c", "Phoenix 2"}, 0, 0, E),
         // Model 7Ch: the Phoenix 2 die again, in the 8040 series.
-        Make(A, 0x19, 0x7C, 0, "AMD Ryzen 5 8540U w/ Radeon 740M Graphics", {"Zen 4", "Hawk Point 2"}, 0, 0, P),
-        Make(A, 0x19, 0x7C, 0, "AMD Ryzen 3 8440U w/ Radeon 740M Graphics", {"Zen 4c", "Hawk Point 2"}, 0, 0, E),
+        Make(A, 0x19, 0x7C, 0, "AMD Ryzen 5 8540U w/ Radeon 740M Graphics", {"Zen 4", "Hawk Point 2"}, 0, 0,
+             P),
+        Make(A, 0x19, 0x7C, 0, "AMD Ryzen 3 8440U w/ Radeon 740M Graphics", {"Zen 4c", "Hawk Point 2"}, 0, 0,
+             E),
         Make(A, 0x19, 0xA0, 2, "AMD EPYC 9754 128-Core Processor", {"Zen 4c", "Bergamo"}),
         Make(A, 0x1A, 0x11, 0, "AMD EPYC 9965 192-Core Processor", {"Zen 5c", "Turin Dense"}),
         Make(A, 0x1A, 0x60, 0, "AMD Ryzen AI 7 350 w/ Radeon 860M", {"Zen 5c", "Krackan Point"}, 0, 0, E),
