@@ -38,7 +38,9 @@ struct SetFacts {
 
     size_t records = 0;
     bool whole = false;  // HoldsWholeMachine
-    std::optional<ProcessorCounts> counts;
+    Coverage coverage = Coverage::OneProcessor;
+    std::optional<ProcessorCounts> counts;    // the machine's
+    std::optional<ProcessorCounts> examined;  // of the processors examined, where not the machine's
     std::vector<CacheInstances> caches;
     DumpGaps lacks;  // what any of their dumps lacks
 };

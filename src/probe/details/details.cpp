@@ -86,9 +86,11 @@ uint32_t TopologyLeaf(const LeafReader& leaves) {
     return 0;
 }
 
-// `cores`: cores per package as ReadCores counts them.
-Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, const TCPUIDRegs& leaf1,
-                      uint32_t cores) {
+// `cores`: cores per package as ReadCores counts them. Leaves 0xB and 0x1F count a package's logical
+// processors, and AMD's 0x80000008 counts them and its cores; leaf 1 and leaf 4 give the APIC ID room
+// of each instead, so each kind of figure is paired with its own kind.
+Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, bool hybrid,
+                      const TCPUIDRegs& leaf1, uint32_t cores) {
     Topology t;
     if (topology_leaf != 0) {
         for (uint32_t sub = 0; sub < 64; ++sub) {
@@ -98,17 +100,23 @@ Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd
             if (type == 1 && t.threads_per_core == 0) t.threads_per_core = Bits(r.EBX, 15, 0);
             t.logical_per_package = Bits(r.EBX, 15, 0);
         }
+        if (amd)
+            t.cores_per_package = cores;
+        else if (!hybrid && t.threads_per_core != 0 && t.logical_per_package % t.threads_per_core == 0)
+            t.cores_per_package = t.logical_per_package / t.threads_per_core;
         return t;
     }
     if (amd) {
         if (leaves.InRange(0x8000001E)) t.threads_per_core = Bits(leaves.Read(0x8000001E).EBX, 15, 8) + 1;
         if (leaves.InRange(0x80000008)) t.logical_per_package = Bits(leaves.Read(0x80000008).ECX, 7, 0) + 1;
+        t.cores_per_package = cores;
         return t;
     }
-    if (!BitSet(leaf1.EDX, 28)) return {1, 1};  // no HTT: one logical processor
+    if (!BitSet(leaf1.EDX, 28)) return {1, 1, cores};  // no HTT: one logical processor
     t.logical_per_package = Bits(leaf1.EBX, 23, 16);
-    if (t.logical_per_package == 1) return {1, 1};  // HTT set, but one logical processor all the same
+    if (t.logical_per_package == 1) return {1, 1, cores};  // HTT set, but one logical processor all the same
     if (cores != 0) t.threads_per_core = t.logical_per_package / cores;
+    t.cores_per_package = cores;
     return t;
 }
 
@@ -261,7 +269,8 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
 
     const uint32_t topology_leaf = TopologyLeaf(leaves);
     d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
-    d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1, d.cores_per_package);
+    d.topology =
+        ReadTopology(leaves, topology_leaf, amd, d.core_type != CoreType::None, leaf1, d.cores_per_package);
     d.apic_split = ReadApicSplit(leaves, topology_leaf, amd, d.family, leaf1, d.cores_per_package);
     d.invariant_tsc = leaves.InRange(0x80000007) && BitSet(leaves.Read(0x80000007).EDX, 8);
 
@@ -362,6 +371,35 @@ DumpGaps Lacks(const ReplaySource& recorded, const ProcessorDetails& d) {
     return gaps;
 }
 
+// The package a processor lies in: its APIC ID above the package's bits.
+uint64_t PackageOf(const ProcessorDetails& d) {
+    return uint64_t{d.apic_id} >> std::min(d.apic_split->package_bits, 32u);
+}
+
+// How much of the machine `details`, made together, hold. `online`: this machine's processors online,
+// for a live capture; nothing for a dump, which holds the machine where each package it names holds as
+// many processors as CPUID gives a package (a package never holds more, so no more can be missing).
+Coverage CoverageOf(const std::vector<ProcessorDetails>& details, std::optional<unsigned> online) {
+    std::set<uint32_t> apic_ids;
+    for (const ProcessorDetails& d : details) apic_ids.insert(d.apic_id);
+    const bool distinct = apic_ids.size() == details.size();
+    if (online) {
+        if (!distinct) return Coverage::SameApicIds;
+        if (details.size() == *online) return Coverage::Whole;
+        return details.size() == 1 ? Coverage::OneProcessor : Coverage::SomeOnline;
+    }
+    if (details.size() < 2) return Coverage::OneProcessor;
+    if (!distinct) return Coverage::SameApicIds;
+    std::map<uint64_t, uint32_t> members;  // package -> processors in it
+    for (const ProcessorDetails& d : details) {
+        if (!d.apic_split || d.topology.logical_per_package == 0) return Coverage::TopologyUnknown;
+        ++members[PackageOf(d)];
+    }
+    for (const ProcessorDetails& d : details)
+        if (members[PackageOf(d)] != d.topology.logical_per_package) return Coverage::PackageShort;
+    return Coverage::Whole;
+}
+
 }  // namespace
 
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
@@ -369,19 +407,15 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
     ReplayPlatform platform;
     std::vector<ProcessorDetails> details;
     details.reserve(dumps.size());
-    std::set<uint32_t> apic_ids;
     for (size_t i = 0; i < dumps.size(); ++i) {
         const ReplaySource source(dumps[i]);
         ProcessorDetails& d = details.emplace_back(
             GetProcessorDetails(Probe{source, platform}, ProcessorNumber(numbers.at(i))));
         d.live = live != nullptr;
         if (!d.live) d.dump_lacks = Lacks(source, d);
-        apic_ids.insert(d.apic_id);
     }
-    // Several dumps of one processor (or of processors CPUID cannot tell apart) are not a machine.
-    const bool whole =
-        apic_ids.size() == details.size()
-        && (live != nullptr ? details.size() == live->OnlineProcessorCount() : details.size() > 1);
+    const Coverage coverage =
+        CoverageOf(details, live != nullptr ? std::optional(live->OnlineProcessorCount()) : std::nullopt);
     std::shared_ptr<const std::vector<Vulnerability>> verdicts;
     std::vector<std::optional<uint64_t>> microcode(details.size());
     if (live != nullptr) {
@@ -390,7 +424,7 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
         microcode = live->MicrocodeRevisions(numbers);
     }
     for (size_t i = 0; i < details.size(); ++i) {
-        details[i].whole_machine = whole;
+        details[i].coverage = coverage;
         details[i].set_size = details.size();
         details[i].vulnerabilities = verdicts;
         if (i < microcode.size()) details[i].microcode = microcode[i];
@@ -399,12 +433,13 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
 }
 
 bool HoldsWholeMachine(std::span<const ProcessorDetails> processors) {
-    return !processors.empty() && processors.front().whole_machine
+    return !processors.empty() && processors.front().coverage == Coverage::Whole
            && processors.front().set_size == processors.size();
 }
 
-std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails> processors) {
-    if (!HoldsWholeMachine(processors)) return std::nullopt;
+namespace {
+
+std::optional<ProcessorCounts> Count(std::span<const ProcessorDetails> processors) {
     std::set<uint64_t> packages, cores, performance, efficiency;
     for (const ProcessorDetails& d : processors) {
         if (!d.apic_split) return std::nullopt;
@@ -423,6 +458,20 @@ std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails>
     counts.performance_cores = static_cast<uint32_t>(performance.size());
     counts.efficiency_cores = static_cast<uint32_t>(efficiency.size());
     return counts;
+}
+
+}  // namespace
+
+std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails> processors) {
+    if (!HoldsWholeMachine(processors)) return std::nullopt;
+    return Count(processors);
+}
+
+std::optional<ProcessorCounts> CountExamined(std::span<const ProcessorDetails> processors) {
+    if (processors.size() < 2 || processors.front().set_size != processors.size()) return std::nullopt;
+    const Coverage coverage = processors.front().coverage;
+    if (coverage != Coverage::SomeOnline && coverage != Coverage::PackageShort) return std::nullopt;
+    return Count(processors);
 }
 
 std::vector<CacheInstances> CountCacheInstances(std::span<const ProcessorDetails> processors,
