@@ -96,8 +96,9 @@ std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vect
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
     if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);
     ReplayPlatform platform;
-    const ReplaySource source(dumps.at(0));
-    return Describe(Probe{source, platform}, o);
+    const DumpProcessor& cpu = dumps.at(0);
+    const ReplaySource source(cpu);
+    return Describe(Probe{source, platform, cpu.reported ? &*cpu.reported : nullptr}, o);
 }
 
 // The replay's file as messages name it: "-" on the command line is standard input.
@@ -300,7 +301,7 @@ Output BaselineOf(const Options& o) {
         const DumpProcessor cpu = inputs.Load(o.inputs[i], i, o.inputs.size(), number);
         const ReplaySource source(cpu);
         ReplayPlatform platform;
-        members.push_back(FleetMemberOf(Probe{source, platform}));
+        members.push_back(FleetMemberOf(Probe{source, platform, cpu.reported ? &*cpu.reported : nullptr}));
         names.push_back(Inputs::Name(o.inputs[i]));
     }
     const FleetBaseline fleet = Baseline(members);

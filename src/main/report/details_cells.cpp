@@ -335,6 +335,7 @@ const char* CacheSourceName(CacheSource source) {
     case CacheSource::Leaf8000001D: return "leaf 0x8000001D";
     case CacheSource::Leaf2: return "leaf 2 descriptors";
     case CacheSource::Leaf80000005: return "leaves 0x80000005 and 0x80000006";
+    case CacheSource::ReportLines: return "the report's lines";
     }
     return "";
 }
@@ -359,6 +360,8 @@ std::string SharingText(std::span<const ProcessorDetails> all, const CacheSharin
     const CacheDetails& c = all[p].caches[index];
     return c.shared_by ? SharingBoundText(*c.shared_by) : std::string();
 }
+
+bool GeometryKnown(const CacheDetails& cache) { return cache.source != CacheSource::ReportLines; }
 
 std::string SharingBoundText(uint32_t count) { return "[up to " + Decimal(count) + "]"; }
 
@@ -517,11 +520,14 @@ std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const Process
     const CacheDetails& c = all[p].caches[index];
     std::string shared = SharingText(all, sharing, p, index);
     if (shared.empty()) shared = "-";
+    const bool geometry = GeometryKnown(c);
     return {"L" + Decimal(c.level),
             CacheTypeName(c.type),
             CacheSizeText(c),
-            c.ways == 0 ? "full" : Decimal(c.ways),
-            c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
+            !geometry     ? "-"
+            : c.ways == 0 ? "full"
+                          : Decimal(c.ways),
+            !geometry || c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
             shared};
 }
 

@@ -94,9 +94,11 @@ void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const C
         json.BeginObject(Inline)
             .Number("level", c.level)
             .String("type", CacheTypeName(c.type))
-            .Number(c.type == CacheType::Trace ? "kuops" : "sizeKB", c.size)
-            .Number("ways", c.ways)
-            .Number("lineBytes", c.line_bytes);
+            .Number(c.type == CacheType::Trace ? "kuops" : "sizeKB", c.size);
+        if (GeometryKnown(c))
+            json.Number("ways", c.ways).Number("lineBytes", c.line_bytes);
+        else
+            json.Null("ways").Null("lineBytes");
         if (c.shared_by)
             json.Number("sharedBy", *c.shared_by);
         else

@@ -196,8 +196,9 @@ const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& lik
 }
 
 // Everything the microarchitecture table is asked (vendor, signature, brand, core type and count,
-// caches) and its answer; gives leaf 1.
-TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
+// caches, with those a replayed report's own lines give where its leaves cannot) and its answer;
+// gives leaf 1.
+TCPUIDRegs ReadIdentity(const LeafReader& leaves, const ReportedLines* reported, ProcessorDetails& d) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
     d.vendor = InlineText<12>(RegisterText({leaf0.EBX, leaf0.EDX, leaf0.ECX}, TextEnd::Whole));
     const std::string_view vendor = d.vendor.view();
@@ -229,6 +230,7 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
     // The one feature bit the table asks: the Quark microcontroller is told apart by it.
     d.features[kFpuRow] = BitSet(leaf1.EDX, 0);
     d.cache_source = ReadCaches(leaves, vendor, leaf1.EAX, d.family, d.model, d.caches);
+    if (reported != nullptr) AddReportedCaches(*reported, d.caches);
     d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
     return leaf1;
 }
@@ -239,7 +241,7 @@ ProcessorDetails GetProcessorIdentity(const Probe& probe) {
     ProcessorDetails d;
     const LeafReader leaves(probe.source);
     if (!probe.source.HasCPUID()) return d;
-    ReadIdentity(leaves, d);
+    ReadIdentity(leaves, probe.reported, d);
     return d;
 }
 
@@ -259,7 +261,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
     const LeafReader leaves(probe.source);
     if (!probe.source.HasCPUID()) return d;
 
-    const TCPUIDRegs leaf1 = ReadIdentity(leaves, d);
+    const TCPUIDRegs leaf1 = ReadIdentity(leaves, probe.reported, d);
     const bool amd = IsAmdOrHygon(VendorOf(d.vendor.view()));
 
     if (BitSet(leaf1.ECX, 31)) {
@@ -409,8 +411,9 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
     details.reserve(dumps.size());
     for (size_t i = 0; i < dumps.size(); ++i) {
         const ReplaySource source(dumps[i]);
+        const ReportedLines* reported = dumps[i].reported ? &*dumps[i].reported : nullptr;
         ProcessorDetails& d = details.emplace_back(
-            GetProcessorDetails(Probe{source, platform}, ProcessorNumber(numbers.at(i))));
+            GetProcessorDetails(Probe{source, platform, reported}, ProcessorNumber(numbers.at(i))));
         d.live = live != nullptr;
         if (!d.live) d.dump_lacks = Lacks(source, d);
     }

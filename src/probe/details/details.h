@@ -35,6 +35,7 @@ enum class CacheSource : uint8_t {
     Leaf8000001D,  // AMD and Hygon deterministic cache parameters
     Leaf2,         // descriptor bytes
     Leaf80000005,  // 0x80000005 (L1) and 0x80000006 (L2, L3)
+    ReportLines,   // a replayed report's own lines: the size alone (ways and line unknown, shown as 0)
 };
 
 struct CacheDetails {

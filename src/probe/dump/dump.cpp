@@ -132,6 +132,11 @@ void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long
     cpu.leaves.push_back(DumpLeaf{leaf, subleaf, regs});
 }
 
+void Sections::SetReported(ReportedLines lines) {
+    if (cpus_.empty()) cpus_.emplace_back();
+    cpus_.back().reported = std::move(lines);
+}
+
 void Sections::Fail(long line, const std::string& what) const { throw DumpError(file_, line, what); }
 
 std::vector<DumpProcessor> Sections::Take(long last_line) {
@@ -262,6 +267,9 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
     // after it tells which, and it is handed to that layout's reader.
     std::string header;
     long header_line = 0;
+    // Talvex's report names its processor and caches before its marker: the last lines of that kind,
+    // for the report's reader should the marker follow.
+    std::vector<std::pair<std::string, long>> report_head;
     const auto start = [&](std::unique_ptr<FormatReader> r) {
         reader = std::move(r);
         if (header_line != 0) reader->Line(header, header_line);
@@ -292,8 +300,16 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
             reader = MakeLibcpuidReader(sections);
             break;
         case Layout::InstLat: reader = MakeInstLatReader(sections); break;
-        case Layout::Report: reader = MakeReportReader(sections); break;
+        case Layout::Report:
+            reader = MakeReportReader(sections);
+            for (const auto& [line, at] : report_head) reader->Line(line, at);
+            break;
         case Layout::Unknown:
+            if (IsReportHeaderLine(t)) {
+                constexpr size_t kHeadLines = 6;  // the name and five cache lines
+                if (report_head.size() == kHeadLines) report_head.erase(report_head.begin());
+                report_head.emplace_back(raw, number);
+            }
             if (t.front() == '#') {
                 if (first_comment == 0) first_comment = number;
             } else if (first_text == 0) {

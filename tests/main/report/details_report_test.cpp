@@ -195,8 +195,13 @@ TEST(DetailsAtAGlance, AnIncompleteDumpSaysWhatItLacks) {
     const std::string text = DetailsText(one);
     EXPECT_THAT(text, HasSubstr("\nIncomplete dump: it lacks the sub-leaves of leaves 4, 7, 0xB/0x1F and 0xD;"
                                 " * marks what depends on them\n"));
-    // Leaf 2 hands the caches over to leaf 4, and 0x80000006 gives the L2's ways as "see leaf 4".
-    EXPECT_THAT(text, HasSubstr("\nCaches (leaf 4) *\n"));
+    // Leaf 2 hands the caches over to leaf 4, of which the report holds the L1 data cache; the report's
+    // own lines give the rest, their sizes alone.
+    EXPECT_THAT(text, HasSubstr("\nCaches (leaf 4; the report's lines) *\n"));
+    EXPECT_THAT(text, HasSubstr("\n  L1     data           48 KB    12    64  [up to 2]\n"
+                                "  L1     instruction    32 KB     -     -          -\n"
+                                "  L2     unified      1280 KB     -     -          -\n"
+                                "  L3     unified        30 MB     -     -          -\n"));
     EXPECT_THAT(text, HasSubstr(" x86-64, VT-x *\n"));  // AVX-VNNI is in leaf 7's sub-leaf 1
     EXPECT_THAT(text, HasSubstr("\n  Logical per package  up to 2 *\n"));
     EXPECT_THAT(text, ::testing::ContainsRegex("\nFeatures \\([0-9]+\\) \\*\n"));
@@ -207,6 +212,9 @@ TEST(DetailsAtAGlance, AnIncompleteDumpSaysWhatItLacks) {
     EXPECT_THAT(json, HasSubstr(R"("uncertain": ["instructions", "caches", "counts", "cacheInstances", )"
                                 R"("topology", "features"])"));
     EXPECT_THAT(json, HasSubstr(R"("microcode": null,)"));
+    EXPECT_THAT(json, HasSubstr(R"({"level": 2, "type": "unified", "sizeKB": 1280, "ways": null, )"
+                                R"("lineBytes": null, "sharedBy": null, "sharedWith": null, )"
+                                R"("source": "the report's lines"})"));
 }
 
 // Every processor of every dump in one document, read back by Python's json module, which checks
@@ -251,7 +259,7 @@ for n, p in enumerate(d["processors"], 1):
         assert list(c) == ["level", "type", size, "ways", "lineBytes", "sharedBy", "sharedWith", "source"], c
         assert c["sharedWith"] is None or all(type(n) is int for n in c["sharedWith"]), c
         assert c["type"] in ("data", "instruction", "unified", "trace")
-        assert c["source"].startswith("lea"), c
+        assert c["source"].startswith("lea") or c["source"] == "the report's lines", c
     assert all(type(s) is str for s in p["instructions"])
     # A dump records neither the microcode nor the kernel's verdicts.
     assert p["microcode"] is None and p["vulnerabilities"] is None
