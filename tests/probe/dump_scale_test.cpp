@@ -89,6 +89,40 @@ private:
     std::string line_;
 };
 
+// Bytes that never end and are no text, as /dev/urandom gives them: refused at the first line, not
+// read to the bytes bound.
+class EndlessNoise final : public std::streambuf {
+public:
+    EndlessNoise() : block_(4096, '\0') {
+        uint32_t x = 2463534242u;  // xorshift: the same bytes on every run
+        for (char& c : block_) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            c = static_cast<char>(x & 0xFF);
+        }
+        setg(block_.data(), block_.data(), block_.data() + block_.size());
+    }
+
+private:
+    int_type underflow() override {
+        setg(block_.data(), block_.data(), block_.data() + block_.size());
+        return traits_type::to_int_type(block_.front());
+    }
+    std::string block_;
+};
+
+TEST(DumpScale, EndlessNoiseIsRefusedAtItsFirstLine) {
+    EndlessNoise noise;
+    std::istream in(&noise);
+    try {
+        ReadDump(in, "noise.bin");
+        ADD_FAILURE() << "read endless noise";
+    } catch (const DumpError& e) {
+        EXPECT_EQ(std::string(e.what()), "noise.bin:1: not a CPUID dump in any known layout");
+    }
+}
+
 TEST(DumpScale, BeyondTheBoundsIsRefusedWhole) {
     const std::string message =
         "dump too large: Talvex reads at most 8192 processors, 4194304 leaves and 512 MiB";
