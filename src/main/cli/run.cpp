@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -112,24 +113,21 @@ std::vector<DumpProcessor> ReadReplay(const std::string& file) {
 // The processors recorded in the dump: the one --cpu names, or all of them.
 std::string FromDump(const Options& o) {
     std::vector<DumpProcessor> cpus;
+    size_t section = 0;
     try {
         cpus = ReadReplay(*o.replay);
+        if (o.cpu) section = SectionOf(cpus.size(), *o.cpu, ReplayName(*o.replay));
     } catch (const DumpError& e) {
         throw Failure(kExitUsage, e.what());
     }
     std::vector<unsigned> numbers;
     if (o.cpu) {
-        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(*o.cpu);
-        if (!section || section->os() >= cpus.size()) {
-            throw Failure(kExitUsage, ReplayName(*o.replay) + " holds " + std::to_string(cpus.size())
-                                          + (cpus.size() == 1 ? " processor" : " processors"));
-        }
         if (o.details) {  // the dump is read whole: the rest of it tells who shares what
             for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
-            return DescribeDetails(cpus, numbers, o, nullptr, section->os());
+            return DescribeDetails(cpus, numbers, o, nullptr, section);
         }
-        numbers = {section->os()};
-        cpus = {std::move(cpus[section->os()])};
+        numbers = {static_cast<unsigned>(section)};
+        cpus = {std::move(cpus[section])};
     } else if (o.all_cpus || o.DumpFormat()) {
         for (unsigned k = 0; k < cpus.size(); ++k) numbers.push_back(k);
     } else if (o.details) {
@@ -220,6 +218,46 @@ struct Output {
     int status = kExitOk;
 };
 
+// An input of --compare or --baseline: what to read (a dump file, "-" or "live") and how outputs
+// name it.
+struct Input {
+    std::string path;
+    std::string name;
+};
+
+// The inputs as given, each folder replaced by the dump files in it, named by their file names, in
+// bytewise order of name. A dump file is a regular file (or a link to one) whose name does not start
+// with '.'; baseline.txt, baseline.json and compare-*.txt are left out too, since the Ansible playbook
+// (contrib/ansible/fleet.yml) writes them beside the dumps it gathers.
+std::vector<Input> ExpandFolders(const std::vector<std::string>& given) {
+    std::vector<Input> inputs;
+    for (size_t i = 0; i < given.size(); ++i) {
+        const std::string& input = given[i];
+        std::error_code ec;
+        if (input == "-" || input == "live" || !std::filesystem::is_directory(input, ec)) {
+            inputs.push_back({input, ReplayName(input)});
+            continue;
+        }
+        const std::string place =
+            " (input " + std::to_string(i + 1) + " of " + std::to_string(given.size()) + ")";
+        std::vector<std::string> names;
+        std::filesystem::directory_iterator entries(input, ec);
+        for (; !ec && entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
+            const std::string name = entries->path().filename().string();
+            const bool output = name == "baseline.txt" || name == "baseline.json"
+                                || (name.starts_with("compare-") && name.ends_with(".txt"));
+            std::error_code type_ec;
+            if (!name.starts_with('.') && !output && entries->is_regular_file(type_ec)) names.push_back(name);
+        }
+        if (ec) throw Failure(kExitUsage, input + ": " + ec.message() + place);
+        if (names.empty()) throw Failure(kExitUsage, input + " holds no dump files" + place);
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names)
+            inputs.push_back({(std::filesystem::path(input) / name).string(), name});
+    }
+    return inputs;
+}
+
 // One processor of each input of --compare or --baseline: the one --cpu names, else the first. This
 // machine's ("live") is captured once, however often it is named.
 class Inputs {
@@ -232,23 +270,14 @@ public:
         const std::string place =
             " (input " + std::to_string(index + 1) + " of " + std::to_string(count) + ")";
         if (input == "live") return Live(number);
-        std::vector<DumpProcessor> cpus;
         try {
-            cpus = ReadReplay(input);
+            std::vector<DumpProcessor> cpus = ReadReplay(input);
+            number = static_cast<unsigned>(SectionOf(cpus.size(), o_.cpu.value_or(1), ReplayName(input)));
+            return std::move(cpus[number]);
         } catch (const DumpError& e) {
             throw Failure(kExitUsage, e.what() + place);
         }
-        const std::optional<ProcessorNumber> section = ProcessorNumber::FromCounted(o_.cpu.value_or(1));
-        if (!section || section->os() >= cpus.size()) {
-            throw Failure(kExitUsage, ReplayName(input) + " holds " + std::to_string(cpus.size())
-                                          + (cpus.size() == 1 ? " processor" : " processors") + place);
-        }
-        number = section->os();
-        return std::move(cpus[number]);
     }
-
-    // How outputs name the input.
-    static std::string Name(const std::string& input) { return ReplayName(input); }
 
 private:
     DumpProcessor Live(unsigned& number) {
@@ -275,15 +304,20 @@ private:
 
 // --compare: status 1 when the processors differ, as diff and cmp say it.
 Output Compare(const Options& o) {
+    const std::vector<Input> given = ExpandFolders(o.compare);
+    if (given.size() != 2) {
+        throw Failure(kExitUsage, "--compare takes two inputs, not " + std::to_string(given.size())
+                                      + " (a folder stands for every dump file in it)");
+    }
     Inputs inputs(o);
     std::vector<ProcessorDetails> records;
     for (size_t i = 0; i < 2; ++i) {
         unsigned number = 0;
-        const DumpProcessor cpu = inputs.Load(o.compare[i], i, 2, number);
+        const DumpProcessor cpu = inputs.Load(given[i].path, i, 2, number);
         records.push_back(GetRecordedDetails({cpu}, {number}).at(0));
     }
-    const ComparedProcessor a{Inputs::Name(o.compare[0]), &records[0]};
-    const ComparedProcessor b{Inputs::Name(o.compare[1]), &records[1]};
+    const ComparedProcessor a{given[0].name, &records[0]};
+    const ComparedProcessor b{given[1].name, &records[1]};
     const ProcessorComparison c = CompareProcessors(records[0], records[1]);
     return {o.format == OutputFormat::Json ? CompareJson(a, b, c) : CompareText(a, b, c),
             c.Same() ? kExitOk : kExitFailure};
@@ -292,17 +326,18 @@ Output Compare(const Options& o) {
 // --baseline: each machine cut down to what the fleet needs as it is read, so that ten thousand
 // dumps take no more memory than their records.
 Output BaselineOf(const Options& o) {
+    const std::vector<Input> given = ExpandFolders(o.inputs);
     Inputs inputs(o);
     std::vector<FleetMember> members;
     std::vector<std::string> names;
-    members.reserve(o.inputs.size());
-    for (size_t i = 0; i < o.inputs.size(); ++i) {
+    members.reserve(given.size());
+    for (size_t i = 0; i < given.size(); ++i) {
         unsigned number = 0;
-        const DumpProcessor cpu = inputs.Load(o.inputs[i], i, o.inputs.size(), number);
+        const DumpProcessor cpu = inputs.Load(given[i].path, i, given.size(), number);
         const ReplaySource source(cpu);
         ReplayPlatform platform;
         members.push_back(FleetMemberOf(Probe{source, platform, cpu.reported ? &*cpu.reported : nullptr}));
-        names.push_back(Inputs::Name(o.inputs[i]));
+        names.push_back(given[i].name);
     }
     const FleetBaseline fleet = Baseline(members);
     // The same flags in both forms, so GCC is asked for the JSON too.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "main/report/output_text.h"
+#include "main/report/text_layout.h"
 #include "probe/details/instruction_sets.h"
 #include "probe/text/text.h"
 
@@ -91,10 +92,6 @@ std::string InstructionsText(const ProcessorDetails& d, const SetFacts&) {
     std::string text;
     for (const std::string& s : InstructionSets(d.features)) text += (text.empty() ? "" : ", ") + s;
     return text.empty() ? "none named" : text;
-}
-
-std::string Plural(uint32_t n, const char* one, const char* many) {
-    return Decimal(n) + " " + (n == 1 ? one : many);
 }
 
 // Why the records give no count of the machine.

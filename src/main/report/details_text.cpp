@@ -8,13 +8,13 @@
 
 #include "main/report/details_cells.h"
 #include "main/report/output_text.h"
+#include "main/report/text_layout.h"
 #include "probe/text/text.h"
 
 namespace talvex {
 
 namespace {
 
-constexpr size_t kWrapColumn = 100;
 constexpr size_t kKeyWidth = 23;  // "  " + the longest key and two spaces
 
 // The records shown, as indices into the whole set.
@@ -42,47 +42,8 @@ std::string Agreed(std::span<const ProcessorDetails> all, const Shown& shown, co
     return out;
 }
 
-// "  key" padded to `width`, then the value; a value too long for the row breaks after a ", ",
-// its rows lined up under the first.
 void Line(std::string& out, std::string_view key, std::string_view value, size_t width = kKeyWidth) {
-    std::string head = "  " + std::string(key);
-    head.append(head.size() + 2 > width ? 2 : width - head.size(), ' ');
-    out += head;
-    size_t column = head.size();
-    while (column + value.size() > kWrapColumn) {
-        const size_t room = kWrapColumn - column;
-        size_t cut = value.rfind(", ", room > 1 ? room - 1 : 0);
-        if (cut == std::string_view::npos || cut == 0) cut = value.find(", ");
-        if (cut == std::string_view::npos) break;
-        out += value.substr(0, cut + 1);
-        out += '\n';
-        out.append(head.size(), ' ');
-        column = head.size();
-        value.remove_prefix(cut + 2);
-    }
-    out += value;
-    out += '\n';
-}
-
-// Words in rows of at most kWrapColumn columns, each row indented by two spaces.
-void Wrapped(std::string& out, const std::vector<std::string_view>& words) {
-    size_t column = 0;
-    for (std::string_view w : words) {
-        if (column > 0 && column + 1 + w.size() > kWrapColumn) {
-            out += '\n';
-            column = 0;
-        }
-        if (column == 0) {
-            out += "  ";
-            column = 2;
-        } else {
-            out += ' ';
-            ++column;
-        }
-        out += w;
-        column += w.size();
-    }
-    if (column > 0) out += '\n';
+    KeyLine(out, "  " + std::string(key), value, width);
 }
 
 // Columns sized to their widest cell; numbers right-aligned.
@@ -213,12 +174,12 @@ void Features(std::string& out, std::span<const ProcessorDetails> all, const Sho
         common &= all[p].features;
         uncertain = uncertain || FeaturesUncertain(all[p].dump_lacks);
     }
-    std::vector<std::string_view> words;
+    std::vector<std::string> words;
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
-        if (common[i] && ListsItsName(i)) words.push_back(kFeatureNames[i].name);
+        if (common[i] && ListsItsName(i)) words.emplace_back(kFeatureNames[i].name.view());
     out += "\nFeatures (" + Decimal(words.size()) + (shown.size() > 1 ? ", on every processor)" : ")");
     out += uncertain ? std::string(kIncompleteMark) + "\n" : "\n";
-    Wrapped(out, words);
+    WordRows(out, words);
 
     std::vector<std::pair<FeatureSet, std::vector<ProcessorNumber>>> extra;
     std::unordered_map<FeatureSet, size_t> extra_of;
@@ -234,8 +195,8 @@ void Features(std::string& out, std::span<const ProcessorDetails> all, const Sho
         out += "\nFeatures only on processors " + ProcessorList(cpus) + "\n";
         words.clear();
         for (size_t i = 0; i < kFeatureNames.size(); ++i)
-            if (own[i] && ListsItsName(i)) words.push_back(kFeatureNames[i].name);
-        Wrapped(out, words);
+            if (own[i] && ListsItsName(i)) words.emplace_back(kFeatureNames[i].name.view());
+        WordRows(out, words);
     }
 }
 

@@ -7,13 +7,13 @@
 
 #include "main/report/details_cells.h"
 #include "main/report/output_text.h"
+#include "main/report/text_layout.h"
 #include "probe/text/text.h"
 
 namespace talvex {
 
 namespace {
 
-constexpr size_t kWrapColumn = 100;
 constexpr size_t kKeyWidth = 21;
 
 // A file name as the user gave it: UTF-8 kept, control bytes as "\xNN"; other bytes as Latin-1.
@@ -24,41 +24,23 @@ std::string InputText(std::string_view name) {
     return out;
 }
 
-// A key and the blanks up to its value's column; at least one.
-std::string Pad(std::string text, size_t width) {
-    text.append(text.size() < width ? width - text.size() : 1, ' ');
-    return text;
-}
-
-// `words` after `lead`, in rows of at most kWrapColumn columns; a row after the first starts at
-// `indent` columns.
-void Wrapped(std::string& out, const std::string& lead, const std::vector<std::string>& words,
-             std::string_view separator, size_t indent) {
-    std::string line = lead;
-    bool first = true;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string word = words[i] + (i + 1 < words.size() ? std::string(separator) : "");
-        const std::string trimmed = word.substr(0, word.find_last_not_of(' ') + 1);
-        if (!first && line.size() + trimmed.size() > kWrapColumn) {
-            while (!line.empty() && line.back() == ' ') line.pop_back();
-            out += line + '\n';
-            line.assign(indent, ' ');
-        }
-        line += word;
-        first = false;
+// "machine 3", "machines 1, 3-5": machines by their number in the list of machines.
+std::string MachinesText(std::span<const size_t> machines) {
+    std::string out = machines.size() == 1 ? "machine " : "machines ";
+    for (size_t i = 0; i < machines.size();) {
+        size_t j = i;
+        while (j + 1 < machines.size() && machines[j + 1] == machines[j] + 1) ++j;
+        out +=
+            (i == 0 ? "" : ", ") + Decimal(machines[i] + 1) + (j > i ? "-" + Decimal(machines[j] + 1) : "");
+        i = j + 1;
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + '\n';
+    return out;
 }
 
 std::string ValueOf(const ProcessorDetails& d, std::string_view key) {
     for (const DetailsLine& line : DetailsLines(d, SetFacts{}))  // one processor alone
         if (line.key == key) return line.value;
     return "";
-}
-
-std::string Count(size_t n, std::string_view one, std::string_view many) {
-    return Decimal(n) + " " + std::string(n == 1 ? one : many);
 }
 
 }  // namespace
@@ -106,7 +88,7 @@ std::string CacheSummary(const CacheDetails* c) {
     if (c == nullptr) return "none";
     std::string out = CacheSizeText(*c);
     if (!GeometryKnown(*c)) return out + ", from the report's lines";
-    out += c->ways == 0 ? ", fully associative" : ", " + Count(c->ways, "way", "ways");
+    out += c->ways == 0 ? ", fully associative" : ", " + Plural(c->ways, "way", "ways");
     if (c->line_bytes != 0) out += ", " + Decimal(c->line_bytes) + "-byte lines";
     if (c->shared_by) out += ", shared by " + SharingBoundText(*c->shared_by);
     return out;
@@ -133,7 +115,8 @@ std::string CompareText(const ComparedProcessor& a, const ComparedProcessor& b,
     if (c.Same()) return "No differences between " + ComparedName(a) + " and " + ComparedName(b) + "\n";
     std::string out = "A  " + ComparedName(a) + "\nB  " + ComparedName(b) + "\n\n";
     const auto pair = [&out](const std::string& key, const std::string& va, const std::string& vb) {
-        out += Pad(key, kKeyWidth) + "A  " + va + "\n" + std::string(kKeyWidth, ' ') + "B  " + vb + "\n";
+        Wrapped(out, Pad(key, kKeyWidth) + "A  ", va, kKeyWidth + 3);
+        Wrapped(out, std::string(kKeyWidth, ' ') + "B  ", vb, kKeyWidth + 3);
     };
     for (const ProcessorField f : c.fields) {
         const std::string_view key = NameOf(f).key.view();
@@ -145,7 +128,7 @@ std::string CompareText(const ComparedProcessor& a, const ComparedProcessor& b,
     const auto features = [&out](const std::string& title, const std::vector<std::string>& words) {
         if (words.empty()) return;
         out += "\n" + title + " (" + Decimal(words.size()) + ")\n";
-        Wrapped(out, "  ", words, " ", 2);
+        WordRows(out, words);
     };
     features("Features only in A", FeatureNames(c.only_a, a.details->features));
     features("Features only in B", FeatureNames(c.only_b, b.details->features));
@@ -156,47 +139,51 @@ std::string BaselineText(const FleetBaseline& fleet, std::span<const std::string
                          const GccFlags& gcc) {
     std::string out;
     const auto line = [&out](std::string_view key, const std::string& value) {
-        out += Pad(std::string(key), kKeyWidth) + value + "\n";
+        KeyLine(out, key, value, kKeyWidth);
     };
     line("Machines", Decimal(fleet.machines));
     std::string level = X86_64LevelText(fleet.level);
     if (!fleet.held_back.empty())
-        level += ", held back by " + Count(fleet.held_back.size(), "machine", "machines");
+        level += ", held back by " + Plural(fleet.held_back.size(), "machine", "machines");
     line("x86-64 level", level);
     std::vector<std::string> groups;
     for (const FleetBaseline::UarchGroup& g : fleet.uarchs) {
         const std::string uarch = g.uarch ? std::string(g.uarch->microarchitecture) : "not in the table";
-        groups.push_back(uarch + " (" + Count(g.machines.size(), "machine", "machines") + ")");
+        groups.push_back(uarch + " (" + Plural(g.machines.size(), "machine", "machines") + ")");
     }
-    Wrapped(out, Pad("Microarchitectures", kKeyWidth), groups, ", ", kKeyWidth);
-    std::string flags;
-    for (const std::string& f : gcc.flags) flags += (flags.empty() ? "" : " ") + f;
-    line("GCC flags", flags.empty() ? "none" : flags);
+    line("Microarchitectures", Joined(groups, ", "));
+    line("GCC flags", gcc.flags.empty() ? "none" : Joined(gcc.flags, " "));
     for (const GccNoteText& n : gcc.notes) line("", GccNoteLine(n));
+
+    // Each machine named once, by the number the lists below give it.
+    out += "\nMachines\n";
+    for (size_t m = 0; m < names.size(); ++m)
+        out += Pad("  " + Decimal(m + 1), Decimal(names.size()).size() + 4) + InputText(names[m]) + "\n";
 
     if (!fleet.held_back.empty()) {
         out += "\nHeld back at " + X86_64LevelText(fleet.level) + "\n";
         for (const FleetBaseline::HeldBack& h : fleet.held_back) {
             std::vector<std::string> lacks;
             for (const uint16_t row : h.lacks) lacks.emplace_back(kFeatureNames[row].name.view());
-            Wrapped(out, Pad("  " + InputText(names[h.machine]), kKeyWidth) + "lacks ", lacks, " ",
+            Wrapped(out, Pad("  " + MachinesText({&h.machine, 1}), kKeyWidth) + "lacks ", Joined(lacks, " "),
                     kKeyWidth + 6);
         }
     }
 
     const std::vector<std::string> common = FeatureNames(CommonFeatures(fleet), fleet.names);
     out += "\nFeatures on every machine (" + Decimal(common.size()) + ")\n";
-    if (!common.empty()) Wrapped(out, "  ", common, " ", 2);
+    WordRows(out, common);
 
     const std::vector<const FleetBaseline::Partial*> partial = PartialFeatures(fleet);
     if (!partial.empty()) {
         out += "\nFeatures not on every machine (" + Decimal(partial.size()) + ")\n";
-        for (const FleetBaseline::Partial* p : partial) {
-            std::vector<std::string> lacking;
-            for (size_t m : p->lacking) lacking.push_back(InputText(names[m]));
-            Wrapped(out, Pad("  " + MachineFeatureName(p->feature, fleet.names), kKeyWidth) + "lacking on ",
-                    lacking, ", ", kKeyWidth + 11);
-        }
+        // One column for the machines, however long the names before it.
+        size_t width = kKeyWidth;
+        for (const FleetBaseline::Partial* p : partial)
+            width = std::max(width, MachineFeatureName(p->feature, fleet.names).size() + 4);
+        for (const FleetBaseline::Partial* p : partial)
+            Wrapped(out, Pad("  " + MachineFeatureName(p->feature, fleet.names), width) + "lacking on ",
+                    MachinesText(p->lacking), width + 11);
     }
     return out;
 }

@@ -728,7 +728,8 @@ bool DetailsWindow::CompareWithDump(const QString& path) {
         inbox_->address(),
         [a = *shown, a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
          b_name = QDir::toNativeSeparators(path)](std::vector<DumpProcessor> sections, Compared& compared) {
-            const unsigned k = a.cpu.os() < sections.size() ? a.cpu.os() : 0;
+            const auto k =
+                static_cast<unsigned>(SectionOf(sections.size(), a.cpu.counted(), b_name.toStdString()));
             const std::vector<ProcessorDetails> b = GetRecordedDetails({sections[k]}, {k});
             compared.text = CompareText({a_name.toStdString(), &a}, {b_name.toStdString(), &b[0]},
                                         CompareProcessors(a, b[0]));

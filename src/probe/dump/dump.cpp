@@ -399,6 +399,15 @@ std::vector<DumpProcessor> ReadDumpFile(const std::string& path, std::stop_token
     }
 }
 
+size_t SectionOf(size_t sections, uint64_t counted, const std::string& file) {
+    if (counted == 0 || counted > sections) {
+        throw DumpError(file, 0,
+                        "no processor " + Decimal(counted) + "; the dump holds " + Decimal(sections)
+                            + (sections == 1 ? " processor" : " processors"));
+    }
+    return counted - 1;
+}
+
 std::vector<DumpLeaf> SortedLeaves(const DumpProcessor& processor) {
     const auto key = [](const DumpLeaf& d) { return dump_detail::Key(d.leaf, d.subleaf); };
     std::vector<DumpLeaf> leaves = processor.leaves;

@@ -63,6 +63,11 @@ std::vector<DumpProcessor> ReadDumpFile(const std::string& path, std::stop_token
 // The same from an open file descriptor (standard input), read to its end; `file` names it.
 std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file);
 
+// The section of a dump of `sections` processors that is its processor `counted` (from 1, as --cpu
+// and the details window count a dump's processors). A dump that holds fewer is refused, naming the
+// number: an answer about another processor than the one asked for would pass for it.
+size_t SectionOf(size_t sections, uint64_t counted, const std::string& file);
+
 // The leaves of a processor in ascending (leaf, sub-leaf) order, one per (leaf, sub-leaf): of two
 // records of one the first in the dump, the one a replay answers with.
 std::vector<DumpLeaf> SortedLeaves(const DumpProcessor& processor);

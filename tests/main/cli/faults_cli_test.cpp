@@ -23,8 +23,10 @@ TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
         std::string message;  // the first line of standard error holds this
     } cases[] = {
         {{"--replay", dir}, 2, dir + ": Is a directory"},
-        {{"--replay", one, "--cpu", "2"}, 2, one + " holds 1 processor"},
-        {{"--replay", hybrid, "--cpu", "25", "--details"}, 2, hybrid + " holds 24 processors"},
+        {{"--replay", one, "--cpu", "2"}, 2, one + ": no processor 2; the dump holds 1 processor"},
+        {{"--replay", hybrid, "--cpu", "25", "--details"},
+         2,
+         hybrid + ": no processor 25; the dump holds 24 processors"},
         {{"--replay", one, "--replay", hybrid}, 2, "--replay is given twice"},
         {{"--format", "json", "--format=text"}, 2, "--format is given twice"},
         {{"--details", "--cpu", "1", "--details"}, 2, "--details is given twice"},

@@ -664,6 +664,23 @@ TEST_F(DetailsWindowTest, CompareWithDumpShowsWhatTheCommandSays) {
     EXPECT_EQ(w.findChild<QDialog*>("compareResult"), nullptr);
 }
 
+// The dump's processor compared is the one --cpu picks: a dump without the number of the processor
+// shown is refused in the command's words, not exchanged for its first processor.
+TEST_F(DetailsWindowTest, CompareRefusesADumpWithoutTheProcessorShown) {
+    const std::string hybrid = testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt";
+    const std::string one = testing::kDumps + "/intel-pentium-iii-katmai.txt";
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    Open(w, hybrid);
+    Find<QComboBox>(w, "processorChooser")->setCurrentIndex(19);
+    ASSERT_TRUE(w.CompareWithDump(QString::fromStdString(one)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsComparing(); }, 60000));
+    EXPECT_EQ(w.findChild<QDialog*>("compareResult"), nullptr);
+    const std::string err =
+        Exec({"--compare", hybrid, one, "--cpu", "20"}).err;  // "talvex-report: ... (input 2 of 2)"
+    ASSERT_EQ(ShownErrors().size(), 1u);
+    EXPECT_EQ(ShownErrors()[0], ErrorBoxText(err.substr(15, err.find(" (input 2 of 2)") - 15)));
+}
+
 // A large dump is read on its own thread: the window answers meanwhile, a second Open Dump is refused
 // until the first is shown, and the cursor is given back.
 TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
