@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -30,6 +32,8 @@ const std::string kAlderLake = "intel-core-i9-12900k-alder-lake.txt";
 const std::string kCascadeLake = "intel-core-i9-10980xe-cascade-lake-x.txt";
 const std::string kRocketLake = "intel-core-i7-11700k-rocket-lake.txt";
 const std::string kHaswell = "intel-core-i7-4770-haswell.txt";
+const std::string kSkylake = "intel-core-i7-6700k-skylake.txt";
+const std::string kCoffeeLake = "intel-core-i7-8700k-coffee-lake.txt";
 const std::string kPentium3 = "intel-pentium-iii-katmai.txt";
 const std::string kMilanVm = "amd-epyc-milan-kvm-linux-6.18";  // a recorded machine: Zen 3 under KVM
 const std::string kGenoaVm = "amd-epyc-genoa-kvm-linux-6.18";  // Zen 4 under KVM
@@ -107,11 +111,12 @@ const std::vector<Group>& Groups() {
          {},
          {},
          {}},
+        // x86-64's baseline is level 1: a Pentium III lacks SSE2 as well as long mode.
         {"duplicates and a processor without long mode",
          {kHaswell, kHaswell, kPentium3},
          0,
          {2},
-         {"lm"},
+         {"sse2", "lm"},
          {"sse", "mmx"},
          false,
          {},
@@ -131,9 +136,9 @@ const std::vector<Group>& Groups() {
     return groups;
 }
 
-std::vector<FleetMember> Members(const Group& g) {
+std::vector<FleetMember> Members(const std::vector<std::string>& machines) {
     std::vector<FleetMember> members;
-    for (const std::string& m : g.machines) {
+    for (const std::string& m : machines) {
         const testing::Replayed r(Load(m));
         members.push_back(FleetMemberOf(r.probe));
     }
@@ -143,7 +148,7 @@ std::vector<FleetMember> Members(const Group& g) {
 TEST(Fleet, GroupsOfRealDumps) {
     for (const Group& g : Groups()) {
         SCOPED_TRACE(g.what);
-        const FleetBaseline fleet = Baseline(Members(g));
+        const FleetBaseline fleet = Baseline(Members(g.machines));
         EXPECT_EQ(fleet.machines, g.machines.size());
         EXPECT_EQ(fleet.level, g.level);
         std::vector<size_t> held;
@@ -265,7 +270,7 @@ TEST(Fleet, SuggestedFlagsRunOnEveryMachineAsGccSaysThem) {
     if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
     for (const Group& g : Groups()) {
         SCOPED_TRACE(g.what);
-        const FleetBaseline fleet = Baseline(Members(g));
+        const FleetBaseline fleet = Baseline(Members(g.machines));
         const GccFlags flags = SuggestGccFlags(fleet, "gcc");
         // Without a compiler to ask, the table's own flags.
         const GccFlags unchecked = SuggestGccFlags(fleet, "");
@@ -281,24 +286,115 @@ TEST(Fleet, SuggestedFlagsRunOnEveryMachineAsGccSaysThem) {
     }
 }
 
-// Where every machine has one microarchitecture, its own -march= comes first, turned down by -mno-
-// where a machine (here a virtual one) lacks what it brings.
-TEST(Fleet, OneMicroarchitectureGivesItsOwnMarch) {
-    if (!HaveGcc()) GTEST_SKIP() << "needs gcc, which is not installed";
-    const Group g{
-        "Zen 3 on a desktop and a server under KVM", {kZen3, kMilanVm}, 3, {}, {}, {}, false, {}, {}, {}};
-    const FleetBaseline fleet = Baseline(Members(g));
-    if (fleet.shared_march.empty())
-        GTEST_SKIP()
-            << "the microarchitecture table gives no GCC -march= names (UarchName::gcc_march is empty)";
-    const GccFlags flags = SuggestGccFlags(fleet, "gcc");
-    if (Macros({"-march=" + std::string(fleet.shared_march)}).empty()) {
-        EXPECT_EQ(flags.notes.at(1).note, GccNote::MarchUnknown);
-    } else {
-        EXPECT_EQ(flags.flags.at(0), "-march=" + std::string(fleet.shared_march));
+// Without a compiler, the flags of a level-1 fleet add none of x86-64's own extensions to -march=x86-64.
+TEST(Fleet, UncheckedFlagsLeaveTheBaselineToTheLevel) {
+    const GccFlags flags =
+        SuggestGccFlags(Baseline(Members({"amd-athlon-64-3200-venice.txt", kHaswell})), "");
+    ASSERT_FALSE(flags.flags.empty());
+    EXPECT_EQ(flags.flags[0], "-march=x86-64");
+    EXPECT_THAT(flags.flags, Contains("-msse3"));
+    for (const char* baseline : {"-mmmx", "-mfxsr", "-msse", "-msse2"})
+        EXPECT_THAT(flags.flags, Not(Contains(baseline)));
+}
+
+// Caches read from different leaves (Intel's leaf 4, AMD's 0x8000001D) but alike in every value shown
+// are not a difference.
+TEST(Fleet, CachesAlikeInEveryValueDoNotDiffer) {
+    const ProcessorDetails a = DetailsOf(kHaswell), b = DetailsOf(kZen3);
+    std::vector<std::string> differ;
+    for (const CacheDifference& d : CompareProcessors(a, b).caches)
+        differ.push_back("L" + std::to_string((d.a != nullptr ? d.a : d.b)->level));
+    // 32 KB L1 caches of 8 ways on both; L2 256 KB against 512 KB, L3 8 MB against 32 MB.
+    EXPECT_EQ(differ, (std::vector<std::string>{"L2", "L3"}));
+}
+
+// A stand-in for GCC, a shell script: it lists the table's options, and predefines __x86_64__ and the
+// macros of each -m option given (-mno- takes one away) and of the -march= names in `marches` ("name
+// -mopt ...", any other it refuses). `first` runs before it answers.
+std::string GccStandIn(const std::vector<std::string>& marches, const std::string& first = "") {
+    std::string s = "#!/bin/sh\n" + first + "\nm() { case $1 in\n", list;
+    for (const GccOption& o : kGccOptions) {
+        s += std::string(o.option.view()) + ") echo " + std::string(o.macro.view()) + ";;\n";
+        list += "  " + std::string(o.option.view()) + "\n";
     }
-    EXPECT_TRUE(flags.checked) << Joined(flags.flags);
-    ExpectRunsOnEvery(g.machines, flags.flags);
+    s += "esac; }\ncase \"$*\" in *--help=target*) cat <<EOF\n  -march=\n" + list + "EOF\nexit 0;; esac\n";
+    s += "on=' '\nfor a; do case $a in\n";
+    for (const std::string& m : marches) {
+        const size_t name = std::min(m.find(' '), m.size());
+        s += "-march=" + m.substr(0, name) + ") for o in" + m.substr(name)
+             + "; do on=\"$on$(m $o) \"; done;;\n";
+    }
+    return s + "-march=*) exit 1;;\n-mtune=*) ;;\n"
+               "-mno-*) on=$(echo \"$on\" | sed \"s/ $(m -m${a#-mno-}) / /\");;\n"
+               "-m*) on=\"$on$(m $a) \";;\nesac; done\necho '#define __x86_64__ 1'\n"
+               "for d in $on; do echo \"#define $d 1\"; done\n";
+}
+
+const std::string kV1 = " -mmmx -mfxsr -msse -msse2";
+const std::string kV3 = kV1 + " -msse3 -mssse3 -msse4.1 -msse4.2 -mpopcnt -mcx16 -msahf"
+                              " -mavx -mavx2 -mbmi -mbmi2 -mf16c -mfma -mlzcnt -mmovbe";
+const std::vector<std::string> kLevels = {"x86-64" + kV1, "x86-64-v3" + kV3};
+const std::vector<std::string> kNamed = {"x86-64" + kV1, "x86-64-v3" + kV3, "skylake" + kV3,
+                                         "znver3" + kV3 + " -mpku -mwbnoinvd"};
+
+// Compilers that answer, wrongly, slowly or not at all, as scripts: the flags are checked only by the
+// answers asked for, and the compiler is given up within its limits.
+TEST(Fleet, TheCompilerIsBelievedOnlyWhenItAnswers) {
+    using namespace std::chrono_literals;
+    const GccLimits roomy{10s, 120s, 1u << 20}, short_question{300ms, 120s, 1u << 20},
+        short_run{10s, 500ms, 1u << 20};
+    const std::string silent_macros = "case \"$*\" in *-dM*) exit 0;; esac";
+    struct Case {
+        const char* what;
+        std::string script;
+        std::vector<std::string> machines;
+        const GccLimits& limits;
+        std::string first, among;  // the first flag, and one of the others
+        GccNote note;              // a note of this kind, whose detail holds `detail`
+        std::string detail;
+    } cases[] = {
+        // clang-format off
+        {"silent success", "#!/bin/sh\nexit 0", {kZen3, kZen4}, roomy, "-march=x86-64-v3", "-msha",
+         GccNote::NotChecked, "printed no option list"},
+        {"an option list, then silence", GccStandIn({}, silent_macros), {kZen3}, roomy, "-march=x86-64-v3",
+         "-msha", GccNote::NotChecked, "-march=znver3 -dM -E printed no x86-64 macros"},
+        {"macros without the level's extensions", GccStandIn({"x86-64", "x86-64-v3"}), {kZen3, kZen4}, roomy,
+         "-march=x86-64-v3", "-msha", GccNote::NotChecked, "-march=x86-64-v3 -dM -E does not define __MMX__"},
+        {"closes its output and goes on", "#!/bin/sh\nexec >&-\nsleep 30", {kZen3}, short_question,
+         "-march=x86-64-v3", "-msha", GccNote::NotChecked, "did not end within 300 ms"},
+        {"slow answers", GccStandIn(kNamed, "sleep 0.2"), {kZen3}, short_run, "-march=x86-64-v3", "-msha",
+         GccNote::NotChecked, "did not answer within 500 ms in all"},
+        // GCC's skylake has no RTM, which both machines have.
+        {"one microarchitecture", GccStandIn(kNamed), {kSkylake, kCoffeeLake}, roomy, "-march=skylake",
+         "-mrtm", GccNote::Checked, ""},
+        // The virtual machine lacks what its hypervisor hides.
+        {"one microarchitecture, turned down", GccStandIn(kNamed), {kZen3, kMilanVm}, roomy, "-march=znver3",
+         "-mno-pku", GccNote::Checked, ""},
+        {"one microarchitecture the compiler does not know", GccStandIn(kLevels), {kZen3, kMilanVm}, roomy,
+         "-march=x86-64-v3", "-maes", GccNote::MarchUnknown, "znver3"},
+        // clang-format on
+    };
+    const testing::TempDir dir;
+    const auto script = [&](const std::string& name, const std::string& text) {
+        testing::Spill(dir / name, text + "\n");
+        std::filesystem::permissions(dir / name, std::filesystem::perms::owner_all);
+        return (dir / name).string();
+    };
+    const ProgramRun can = RunProgram(script("true", "#!/bin/sh"), {});
+    if (!can.ran) GTEST_SKIP() << "the temporary directory does not let programs run: " << can.error;
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const GccFlags flags = SuggestGccFlags(Baseline(Members(c.machines)),
+                                               script("gcc" + std::to_string(n++), c.script), c.limits);
+        EXPECT_EQ(flags.checked, c.note != GccNote::NotChecked) << Joined(flags.flags);
+        ASSERT_FALSE(flags.flags.empty());
+        EXPECT_EQ(flags.flags[0], c.first);
+        EXPECT_THAT(flags.flags, Contains(c.among));
+        EXPECT_TRUE(std::any_of(flags.notes.begin(), flags.notes.end(), [&](const GccNoteText& note) {
+            return note.note == c.note && note.detail.find(c.detail) != std::string::npos;
+        })) << (flags.notes.empty() ? "no notes" : flags.notes[0].detail);
+    }
 }
 
 // The flags of this machine alone build a program that runs here.

@@ -38,6 +38,7 @@ Options ParseOptions(int argc, const char* const* argv) {
     Options o;
     std::vector<std::string_view> given;  // each option once: a second value would silently win
     bool options_end = false;             // after "--", every argument is an input
+    bool compare = false;                 // --compare: its inputs are among the arguments
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (options_end || arg == "-" || !arg.starts_with("-")) {
@@ -88,11 +89,7 @@ Options ParseOptions(int argc, const char* const* argv) {
         } else if (name == "--format") {
             o.format = ParseFormat(take_value());
         } else if (name == "--compare") {
-            if (i + 2 >= argc || std::string_view(argv[i + 1]).starts_with("--")
-                || std::string_view(argv[i + 2]).starts_with("--"))
-                throw UsageError("--compare needs two inputs (dump files or live)");
-            o.compare = {argv[i + 1], argv[i + 2]};
-            i += 2;
+            compare = true;
         } else if (name == "--baseline") {
             o.baseline = true;
         } else if (name == "--gcc") {
@@ -104,10 +101,15 @@ Options ParseOptions(int argc, const char* const* argv) {
         }
     }
     if (o.help || o.version) return o;
+    if (compare && o.baseline) throw UsageError("--compare and --baseline go separately");
+    if (compare) {  // their number is known once folders are replaced by their files
+        if (o.inputs.empty()) throw UsageError("--compare needs two inputs (dump files or live)");
+        o.compare = std::move(o.inputs);
+        o.inputs.clear();
+    }
     if (!o.inputs.empty() && !o.baseline) throw UsageError("unknown argument '" + o.inputs.front() + "'");
     if (o.baseline && o.inputs.empty())
         throw UsageError("--baseline needs at least one input (dump files or live)");
-    if (!o.compare.empty() && o.baseline) throw UsageError("--compare and --baseline go separately");
     if (std::find(given.begin(), given.end(), "--gcc") != given.end() && !o.baseline)
         throw UsageError("--gcc goes with --baseline");
     if (o.Fleet()) {

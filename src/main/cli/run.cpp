@@ -271,9 +271,12 @@ public:
             " (input " + std::to_string(index + 1) + " of " + std::to_string(count) + ")";
         if (input == "live") return Live(number);
         try {
-            std::vector<DumpProcessor> cpus = ReadReplay(input);
+            // Standard input is read once, and the same processors serve each time it is named.
+            if (input == "-" && !stdin_) stdin_ = ReadReplay(input);
+            std::vector<DumpProcessor> read = input == "-" ? std::vector<DumpProcessor>() : ReadReplay(input);
+            std::vector<DumpProcessor>& cpus = input == "-" ? *stdin_ : read;
             number = static_cast<unsigned>(SectionOf(cpus.size(), o_.cpu.value_or(1), ReplayName(input)));
-            return std::move(cpus[number]);
+            return input == "-" ? cpus[number] : std::move(cpus[number]);
         } catch (const DumpError& e) {
             throw Failure(kExitUsage, e.what() + place);
         }
@@ -300,6 +303,7 @@ private:
     const Options& o_;
     std::optional<DumpProcessor> live_;
     unsigned live_number_ = 0;
+    std::optional<std::vector<DumpProcessor>> stdin_;
 };
 
 // --compare: status 1 when the processors differ, as diff and cmp say it.

@@ -48,15 +48,16 @@ constexpr FeatureBit Feature(std::string_view name) {
     throw "not a feature name";  // at compile time: a misspelt name does not build
 }
 
-// The x86-64 levels: what each adds to the one below (the baseline is checked with level 2). The
-// baseline's SYSCALL is left out: processors report it only in 64-bit mode. OSXSAVE stands for the
-// operating system's support of the AVX state. In Linux's words SSE3 is "pni", LAHF-SAHF "lahf_lm" and
-// LZCNT "abm".
+// The x86-64 levels: what each adds to the one below, level 1 being x86-64's baseline. The baseline's
+// SYSCALL is left out: Intel's processors report it only in 64-bit mode, so a dump taken in 32-bit
+// mode would lack it. OSXSAVE stands for the operating system's support of the AVX state. In Linux's
+// words SSE3 is "pni", LAHF-SAHF "lahf_lm" and LZCNT "abm".
 // clang-format off
-constexpr uint16_t kLevel1[] = {FeatureRow("lm")};
-constexpr uint16_t kLevel2[] = {
+constexpr uint16_t kLevel1[] = {
     FeatureRow("cmov"), FeatureRow("cx8"), FeatureRow("fpu"), FeatureRow("fxsr"), FeatureRow("mmx"),
-    FeatureRow("sse"), FeatureRow("sse2"),
+    FeatureRow("sse"), FeatureRow("sse2"), FeatureRow("lm"),
+};
+constexpr uint16_t kLevel2[] = {
     FeatureRow("cx16"), FeatureRow("lahf_lm"), FeatureRow("popcnt"), FeatureRow("pni"), FeatureRow("sse4_1"),
     FeatureRow("sse4_2"), FeatureRow("ssse3"),
 };

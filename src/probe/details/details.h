@@ -125,8 +125,9 @@ constexpr uint16_t FeatureRow(std::string_view name) {
 
 inline constexpr unsigned kMaxX86_64Level = 4;
 // The features (rows of kFeatureNames) that x86-64 level `level` (1 to 4) needs beyond the level
-// below, as ProcessorDetails::x86_64_level is worked out from them: 1 long mode, 2 the baseline and
-// SSE3 to SSE4.2, 3 AVX2 and its companions, 4 AVX-512. Empty for any other level.
+// below, as ProcessorDetails::x86_64_level is worked out from them: 1 x86-64's baseline (long mode,
+// CMOV, CX8, FPU, FXSR, MMX, SSE, SSE2), 2 SSE3 to SSE4.2, 3 AVX2 and its companions, 4 AVX-512. Empty
+// for any other level.
 std::span<const uint16_t> X86_64LevelRows(unsigned level);
 
 // Bit i: the name of kFeatureNames[i] is set (by any of its bits, where two carry it).

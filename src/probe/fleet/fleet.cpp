@@ -48,6 +48,13 @@ struct PlacedCache {
     auto Key() const { return std::pair(order, nth); }
 };
 
+// The values a cache is shown with; where the details read it from is not one of them (an Intel's
+// leaf 4 and an AMD's 0x8000001D give the same cache).
+bool SameCache(const CacheDetails& a, const CacheDetails& b) {
+    return a.level == b.level && a.type == b.type && a.size == b.size && a.ways == b.ways
+           && a.line_bytes == b.line_bytes && a.shared_by == b.shared_by;
+}
+
 std::vector<PlacedCache> Placed(const CacheList& caches) {
     std::vector<PlacedCache> placed;
     for (const CacheDetails& c : caches) {
@@ -76,7 +83,7 @@ ProcessorComparison CompareProcessors(const ProcessorDetails& a, const Processor
         } else if (i == pa.size() || pb[j].Key() < pa[i].Key()) {
             result.caches.push_back({nullptr, pb[j++].cache});
         } else {
-            if (!(*pa[i].cache == *pb[j].cache)) result.caches.push_back({pa[i].cache, pb[j].cache});
+            if (!SameCache(*pa[i].cache, *pb[j].cache)) result.caches.push_back({pa[i].cache, pb[j].cache});
             ++i;
             ++j;
         }

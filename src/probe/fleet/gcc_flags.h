@@ -6,6 +6,7 @@
 // versions.
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -179,7 +180,7 @@ bool HasGccExtension(const GccRegisterValues& values, size_t row);
 
 enum class GccNote : uint8_t {
     Checked,            // `detail`: the compiler and its version, "gcc 12.2.0"
-    NotChecked,         // `detail`: why the compiler could not be asked
+    NotChecked,         // `detail`: why the compiler could not be asked, or what it did not answer
     NoLongMode,         // some machine has no long mode: no x86-64 flags run on all
     MarchUnknown,       // the compiler does not know -march=`detail`, every machine's microarchitecture
     MarchUnchecked,     // -march=`detail` turns on extensions the table does not know (in `more`)
@@ -197,12 +198,22 @@ struct GccFlags {
     std::vector<GccNoteText> notes;
 };
 
+// How long the compiler may take, and how much it may say: each question, and all of them together.
+struct GccLimits {
+    std::chrono::milliseconds question = std::chrono::seconds(20);
+    std::chrono::milliseconds all = std::chrono::seconds(60);
+    size_t max_out = 1u << 20;  // GCC's longest answer, its option list, is some 40 KB
+};
+
 // The flags for `fleet`: -march= of the microarchitecture every machine shares when the compiler knows
-// it, else -march=x86-64-vN of the fleet's level (the highest of those the compiler knows) with -m for
-// each further extension every machine has; either way -mno- for each extension the -march= turns on
+// it, else -march=x86-64-vN of the fleet's level (the highest of those the compiler knows); either way
+// -m for each further extension every machine has, and -mno- for each extension the -march= turns on
 // that some machine lacks. Checked with the compiler `compiler` ("gcc", looked up in PATH; "": not
-// asked), run through RunProgram, whose predefined macros must show nothing a machine lacks; where it
-// cannot be run the flags come from the table alone.
-GccFlags SuggestGccFlags(const FleetBaseline& fleet, const std::string& compiler);
+// asked), run through RunProgram, whose predefined macros must show nothing a machine lacks, and
+// each extension the flags ask for. A question counts as answered only by what it asks for (an
+// option list, x86-64's predefined macros); where the compiler cannot be run or does not answer
+// within `limits`, the flags come from the table alone and a note says why.
+GccFlags SuggestGccFlags(const FleetBaseline& fleet, const std::string& compiler,
+                         const GccLimits& limits = {});
 
 }  // namespace talvex
