@@ -73,34 +73,10 @@ TEST(DumpScale, HostileDumpsReplayAsRecorded) {
     EXPECT_EQ(listing.Execute(0x800001F4, 0), TCPUIDRegs{});
 }
 
-// Endless comment lines, produced as they are read: the bytes bound must stop the reading.
-class EndlessComments final : public std::streambuf {
+// One block of bytes over and over, produced as it is read: a file that never ends.
+class Endless final : public std::streambuf {
 public:
-    EndlessComments() : line_(8000, '#') {
-        line_.back() = '\n';
-        setg(line_.data(), line_.data(), line_.data() + line_.size());
-    }
-
-private:
-    int_type underflow() override {
-        setg(line_.data(), line_.data(), line_.data() + line_.size());
-        return traits_type::to_int_type(line_.front());
-    }
-    std::string line_;
-};
-
-// Bytes that never end and are no text, as /dev/urandom gives them: refused at the first line, not
-// read to the bytes bound.
-class EndlessNoise final : public std::streambuf {
-public:
-    EndlessNoise() : block_(4096, '\0') {
-        uint32_t x = 2463534242u;  // xorshift: the same bytes on every run
-        for (char& c : block_) {
-            x ^= x << 13;
-            x ^= x >> 17;
-            x ^= x << 5;
-            c = static_cast<char>(x & 0xFF);
-        }
+    explicit Endless(std::string block) : block_(std::move(block)) {
         setg(block_.data(), block_.data(), block_.data() + block_.size());
     }
 
@@ -112,8 +88,18 @@ private:
     std::string block_;
 };
 
+// Bytes that are no text, as /dev/urandom gives them: refused at the first line, not read to the
+// bytes bound.
 TEST(DumpScale, EndlessNoiseIsRefusedAtItsFirstLine) {
-    EndlessNoise noise;
+    std::string block(4096, '\0');
+    uint32_t x = 2463534242u;  // xorshift: the same bytes on every run
+    for (char& c : block) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x & 0xFF);
+    }
+    Endless noise(block);
     std::istream in(&noise);
     try {
         ReadDump(in, "noise.bin");
@@ -145,7 +131,8 @@ TEST(DumpScale, BeyondTheBoundsIsRefusedWhole) {
     std::istringstream bounded(text);
     EXPECT_EQ(ReadDump(bounded, "many.txt").size(), kMaxDumpProcessors);
 
-    EndlessComments endless;
+    // Endless comment lines: the bytes bound must stop the reading.
+    Endless endless(std::string(7999, '#') + "\n");
     std::istream in(&endless);
     try {
         ReadDump(in, "endless.txt");
