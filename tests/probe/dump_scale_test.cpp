@@ -4,6 +4,8 @@
 
 #include <sstream>
 #include <streambuf>
+#include <string>
+#include <utility>
 
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_reader.h"
