@@ -135,7 +135,8 @@ std::vector<Cache> Theirs(const std::string& peer, CacheSource source) {
     case CacheSource::Leaf8000001D: return Deterministic(peer, "Cache Properties (0x8000001d)");
     case CacheSource::Leaf2: return Descriptors(peer);
     case CacheSource::Leaf80000005: return Extended(peer);
-    case CacheSource::None: break;
+    case CacheSource::None:
+    case CacheSource::ReportLines: break;  // a peer reads no report of ours
     }
     return {};
 }

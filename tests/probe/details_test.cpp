@@ -44,49 +44,50 @@ TEST(DetailsDumps, HandCheckedProcessors) {
         uint32_t family, model, stepping;
         unsigned level;
         uint32_t threads, logical, cores;
+        uint32_t package_cores;  // the same kind of figure as `logical`: a count or an APIC ID room
         CoreType core;
         std::optional<std::string> hypervisor;
         const char* caches;
     } rows[] = {
-        {"intel-pentium-iii-katmai.txt", "leaf 2 alone, P6 display model", 6, 7, 3, 0, 1, 1, 0,
+        {"intel-pentium-iii-katmai.txt", "leaf 2 alone, P6 display model", 6, 7, 3, 0, 1, 1, 0, 0,
          CoreType::None, std::nullopt, "1d 16 4 32 -, 1i 16 4 32 -, 2u 512 4 32 -"},
-        {"intel-pentium-4-northwood-2.80.txt", "trace cache; HTT without leaf 4", 15, 2, 9, 0, 0, 2, 0,
+        {"intel-pentium-4-northwood-2.80.txt", "trace cache; HTT without leaf 4", 15, 2, 9, 0, 0, 2, 0, 0,
          CoreType::None, std::nullopt, "1d 8 4 64 -, 1t 12 8 0 -, 2u 512 8 64 -"},
         {"intel-pentium-4-willamette-1700.txt", "HTT with one logical processor, no leaf 4", 15, 0, 10, 0, 1,
-         1, 0, CoreType::None, std::nullopt, "1d 8 4 64 -, 1t 12 8 0 -, 2u 256 8 64 -"},
-        {"intel-celeron-d-347-cedar-mill.txt", "leaf 4 plus leaf 2's trace cache", 15, 6, 5, 1, 1, 1, 1,
+         1, 0, 0, CoreType::None, std::nullopt, "1d 8 4 64 -, 1t 12 8 0 -, 2u 256 8 64 -"},
+        {"intel-celeron-d-347-cedar-mill.txt", "leaf 4 plus leaf 2's trace cache", 15, 6, 5, 1, 1, 1, 1, 1,
          CoreType::None, std::nullopt, "1d 16 8 64 1, 1t 12 8 0 -, 2u 512 8 64 1"},
         {"intel-core2-quad-q6600-kentsfield.txt", "threads per core from leaf 1 and leaf 4", 6, 15, 11, 1, 1,
-         4, 4, CoreType::None, std::nullopt, "1d 32 8 64 1, 1i 32 8 64 1, 2u 4096 16 64 2"},
-        {"intel-core-i7-4770-haswell.txt", "leaf 0xB topology, level 3", 6, 60, 3, 3, 2, 8, 8, CoreType::None,
-         std::nullopt, "1d 32 8 64 2, 1i 32 8 64 2, 2u 256 8 64 2, 3u 8192 16 64 16"},
-        {"intel-core-i7-11700k-rocket-lake.txt", "under Hyper-V, AVX-512", 6, 167, 1, 4, 2, 16, 8,
+         4, 4, 4, CoreType::None, std::nullopt, "1d 32 8 64 1, 1i 32 8 64 1, 2u 4096 16 64 2"},
+        {"intel-core-i7-4770-haswell.txt", "leaf 0xB topology, level 3", 6, 60, 3, 3, 2, 8, 8, 4,
+         CoreType::None, std::nullopt, "1d 32 8 64 2, 1i 32 8 64 2, 2u 256 8 64 2, 3u 8192 16 64 16"},
+        {"intel-core-i7-11700k-rocket-lake.txt", "under Hyper-V, AVX-512", 6, 167, 1, 4, 2, 16, 8, 8,
          CoreType::None, "Microsoft Hv", "1d 48 12 64 2, 1i 32 8 64 2, 2u 512 8 64 2, 3u 16384 16 64 16"},
-        {"intel-core-i9-12900k-alder-lake.txt", "hybrid P-core, leaf 0x1F", 6, 151, 2, 3, 2, 24, 64,
+        {"intel-core-i9-12900k-alder-lake.txt", "hybrid P-core, leaf 0x1F", 6, 151, 2, 3, 2, 24, 64, 0,
          CoreType::Performance, std::nullopt,
          "1d 48 12 64 2, 1i 32 8 64 2, 2u 1280 10 64 8, 3u 30720 12 64 128"},
-        {"intel-qemu-virtual-cpu.txt", "hypervisor bit without a vendor leaf", 6, 13, 3, 1, 1, 1, 1,
+        {"intel-qemu-virtual-cpu.txt", "hypervisor bit without a vendor leaf", 6, 13, 3, 1, 1, 1, 1, 1,
          CoreType::None, "", "1d 32 8 64 1, 1i 32 8 64 1, 2u 4096 16 64 1"},
-        {"amd-k6-iii-sharptooth.txt", "0x80000005/6, 4-way code", 5, 9, 1, 0, 0, 0, 0, CoreType::None,
+        {"amd-k6-iii-sharptooth.txt", "0x80000005/6, 4-way code", 5, 9, 1, 0, 0, 0, 0, 0, CoreType::None,
          std::nullopt, "1d 32 2 32 -, 1i 32 2 32 -, 2u 256 4 32 -"},
-        {"amd-athlon-64-3200-venice.txt", "K8: extended model, no 0x8000001E", 15, 47, 0, 1, 0, 1, 1,
+        {"amd-athlon-64-3200-venice.txt", "K8: extended model, no 0x8000001E", 15, 47, 0, 1, 0, 1, 1, 1,
          CoreType::None, std::nullopt, "1d 64 2 64 -, 1i 64 2 64 -, 2u 512 16 64 -"},
-        {"amd-phenom-ii-x6-1055t-thuban.txt", "L3 in 512 KB units, 48-way code", 16, 10, 0, 1, 0, 6, 6,
+        {"amd-phenom-ii-x6-1055t-thuban.txt", "L3 in 512 KB units, 48-way code", 16, 10, 0, 1, 0, 6, 6, 6,
          CoreType::None, std::nullopt, "1d 64 2 64 -, 1i 64 2 64 -, 2u 512 16 64 -, 3u 6144 48 64 -"},
-        {"amd-ryzen-7-1800x-summit-ridge.txt", "0x8000001D, 0x8000001E topology", 23, 1, 1, 3, 2, 16, 8,
+        {"amd-ryzen-7-1800x-summit-ridge.txt", "0x8000001D, 0x8000001E topology", 23, 1, 1, 3, 2, 16, 8, 8,
          CoreType::None, std::nullopt, "1d 32 8 64 2, 1i 64 4 64 2, 2u 512 8 64 2, 3u 8192 16 64 8"},
-        {"amd-ryzen-ai-9-hx-370-strix-point.txt", "AMD heterogeneous cores", 26, 36, 0, 4, 2, 24, 12,
+        {"amd-ryzen-ai-9-hx-370-strix-point.txt", "AMD heterogeneous cores", 26, 36, 0, 4, 2, 24, 12, 12,
          CoreType::Performance, std::nullopt,
          "1d 48 12 64 2, 1i 32 8 64 2, 2u 1024 16 64 2, 3u 16384 16 64 8"},
-        {"via-c3-ezra-t.txt", "C3 erratum: its L2 in the L1 layout of 0x80000005", 6, 8, 9, 0, 1, 1, 0,
+        {"via-c3-ezra-t.txt", "C3 erratum: its L2 in the L1 layout of 0x80000005", 6, 8, 9, 0, 1, 1, 0, 0,
          CoreType::None, std::nullopt, "1d 64 4 32 -, 1i 64 4 32 -, 2u 64 4 32 -"},
-        {"amd-duron-spitfire.txt", "Duron A0 erratum: its 64 KB L2 says 1 KB", 6, 3, 0, 0, 0, 0, 0,
+        {"amd-duron-spitfire.txt", "Duron A0 erratum: its 64 KB L2 says 1 KB", 6, 3, 0, 0, 0, 0, 0, 0,
          CoreType::None, std::nullopt, "1d 64 2 64 -, 1i 64 2 64 -, 2u 64 16 64 -"},
         {"hygon-c86-7185-dhyana.txt", "0x8000001D sub-leaf 0 alone: the rest from 0x80000005/6", 24, 0, 1, 3,
-         2, 64, 32, CoreType::None, std::nullopt,
+         2, 64, 32, 32, CoreType::None, std::nullopt,
          "1d 32 8 64 2, 1i 64 4 64 -, 2u 512 8 64 -, 3u 65536 64 64 -"},
         {"zhaoxin-kx-u6780a-lujiazui.txt", "leaf 4 on Zhaoxin; extended model from family 6 up", 7, 59, 1, 2,
-         1, 8, 8, CoreType::None, std::nullopt, "1d 32 8 64 1, 1i 32 8 64 1, 2u 4096 16 64 4"},
+         1, 8, 8, 8, CoreType::None, std::nullopt, "1d 32 8 64 1, 1i 32 8 64 1, 2u 4096 16 64 4"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.file) + ": " + row.exercises);
@@ -95,7 +96,7 @@ TEST(DetailsDumps, HandCheckedProcessors) {
         EXPECT_EQ(d.model, row.model);
         EXPECT_EQ(d.stepping, row.stepping);
         EXPECT_EQ(d.x86_64_level, row.level);
-        EXPECT_EQ(d.topology, (Topology{row.threads, row.logical}));
+        EXPECT_EQ(d.topology, (Topology{row.threads, row.logical, row.package_cores}));
         EXPECT_EQ(d.cores_per_package, row.cores);
         EXPECT_EQ(d.core_type, row.core);
         ASSERT_EQ(d.hypervisor.has_value(), row.hypervisor.has_value());
@@ -199,7 +200,7 @@ TEST(DetailsHostile, BoundedValues) {
     EXPECT_EQ(d.caches[4].size, uint64_t{1} << 54);  // 2^64 bytes, in KB
     EXPECT_EQ(d.caches[4].ways, 0u);
     EXPECT_EQ(d.caches[4].shared_by, 4096u);
-    EXPECT_EQ(d.topology, (Topology{1, 1}));
+    EXPECT_EQ(d.topology, (Topology{1, 1, 1}));
     EXPECT_EQ(d.apic_id, 7u);
     ASSERT_TRUE(d.hypervisor);
     EXPECT_EQ(d.hypervisor->view(), "J2[\x1b\n\r\b\a\xFE\xFF\x7F");

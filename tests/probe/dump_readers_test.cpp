@@ -212,6 +212,22 @@ TEST(DumpReaders, BadInputNamesFileAndLine) {
         {"empty file", "", "t.txt:1: empty file"},
         {"only blank lines", "\n\n  \n", "t.txt:3: not a CPUID dump"},
         {"unknown layout", "\nhello\nworld\n", "t.txt:2: not a CPUID dump"},
+        // Bytes that are no text refuse the file at the first line, before any layout is known.
+        {"binary after text", "# a dump\n\x1b[1mbold\x1b[0m\n\x01\x02\x03\n",
+         "t.txt:3: not a CPUID dump in any known layout"},
+        {"UTF-16 with its byte order mark", std::string("\xFF\xFE" "C\0P\0U\0 \0" "0\0:\0\n\0", 16),
+         "t.txt:1: not a CPUID dump in any known layout: UTF-16 text (Talvex reads ASCII or UTF-8)"},
+        {"UTF-16 without one", std::string("C\0P\0U\0 \0" "0\0:\0\n\0", 14),
+         "t.txt:1: not a CPUID dump in any known layout: UTF-16 text"},
+        {"carriage returns alone", "CPU 0:\r" + leaf0.substr(0, leaf0.size() - 1) + "\r",
+         "t.txt:1: not a CPUID dump in any known layout: its lines end in a carriage return alone"},
+        {"carriage returns alone, past the longest line",
+         [&] {
+             std::string text;
+             while (text.size() < 30000) text += leaf0.substr(0, leaf0.size() - 1) + "\r";
+             return text;
+         }(),
+         "t.txt:1: not a CPUID dump in any known layout: its lines end in a carriage return alone"},
         {"cpuid -r malformed line", "CPU 0:\n" + leaf0 + "   garbage\n",
          "t.txt:3: not a line of a cpuid -r"},
         {"cpuid -r short register",

@@ -4,6 +4,8 @@
 
 #include <sstream>
 #include <streambuf>
+#include <string>
+#include <utility>
 
 #include "probe/dump/dump.h"
 #include "probe/dump/dump_reader.h"
@@ -73,21 +75,41 @@ TEST(DumpScale, HostileDumpsReplayAsRecorded) {
     EXPECT_EQ(listing.Execute(0x800001F4, 0), TCPUIDRegs{});
 }
 
-// Endless comment lines, produced as they are read: the bytes bound must stop the reading.
-class EndlessComments final : public std::streambuf {
+// One block of bytes over and over, produced as it is read: a file that never ends.
+class Endless final : public std::streambuf {
 public:
-    EndlessComments() : line_(8000, '#') {
-        line_.back() = '\n';
-        setg(line_.data(), line_.data(), line_.data() + line_.size());
+    explicit Endless(std::string block) : block_(std::move(block)) {
+        setg(block_.data(), block_.data(), block_.data() + block_.size());
     }
 
 private:
     int_type underflow() override {
-        setg(line_.data(), line_.data(), line_.data() + line_.size());
-        return traits_type::to_int_type(line_.front());
+        setg(block_.data(), block_.data(), block_.data() + block_.size());
+        return traits_type::to_int_type(block_.front());
     }
-    std::string line_;
+    std::string block_;
 };
+
+// Bytes that are no text, as /dev/urandom gives them: refused at the first line, not read to the
+// bytes bound.
+TEST(DumpScale, EndlessNoiseIsRefusedAtItsFirstLine) {
+    std::string block(4096, '\0');
+    uint32_t x = 2463534242u;  // xorshift: the same bytes on every run
+    for (char& c : block) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x & 0xFF);
+    }
+    Endless noise(block);
+    std::istream in(&noise);
+    try {
+        ReadDump(in, "noise.bin");
+        ADD_FAILURE() << "read endless noise";
+    } catch (const DumpError& e) {
+        EXPECT_EQ(std::string(e.what()), "noise.bin:1: not a CPUID dump in any known layout");
+    }
+}
 
 TEST(DumpScale, BeyondTheBoundsIsRefusedWhole) {
     const std::string message =
@@ -111,7 +133,8 @@ TEST(DumpScale, BeyondTheBoundsIsRefusedWhole) {
     std::istringstream bounded(text);
     EXPECT_EQ(ReadDump(bounded, "many.txt").size(), kMaxDumpProcessors);
 
-    EndlessComments endless;
+    // Endless comment lines: the bytes bound must stop the reading.
+    Endless endless(std::string(7999, '#') + "\n");
     std::istream in(&endless);
     try {
         ReadDump(in, "endless.txt");

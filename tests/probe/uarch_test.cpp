@@ -22,6 +22,7 @@
 #include "probe/platform/platform.h"
 #include "probe/tables/naming.h"
 #include "support/dumps.h"
+#include "support/fakes.h"
 #include "support/files.h"
 #include "support/pinned.h"
 
@@ -429,6 +430,13 @@ const std::vector<Product>& KnownProducts() {
         Make(I, 6, 0x2D, 7, "Intel(R) Xeon(R) CPU E5-2670 0 @ 2.60GHz", {"Sandy Bridge", "Sandy Bridge-EP"}),
         Make(I, 6, 0x55, 4, "Intel(R) Xeon(R) Platinum 8180 CPU @ 2.50GHz", {"Skylake", "Skylake-SP"}),
         Make(I, 6, 0x55, 7, "Intel(R) Xeon(R) Gold 6248 CPU @ 2.50GHz", {"Skylake", "Cascade Lake-SP"}),
+        // Xeon D and Xeon W on a server die's signature, by the segment in the brand.
+        Make(I, 6, 0x55, 4, "Intel(R) Xeon(R) D-2183IT CPU @ 2.20GHz", {"Skylake", "Skylake-D"}),
+        Make(I, 6, 0x55, 4, "Intel(R) Xeon(R) W-3175X CPU @ 3.10GHz", {"Skylake", "Skylake-W"}),
+        Make(I, 6, 0x55, 4, "Intel(R) Xeon(R) W-2123 CPU @ 3.60GHz", {"Skylake", "Skylake-W"}),
+        Make(I, 6, 0x55, 7, "Intel(R) Xeon(R) W-3275M CPU @ 2.50GHz", {"Skylake", "Cascade Lake-W"}),
+        Make(I, 6, 0x6A, 6, "Intel(R) Xeon(R) W-3375 CPU @ 2.50GHz", {"Sunny Cove", "Ice Lake-W"}),
+        Make(I, 6, 0x6A, 6, "Intel(R) Xeon(R) Platinum 8380 CPU @ 2.30GHz", {"Sunny Cove", "Ice Lake-SP"}),
         Make(I, 6, 0x8E, 10, "Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz", {"Skylake", "Kaby Lake-R"}),
         Make(I, 6, 0x8E, 12, "Intel(R) Core(TM) i5-10210U CPU @ 1.60GHz", {"Skylake", "Comet Lake"}),
         Make(I, 6, 0x8E, 11, "Intel(R) Core(TM) i7-8565U CPU @ 1.80GHz", {"Skylake", "Whiskey Lake"}),
@@ -500,6 +508,11 @@ const std::vector<Product>& KnownProducts() {
         Make(A, 0x19, 0x74, 1, "AMD Ryzen 7 7840U w/ Radeon  780M Graphics", {"Zen 4", "Phoenix"}),
         Make(A, 0x19, 0x75, 2, "AMD Ryzen 7 8840U w/ Radeon 780M Graphics", {"Zen 4", "Hawk Point"}),
         Make(A, 0x19, 0x78, 0, "AMD Ryzen 5 8500G w/ Radeon 740M Graphics", {"Zen 4c", "Phoenix 2"}, 0, 0, E),
+        // Model 7Ch: the Phoenix 2 die again, in the 8040 series.
+        Make(A, 0x19, 0x7C, 0, "AMD Ryzen 5 8540U w/ Radeon 740M Graphics", {"Zen 4", "Hawk Point 2"}, 0, 0,
+             P),
+        Make(A, 0x19, 0x7C, 0, "AMD Ryzen 3 8440U w/ Radeon 740M Graphics", {"Zen 4c", "Hawk Point 2"}, 0, 0,
+             E),
         Make(A, 0x19, 0xA0, 2, "AMD EPYC 9754 128-Core Processor", {"Zen 4c", "Bergamo"}),
         Make(A, 0x1A, 0x11, 0, "AMD EPYC 9965 192-Core Processor", {"Zen 5c", "Turin Dense"}),
         Make(A, 0x1A, 0x60, 0, "AMD Ryzen AI 7 350 w/ Radeon 860M", {"Zen 5c", "Krackan Point"}, 0, 0, E),
@@ -542,6 +555,28 @@ TEST(UarchProducts, HandPickedSignatures) {
     for (const Product& p : KnownProducts()) {
         SCOPED_TRACE(Described(p.query));
         EXPECT_EQ(Show(IdentifyMicroarchitecture(p.query)), Show(p.expected));
+    }
+}
+
+// The Quark SoC X1000 and the Quark microcontroller D2000 answer one signature (family 5, model 9)
+// and have no brand text: the D2000's core has no x87 unit. Registers as the two documents give them:
+// the X1000 core's leaf 1 EDX has FPU, TSC, MSR, PAE and CX8, the D2000's the same without FPU and PAE.
+TEST(UarchProducts, QuarksToldApartByTheirRegisters) {
+    const struct {
+        const char* part;
+        uint32_t leaf1_edx;
+        Named expected;
+    } cases[] = {
+        {"Quark SoC X1000", 0x00000171, {"Lakemont", "Clanton"}},
+        {"Quark microcontroller D2000", 0x00000130, {"Lakemont", "Mint Valley"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.part);
+        FakeSource quark;
+        quark.Vendor("GenuineIntel", 1).Set(1, 0x00000590, 0, 0, c.leaf1_edx);
+        FakePlatform os;
+        EXPECT_EQ(Show(NameOf(Probe{quark, os})), Show(c.expected));
+        EXPECT_EQ(Show(GetProcessorIdentity(Probe{quark, os}).uarch), Show(c.expected));
     }
 }
 

@@ -55,7 +55,8 @@ inline std::string ShuffledListing(size_t lines) {
 }
 
 // `count` processors of one server part (family 6 model 0x55), numbered in `cpuid -r` sections:
-// two threads a core, L1 and L2 per core, and one L3 that all of them (up to 4096) share.
+// two threads a core, L1 and L2 per core, 64 processors a package, and one L3 that all of them (up to
+// 4096) share.
 inline std::string ManyProcessors(size_t count) {
     std::string out;
     for (size_t n = 0; n < count; ++n) {
@@ -70,7 +71,7 @@ inline std::string ManyProcessors(size_t count) {
         AppendRawLine(out, 4, 3, 0x3 | 3 << 5 | 4095 << 14, 10u << 22 | 63, 65535, 0);
         AppendRawLine(out, 4, 4, 0, 0, 0, 0);
         AppendRawLine(out, 0xB, 0, 1, 2, 0x100, apic);
-        AppendRawLine(out, 0xB, 1, 6, 56, 0x201, apic);
+        AppendRawLine(out, 0xB, 1, 6, 64, 0x201, apic);
         AppendRawLine(out, 0xB, 2, 0, 0, 2, apic);
         AppendRawLine(out, 0x80000000, 0, 0x80000008, 0, 0, 0);
         AppendRawLine(out, 0x80000001, 0, 0, 0, 0x121, 0x2c100800);

@@ -65,22 +65,25 @@ std::string Describe(const Probe& probe, const Options& o) {
     return out;
 }
 
-// Each record's clock, measured pinned to its processor.
-void MeasureClocks(Platform& platform, std::vector<ProcessorDetails>& details) {
-    for (ProcessorDetails& d : details) {
-        const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, ClockSettingsFor(d));
-        if (pinned.status != PinStatus::Stayed)
-            throw Failure(kExitFailure, PinStatusText(pinned.status, d.cpu, "measurement"));
-        d.measured_clock = pinned.clock;
-    }
+// The record's clock, measured pinned to its processor.
+void MeasureClock(Platform& platform, ProcessorDetails& d) {
+    const PinnedCoreClock pinned = MeasureCoreClockOn(platform, d.cpu, ClockSettingsFor(d));
+    if (pinned.status != PinStatus::Stayed)
+        throw Failure(kExitFailure, PinStatusText(pinned.status, d.cpu, "measurement"));
+    d.measured_clock = pinned.clock;
 }
 
 // The details of every processor recorded, or of the one `shown` of them told as all of them tell
-// it (who shares its caches, the counts).
+// it (who shares its caches, the counts); only the processors shown have their clocks measured.
 std::string DescribeDetails(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
                             const Options& o, Platform* live, std::optional<size_t> shown) {
     std::vector<ProcessorDetails> details = GetRecordedDetails(dumps, numbers, live);
-    if (o.measure && live != nullptr) MeasureClocks(*live, details);
+    if (o.measure && live != nullptr) {
+        if (shown)
+            MeasureClock(*live, details.at(*shown));
+        else
+            for (ProcessorDetails& d : details) MeasureClock(*live, d);
+    }
     if (shown)
         return o.format == OutputFormat::Json ? DetailsJson(details, *shown) : DetailsText(details, *shown);
     return o.format == OutputFormat::Json ? DetailsJson(details) : DetailsText(details);
@@ -99,8 +102,9 @@ std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vect
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
     if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);
     ReplayPlatform platform;
-    const ReplaySource source(dumps.at(0));
-    return Describe(Probe{source, platform}, o);
+    const DumpProcessor& cpu = dumps.at(0);
+    const ReplaySource source(cpu);
+    return Describe(Probe{source, platform, cpu.reported ? &*cpu.reported : nullptr}, o);
 }
 
 // The replay's file as messages name it: "-" on the command line is standard input.
@@ -155,6 +159,29 @@ unsigned NamedProcessor(const Platform& platform, const Options& o) {
     return k->os();
 }
 
+// The details of one processor of this machine, `shown`, told as every processor this process may run
+// on tells it: each is captured (an APIC ID is a leaf, a sharing a cache leaf), and one that cannot be
+// pinned to is left out, so the counts say that not every processor was examined.
+std::string MachineDetails(LinuxPlatform& platform, const HardwareSource& source, unsigned shown,
+                           const Options& o) {
+    std::vector<DumpProcessor> dumps;
+    std::vector<unsigned> numbers;
+    std::optional<size_t> index;
+    for (ProcessorCapture& c : CaptureProcessors(platform, source, AllowedProcessors(platform).Numbers())) {
+        if (c.status != PinStatus::Stayed) {
+            if (c.processor.os() == shown)
+                throw Failure(kExitFailure, PinStatusText(c.status, c.processor, "capture"));
+            continue;
+        }
+        if (c.processor.os() == shown) index = dumps.size();
+        dumps.push_back(std::move(c.dump));
+        numbers.push_back(c.processor.os());
+    }
+    if (!index)
+        throw Failure(kExitFailure, PinStatusText(PinStatus::NotPinned, ProcessorNumber(shown), "capture"));
+    return DescribeDetails(dumps, numbers, o, &platform, index);
+}
+
 // This machine's processors: the one --cpu names, or those this process was started on.
 std::string FromMachine(const Options& o) {
     LinuxPlatform platform;
@@ -168,6 +195,7 @@ std::string FromMachine(const Options& o) {
     }
 
     const HardwareSource source;
+    if (o.details && !o.all_cpus) return MachineDetails(platform, source, chosen.front(), o);
     if (!o.details && !o.leaves && !o.DumpFormat()) {
         const ProcessorNumber processor(chosen[0]);
         std::string text;
@@ -317,7 +345,7 @@ Output BaselineOf(const Options& o) {
         const DumpProcessor cpu = inputs.Load(given[i].path, i, given.size(), number);
         const ReplaySource source(cpu);
         ReplayPlatform platform;
-        members.push_back(FleetMemberOf(Probe{source, platform}));
+        members.push_back(FleetMemberOf(Probe{source, platform, cpu.reported ? &*cpu.reported : nullptr}));
         names.push_back(given[i].name);
     }
     const FleetBaseline fleet = Baseline(members);

@@ -94,29 +94,49 @@ std::string InstructionsText(const ProcessorDetails& d, const SetFacts&) {
     return text.empty() ? "none named" : text;
 }
 
+// Why the records give no count of the machine.
 std::string NotCountedText(const SetFacts& set) {
-    if (set.records == 1) return "one processor examined";
-    return set.whole ? "their topology is not reported" : "not every processor examined";
+    switch (set.coverage) {
+    case Coverage::OneProcessor: return "one processor examined";
+    case Coverage::SameApicIds: return "their APIC IDs do not tell them apart";
+    case Coverage::SomeOnline: return "not every processor examined";
+    case Coverage::PackageShort: return "fewer processors than CPUID gives a package";
+    case Coverage::Whole:
+    case Coverage::TopologyUnknown: return "their topology is not reported";
+    }
+    return "";
 }
 
-std::string CountsText(const ProcessorDetails& d, const SetFacts& set) {
-    if (set.counts) {
-        const ProcessorCounts& c = *set.counts;
-        std::string text =
-            Plural(c.packages, "package", "packages") + ", " + Plural(c.cores, "core", "cores");
-        if (c.performance_cores + c.efficiency_cores != 0)
-            text += " (" + Decimal(c.performance_cores) + " performance, " + Decimal(c.efficiency_cores)
-                    + " efficiency)";
-        return text + ", " + Plural(c.threads, "thread", "threads");
-    }
-    // CPUID's figures for the package, as bounds.
+// "1 package, 16 cores (8 performance, 8 efficiency), 24 threads"
+std::string CountedText(const ProcessorCounts& c) {
+    std::string text = Plural(c.packages, "package", "packages") + ", " + Plural(c.cores, "core", "cores");
+    if (c.performance_cores + c.efficiency_cores != 0)
+        text += " (" + Decimal(c.performance_cores) + " performance, " + Decimal(c.efficiency_cores)
+                + " efficiency)";
+    return text + ", " + Plural(c.threads, "thread", "threads");
+}
+
+// CPUID's figures for a package, as bounds: "up to 8 cores and 16 threads a package"; "" for none.
+std::string BoundsText(const ProcessorDetails& d) {
     std::string text;
-    if (d.cores_per_package != 0) text = "up to " + Plural(d.cores_per_package, "core", "cores");
+    if (d.topology.cores_per_package != 0)
+        text = "up to " + Plural(d.topology.cores_per_package, "core", "cores");
     if (d.topology.logical_per_package != 0)
         text +=
             (text.empty() ? "up to " : " and ") + Plural(d.topology.logical_per_package, "thread", "threads");
-    if (text.empty()) return "unknown (" + NotCountedText(set) + ")";
-    return text + " a package (" + NotCountedText(set) + ")";
+    return text.empty() ? text : text + " a package";
+}
+
+std::string CountsText(const ProcessorDetails& d, const SetFacts& set) {
+    if (set.counts) return CountedText(*set.counts);
+    const std::string bounds = BoundsText(d);
+    if (set.examined) {
+        const std::string examined =
+            Decimal(set.records) + " processors examined: " + CountedText(*set.examined);
+        return bounds.empty() ? examined : examined + "; " + bounds;
+    }
+    if (bounds.empty()) return "unknown (" + NotCountedText(set) + ")";
+    return bounds + " (" + NotCountedText(set) + ")";
 }
 
 // "L1d 8 × 48 KB + 8 × 32 KB (640 KB)": each kind of cache, how many of each size, and their total.
@@ -217,7 +237,8 @@ const Field kFields[] = {
      "the instruction-set extensions the feature bits name, as they are usually written"},
     {"Counts",              DetailsSection::Topology, CountsText,              false, true,  kCountGaps,
      "packages, cores and threads counted from every processor's APIC ID, split by the topology "
-     "leaves; with fewer processors, CPUID's figures for a package as bounds"},
+     "leaves, where the processors examined are known to be every one; otherwise those of the "
+     "processors examined, beside CPUID's figures for a package as bounds"},
     {"Cache instances",     DetailsSection::Topology, CacheInstancesText,      false, false, kInstanceGaps,
      "how many of each cache the machine has, from who shares each (every processor needed)"},
     {"Threads per core",    DetailsSection::Topology, ThreadsText,             false, false, kTopologyGaps,
@@ -311,6 +332,7 @@ const char* CacheSourceName(CacheSource source) {
     case CacheSource::Leaf8000001D: return "leaf 0x8000001D";
     case CacheSource::Leaf2: return "leaf 2 descriptors";
     case CacheSource::Leaf80000005: return "leaves 0x80000005 and 0x80000006";
+    case CacheSource::ReportLines: return "the report's lines";
     }
     return "";
 }
@@ -336,6 +358,8 @@ std::string SharingText(std::span<const ProcessorDetails> all, const CacheSharin
     return c.shared_by ? SharingBoundText(*c.shared_by) : std::string();
 }
 
+bool GeometryKnown(const CacheDetails& cache) { return cache.source != CacheSource::ReportLines; }
+
 std::string SharingBoundText(uint32_t count) { return "[up to " + Decimal(count) + "]"; }
 
 std::string SharingEachText(size_t count) { return "[" + Decimal(count) + " each]"; }
@@ -359,7 +383,11 @@ const char* FieldAbout(std::string_view key) {
 }
 
 SetFacts::SetFacts(std::span<const ProcessorDetails> all, const CacheSharing& sharing)
-    : records(all.size()), whole(HoldsWholeMachine(all)), counts(CountProcessors(all)) {
+    : records(all.size()),
+      whole(HoldsWholeMachine(all)),
+      coverage(all.empty() ? Coverage::OneProcessor : all.front().coverage),
+      counts(CountProcessors(all)),
+      examined(CountExamined(all)) {
     if (counts) caches = CountCacheInstances(all, sharing);
     for (const ProcessorDetails& d : all) lacks |= d.dump_lacks;
 }
@@ -489,11 +517,14 @@ std::array<std::string, kCacheColumns.size()> CacheCells(std::span<const Process
     const CacheDetails& c = all[p].caches[index];
     std::string shared = SharingText(all, sharing, p, index);
     if (shared.empty()) shared = "-";
+    const bool geometry = GeometryKnown(c);
     return {"L" + Decimal(c.level),
             CacheTypeName(c.type),
             CacheSizeText(c),
-            c.ways == 0 ? "full" : Decimal(c.ways),
-            c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
+            !geometry     ? "-"
+            : c.ways == 0 ? "full"
+                          : Decimal(c.ways),
+            !geometry || c.type == CacheType::Trace ? "-" : Decimal(c.line_bytes),
             shared};
 }
 

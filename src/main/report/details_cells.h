@@ -25,7 +25,9 @@ std::string MeasuredClockCell(const CoreClock& clock);
 // The JSON word of each value, shared with any other front end that names them.
 const char* CacheTypeName(CacheType type);        // "data", "instruction", "unified", "trace"
 const char* CoreTypeName(CoreType type);          // "performance", "efficiency"; nullptr for None
-const char* CacheSourceName(CacheSource source);  // "leaf 4", "leaf 0x8000001D", ...
+const char* CacheSourceName(CacheSource source);  // "leaf 4", "leaf 0x8000001D", ..., "the report's lines"
+// Whether a cache's ways and line size are known: not where a report's lines give its size alone.
+bool GeometryKnown(const CacheDetails& cache);
 
 // The details' values cell by cell: the text, the JSON and the details window are built from these, so
 // they cannot disagree. Terminal text, as the text has it.
@@ -38,7 +40,9 @@ struct SetFacts {
 
     size_t records = 0;
     bool whole = false;  // HoldsWholeMachine
-    std::optional<ProcessorCounts> counts;
+    Coverage coverage = Coverage::OneProcessor;
+    std::optional<ProcessorCounts> counts;    // the machine's
+    std::optional<ProcessorCounts> examined;  // of the processors examined, where not the machine's
     std::vector<CacheInstances> caches;
     DumpGaps lacks;  // what any of their dumps lacks
 };

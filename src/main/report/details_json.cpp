@@ -21,6 +21,23 @@ void StringArray(JsonWriter& json, std::string_view key, const auto& strings) {
     json.EndArray();
 }
 
+// Packages, cores and threads, or null.
+void Counts(JsonWriter& json, std::string_view key, const std::optional<ProcessorCounts>& c) {
+    if (!c) {
+        json.Null(key);
+        return;
+    }
+    json.BeginObject(key, Inline)
+        .Number("packages", c->packages)
+        .Number("cores", c->cores)
+        .Number("threads", c->threads);
+    if (c->performance_cores + c->efficiency_cores != 0)
+        json.Number("performanceCores", c->performance_cores).Number("efficiencyCores", c->efficiency_cores);
+    else
+        json.Null("performanceCores").Null("efficiencyCores");
+    json.EndObject();
+}
+
 void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const CacheSharing& sharing,
                 const SetFacts& set, size_t p) {
     const ProcessorDetails& d = all[p];
@@ -77,9 +94,11 @@ void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const C
         json.BeginObject(Inline)
             .Number("level", c.level)
             .String("type", CacheTypeName(c.type))
-            .Number(c.type == CacheType::Trace ? "kuops" : "sizeKB", c.size)
-            .Number("ways", c.ways)
-            .Number("lineBytes", c.line_bytes);
+            .Number(c.type == CacheType::Trace ? "kuops" : "sizeKB", c.size);
+        if (GeometryKnown(c))
+            json.Number("ways", c.ways).Number("lineBytes", c.line_bytes);
+        else
+            json.Null("ways").Null("lineBytes");
         if (c.shared_by)
             json.Number("sharedBy", *c.shared_by);
         else
@@ -98,7 +117,7 @@ void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const C
     json.BeginObject("topology", Inline)
         .Number("threadsPerCore", d.topology.threads_per_core)
         .Number("logicalPerPackage", d.topology.logical_per_package)
-        .Number("coresPerPackage", d.cores_per_package)
+        .Number("coresPerPackage", d.topology.cores_per_package)
         .EndObject();
     json.BeginArray("features", Inline);
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
@@ -115,17 +134,9 @@ void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const C
     else
         json.Null("microcode");
     json.Bool("invariantTsc", d.invariant_tsc);
-    if (const std::optional<ProcessorCounts>& c = set.counts) {
-        json.BeginObject("counts", Inline)
-            .Number("packages", c->packages)
-            .Number("cores", c->cores)
-            .Number("threads", c->threads);
-        if (c->performance_cores + c->efficiency_cores != 0)
-            json.Number("performanceCores", c->performance_cores)
-                .Number("efficiencyCores", c->efficiency_cores);
-        else
-            json.Null("performanceCores").Null("efficiencyCores");
-        json.EndObject();
+    Counts(json, "counts", set.counts);
+    Counts(json, "examinedCounts", set.examined);
+    if (set.counts) {
         json.BeginArray("cacheInstances", Inline);
         for (const CacheInstances& k : set.caches)
             json.BeginObject(Inline)
@@ -136,7 +147,7 @@ void JsonObject(JsonWriter& json, std::span<const ProcessorDetails> all, const C
                 .EndObject();
         json.EndArray();
     } else {
-        json.Null("counts").Null("cacheInstances");
+        json.Null("cacheInstances");
     }
     if (d.vulnerabilities) {
         json.BeginObject("vulnerabilities", Inline);

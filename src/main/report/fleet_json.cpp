@@ -83,10 +83,11 @@ void Cache(JsonWriter& json, std::string_view key, const CacheDetails* c) {
         json.Null(key);
         return;
     }
-    json.BeginObject(key, Inline)
-        .Number(c->type == CacheType::Trace ? "kuops" : "sizeKB", c->size)
-        .Number("ways", c->ways)
-        .Number("lineBytes", c->line_bytes);
+    json.BeginObject(key, Inline).Number(c->type == CacheType::Trace ? "kuops" : "sizeKB", c->size);
+    if (GeometryKnown(*c))
+        json.Number("ways", c->ways).Number("lineBytes", c->line_bytes);
+    else
+        json.Null("ways").Null("lineBytes");
     if (c->shared_by)
         json.Number("sharedBy", *c->shared_by);
     else

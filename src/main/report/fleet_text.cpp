@@ -87,6 +87,7 @@ std::string CacheLabel(const CacheDetails& cache) {
 std::string CacheSummary(const CacheDetails* c) {
     if (c == nullptr) return "none";
     std::string out = CacheSizeText(*c);
+    if (!GeometryKnown(*c)) return out + ", from the report's lines";
     out += c->ways == 0 ? ", fully associative" : ", " + Plural(c->ways, "way", "ways");
     if (c->line_bytes != 0) out += ", " + Decimal(c->line_bytes) + "-byte lines";
     if (c->shared_by) out += ", shared by " + SharingBoundText(*c->shared_by);

@@ -60,20 +60,23 @@ void AppendFeatureSummary(const Probe& probe, std::string& out) {
 
 // Line 1: the name. The clock line follows it.
 void AppendNameLine(DisplayedFields& shown, std::string& out, ProcessorTextWriter write_text) {
-    AppendTextLine(out, "CPU Name: ", shown.Name(), write_text);
+    AppendTextLine(out, kReportNameLabel, shown.Name(), write_text);
 }
 
 // Every line after the clock's.
 void AppendAfterClock(const Probe& probe, DisplayedFields& shown, std::string& out,
                       ProcessorTextWriter write_text) {
     const TCacheInfo cache = shown.Cache();
+    const auto size = [](uint32_t value, std::string_view unit) {
+        return Decimal(value) + std::string(unit);
+    };
     if (cache.TraceCache > 0)
-        AppendLine(out, "L1 T-Cache: ", Decimal(cache.TraceCache) + "KuOps");
+        AppendLine(out, kReportTraceLabel, size(cache.TraceCache, kReportKuops));
     else
-        AppendLine(out, "L1 I-Cache: ", Decimal(cache.L1I) + "KB");
-    AppendLine(out, "L1 D-Cache: ", Decimal(cache.L1D) + "KB");
-    AppendLine(out, "L2 Cache  : ", Decimal(cache.L2) + "KB");
-    AppendLine(out, "L3 Cache  : ", Decimal(cache.L3) + "KB");
+        AppendLine(out, kReportL1ILabel, size(cache.L1I, kReportKB));
+    AppendLine(out, kReportL1DLabel, size(cache.L1D, kReportKB));
+    AppendLine(out, kReportL2Label, size(cache.L2, kReportKB));
+    AppendLine(out, kReportL3Label, size(cache.L3, kReportKB));
 
     TCPUIDRegs leaf0;
     if (ReadCPUID(probe, 0, leaf0) != kCPUIDOk) return;

@@ -71,6 +71,8 @@ constexpr uint16_t kLevel4[] = {
 };
 // clang-format on
 
+constexpr uint16_t kFpuRow = FeatureRow("fpu");
+
 unsigned X86_64Level(const ProcessorDetails& d) {
     for (unsigned level = 1; level <= kMaxX86_64Level; ++level)
         for (const uint16_t row : X86_64LevelRows(level))
@@ -85,9 +87,11 @@ uint32_t TopologyLeaf(const LeafReader& leaves) {
     return 0;
 }
 
-// `cores`: cores per package as ReadCores counts them.
-Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, const TCPUIDRegs& leaf1,
-                      uint32_t cores) {
+// `cores`: cores per package as ReadCores counts them. Leaves 0xB and 0x1F count a package's logical
+// processors, and AMD's 0x80000008 counts them and its cores; leaf 1 and leaf 4 give the APIC ID room
+// of each instead, so each kind of figure is paired with its own kind.
+Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd, bool hybrid,
+                      const TCPUIDRegs& leaf1, uint32_t cores) {
     Topology t;
     if (topology_leaf != 0) {
         for (uint32_t sub = 0; sub < 64; ++sub) {
@@ -97,17 +101,23 @@ Topology ReadTopology(const LeafReader& leaves, uint32_t topology_leaf, bool amd
             if (type == 1 && t.threads_per_core == 0) t.threads_per_core = Bits(r.EBX, 15, 0);
             t.logical_per_package = Bits(r.EBX, 15, 0);
         }
+        if (amd)
+            t.cores_per_package = cores;
+        else if (!hybrid && t.threads_per_core != 0 && t.logical_per_package % t.threads_per_core == 0)
+            t.cores_per_package = t.logical_per_package / t.threads_per_core;
         return t;
     }
     if (amd) {
         if (leaves.InRange(0x8000001E)) t.threads_per_core = Bits(leaves.Read(0x8000001E).EBX, 15, 8) + 1;
         if (leaves.InRange(0x80000008)) t.logical_per_package = Bits(leaves.Read(0x80000008).ECX, 7, 0) + 1;
+        t.cores_per_package = cores;
         return t;
     }
-    if (!BitSet(leaf1.EDX, 28)) return {1, 1};  // no HTT: one logical processor
+    if (!BitSet(leaf1.EDX, 28)) return {1, 1, cores};  // no HTT: one logical processor
     t.logical_per_package = Bits(leaf1.EBX, 23, 16);
-    if (t.logical_per_package == 1) return {1, 1};  // HTT set, but one logical processor all the same
+    if (t.logical_per_package == 1) return {1, 1, cores};  // HTT set, but one logical processor all the same
     if (cores != 0) t.threads_per_core = t.logical_per_package / cores;
+    t.cores_per_package = cores;
     return t;
 }
 
@@ -187,8 +197,9 @@ const CacheDetails* SameCache(const ProcessorDetails& d, const CacheDetails& lik
 }
 
 // Everything the microarchitecture table is asked (vendor, signature, brand, core type and count,
-// caches) and its answer; gives leaf 1.
-TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
+// caches, with those a replayed report's own lines give where its leaves cannot) and its answer;
+// gives leaf 1.
+TCPUIDRegs ReadIdentity(const LeafReader& leaves, const ReportedLines* reported, ProcessorDetails& d) {
     const TCPUIDRegs leaf0 = leaves.Read(0);
     d.vendor = InlineText<12>(RegisterText({leaf0.EBX, leaf0.EDX, leaf0.ECX}, TextEnd::Whole));
     const std::string_view vendor = d.vendor.view();
@@ -217,7 +228,10 @@ TCPUIDRegs ReadIdentity(const LeafReader& leaves, ProcessorDetails& d) {
 
     d.core_type = ReadCoreType(leaves, amd);
     d.cores_per_package = ReadCores(leaves, amd, d.family);
+    // The one feature bit the table asks: the Quark microcontroller is told apart by it.
+    d.features[kFpuRow] = BitSet(leaf1.EDX, 0);
     d.cache_source = ReadCaches(leaves, vendor, leaf1.EAX, d.family, d.model, d.caches);
+    if (reported != nullptr) AddReportedCaches(*reported, d.caches);
     d.uarch = IdentifyMicroarchitecture(UarchQueryOf(d));
     return leaf1;
 }
@@ -228,7 +242,7 @@ ProcessorDetails GetProcessorIdentity(const Probe& probe) {
     ProcessorDetails d;
     const LeafReader leaves(probe.source);
     if (!probe.source.HasCPUID()) return d;
-    ReadIdentity(leaves, d);
+    ReadIdentity(leaves, probe.reported, d);
     return d;
 }
 
@@ -248,7 +262,7 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
     const LeafReader leaves(probe.source);
     if (!probe.source.HasCPUID()) return d;
 
-    const TCPUIDRegs leaf1 = ReadIdentity(leaves, d);
+    const TCPUIDRegs leaf1 = ReadIdentity(leaves, probe.reported, d);
     const bool amd = IsAmdOrHygon(VendorOf(d.vendor.view()));
 
     if (BitSet(leaf1.ECX, 31)) {
@@ -258,7 +272,8 @@ ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu) {
 
     const uint32_t topology_leaf = TopologyLeaf(leaves);
     d.apic_id = topology_leaf != 0 ? leaves.Read(topology_leaf, 0).EDX : InitialApicId(leaf1.EBX);
-    d.topology = ReadTopology(leaves, topology_leaf, amd, leaf1, d.cores_per_package);
+    d.topology =
+        ReadTopology(leaves, topology_leaf, amd, d.core_type != CoreType::None, leaf1, d.cores_per_package);
     d.apic_split = ReadApicSplit(leaves, topology_leaf, amd, d.family, leaf1, d.cores_per_package);
     d.invariant_tsc = leaves.InRange(0x80000007) && BitSet(leaves.Read(0x80000007).EDX, 8);
 
@@ -301,6 +316,7 @@ UarchQuery UarchQueryOf(const ProcessorDetails& d) {
     query.cores = d.cores_per_package;
     query.type = Bits(d.signature, 13, 12);
     query.brand_index = d.brand_index;
+    query.fpu = d.features[kFpuRow];
     return query;
 }
 
@@ -358,6 +374,35 @@ DumpGaps Lacks(const ReplaySource& recorded, const ProcessorDetails& d) {
     return gaps;
 }
 
+// The package a processor lies in: its APIC ID above the package's bits.
+uint64_t PackageOf(const ProcessorDetails& d) {
+    return uint64_t{d.apic_id} >> std::min(d.apic_split->package_bits, 32u);
+}
+
+// How much of the machine `details`, made together, hold. `online`: this machine's processors online,
+// for a live capture; nothing for a dump, which holds the machine where each package it names holds as
+// many processors as CPUID gives a package (a package never holds more, so no more can be missing).
+Coverage CoverageOf(const std::vector<ProcessorDetails>& details, std::optional<unsigned> online) {
+    std::set<uint32_t> apic_ids;
+    for (const ProcessorDetails& d : details) apic_ids.insert(d.apic_id);
+    const bool distinct = apic_ids.size() == details.size();
+    if (online) {
+        if (!distinct) return Coverage::SameApicIds;
+        if (details.size() == *online) return Coverage::Whole;
+        return details.size() == 1 ? Coverage::OneProcessor : Coverage::SomeOnline;
+    }
+    if (details.size() < 2) return Coverage::OneProcessor;
+    if (!distinct) return Coverage::SameApicIds;
+    std::map<uint64_t, uint32_t> members;  // package -> processors in it
+    for (const ProcessorDetails& d : details) {
+        if (!d.apic_split || d.topology.logical_per_package == 0) return Coverage::TopologyUnknown;
+        ++members[PackageOf(d)];
+    }
+    for (const ProcessorDetails& d : details)
+        if (members[PackageOf(d)] != d.topology.logical_per_package) return Coverage::PackageShort;
+    return Coverage::Whole;
+}
+
 }  // namespace
 
 std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor>& dumps,
@@ -365,19 +410,16 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
     ReplayPlatform platform;
     std::vector<ProcessorDetails> details;
     details.reserve(dumps.size());
-    std::set<uint32_t> apic_ids;
     for (size_t i = 0; i < dumps.size(); ++i) {
         const ReplaySource source(dumps[i]);
+        const ReportedLines* reported = dumps[i].reported ? &*dumps[i].reported : nullptr;
         ProcessorDetails& d = details.emplace_back(
-            GetProcessorDetails(Probe{source, platform}, ProcessorNumber(numbers.at(i))));
+            GetProcessorDetails(Probe{source, platform, reported}, ProcessorNumber(numbers.at(i))));
         d.live = live != nullptr;
         if (!d.live) d.dump_lacks = Lacks(source, d);
-        apic_ids.insert(d.apic_id);
     }
-    // Several dumps of one processor (or of processors CPUID cannot tell apart) are not a machine.
-    const bool whole =
-        apic_ids.size() == details.size()
-        && (live != nullptr ? details.size() == live->OnlineProcessorCount() : details.size() > 1);
+    const Coverage coverage =
+        CoverageOf(details, live != nullptr ? std::optional(live->OnlineProcessorCount()) : std::nullopt);
     std::shared_ptr<const std::vector<Vulnerability>> verdicts;
     std::vector<std::optional<uint64_t>> microcode(details.size());
     if (live != nullptr) {
@@ -386,7 +428,7 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
         microcode = live->MicrocodeRevisions(numbers);
     }
     for (size_t i = 0; i < details.size(); ++i) {
-        details[i].whole_machine = whole;
+        details[i].coverage = coverage;
         details[i].set_size = details.size();
         details[i].vulnerabilities = verdicts;
         if (i < microcode.size()) details[i].microcode = microcode[i];
@@ -395,12 +437,13 @@ std::vector<ProcessorDetails> GetRecordedDetails(const std::vector<DumpProcessor
 }
 
 bool HoldsWholeMachine(std::span<const ProcessorDetails> processors) {
-    return !processors.empty() && processors.front().whole_machine
+    return !processors.empty() && processors.front().coverage == Coverage::Whole
            && processors.front().set_size == processors.size();
 }
 
-std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails> processors) {
-    if (!HoldsWholeMachine(processors)) return std::nullopt;
+namespace {
+
+std::optional<ProcessorCounts> Count(std::span<const ProcessorDetails> processors) {
     std::set<uint64_t> packages, cores, performance, efficiency;
     for (const ProcessorDetails& d : processors) {
         if (!d.apic_split) return std::nullopt;
@@ -419,6 +462,20 @@ std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails>
     counts.performance_cores = static_cast<uint32_t>(performance.size());
     counts.efficiency_cores = static_cast<uint32_t>(efficiency.size());
     return counts;
+}
+
+}  // namespace
+
+std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails> processors) {
+    if (!HoldsWholeMachine(processors)) return std::nullopt;
+    return Count(processors);
+}
+
+std::optional<ProcessorCounts> CountExamined(std::span<const ProcessorDetails> processors) {
+    if (processors.size() < 2 || processors.front().set_size != processors.size()) return std::nullopt;
+    const Coverage coverage = processors.front().coverage;
+    if (coverage != Coverage::SomeOnline && coverage != Coverage::PackageShort) return std::nullopt;
+    return Count(processors);
 }
 
 std::vector<CacheInstances> CountCacheInstances(std::span<const ProcessorDetails> processors,

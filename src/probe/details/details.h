@@ -36,6 +36,7 @@ enum class CacheSource : uint8_t {
     Leaf8000001D,  // AMD and Hygon deterministic cache parameters
     Leaf2,         // descriptor bytes
     Leaf80000005,  // 0x80000005 (L1) and 0x80000006 (L2, L3)
+    ReportLines,   // a replayed report's own lines: the size alone (ways and line unknown, shown as 0)
 };
 
 struct CacheDetails {
@@ -76,6 +77,10 @@ private:
 struct Topology {
     uint32_t threads_per_core = 0;     // 0 where unknown
     uint32_t logical_per_package = 0;  // 0 where unknown
+    // Cores a package has, the same kind of figure as logical_per_package (a count beside a count, an
+    // APIC ID room beside a room); 0 where CPUID gives none of that kind (a hybrid die's cores differ
+    // in threads).
+    uint32_t cores_per_package = 0;
     friend bool operator==(const Topology&, const Topology&) = default;
 };
 
@@ -129,6 +134,18 @@ std::span<const uint16_t> X86_64LevelRows(unsigned level);
 // Bit i: the name of kFeatureNames[i] is set (by any of its bits, where two carry it).
 using FeatureSet = std::bitset<kFeatureNames.size()>;
 
+// How much of the machine the records made together hold (GetRecordedDetails).
+enum class Coverage : uint8_t {
+    Whole,            // every processor: a live capture of every one online, or a dump holding, for each
+                      // package it names, as many processors as CPUID gives a package
+    OneProcessor,     // one record alone
+    SameApicIds,      // records CPUID cannot tell apart: one processor twice, or no APIC IDs
+    SomeOnline,       // a live capture of fewer processors than are online
+    PackageShort,     // a dump with a package holding fewer processors than CPUID gives one: a part of
+                      // the machine, or a part cut down from a larger die
+    TopologyUnknown,  // a dump whose packages CPUID does not tell
+};
+
 struct ProcessorDetails {
     ProcessorNumber cpu;   // given by the caller
     uint32_t apic_id = 0;  // x2APIC ID of leaf 0x1F/0xB, else the initial APIC ID of leaf 1
@@ -157,9 +174,8 @@ struct ProcessorDetails {
     std::optional<CoreClock> measured_clock;
 
     // What the records made together say beyond CPUID (GetRecordedDetails):
-    bool live = false;                  // this machine's processor, captured now; not a dump
-    bool whole_machine = false;         // the records hold every processor (a live capture of every one
-                                        // online, or a dump of several with distinct APIC IDs)
+    bool live = false;                           // this machine's processor, captured now; not a dump
+    Coverage coverage = Coverage::OneProcessor;  // how much of the machine the records hold
     size_t set_size = 0;                // how many records were made together: a part of them is no machine
     DumpGaps dump_lacks;                // what its dump lacks; never anything for a live capture
     std::optional<uint64_t> microcode;  // the kernel's revision; live only
@@ -170,8 +186,8 @@ struct ProcessorDetails {
 // Queries afresh through probe.source, sub-leaves included; never fails (no CPUID: a record of zeros).
 ProcessorDetails GetProcessorDetails(const Probe& probe, ProcessorNumber cpu = {});
 
-// The identity alone (vendor, signature, brand, core type and count, caches, microarchitecture; `cpu`
-// 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
+// The identity alone (vendor, signature, brand, core type and count, caches, microarchitecture and the
+// x87 bit it asks; `cpu` 1), the rest of the record left empty: the window's name and cache fields, at a fraction of the leaves.
 ProcessorDetails GetProcessorIdentity(const Probe& probe);
 
 // Size of the first cache of `level` that holds data (data or unified), in KB, clamped to 32 bits;
@@ -227,6 +243,10 @@ struct ProcessorCounts {
     friend bool operator==(const ProcessorCounts&, const ProcessorCounts&) = default;
 };
 std::optional<ProcessorCounts> CountProcessors(std::span<const ProcessorDetails> processors);
+// The same of the processors examined, where the records made together are not known to hold the whole
+// machine but tell two or more processors apart: the packages, cores and threads they lie in. Nothing
+// for the whole machine (CountProcessors counts it), for one record, or where a split is unknown.
+std::optional<ProcessorCounts> CountExamined(std::span<const ProcessorDetails> processors);
 
 // The caches of the machine by level, type and size: how many there are (sharing groups), where the
 // records hold the whole machine and CPUID says how each is shared. In cache-list order.

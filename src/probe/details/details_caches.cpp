@@ -9,6 +9,7 @@
 // A dump that recorded only sub-leaf 0 of a deterministic leaf still gets its other levels this way.
 #include "probe/details/details_caches.h"
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 
@@ -144,9 +145,48 @@ void Sort(CacheList& caches) {
     }
 }
 
+bool Deterministic(const CacheDetails& c) {
+    return c.source == CacheSource::Leaf4 || c.source == CacheSource::Leaf8000001D;
+}
+
 }  // namespace
 
 int CacheOrder(const CacheDetails& cache) { return cache.level * 4 + static_cast<int>(cache.type); }
+
+void AddReportedCaches(const ReportedLines& lines, CacheList& caches) {
+    if (std::none_of(caches.begin(), caches.end(), Deterministic)) return;
+    // Each line as the report's fields read the details: an L1 data line is the first level-1 cache
+    // holding data, an L2 or L3 line the first cache of its level holding data.
+    const struct {
+        uint32_t size;
+        uint8_t level;
+        CacheType type;
+    } kLines[] = {
+        {lines.l1d, 1, Data},   {lines.l1i, 1, Instruction}, {lines.trace, 1, Trace},
+        {lines.l2, 2, Unified}, {lines.l3, 3, Unified},
+    };
+    for (const auto& line : kLines) {
+        if (line.size == 0) continue;
+        const bool holds_data = line.type == Data || line.type == Unified;
+        CacheDetails* found = nullptr;
+        for (size_t i = 0; i < caches.size() && found == nullptr; ++i) {
+            const CacheDetails& c = caches[i];
+            const bool data = c.type == Data || c.type == Unified;
+            if (c.level == line.level && (holds_data ? data : c.type == line.type)) found = &caches[i];
+        }
+        if (found != nullptr && (Deterministic(*found) || found->size == line.size)) continue;
+        CacheDetails reported;  // ways and line unknown, and who shares it
+        reported.level = line.level;
+        reported.type = line.type;
+        reported.size = line.size;
+        reported.source = CacheSource::ReportLines;
+        if (found != nullptr)
+            *found = reported;
+        else
+            caches.push_back(reported);
+    }
+    Sort(caches);
+}
 
 CacheSource ReadCaches(const LeafReader& leaves, std::string_view vendor, uint32_t signature, uint32_t family,
                        uint32_t model, CacheList& caches) {

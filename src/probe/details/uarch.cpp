@@ -1,7 +1,7 @@
 // Microarchitecture and codename rows. The key is the vendor text and the display family, model and
 // stepping; where a vendor sold one signature under several names, the trimmed brand text, the brand
-// index, the size of one L2 / L3 cache (or the absence of an L2), the number of cores or the processor
-// type picks the row. Where nothing tells two codenames apart, the row gives both, joined by " / ".
+// index, the size of one L2 / L3 cache (or the absence of an L2), the number of cores, the processor
+// type or the absence of an x87 unit picks the row. Where nothing tells two codenames apart, the row gives both, joined by " / ".
 // Parts without a brand text (all before 2000, and engineering samples) fall through to the rows that
 // ask none. Where the window's naming tables tell a die's cache variant apart (Dixon-128K,
 // Coppermine-128K, Northwood-128K, Thorton), the rows do too, by the same facts.
@@ -25,6 +25,13 @@
 //   Presler, Paxville, Dempsey: leaf 4 counts two cores), and of the quad-core Core 2 and Xeon parts
 //   of two dies (leaf 4 counts four cores); AMD's Threadripper and EPYC product pages (core counts
 //   of the Zen dies);
+// - Intel's Quark documents: the SoC X1000 core's CPUID table (family 5, model 9, an x87 unit) and
+//   the microcontroller D2000's data sheet (a Pentium-ISA core without x87);
+// - the segment in the brand of Xeon D and Xeon W parts on a server die's signature: Intel's product
+//   pages of the Xeon D-2100 (Skylake-D), W-3100 (Skylake-W), W-3200 (Cascade Lake-W) and W-3300
+//   (Ice Lake) series;
+// - AMD's Ryzen 5 8540U and Ryzen 3 8440U (8040 series, no NPU): the Phoenix 2 die, family 19h models
+//   78h to 7Fh;
 // - IDT WinChip 2 steppings (2 before 7, 2A from 7 to 9, 2B from A) after Linux's centaur.c;
 // - Zhaoxin: Linux's machine-check code (Zhaoxin family 6 models 19h and 1Fh; Centaur family 6
 //   model F from stepping E is Zhaoxin's ZX-C under the VIA signature) and Zhaoxin's QEMU CPU
@@ -83,14 +90,16 @@ constexpr Signature F(uint32_t family) { return {family, 0x00, 0xFF, 0x0, 0xF}; 
 // an alternative is pieces of text separated by '*' that must occur in the brand in this order, '#'
 // standing for any digit. A size or core pair {0, 0} asks nothing; any other pair asks for a known
 // (non-zero) size of one L2 or one L3 cache, in KB, or count of cores, within [lo, hi]. `no_l2` asks
-// for caches that CPUID describes without an L2; `type` for a processor type (kAnyType: any);
-// `brand_index` for that brand index of leaf 1 (0: any).
+// for caches that CPUID describes without an L2; `no_fpu` for a processor without an x87 unit (leaf 1
+// EDX[0] clear); `type` for a processor type (kAnyType: any); `brand_index` for that brand index of
+// leaf 1 (0: any).
 constexpr uint8_t kAnyType = 0xFF;
 struct When {
     constexpr When(const char* b) : brand(b) {}
     constexpr When(std::string_view b) : brand(b) {}
     uint32_t l2_lo = 0, l2_hi = 0, l3_lo = 0, l3_hi = 0, cores_lo = 0, cores_hi = 0;
     bool no_l2 = false;
+    bool no_fpu = false;
     uint8_t type = kAnyType;
     uint8_t brand_index = 0;
     InlineText<64> brand;
@@ -117,6 +126,11 @@ constexpr When Cores(uint32_t lo, uint32_t hi, std::string_view brand = "") {
 constexpr When NoL2() {
     When w("");
     w.no_l2 = true;
+    return w;
+}
+constexpr When NoFpu() {
+    When w("");
+    w.no_fpu = true;
     return w;
 }
 constexpr When OverDrive() {
@@ -186,6 +200,8 @@ constexpr auto kIntel = std::to_array<Row>({
     {M(5, 0x4),            "",                      "P5",              "",            "pentium-mmx",      "P55C"},
     {M(5, 0x7),            "",                      "P5",              "",            "pentium",          "P54CS"},
     {M(5, 0x8),            "",                      "P5",              "",            "pentium-mmx",      "Tillamook"},
+    // The Quark microcontroller D2000 answers the signature of the Quark SoC X1000 but has no x87 unit.
+    {M(5, 0x9),            NoFpu(),                 "Lakemont",        "",            "lakemont",         "Mint Valley"},
     {M(5, 0x9),            "",                      "Lakemont",        "",            "lakemont",         "Clanton"},
     // P6, Pentium M, Core and Penryn. Mendocino and Dixon share model 6; Dixon came as steppings
     // A and D with 256 KB, and the Mobile Celeron of those steppings is the same die with 128 KB.
@@ -270,10 +286,12 @@ constexpr auto kIntel = std::to_array<Row>({
     // The Skylake core and the dies built on it, told apart by stepping and brand.
     {M(6, 0x4E),           "",                      "Skylake",         "",            "skylake",          "Skylake"},
     {M(6, 0x5E),           "",                      "Skylake",         "",            "skylake",          "Skylake"},
-    {S(6, 0x55, 0x0, 0x4), "W-21",                  "Skylake",         "",            "skylake-avx512",   "Skylake-W"},
+    // Xeon D and Xeon W parts on the server dies' signatures: the segment is in the brand.
+    {S(6, 0x55, 0x0, 0x4), "Xeon(R) D-",            "Skylake",         "",            "skylake-avx512",   "Skylake-D"},
+    {S(6, 0x55, 0x0, 0x4), "Xeon(R) W-",            "Skylake",         "",            "skylake-avx512",   "Skylake-W"},
     {S(6, 0x55, 0x0, 0x4), "Xeon",                  "Skylake",         "",            "skylake-avx512",   "Skylake-SP"},
     {S(6, 0x55, 0x0, 0x4), "",                      "Skylake",         "",            "skylake-avx512",   "Skylake-X"},
-    {S(6, 0x55, 0x5, 0x7), "W-22",                  "Skylake",         "",            "cascadelake",      "Cascade Lake-W"},
+    {S(6, 0x55, 0x5, 0x7), "Xeon(R) W-",            "Skylake",         "",            "cascadelake",      "Cascade Lake-W"},
     {S(6, 0x55, 0x5, 0x7), "Xeon",                  "Skylake",         "",            "cascadelake",      "Cascade Lake-SP"},
     {S(6, 0x55, 0x5, 0x7), "",                      "Skylake",         "",            "cascadelake",      "Cascade Lake-X"},
     {S(6, 0x55, 0xA, 0xB), "",                      "Skylake",         "",            "cooperlake",       "Cooper Lake"},
@@ -290,6 +308,7 @@ constexpr auto kIntel = std::to_array<Row>({
     {M(6, 0xA5, 0xA6),     "",                      "Skylake",         "",            "skylake",          "Comet Lake"},
     // The Cove cores.
     {M(6, 0x66),           "",                      "Palm Cove",       "",            "cannonlake",       "Cannon Lake"},
+    {M(6, 0x6A),           "Xeon(R) W-",            "Sunny Cove",      "",            "icelake-server",   "Ice Lake-W"},
     {M(6, 0x6A),           "",                      "Sunny Cove",      "",            "icelake-server",   "Ice Lake-SP"},
     {M(6, 0x6C),           "",                      "Sunny Cove",      "",            "icelake-server",   "Ice Lake-D"},
     {M(6, 0x7D, 0x7E),     "",                      "Sunny Cove",      "",            "icelake-client",   "Ice Lake"},
@@ -540,7 +559,9 @@ constexpr auto kAMD = std::to_array<Row>({
     {M(0x19, 0x61),        "",                      "Zen 4",           "",            "znver4",           "Raphael"},
     {M(0x19, 0x74, 0x75),  kHawkPoint,              "Zen 4",           "",            "znver4",           "Hawk Point"},
     {M(0x19, 0x74, 0x75),  "",                      "Zen 4",           "",            "znver4",           "Phoenix"},
-    {M(0x19, 0x78),        "",                      "Zen 4",           "Zen 4c",      "znver4",           "Phoenix 2"},
+    // Models 78h to 7Fh are the Phoenix 2 die (7Ch its later revision, sold in the 8040 series).
+    {M(0x19, 0x78, 0x7F),  kHawkPoint,              "Zen 4",           "Zen 4c",      "znver4",           "Hawk Point 2"},
+    {M(0x19, 0x78, 0x7F),  "",                      "Zen 4",           "Zen 4c",      "znver4",           "Phoenix 2"},
     {M(0x19, 0xA0, 0xAF),  "EPYC 8",                "Zen 4c",          "",            "znver4",           "Siena"},
     {M(0x19, 0xA0, 0xAF),  "",                      "Zen 4c",          "",            "znver4",           "Bergamo"},
     {M(0x1A, 0x00, 0x0F),  "Threadripper",          "Zen 5",           "",            "znver5",           "Shimada Peak"},
@@ -736,6 +757,7 @@ constexpr auto kIntelDies = std::to_array<Die>({
     {"Broadwell-DE",                       "14 nm"},
     {"Skylake",                            "14 nm"},
     {"Skylake-W",                          "14 nm"},
+    {"Skylake-D",                          "14 nm"},
     {"Skylake-SP",                         "14 nm"},
     {"Skylake-X",                          "14 nm"},
     {"Cascade Lake-W",                     "14 nm"},
@@ -753,6 +775,7 @@ constexpr auto kIntelDies = std::to_array<Die>({
     {"Cannon Lake",                        "10 nm"},
     {"Ice Lake",                           "10 nm"},
     {"Ice Lake-SP",                        "10 nm"},
+    {"Ice Lake-W",                         "10 nm"},
     {"Ice Lake-D",                         "10 nm"},
     {"Lakefield",                          "10 nm"},
     {"Rocket Lake",                        "14 nm"},
@@ -951,6 +974,7 @@ constexpr auto kAMDDies = std::to_array<Die>({
     {"Siena",                              "5 nm"},
     {"Phoenix",                            "4 nm"},
     {"Phoenix 2",                          "4 nm"},
+    {"Hawk Point 2",                       "4 nm"},
     {"Hawk Point",                         "4 nm"},
     {"Granite Ridge",                      "4 nm"},
     {"Fire Range",                         "4 nm"},
@@ -1061,7 +1085,8 @@ constexpr bool Holds(const Row& row, const UarchQuery& q) {
     return q.family == s.family && q.model >= s.model_lo && q.model <= s.model_hi && q.stepping >= s.step_lo
            && q.stepping <= s.step_hi && Within(q.l2_kb, w.l2_lo, w.l2_hi)
            && Within(q.l3_kb, w.l3_lo, w.l3_hi) && Within(q.cores, w.cores_lo, w.cores_hi)
-           && (!w.no_l2 || (q.caches_known && q.l2_kb == 0)) && (w.type == kAnyType || q.type == w.type)
+           && (!w.no_l2 || (q.caches_known && q.l2_kb == 0)) && (!w.no_fpu || !q.fpu)
+           && (w.type == kAnyType || q.type == w.type)
            && (w.brand_index == 0 || q.brand_index == w.brand_index)
            && (w.brand.empty() || BrandMatches(q.brand, w.brand));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The core microarchitecture and the die's codename of a processor, from its vendor text, display
 // family, model and stepping (and, where a vendor reused one signature, its brand text, brand index,
-// caches, core count or processor type); with them GCC's name for the design and the die's process.
+// caches, core count, processor type or x87 unit); with them GCC's name for the design and the die's process.
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +28,7 @@ struct UarchQuery {
     uint32_t cores = 0;         // cores per package as CPUID counts them, 0 when unknown
     uint32_t type = 0;          // leaf 1 EAX[13:12]: 0 an OEM processor, 1 an OverDrive, 2 a dual processor
     uint32_t brand_index = 0;   // leaf 1 EBX[7:0]: 3 a Pentium III Xeon, ...; 0 where the processor has none
+    bool fpu = true;            // leaf 1 EDX[0]: an x87 unit on the chip
 };
 
 // Views of static text: valid for the life of the program.

@@ -78,6 +78,11 @@ auto LowerBound(Entries& entries, uint64_t key) {
                             [](const auto& entry, uint64_t k) { return entry.first < k; });
 }
 
+constexpr std::string_view kNotADump = "not a CPUID dump in any known layout";
+constexpr const char* kUtf16 = ": UTF-16 text (Talvex reads ASCII or UTF-8)";
+constexpr const char* kBareCarriageReturns =
+    ": its lines end in a carriage return alone (Talvex reads LF or CR LF line ends)";
+
 std::string TooLarge() {
     return "dump too large: Talvex reads at most " + std::to_string(kMaxDumpProcessors) + " processors, "
            + std::to_string(kMaxDumpLeaves) + " leaves and " + std::to_string(kMaxDumpBytes >> 20) + " MiB";
@@ -130,6 +135,11 @@ void Sections::Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long
     ++leaves_;
     if (cpu.leaves.empty()) cpu.line = line;
     cpu.leaves.push_back(DumpLeaf{leaf, subleaf, regs});
+}
+
+void Sections::SetReported(ReportedLines lines) {
+    if (cpus_.empty()) cpus_.emplace_back();
+    cpus_.back().reported = std::move(lines);
 }
 
 void Sections::Fail(long line, const std::string& what) const { throw DumpError(file_, line, what); }
@@ -198,9 +208,13 @@ public:
             const char* start = buf_.get() + pos_;
             const auto* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - pos_));
             const size_t n = nl != nullptr ? static_cast<size_t>(nl - start) : end_ - pos_;
-            if (line.size() + n > kMaxLineLength)
+            if (line.size() + n > kMaxLineLength) {
+                // A file whose lines end in a carriage return alone is one long line.
+                if (std::memchr(start, '\r', n) != nullptr || line.find('\r') != std::string::npos)
+                    throw DumpError(file_, number, std::string(kNotADump) + kBareCarriageReturns);
                 throw DumpError(file_, number,
                                 "line longer than " + std::to_string(kMaxLineLength) + " characters");
+            }
             line.append(start, n);
             pos_ += n;
             if (nl != nullptr) {
@@ -238,6 +252,32 @@ private:
 
 enum class Layout { Unknown, CpuidRaw, Libcpuid, InstLat, Report };
 
+// Why a line read before any layout is known cannot be text a dump sits in, or nullptr when it can:
+// every layout is text, so a control byte other than a blank, a form feed or an escape (a terminal's
+// colours) means the file is no dump at all, found on its first line rather than at the size bound.
+// Two kinds of text are named, for they are turned into a dump by saving them again: UTF-16 (a NUL
+// byte beside every character) and line ends of a carriage return alone (a line holding one).
+const char* NotText(std::string_view line, long number) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(line[i]); };
+    const bool bom =
+        line.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF));
+    if (number == 1 && bom) return kUtf16;
+    size_t nuls = 0;
+    bool control = false, cr = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = byte(i);
+        if (c == 0) ++nuls;
+        if (c == '\r')
+            cr = true;
+        else if (c < 0x20 && c != '\t' && c != '\v' && c != '\f' && c != 0x1B)
+            control = true;
+    }
+    if (line.size() >= 4 && nuls * 2 + 1 >= line.size() && nuls * 2 <= line.size() + 1) return kUtf16;
+    if (control) return "";
+    if (cr) return kBareCarriageReturns;
+    return nullptr;
+}
+
 // The layout a line proves. The strict layouts (`cpuid -r`, libcpuid) must begin the file, after
 // blank lines and comments only; the report and the listing may sit inside other text.
 Layout Recognise(std::string_view t, bool text_before) {
@@ -262,6 +302,9 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
     // after it tells which, and it is handed to that layout's reader.
     std::string header;
     long header_line = 0;
+    // Talvex's report names its processor and caches before its marker: the last lines of that kind,
+    // for the report's reader should the marker follow.
+    std::vector<std::pair<std::string, long>> report_head;
     const auto start = [&](std::unique_ptr<FormatReader> r) {
         reader = std::move(r);
         if (header_line != 0) reader->Line(header, header_line);
@@ -272,6 +315,8 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
             reader->Line(raw, number);
             continue;
         }
+        if (const char* cause = NotText(raw, number))
+            throw DumpError(file, number, std::string(kNotADump) + cause);
         const std::string_view t = Trim(raw);
         if (t.empty()) continue;
         if (header_line != 0) {
@@ -292,8 +337,16 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
             reader = MakeLibcpuidReader(sections);
             break;
         case Layout::InstLat: reader = MakeInstLatReader(sections); break;
-        case Layout::Report: reader = MakeReportReader(sections); break;
+        case Layout::Report:
+            reader = MakeReportReader(sections);
+            for (const auto& [line, at] : report_head) reader->Line(line, at);
+            break;
         case Layout::Unknown:
+            if (IsReportHeaderLine(t)) {
+                constexpr size_t kHeadLines = 6;  // the name and five cache lines
+                if (report_head.size() == kHeadLines) report_head.erase(report_head.begin());
+                report_head.emplace_back(raw, number);
+            }
             if (t.front() == '#') {
                 if (first_comment == 0) first_comment = number;
             } else if (first_text == 0) {
@@ -307,7 +360,7 @@ std::vector<DumpProcessor> dump_detail::ReadLines(ByteSource& bytes, const std::
     if (!reader && header_line != 0) start(MakeCpuidRawReader(sections));
     if (!reader) {
         const long at = first_text != 0 ? first_text : (first_comment != 0 ? first_comment : number);
-        throw DumpError(file, at, "not a CPUID dump in any known layout");
+        throw DumpError(file, at, std::string(kNotADump));
     }
     reader->Finish(number);
     return sections.Take(number);

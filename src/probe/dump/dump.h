@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <stdexcept>
 #include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "probe/platform/cpuid.h"
 #include "probe/platform/registers.h"
 
 namespace talvex {
@@ -23,7 +25,8 @@ struct DumpLeaf {
 // One logical processor of a dump, its leaves in file order.
 struct DumpProcessor {
     std::vector<DumpLeaf> leaves;
-    long line = 0;  // where its first leaf was read
+    long line = 0;                          // where its first leaf was read
+    std::optional<ReportedLines> reported;  // a report of Talvex's own: its lines before the registers
 };
 
 // A dump that cannot be read; the message names the file and, once one was read, the line.

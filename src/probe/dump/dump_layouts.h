@@ -22,6 +22,16 @@ inline constexpr std::string_view kLibcpuidSeparatorWords = "Logical CPU #";
 // Talvex's own report: its leaf dump follows the marker line, five lines a leaf: the leaf in eight
 // hex digits and "h", then each register after its label, "EAX: 0000000D".
 inline constexpr std::string_view kReportDumpMarker = "***CPUID Register Data***";
+// Before the marker, the name and the cache sizes the machine showed, each after its label: "L2 Cache  :
+// 1280KB"; a trace cache takes the instruction cache's line, "L1 T-Cache: 12KuOps".
+inline constexpr std::string_view kReportNameLabel = "CPU Name: ";
+inline constexpr std::string_view kReportL1ILabel = "L1 I-Cache: ";
+inline constexpr std::string_view kReportTraceLabel = "L1 T-Cache: ";
+inline constexpr std::string_view kReportL1DLabel = "L1 D-Cache: ";
+inline constexpr std::string_view kReportL2Label = "L2 Cache  : ";
+inline constexpr std::string_view kReportL3Label = "L3 Cache  : ";
+inline constexpr std::string_view kReportKB = "KB";
+inline constexpr std::string_view kReportKuops = "KuOps";
 inline constexpr std::string_view kReportLeafEnd = "h";
 inline constexpr std::array<std::string_view, 4> kReportRegisterLabels{"EAX: ", "EBX: ", "ECX: ", "EDX: "};
 

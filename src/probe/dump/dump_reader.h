@@ -69,6 +69,8 @@ public:
     bool CurrentHas(uint32_t leaf, uint32_t subleaf) const;
     // Refuses the whole dump once it goes beyond kMaxDumpProcessors or kMaxDumpLeaves.
     void Add(uint32_t leaf, uint32_t subleaf, const TCPUIDRegs& regs, long line);
+    // What the current processor's report says beside its registers (Talvex's own report).
+    void SetReported(ReportedLines lines);
     [[noreturn]] void Fail(long line, const std::string& what) const;
     std::vector<DumpProcessor> Take(long last_line);
 
@@ -134,5 +136,7 @@ bool IsCpuidRawHeader(std::string_view trimmed);
 bool IsCpuidRawData(std::string_view trimmed);
 bool IsLibcpuidLine(std::string_view trimmed);
 bool IsInstLatData(std::string_view trimmed);
+// A line of Talvex's report before its marker that names the processor or a cache size.
+bool IsReportHeaderLine(std::string_view trimmed);
 
 }  // namespace talvex::dump_detail

@@ -1,12 +1,47 @@
 // Reader for Talvex's own report: the leaf dump after "***CPUID Register Data***", five lines a
 // leaf ("00000000h", "EAX: 0000000D", "EBX: ...", "ECX: ...", "EDX: ..."), every leaf for
-// sub-leaf 0. The report lines before the marker are skipped; a line that is not a leaf ends the
-// dump, and the next marker (a further report in the same file) starts the next processor.
+// sub-leaf 0. Of the report lines before the marker, the name and the cache sizes are kept with the
+// processor ("CPU Name: ...", "L2 Cache  : 1280KB"; a line of another form is passed over); a line
+// that is not a leaf ends the dump, and the next marker (a further report in the same file) starts
+// the next processor.
 #include "probe/dump/dump_reader.h"
 
 namespace talvex::dump_detail {
 
 namespace {
+
+// The size after a cache label: decimal digits and the unit; nothing for another form.
+std::optional<uint32_t> SizeOf(std::string_view value, std::string_view unit) {
+    const std::optional<uint32_t> size = TakeDecimal(value, UINT32_MAX);
+    if (!size || value != unit) return std::nullopt;
+    return size;
+}
+
+// Takes a report line before the marker into `lines`; false when it is none of the kept ones.
+bool TakeHeaderLine(std::string_view t, ReportedLines& lines) {
+    if (ConsumePrefix(t, kReportNameLabel)) {
+        lines.name = std::string(t);
+        return true;
+    }
+    const struct {
+        std::string_view label, unit;
+        uint32_t ReportedLines::*size;
+    } kSizes[] = {
+        {kReportL1ILabel, kReportKB, &ReportedLines::l1i},
+        {kReportTraceLabel, kReportKuops, &ReportedLines::trace},
+        {kReportL1DLabel, kReportKB, &ReportedLines::l1d},
+        {kReportL2Label, kReportKB, &ReportedLines::l2},
+        {kReportL3Label, kReportKB, &ReportedLines::l3},
+    };
+    for (const auto& s : kSizes) {
+        std::string_view value = t;
+        if (!ConsumePrefix(value, s.label)) continue;
+        const std::optional<uint32_t> size = SizeOf(value, s.unit);
+        if (size) lines.*s.size = *size;
+        return size.has_value();
+    }
+    return false;
+}
 
 bool LooksLikeRegister(std::string_view t) {
     for (std::string_view name : kReportRegisterLabels)
@@ -33,10 +68,16 @@ public:
         if (t == kReportDumpMarker) {
             if (next_reg_ != 0) sections_.Fail(number, "leaf cut short");
             sections_.Open();
+            if (head_) sections_.SetReported(std::move(*head_));
+            head_.reset();
             in_dump_ = true;
             return;
         }
-        if (!in_dump_) return;
+        if (!in_dump_) {
+            ReportedLines lines = head_.value_or(ReportedLines{});
+            if (TakeHeaderLine(t, lines)) head_ = std::move(lines);
+            return;
+        }
         if (next_reg_ != 0) {
             std::string_view s = t;
             const std::string_view label = kReportRegisterLabels[static_cast<size_t>(next_reg_ - 1)];
@@ -71,13 +112,19 @@ public:
 private:
     Sections& sections_;
     bool in_dump_ = false;
-    int next_reg_ = 0;  // 1..4: the register line expected next; 0: a leaf line
+    std::optional<ReportedLines> head_;  // the lines before the next marker
+    int next_reg_ = 0;                   // 1..4: the register line expected next; 0: a leaf line
     uint32_t leaf_ = 0;
     long leaf_line_ = 0;
     TCPUIDRegs regs_;
 };
 
 }  // namespace
+
+bool IsReportHeaderLine(std::string_view trimmed) {
+    ReportedLines lines;
+    return TakeHeaderLine(trimmed, lines);
+}
 
 std::unique_ptr<FormatReader> MakeReportReader(Sections& sections) {
     return std::make_unique<ReportReader>(sections);

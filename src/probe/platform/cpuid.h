@@ -16,10 +16,22 @@
 
 namespace talvex {
 
-// Everything a probe routine may touch: the processor (through a register source) and the OS.
+// What a replayed report of Talvex's own says of its processor in its lines before the registers: the
+// name and the cache sizes the machine showed, which the report's leaves (sub-leaf 0 of each) cannot
+// always give again. Sizes in KB, the trace cache in thousands of micro-operations; 0 where no line
+// gives one.
+struct ReportedLines {
+    std::string name;
+    uint32_t l1d = 0, l1i = 0, trace = 0, l2 = 0, l3 = 0;
+    friend bool operator==(const ReportedLines&, const ReportedLines&) = default;
+};
+
+// Everything a probe routine may touch: the processor (through a register source) and the OS; for a
+// replayed report, its own lines too.
 struct Probe {
     const RegisterSource& source;
     Platform& platform;
+    const ReportedLines* reported = nullptr;
 };
 
 // Result codes of ReadCPUID.

@@ -44,6 +44,8 @@ std::string DisplayedFields::Name() {
     if (WithinNamingTables(vendor, leaf1.EAX)) return GetProcessorName(probe_);
     const ProcessorDetails& d = Identity();
     if (d.uarch) return MicroarchitectureName(*d.uarch);
+    // A replayed report's own line names what its leaves do not.
+    if (probe_.reported != nullptr && !probe_.reported->name.empty()) return probe_.reported->name;
     if (std::optional<std::string> unknown = UnknownProcessorName(vendor, SigFamily(leaf1.EAX)))
         return *unknown;
     return GetProcessorName(probe_);  // a vendor without tables: the operating system's word

@@ -292,6 +292,28 @@ TEST(ReportCli, LiveProcessorSelection) {
     EXPECT_THAT(one.out, ::testing::MatchesRegex("(.|\n)*\nClock: [0-9]+[.,][0-9]{3}MHz\n(.|\n)*"));
 }
 
+// The details of one processor of this machine count every processor this process may run on, as
+// --cpu all does: the packages, cores and threads do not depend on which one is shown.
+TEST(ReportCli, LiveDetailsOfOneProcessorCountEveryProcessor) {
+    const std::vector<unsigned> allowed = testing::AllowedProcessors();
+    if (allowed.size() < 2) GTEST_SKIP() << "needs two processors this process may run on";
+    const auto counts = [](const std::string& json) {
+        const size_t from = json.find("\"counts\": ");
+        return from == std::string::npos ? std::string()
+                                         : json.substr(from, json.find("\"cacheInstances", from) - from);
+    };
+    const Result all = Exec({"--details", "--cpu", "all", "--format", "json"});
+    ASSERT_EQ(all.status, 0) << all.err;
+    ASSERT_NE(counts(all.out), "");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--details", "--format", "json"},
+          {"--details", "--format", "json", "--cpu", std::to_string(allowed[1] + 1)}}) {
+        const Result one = Exec(args);
+        ASSERT_EQ(one.status, 0) << one.err;
+        EXPECT_EQ(counts(one.out), counts(all.out)) << args.back();
+    }
+}
+
 // --measure adds the clock of every processor chosen, as a line, a column or a JSON number; without
 // it the details say nothing of a measured clock.
 TEST(ReportCli, MeasuredClockOnlyWhenAsked) {

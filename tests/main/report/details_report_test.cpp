@@ -109,6 +109,82 @@ TEST(DetailsAtAGlance, RealProcessors) {
     }
 }
 
+// Parts of real dumps, as `taskset -c 0-3 talvex-report --format cpuid-r` captures them: the counts are
+// the machine's only where the capture is known to hold every processor (every one online, or as many
+// in each package as CPUID gives a package); otherwise those of the processors examined, beside
+// CPUID's bounds for a package, both bounds of one kind. A part cut down from a larger die, dumped
+// whole, gives bounds too: its room is not filled.
+TEST(DetailsCounts, PartsOfAMachineCountWhatWasExamined) {
+    const auto sections = [](const char* file, size_t count) {
+        std::vector<DumpProcessor> cpus = ReadDumpFile(kDumps + "/" + file);
+        if (count != 0) cpus.resize(count);
+        return cpus;
+    };
+    // The Haswell's leaf 0xB made to give room for 12 logical processors in its package.
+    std::vector<DumpProcessor> cut_down = sections("intel-core-i7-4770-haswell.txt", 0);
+    for (DumpProcessor& cpu : cut_down)
+        for (DumpLeaf& leaf : cpu.leaves)
+            if (leaf.leaf == 0xB && leaf.subleaf == 1) leaf.regs.EBX = 12;
+    std::vector<DumpProcessor> repeated = sections("intel-core-i9-12900k-alder-lake.txt", 0);
+    repeated.push_back(repeated.front());
+    const char* const kAlderLake = "intel-core-i9-12900k-alder-lake.txt";
+    struct Row {
+        const char* what;
+        std::vector<DumpProcessor> cpus;
+        unsigned online;  // 0: a dump
+        const char* counts;
+        const char* json;  // a part of the JSON: "counts", "examinedCounts" or "topology"
+    } rows[] = {
+        {"4 of 24", sections(kAlderLake, 4), 0,
+         "4 processors examined: 1 package, 2 cores (2 performance, 0 efficiency), 4 threads; "
+         "up to 24 threads a package",
+         R"("examinedCounts": {"packages": 1, "cores": 2, "threads": 4, "performanceCores": 2, )"
+         R"("efficiencyCores": 0},)"},
+        {"16 of 24", sections(kAlderLake, 16), 0,
+         "16 processors examined: 1 package, 8 cores (8 performance, 0 efficiency), 16 threads; "
+         "up to 24 threads a package",
+         R"("examinedCounts": {"packages": 1, "cores": 8, "threads": 16, "performanceCores": 8, )"
+         R"("efficiencyCores": 0},)"},
+        {"all 24", sections(kAlderLake, 0), 0,
+         "1 package, 16 cores (8 performance, 8 efficiency), 24 threads",
+         "\"counts\": {\"packages\": 1, \"cores\": 16, \"threads\": 24, \"performanceCores\": 8, "
+         "\"efficiencyCores\": 8},\n    \"examinedCounts\": null,"},
+        {"all 24 and the first again", repeated, 0,
+         "up to 24 threads a package (their APIC IDs do not tell them apart)",
+         "\"counts\": null,\n    \"examinedCounts\": null,"},
+        {"all 24 captured live, 32 online", sections(kAlderLake, 0), 32,
+         "24 processors examined: 1 package, 16 cores (8 performance, 8 efficiency), 24 threads; "
+         "up to 24 threads a package",
+         R"("counts": null,)"},
+        {"all 24 captured live, 24 online", sections(kAlderLake, 0), 24,
+         "1 package, 16 cores (8 performance, 8 efficiency), 24 threads", R"("examinedCounts": null,)"},
+        {"one captured live, 2 online", sections(kAlderLake, 1), 2,
+         "up to 24 threads a package (one processor examined)", R"("examinedCounts": null,)"},
+        {"3 of 2 packages of 2 (leaf 1 and leaf 4 rooms)", sections("intel-xeon-nocona-2.80.txt", 3), 0,
+         "3 processors examined: 2 packages, 2 cores, 3 threads; up to 1 core and 2 threads a package",
+         R"("threads": 3,)"},
+        {"one section: cores of the same kind as threads", sections("intel-core-i7-4770-haswell.txt", 1), 0,
+         "up to 4 cores and 8 threads a package (one processor examined)", R"("coresPerPackage": 4},)"},
+        {"a whole dump whose package has room for more", cut_down, 0,
+         "8 processors examined: 1 package, 4 cores, 8 threads; up to 6 cores and 12 threads a package",
+         R"("counts": null,)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<unsigned> numbers(row.cpus.size());
+        for (unsigned i = 0; i < numbers.size(); ++i) numbers[i] = i;
+        FakePlatform os;
+        os.processor_count = row.online;
+        const std::vector<ProcessorDetails> all =
+            GetRecordedDetails(row.cpus, numbers, row.online != 0 ? &os : nullptr);
+        std::string counts;
+        for (const DetailsLine& line : DetailsLines(all.front(), SetFacts(all, CacheSharing(all))))
+            if (std::string_view(line.key) == "Counts") counts = line.value;
+        EXPECT_EQ(counts, row.counts);
+        EXPECT_THAT(DetailsJson(all, 0), HasSubstr(row.json));
+    }
+}
+
 // Talvex's own report holds sub-leaf 0 of each leaf and no hypervisor leaves: replayed, the details
 // say so once, mark what depends on it, and name it in the JSON.
 TEST(DetailsAtAGlance, AnIncompleteDumpSaysWhatItLacks) {
@@ -119,8 +195,13 @@ TEST(DetailsAtAGlance, AnIncompleteDumpSaysWhatItLacks) {
     const std::string text = DetailsText(one);
     EXPECT_THAT(text, HasSubstr("\nIncomplete dump: it lacks the sub-leaves of leaves 4, 7, 0xB/0x1F and 0xD;"
                                 " * marks what depends on them\n"));
-    // Leaf 2 hands the caches over to leaf 4, and 0x80000006 gives the L2's ways as "see leaf 4".
-    EXPECT_THAT(text, HasSubstr("\nCaches (leaf 4) *\n"));
+    // Leaf 2 hands the caches over to leaf 4, of which the report holds the L1 data cache; the report's
+    // own lines give the rest, their sizes alone.
+    EXPECT_THAT(text, HasSubstr("\nCaches (leaf 4; the report's lines) *\n"));
+    EXPECT_THAT(text, HasSubstr("\n  L1     data           48 KB    12    64  [up to 2]\n"
+                                "  L1     instruction    32 KB     -     -          -\n"
+                                "  L2     unified      1280 KB     -     -          -\n"
+                                "  L3     unified        30 MB     -     -          -\n"));
     EXPECT_THAT(text, HasSubstr(" x86-64, VT-x *\n"));  // AVX-VNNI is in leaf 7's sub-leaf 1
     EXPECT_THAT(text, HasSubstr("\n  Logical per package  up to 2 *\n"));
     EXPECT_THAT(text, ::testing::ContainsRegex("\nFeatures \\([0-9]+\\) \\*\n"));
@@ -131,6 +212,9 @@ TEST(DetailsAtAGlance, AnIncompleteDumpSaysWhatItLacks) {
     EXPECT_THAT(json, HasSubstr(R"("uncertain": ["instructions", "caches", "counts", "cacheInstances", )"
                                 R"("topology", "features"])"));
     EXPECT_THAT(json, HasSubstr(R"("microcode": null,)"));
+    EXPECT_THAT(json, HasSubstr(R"({"level": 2, "type": "unified", "sizeKB": 1280, "ways": null, )"
+                                R"("lineBytes": null, "sharedBy": null, "sharedWith": null, )"
+                                R"("source": "the report's lines"})"));
 }
 
 // Every processor of every dump in one document, read back by Python's json module, which checks
@@ -157,7 +241,8 @@ keys = ["cpu", "apicId", "vendor", "brand", "family", "model", "stepping", "sign
         "microarchitecture", "codename", "coreType", "hypervisor", "hypervisorName",
         "x86_64Level", "addressBits",
         "frequencyMHz", "caches", "topology", "features", "instructions", "process", "microcode",
-        "invariantTsc", "counts", "cacheInstances", "vulnerabilities", "mitigationFeatures",
+        "invariantTsc", "counts", "examinedCounts", "cacheInstances", "vulnerabilities",
+        "mitigationFeatures",
         "dumpLacks", "uncertain"]
 for n, p in enumerate(d["processors"], 1):
     assert list(p) == keys, list(p)
@@ -174,13 +259,15 @@ for n, p in enumerate(d["processors"], 1):
         assert list(c) == ["level", "type", size, "ways", "lineBytes", "sharedBy", "sharedWith", "source"], c
         assert c["sharedWith"] is None or all(type(n) is int for n in c["sharedWith"]), c
         assert c["type"] in ("data", "instruction", "unified", "trace")
-        assert c["source"].startswith("lea"), c
+        assert c["source"].startswith("lea") or c["source"] == "the report's lines", c
     assert all(type(s) is str for s in p["instructions"])
     # A dump records neither the microcode nor the kernel's verdicts.
     assert p["microcode"] is None and p["vulnerabilities"] is None
     assert type(p["invariantTsc"]) is bool
-    assert p["counts"] is None or list(p["counts"]) == ["packages", "cores", "threads",
-                                                          "performanceCores", "efficiencyCores"]
+    for counts in (p["counts"], p["examinedCounts"]):
+        assert counts is None or list(counts) == ["packages", "cores", "threads",
+                                                  "performanceCores", "efficiencyCores"]
+    assert p["counts"] is None or p["examinedCounts"] is None
     assert (p["cacheInstances"] is None) == (p["counts"] is None)
     assert set(p["mitigationFeatures"]) <= set(p["features"])
     assert (p["dumpLacks"] == []) == (p["uncertain"] == [])

@@ -3,6 +3,8 @@
 // not; hostile registers give bounded fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "probe/text/text.h"
 #include "support/dumps.h"
 #include "support/fakes.h"
+#include "support/paths.h"
 #include "support/pinned.h"
 
 namespace talvex {
@@ -127,6 +130,57 @@ TEST(DisplayedFields, EveryDumpShowsWhatItsDetailsSay) {
     }
     EXPECT_GE(beyond, 30);  // the corpus is mostly of later processors
     EXPECT_GE(hybrid, 3);
+}
+
+// A copied report, saved and replayed, holds sub-leaf 0 of each leaf: it shows the name and caches its
+// own lines give wherever its leaves cannot. Made again from the replay, the report has the same lines,
+// and the details give each level the size the details of the whole dump give, taken from the lines
+// (and so marked) where the leaves do not give it. Every dump, and the recorded Ice Lake-SP, whose hypervisor's 0x80000006 gives 256 KB
+// for its 1280 KB L2.
+TEST(DisplayedFields, AReplayedReportKeepsTheLinesItWasCopiedWith) {
+    std::vector<std::string> paths{std::string(TALVEX_MACHINES_DIR)
+                                   + "/intel-xeon-icelake-sp-kvm-linux-6.18/cpuid-r.txt"};
+    for (const std::string& file : testing::DumpNames()) paths.push_back(testing::kNormalized + "/" + file);
+    const char* const kLabels[] = {
+        "CPU Name: ", "L1 I-Cache: ", "L1 T-Cache: ", "L1 D-Cache: ", "L2 Cache  : ", "L3 Cache  : "};
+    int taken = 0;
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const testing::Replayed original(ReadDumpFile(path).at(0));
+        std::string report;
+        BuildReport(original.probe, report, ".");
+        std::istringstream in("***01/02/26 03:04:05***\r\n" + report);
+        const DumpProcessor copied = ReadDump(in, "copied.txt").at(0);
+        ASSERT_TRUE(copied.reported);
+        const ReplaySource source(copied);
+        ReplayPlatform os;
+        std::string again;
+        BuildReport(Probe{source, os, &*copied.reported}, again, ".");
+        for (const char* label : kLabels)
+            EXPECT_EQ(ReportLine("\r\n" + again, label), ReportLine("\r\n" + report, label));
+
+        const ProcessorDetails d = GetRecordedDetails({copied}, {0}).at(0);
+        const ProcessorDetails whole = GetRecordedDetails({ReadDumpFile(path).at(0)}, {0}).at(0);
+        for (const uint8_t level : {uint8_t{1}, uint8_t{2}, uint8_t{3}})
+            EXPECT_EQ(FirstCacheKB(d.caches, level), FirstCacheKB(whole.caches, level));
+        EXPECT_EQ(DetailsKB(d, 1, {CacheType::Instruction}), DetailsKB(whole, 1, {CacheType::Instruction}));
+        taken += std::any_of(d.caches.begin(), d.caches.end(),
+                             [](const CacheDetails& c) { return c.source == CacheSource::ReportLines; });
+    }
+    EXPECT_GE(taken, 1);
+
+    // A model the microarchitecture table does not know (99h), in a report whose own line names it.
+    const testing::Replayed icelake(ReadDumpFile(paths.front()).at(0));
+    std::string report;
+    BuildReport(icelake.probe, report, ".");
+    const size_t leaf1 = report.find("\r\n00000001h\r\nEAX: 000606A6\r\n");
+    ASSERT_NE(leaf1, std::string::npos);
+    report.replace(leaf1 + 18, 8, "00090690");
+    std::istringstream in(report);
+    const DumpProcessor copied = ReadDump(in, "copied.txt").at(0);
+    const ReplaySource source(copied);
+    ReplayPlatform os;
+    EXPECT_EQ(GetDisplayedName(Probe{source, os, &*copied.reported}), "Sunny Cove(Ice Lake-SP)");
 }
 
 // The processor this runs on, pinned to the first processor it may run on so that every query

@@ -36,6 +36,7 @@
 #include "probe/details/capture.h"
 #include "support/dumps.h"
 #include "support/hostile_dumps.h"
+#include "support/paths.h"
 #include "window_support.h"
 
 namespace talvex {
@@ -144,8 +145,9 @@ struct DetailsWindowTest : ::testing::Test {
             EXPECT_EQ(Cell(caches, r, 0), "L" + QString::number(c["level"].toInt()));
             EXPECT_EQ(Cell(caches, r, 1), c["type"].toString());
             EXPECT_EQ(Size(Cell(caches, r, 2)), c[c["type"] == "trace" ? "kuops" : "sizeKB"].toDouble());
-            EXPECT_EQ(Number(Cell(caches, r, 3), "full", 0), c["ways"]);
-            EXPECT_EQ(Number(Cell(caches, r, 4), "-", 0), c["lineBytes"]);
+            const QString ways = Cell(caches, r, 3);  // "-": a size alone, from a report's lines
+            EXPECT_EQ(ways == "-" ? QJsonValue() : Number(ways, "full", 0), c["ways"]);
+            EXPECT_EQ(ways == "-" ? QJsonValue() : Number(Cell(caches, r, 4), "-", 0), c["lineBytes"]);
             const QString shared = Cell(caches, r, 5);
             if (!c["sharedWith"].isNull()) {
                 const QJsonArray with = c["sharedWith"].toArray();
@@ -250,6 +252,28 @@ TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
         }
     }
     EXPECT_TRUE(ShownErrors().empty());
+}
+
+// A copied report opened holds sub-leaf 0 of each leaf: the window shows the caches its own lines give
+// where its leaves cannot, as talvex-report does, and says where they come from.
+TEST_F(DetailsWindowTest, ACopiedReportShowsTheCachesOfItsOwnLines) {
+    const testing::TempDir dir;
+    const std::string report = (dir / "copied.txt").string();
+    const std::string machine =
+        std::string(TALVEX_MACHINES_DIR) + "/intel-xeon-icelake-sp-kvm-linux-6.18/cpuid-r.txt";
+    testing::Spill(report, Exec({"--replay", machine}).out);
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    Open(w, report);
+    ASSERT_TRUE(ShownErrors().empty()) << ShownErrors()[0].toStdString();
+    const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(
+        Exec({"--replay", report, "--details", "--format", "json"}).out))["processors"]
+                               .toArray();
+    ExpectShows(w, all[0].toObject(), Exec({"--replay", report, "--details"}).out);
+    const QAbstractItemModel& caches = *Find<QTableView>(w, "cacheView")->model();
+    ASSERT_EQ(caches.rowCount(), 4);
+    EXPECT_EQ(Cell(caches, 2, 2), "1280 KB");
+    EXPECT_EQ(caches.index(2, 2).data(Qt::ToolTipRole).toString(), "from the report's lines");
+    EXPECT_EQ(caches.index(0, 2).data(Qt::ToolTipRole).toString(), "from leaf 4");
 }
 
 TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
