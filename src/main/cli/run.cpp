@@ -96,8 +96,7 @@ std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vect
                         const Options& o, Platform* live = nullptr) {
     if (o.details) return DescribeDetails(dumps, numbers, o, live, std::nullopt);
     if (o.leaves) {
-        const std::vector<ProcessorLeaves> decoded = DecodeProcessors(dumps, numbers);
-        return o.format == OutputFormat::Json ? LeavesJson(decoded) : LeavesText(decoded);
+        return o.format == OutputFormat::Json ? LeavesJson(dumps, numbers) : LeavesText(dumps, numbers);
     }
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
     if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);

@@ -17,18 +17,7 @@ uint32_t Register(const TCPUIDRegs& r, unsigned reg) {
     return all[reg];
 }
 
-void Pad(std::string& out, size_t from, size_t width) {
-    const size_t used = out.size() - from;
-    out.append(used < width ? width - used : 0, ' ');
-}
-
 }  // namespace
-
-std::vector<ProcessorLeaves> DecodeProcessors(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers) {
-    std::vector<ProcessorLeaves> out;
-    for (size_t i = 0; i < dumps.size(); ++i) out.push_back({numbers[i], DecodeRecordedLeaves(dumps[i])});
-    return out;
-}
 
 std::string LeafText(uint32_t leaf, uint32_t subleaf) { return "0x" + Hex(leaf, 8) + "/" + Decimal(subleaf); }
 
@@ -56,48 +45,82 @@ std::string NotDecodedText(const DecodedLeaf& l) {
     return l.decoded ? "" : "beyond the top of its range: not decoded";
 }
 
-std::string LeavesText(std::span<const ProcessorLeaves> processors) {
-    // One width for each column over the whole output, so that every line of it lines up.
-    size_t leaf_width = 0, bits_width = 0, name_width = 0;
-    for (const ProcessorLeaves& p : processors)
-        for (const DecodedLeaf& l : p.leaves) {
-            leaf_width = std::max(leaf_width, LeafText(l.leaf, l.subleaf).size());
-            for (const DecodedField& f : l.fields) {
-                bits_width = std::max(bits_width, BitsText(f).size());
-                name_width = std::max(name_width, FieldName(f).size());
-            }
-        }
+// The columns of the text: wide enough for every leaf, every register's bits and every name the table
+// has, so that every line lines up whatever the processors say.
+constexpr size_t kLeafWidth = 13;  // "0x00000004/12"
+constexpr size_t kBitsWidth = 10;  // "EBX[31:22]"
+
+size_t NameWidth() {
+    static const size_t width = [] {
+        size_t w = std::string_view("reserved bit 31 set").size();
+        for (const FieldRow& r : FieldRows()) w = std::max(w, FieldText(r.name).size());
+        return w;
+    }();
+    return width;
+}
+
+// Ends the column begun at `from`: padded to `width`, then two blanks.
+void Column(std::string& out, size_t from, size_t width) {
+    const size_t used = out.size() - from;
+    out.append((used < width ? width - used : 0) + 2, ' ');
+}
+
+void AppendLeafText(std::string& out, const DecodedLeaf& l) {
+    out += "0x";
+    AppendHex(out, l.leaf, 8);
+    out += '/';
+    out += Decimal(l.subleaf);
+}
+
+std::string LeavesText(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers) {
     std::string out;
-    for (const ProcessorLeaves& p : processors) {
-        if (&p != processors.data()) out += '\n';
-        out += "Processor " + Decimal(p.number + 1) + "\n";
-        for (const DecodedLeaf& l : p.leaves) {
-            const std::string leaf = LeafText(l.leaf, l.subleaf);
+    for (size_t p = 0; p < dumps.size(); ++p) {
+        const std::vector<DecodedLeaf> leaves = DecodeRecordedLeaves(dumps[p]);
+        if (p == 0) {
+            // One allocation for the whole output, sized by the first processor: it is some megabytes
+            // for a machine of a few dozen processors.
+            size_t lines = 0;
+            for (const DecodedLeaf& l : leaves) lines += l.fields.size() + 1;
+            out.reserve(dumps.size() * (lines * (kLeafWidth + kBitsWidth + NameWidth() + 24) + 16));
+        } else {
+            out += '\n';
+        }
+        out += "Processor " + Decimal(numbers[p] + 1) + "\n";
+        for (const DecodedLeaf& l : leaves) {
             size_t start = out.size();
-            out += leaf;
-            Pad(out, start, leaf_width + 2);
+            AppendLeafText(out, l);
+            const std::string leaf = out.substr(start);
+            Column(out, start, kLeafWidth);
             for (unsigned r = 0; r < 4; ++r) {
                 out += r == 0 ? "" : " ";
                 out += kRegisterNames[r];
-                out += "=0x" + Hex(Register(l.regs, r), 8);
+                out += "=0x";
+                AppendHex(out, Register(l.regs, r), 8);
             }
             if (!l.decoded) out += "  (" + NotDecodedText(l) + ")";
             out += '\n';
             for (const DecodedField& f : l.fields) {
                 start = out.size();
                 out += leaf;
-                Pad(out, start, leaf_width + 2);
+                Column(out, start, kLeafWidth);
                 start = out.size();
-                out += BitsText(f);
-                Pad(out, start, bits_width + 2);
-                start = out.size();
-                const std::string name = FieldName(f);
-                out += name;
+                out += kRegisterNames[f.reg];
+                out += '[';
+                out += Decimal(f.high);
+                if (f.high != f.low) {
+                    out += ':';
+                    out += Decimal(f.low);
+                }
+                out += ']';
+                Column(out, start, kBitsWidth);
                 if (f.row == nullptr) {
+                    out += FieldName(f);
                     out += '\n';
                     continue;
                 }
-                Pad(out, start, name_width + 2);
+                start = out.size();
+                out += FieldText(f.row->name);
+                Column(out, start, NameWidth());
                 out += ReadField(f).text;
                 out += '\n';
             }
@@ -106,13 +129,13 @@ std::string LeavesText(std::span<const ProcessorLeaves> processors) {
     return out;
 }
 
-std::string LeavesJson(std::span<const ProcessorLeaves> processors) {
+std::string LeavesJson(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers) {
     std::string out;
     JsonWriter json(out);
     json.BeginObject().BeginArray("processors");
-    for (const ProcessorLeaves& p : processors) {
-        json.BeginObject().Number("cpu", p.number + 1).BeginArray("leaves");
-        for (const DecodedLeaf& l : p.leaves) {
+    for (size_t p = 0; p < dumps.size(); ++p) {
+        json.BeginObject().Number("cpu", numbers[p] + 1).BeginArray("leaves");
+        for (const DecodedLeaf& l : DecodeRecordedLeaves(dumps[p])) {
             json.BeginObject()
                 .String("leaf", "0x" + Hex(l.leaf, 8))
                 .Number("subleaf", l.subleaf)

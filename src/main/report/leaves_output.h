@@ -12,15 +12,6 @@
 
 namespace talvex {
 
-// The decoded leaves of one processor; `number` as the operating system (or the dump's sections)
-// counts from 0.
-struct ProcessorLeaves {
-    unsigned number = 0;
-    std::vector<DecodedLeaf> leaves;
-};
-
-std::vector<ProcessorLeaves> DecodeProcessors(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers);
-
 // "0x00000004/1", as every output names a leaf and sub-leaf.
 std::string LeafText(uint32_t leaf, uint32_t subleaf);
 // "EBX[31:22]", "EDX[5]".
@@ -38,7 +29,9 @@ FieldCells CellsOf(const DecodedField& field);
 std::string SubleafText(uint32_t subleaf);
 std::string NotDecodedText(const DecodedLeaf& leaf);
 
-std::string LeavesText(std::span<const ProcessorLeaves> processors);
-std::string LeavesJson(std::span<const ProcessorLeaves> processors);
+// The processors `dumps`, numbered `numbers` as the operating system (or the dump's sections) counts
+// from 0, decoded one after the other: a thousand processors take no more memory than one.
+std::string LeavesText(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers);
+std::string LeavesJson(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers);
 
 }  // namespace talvex

@@ -124,6 +124,7 @@ DecodedLeaf DecodeLeaf(const FieldContext& context, uint32_t leaf, uint32_t subl
         else
             return a < b.leaf;
     });
+    d.fields.reserve(static_cast<size_t>(last - first) + 8);
     for (uint8_t reg = 0; reg < 4; ++reg) {
         const uint32_t value = Register(regs, reg);
         uint32_t covered = 0;
