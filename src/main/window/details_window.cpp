@@ -54,14 +54,17 @@ LiveMeasure LiveMeasureThrough(const WindowServices& services, Platform& os) {
 }
 
 // Reads the dump `file` on a worker of its own, makes a Result of it with `make`, and hands that to
-// `deliver` on the window's thread through `inbox`. The worker owns its copies of the arguments and
-// touches the platform; it ends when done, or at its next read once `stop` is requested, and then
-// delivers nothing. An error, here or in `make`, is delivered as the Result's `error`.
+// `deliver` on the window's thread through `inbox`; returns what stops the worker. The caller owns
+// the worker and stops it when it no longer wants the result. The worker touches its copies of the
+// arguments and the platform; it ends when done, or once stopped at its next read (also while it
+// waits for a pipe's writer), and then delivers nothing. An error, here or in `make`, is delivered as
+// the Result's `error`.
 template <class Result, class Make, class Deliver>
-void ReadDumpOnWorker(Platform& platform, std::vector<unsigned> allowed, std::string file,
-                      std::stop_token stop, Inbox::Address inbox, Make make, Deliver deliver) {
-    StartWorker([&platform, allowed = std::move(allowed), file = std::move(file), stop = std::move(stop),
-                 inbox = std::move(inbox), make = std::move(make), deliver = std::move(deliver)] {
+std::stop_source ReadDumpOnWorker(Platform& platform, std::vector<unsigned> allowed, std::string file,
+                                  Inbox::Address inbox, Make make, Deliver deliver) {
+    return StartWorker([&platform, allowed = std::move(allowed), file = std::move(file),
+                        inbox = std::move(inbox), make = std::move(make),
+                        deliver = std::move(deliver)](std::stop_token stop) {
         // The thread starts on the GUI thread's one processor: a dump is read on any the program may
         // use (refused, it is read where the thread is).
         platform.SetThreadAffinity(allowed);
@@ -683,10 +686,8 @@ void DetailsWindow::OpenDumpClick() {
 
 bool DetailsWindow::OpenDump(const QString& path) {
     if (opening_) return false;
-    opening_.emplace();
-    ReadDumpOnWorker<Opened>(
-        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), opening_->get_token(),
-        inbox_->address(),
+    opening_ = ReadDumpOnWorker<Opened>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), inbox_->address(),
         [](std::vector<DumpProcessor> sections, Opened& opened) {
             opened.set = ProcessorSet::FromDump(std::move(sections));
         },
@@ -722,10 +723,8 @@ void DetailsWindow::CompareDumpClick() {
 bool DetailsWindow::CompareWithDump(const QString& path) {
     const ProcessorDetails* shown = set_.DetailsOf(chooser_->currentIndex());
     if (comparing_ || shown == nullptr) return false;
-    comparing_.emplace();
-    ReadDumpOnWorker<Compared>(
-        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), comparing_->get_token(),
-        inbox_->address(),
+    comparing_ = ReadDumpOnWorker<Compared>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), inbox_->address(),
         [a = *shown, a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
          b_name = QDir::toNativeSeparators(path)](std::vector<DumpProcessor> sections, Compared& compared) {
             const unsigned k = a.cpu.os() < sections.size() ? a.cpu.os() : 0;

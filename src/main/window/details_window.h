@@ -58,7 +58,7 @@ public:
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
     // processor) through `probe` before it returns, and shows `examined`. The live clock and Open
     // Dump's reader go on through `probe.platform` from threads of their own: it must be safe to use
-    // from there and outlive every worker (WaitForWorkers). The desktop is reached through `services`.
+    // from there and outlive every worker (FinishWorkers). The desktop is reached through `services`.
     DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, ProcessorNumber examined,
                   WindowServices services = {}, QWidget* parent = nullptr);
 
@@ -137,7 +137,8 @@ private:
     AllowedProcessors allowed_;  // the processors captured of it: those the program may use
     Inbox* inbox_ = nullptr;     // where the workers hand their results over
     ProcessorSet set_;
-    // Reading a dump, to show or to compare with: how to stop it.
+    // The workers reading a dump, to show or to compare with: what stops each. Owned here, and
+    // stopped when the window goes.
     std::optional<std::stop_source> opening_, comparing_;
     QTimer* busy_ = nullptr;  // the busy cursor's delay
     bool busy_cursor_ = false;
