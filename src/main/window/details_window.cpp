@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QDate>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -17,12 +18,14 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QStyle>
+#include <QSysInfo>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -524,7 +527,7 @@ void DetailsWindow::ShowEntry(int entry) {
     copy_button_->setEnabled(d != nullptr);
     tsc_series_->setName(d != nullptr && d->invariant_tsc ? "Time stamp counter (invariant)"
                                                           : "Time stamp counter");
-    compare_button_->setEnabled(d != nullptr && !comparing_);
+    EnableCompare();
     ShowClockPlot();
 }
 
@@ -642,9 +645,24 @@ void DetailsWindow::CopyClick() {
         Utf8(DetailsText(set_.details, static_cast<size_t>(set_.record[static_cast<size_t>(entry)]))));
 }
 
+QString DetailsWindow::SuggestedDumpName() const {
+    // Without a suffix, so that the layout picked in the dialog adds its own.
+    if (!file_.isEmpty()) {
+        const QString name = QFileInfo(file_).fileName();
+        for (const char* suffix : {".libcpuid.txt", ".txt"})
+            if (name.endsWith(suffix)) return name.chopped(static_cast<qsizetype>(std::strlen(suffix)));
+        return name;
+    }
+    QString host = QSysInfo::machineHostName().section('.', 0, 0);
+    if (host.isEmpty()) host = "talvex";
+    return host + "-" + QDate::currentDate().toString(Qt::ISODate);
+}
+
 void DetailsWindow::SaveDumpClick() {
-    const FileChoice choice = services_.ask_file(
-        this, true, "Save Dump", {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
+    const FileChoice choice =
+        services_.ask_file(this, true, "Save Dump", SuggestedDumpName(),
+                           {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
+
     if (choice.path.isEmpty()) return;
     const bool libcpuid = choice.path.endsWith(".libcpuid.txt") || choice.filter == kLibcpuidFilter;
     // A name without a suffix gets the chosen layout's, so that Open Dump's filter shows the file.
@@ -680,7 +698,7 @@ void DetailsWindow::SaveDump(const QString& path, bool libcpuid) {
 
 void DetailsWindow::OpenDumpClick() {
     const FileChoice choice =
-        services_.ask_file(this, false, "Open Dump", {"CPUID dumps (*.txt)", "All files (*)"});
+        services_.ask_file(this, false, "Open Dump", {}, {"CPUID dumps (*.txt)", "All files (*)"});
     if (!choice.path.isEmpty()) OpenDump(choice.path);
 }
 
@@ -693,6 +711,7 @@ bool DetailsWindow::OpenDump(const QString& path) {
         },
         [this, path](Opened& opened) { DumpOpened(path, opened); });
     open_button_->setEnabled(false);
+    EnableCompare();  // the processor shown is about to change
     busy_->start();
     return true;
 }
@@ -703,6 +722,7 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
     if (busy_cursor_) QApplication::restoreOverrideCursor();
     busy_cursor_ = false;
     open_button_->setEnabled(true);
+    EnableCompare();
     if (!opened.error.empty()) {
         ReportError(opened.error);
         return;
@@ -716,13 +736,13 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
 
 void DetailsWindow::CompareDumpClick() {
     const FileChoice choice =
-        services_.ask_file(this, false, "Compare with dump", {"CPUID dumps (*.txt)", "All files (*)"});
+        services_.ask_file(this, false, "Compare with dump", {}, {"CPUID dumps (*.txt)", "All files (*)"});
     if (!choice.path.isEmpty()) CompareWithDump(choice.path);
 }
 
 bool DetailsWindow::CompareWithDump(const QString& path) {
     const ProcessorDetails* shown = set_.DetailsOf(chooser_->currentIndex());
-    if (comparing_ || shown == nullptr) return false;
+    if (comparing_ || opening_ || shown == nullptr) return false;
     comparing_ = ReadDumpOnWorker<Compared>(
         probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), inbox_->address(),
         [a = *shown, a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
@@ -734,11 +754,16 @@ bool DetailsWindow::CompareWithDump(const QString& path) {
         },
         [this](Compared& compared) {
             comparing_.reset();
-            compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr);
+            EnableCompare();
             ShowComparison(compared);
         });
-    compare_button_->setEnabled(false);
+    EnableCompare();
     return true;
+}
+
+void DetailsWindow::EnableCompare() {
+    compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr && !comparing_
+                                && !opening_);
 }
 
 void DetailsWindow::ShowComparison(const Compared& compared) {

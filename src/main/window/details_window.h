@@ -81,7 +81,7 @@ public:
     // Compares the processor shown with the dump's processor of the same number (its first when it has
     // fewer), as `talvex-report --compare` does, the dump read on a thread of its own; the result is
     // shown in a dialog of its own ("compareResult"). Refused (false, the button greyed) while another
-    // comparison is under way.
+    // comparison is under way, or a dump is being opened (which replaces the processor shown).
     bool CompareWithDump(const QString& path);
     bool IsComparing() const { return comparing_.has_value(); }
     // Goes at once: a dump being opened or compared stops at its next read, and nothing of it is shown.
@@ -131,6 +131,11 @@ private:
         std::string error;
     };
     void ShowComparison(const Compared& compared);
+    // Compare with dump... is offered for a processor shown, one comparison at a time, and not while
+    // a dump is being opened.
+    void EnableCompare();
+    // What Save Dump offers: this machine's host name and today's date, or the name of the dump shown.
+    QString SuggestedDumpName() const;
 
     const Probe probe_;  // this machine: its processors and its operating system
     const WindowServices services_;

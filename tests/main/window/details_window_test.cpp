@@ -4,6 +4,7 @@
 // refused pinning, saving and its failures, a dump that cannot be read.
 #include <QChart>
 #include <QChartView>
+#include <QDate>
 #include <QDialog>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QSortFilterProxyModel>
 #include <QStyle>
+#include <QSysInfo>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeView>
@@ -95,6 +97,7 @@ struct DetailsWindowTest : ::testing::Test {
     testing::FakePlatform os;
     QString copied;
     FileChoice answer;  // the file dialogs' answer
+    QString suggested;  // the name the last file dialog offered
     WindowServices services;
 
     void SetUp() override {
@@ -104,7 +107,10 @@ struct DetailsWindowTest : ::testing::Test {
             copied = text;
             return true;
         };
-        services.ask_file = [this](QWidget*, bool, const QString&, const QStringList&) { return answer; };
+        services.ask_file = [this](QWidget*, bool, const QString&, const QString& name, const QStringList&) {
+            suggested = name;
+            return answer;
+        };
         // The fake platform's clock cannot time a chain of additions: a shown window's live clock
         // reads from here.
         services.live_measure = [](const LiveProcessor& p) {
@@ -663,8 +669,9 @@ TEST_F(DetailsWindowTest, CompareWithDumpShowsWhatTheCommandSays) {
     EXPECT_EQ(w.findChild<QDialog*>("compareResult"), nullptr);
 }
 
-// A large dump is read on its own thread: the window answers meanwhile, a second Open Dump is refused
-// until the first is shown, and the cursor is given back.
+// A large dump is read on its own thread: the window answers meanwhile, a second Open Dump and a
+// comparison (of a processor about to be replaced) are refused until the first is shown, and the
+// cursor is given back.
 TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
     const testing::TempDir dir;
     const std::string large = (dir / "large.txt").string();
@@ -675,14 +682,50 @@ TEST_F(DetailsWindowTest, ALargeDumpOpensWhileTheWindowGoesOn) {
     ASSERT_TRUE(w.OpenDump(QString::fromStdString(large)));
     EXPECT_TRUE(w.IsOpening());
     EXPECT_FALSE(Find<QPushButton>(w, "openButton")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(w, "compareButton")->isEnabled());
     EXPECT_FALSE(w.OpenDump(QString::fromStdString(small)));
+    EXPECT_FALSE(w.CompareWithDump(QString::fromStdString(small)));
     EXPECT_EQ(w.windowTitle(), title);  // nothing shown before the reading is done
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsOpening(); }, 60000));
     EXPECT_TRUE(ShownErrors().empty());
     EXPECT_EQ(w.windowTitle(), title + " - large.txt");
     EXPECT_EQ(Find<QComboBox>(w, "processorChooser")->count(), 4096);
     EXPECT_TRUE(Find<QPushButton>(w, "openButton")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(w, "compareButton")->isEnabled());
+    EXPECT_FALSE(w.IsComparing());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Save Dump offers a name: this machine's short host name and today's date, or the name of the dump
+// shown; without a suffix, so that the layout picked adds its own.
+TEST_F(DetailsWindowTest, SaveDumpOffersTheHostAndTheDateOrTheDumpsName) {
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    QString host = QSysInfo::machineHostName().section('.', 0, 0);
+    if (host.isEmpty()) host = "talvex";
+    const QString before = QDate::currentDate().toString(Qt::ISODate);
+    Answer("");  // cancelled
+    w.SaveDumpClick();
+    const QString after = QDate::currentDate().toString(Qt::ISODate);  // past midnight meanwhile
+    EXPECT_TRUE(suggested == host + "-" + before || suggested == host + "-" + after)
+        << suggested.toStdString();
+
+    const testing::TempDir dir;
+    const std::string libcpuid = (dir / "saved.libcpuid.txt").string();
+    w.SaveDump(QString::fromStdString(libcpuid), true);
+    const struct {
+        std::string dump;
+        const char* offered;
+    } dumps[] = {
+        {testing::kDumps + "/intel-core-i7-4770-haswell.txt", "intel-core-i7-4770-haswell"},
+        {libcpuid, "saved"},
+    };
+    for (const auto& d : dumps) {
+        Open(w, d.dump);
+        Answer("");
+        w.SaveDumpClick();
+        EXPECT_EQ(suggested, d.offered);
+    }
+    EXPECT_TRUE(ShownErrors().empty());
 }
 
 // Closing never waits for a worker. The reader here waits for the writer of a pipe nobody opens, and
