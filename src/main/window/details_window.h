@@ -95,7 +95,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // Escape in the feature filter clears it; the plot's ticks follow its width.
+    // Escape in the feature filter clears it; the plot's ticks follow its width, the verdicts the
+    // Security tab's.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The live clock runs only while the window is shown: from just after it is drawn until hidden.
     void showEvent(QShowEvent* event) override;
@@ -116,6 +117,10 @@ private:
     bool Live() const;
     void StartLive();
     void ApplyReadings(unsigned generation, const std::vector<LiveReading>& readings);
+    // The clock column as wide as its widest text, measured or not.
+    void FitClockColumn();
+    // The Security tab's verdicts in the width its view has.
+    void FitVerdicts();
     // The plot of the examined processor's last 60 seconds, or why there is none.
     void ShowClockPlot();
 

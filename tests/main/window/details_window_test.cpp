@@ -17,6 +17,7 @@
 #include <QSysInfo>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolTip>
 #include <QTreeView>
 #include <QValueAxis>
 
@@ -725,6 +726,103 @@ TEST_F(DetailsWindowTest, SaveDumpOffersTheHostAndTheDateOrTheDumpsName) {
         w.SaveDumpClick();
         EXPECT_EQ(suggested, d.offered);
     }
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+// At the smallest size nothing is cut without a way to read it: a summary value too long for its
+// place gives itself whole in its tooltip, a table cell cut by the view's edge too, and the kernel's
+// verdicts wrap within the Security tab. The clock column keeps its width as ", noisy" comes and goes.
+TEST_F(DetailsWindowTest, AtTheSmallestSizeEveryValueCanBeRead) {
+    struct Vulnerable final : testing::FakePlatform {
+        std::optional<std::vector<Vulnerability>> Vulnerabilities() const override {
+            return std::vector<Vulnerability>{
+                {"meltdown", "Not affected"},
+                {"spectre_v2",
+                 "Mitigation: Enhanced / Automatic IBRS; IBPB: conditional; RSB filling; "
+                 "PBRSB-eIBRS: SW sequence; BHI: BHI_DIS_S"},
+                {"spec_store_bypass", "Mitigation: Speculative Store Bypass disabled via prctl"},
+            };
+        }
+    } machine;
+    machine.processor_count = 2;
+    std::atomic<int> readings{0};
+    services.live_first_reading = {};
+    services.live_measure = [&](const LiveProcessor& p) {
+        const bool noisy = ++readings > 2;  // the first second's two readings steady, then noisy
+        return LiveReading{p.processor, PinStatus::Stayed, CoreClock{3000, 2600, noisy}};
+    };
+    QPointer<DetailsWindow> window =
+        new DetailsWindow(Probe{cpu, machine}, {0, 1}, ProcessorNumber(0), services);
+    DetailsWindow& w = *window;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.resize(w.minimumSize());
+    QTRY_COMPARE(w.size(), w.minimumSize());
+    auto* tabs = Find<QTabWidget>(w, "tabs");
+
+    tabs->setCurrentIndex(2);
+    QCoreApplication::processEvents();
+    auto* security = Find<QTableView>(w, "securityView");
+    const QAbstractItemModel& verdicts = *security->model();
+    ASSERT_EQ(verdicts.rowCount(), 4);  // and the mitigations CPUID enumerates
+    const int status = verdicts.columnCount() - 1;
+    const int margin =
+        2 * (security->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, security) + 1);
+    EXPECT_LE(security->columnViewportPosition(status) + security->columnWidth(status),
+              security->viewport()->width());
+    for (int r = 0; r < verdicts.rowCount(); ++r) {
+        const QString text = Cell(verdicts, r, status);
+        const QRect needed = security->fontMetrics().boundingRect(
+            QRect(0, 0, security->columnWidth(status) - margin, 10000), Qt::TextWordWrap, text);
+        EXPECT_LE(needed.height(), security->rowHeight(r)) << text.toStdString();
+    }
+
+    tabs->setCurrentIndex(1);
+    const QAbstractItemModel& m = *Find<QTableView>(w, "processorView")->model();
+    auto* processors = Find<QTableView>(w, "processorView");
+    const int clock = m.columnCount() - 1;
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 0, clock), QString("3000 MHz"), 5000);
+    const int steady = processors->columnWidth(clock);
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(m, 0, clock), QString("3000 MHz, noisy"), 5000);
+    EXPECT_EQ(processors->columnWidth(clock), steady);
+    w.close();
+
+    // A dump of a hybrid processor: the longest values, and the widest processor table.
+    DetailsWindow dump(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    Open(dump, testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt");
+    dump.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dump));
+    dump.resize(dump.minimumSize());
+    QTRY_COMPARE(dump.size(), dump.minimumSize());
+    Find<QTabWidget>(dump, "tabs")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    int cut = 0;
+    // The summary's values that share a row with another: those that do not wrap.
+    for (QLabel* value : dump.findChildren<QLabel*>()) {
+        if (value->objectName().isEmpty() || value->wordWrap()) continue;
+        if (value->fontMetrics().horizontalAdvance(value->text()) <= value->contentsRect().width()) continue;
+        ++cut;
+        const std::string key = value->objectName().toStdString();
+        QHelpEvent help(QEvent::ToolTip, QPoint(1, 1), value->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(value, &help);
+        EXPECT_TRUE(value->toolTip().contains(value->text())) << key << ": " << value->text().toStdString();
+        EXPECT_TRUE(value->toolTip().contains(QString::fromUtf8(FieldAbout(key)))) << key;
+    }
+    EXPECT_GE(cut, 1) << "no summary value is cut at the smallest size: this test checks nothing";
+
+    auto* table = Find<QTableView>(dump, "processorView");
+    const QAbstractItemModel& cells = *table->model();
+    const int edge = table->viewport()->width();
+    int column = 0;
+    while (column < cells.columnCount()
+           && table->columnViewportPosition(column) + table->columnWidth(column) <= edge)
+        ++column;
+    ASSERT_LT(column, cells.columnCount()) << "the processor table fits: this test checks nothing";
+    const QRect cell = table->visualRect(cells.index(0, column)) & table->viewport()->rect();
+    QHelpEvent help(QEvent::ToolTip, cell.center(), table->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(table->viewport(), &help);
+    EXPECT_TRUE(QToolTip::text().contains(Cell(cells, 0, column))) << QToolTip::text().toStdString();
+    QToolTip::hideText();
     EXPECT_TRUE(ShownErrors().empty());
 }
 
