@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,106 +17,64 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Example {
-    int line = 0;                                            // of the marker
-    std::vector<std::pair<std::string, std::string>> files;  // name in the command, dump it stands for
-    std::string command;                                     // after "$ "
-    std::vector<std::string> expected;
-};
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        while (!line.empty() && line.back() == ' ') line.pop_back();  // blanks at line ends aside
+        lines.push_back(line);
+    }
     return lines;
 }
 
-std::string Trimmed(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
-    return s;
-}
-
-// The marked examples of a document, or a failure naming the line where one is malformed.
-std::vector<Example> MarkedExamples(const std::string& document) {
-    const std::string marker = "<!-- example:";
-    const std::vector<std::string> lines = Lines(testing::Slurp(document));
-    std::vector<Example> examples;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].rfind(marker, 0) != 0) continue;
-        Example e;
-        e.line = static_cast<int>(i + 1);
-        std::istringstream names(lines[i].substr(marker.size()));
-        for (std::string word; names >> word && word != "-->";) {
-            const size_t eq = word.find('=');
-            e.files.emplace_back(word.substr(0, eq), eq == std::string::npos ? word : word.substr(eq + 1));
-        }
-        if (i + 2 >= lines.size() || lines[i + 1].rfind("```", 0) != 0
-            || lines[i + 2].rfind("$ talvex-report ", 0) != 0) {
-            ADD_FAILURE() << document << ":" << e.line << ": not followed by ``` and a $ talvex-report line";
-            continue;
-        }
-        e.command = lines[i + 2].substr(2);
-        for (i += 3; i < lines.size() && lines[i].rfind("```", 0) != 0; ++i) e.expected.push_back(lines[i]);
-        examples.push_back(e);
-    }
-    return examples;
-}
-
-// A line of "..." (indented or not) stands for any run of lines.
-bool IsElision(const std::string& line) {
-    const size_t start = line.find_first_not_of(' ');
-    return start != std::string::npos && Trimmed(line.substr(start)) == "...";
-}
-
-// Whether `got` from line `g` on is `expected` from line `e` on, blanks at line ends aside.
+// Whether `got` from line `g` on is `expected` from line `e` on.
 bool Matches(const std::vector<std::string>& expected, size_t e, const std::vector<std::string>& got,
              size_t g) {
     if (e == expected.size()) return g == got.size();
-    if (IsElision(expected[e])) {
+    const size_t text = expected[e].find_first_not_of(' ');
+    if (text != std::string::npos && expected[e].substr(text) == "...") {
         for (size_t skip = g; skip <= got.size(); ++skip)
             if (Matches(expected, e + 1, got, skip)) return true;
         return false;
     }
-    return g < got.size() && Trimmed(expected[e]) == Trimmed(got[g]) && Matches(expected, e + 1, got, g + 1);
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& l : lines) text += l + "\n";
-    return text;
+    return g < got.size() && expected[e] == got[g] && Matches(expected, e + 1, got, g + 1);
 }
 
 // Each document, and how many examples it marks: an example that loses its marker is caught too.
 TEST(DocumentedExamples, PrintWhatTheDocumentsSay) {
-    const struct {
-        const char* document;
-        size_t examples;
-    } documents[] = {
-        {"README.md", 1},
-        {"docs/fleet.md", 1},
-    };
-    const fs::path tree = fs::path(TALVEX_TESTS_DIR).parent_path();
-    for (const auto& d : documents) {
-        const std::vector<Example> examples = MarkedExamples((tree / d.document).string());
-        EXPECT_EQ(examples.size(), d.examples) << d.document;
-        for (const Example& e : examples) {
-            SCOPED_TRACE(std::string(d.document) + ":" + std::to_string(e.line) + ": " + e.command);
+    const std::pair<const char*, size_t> documents[] = {{"README.md", 1}, {"docs/fleet.md", 1}};
+    const std::string marker = "<!-- example:";
+    for (const auto& [document, count] : documents) {
+        const std::vector<std::string> lines =
+            Lines(testing::Slurp(fs::path(TALVEX_TESTS_DIR).parent_path() / document));
+        size_t examples = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (!lines[i].starts_with(marker)) continue;
+            SCOPED_TRACE(std::string(document) + ":" + std::to_string(i + 1));
+            ++examples;
+            ASSERT_LT(i + 2, lines.size());
+            ASSERT_TRUE(lines[i + 1].starts_with("```") && lines[i + 2].starts_with("$ talvex-report "));
             const testing::TempDir dir;
-            for (const auto& [name, dump] : e.files) {
-                fs::create_directories((dir / name).parent_path());
-                fs::copy_file(fs::path(TALVEX_DUMPS_DIR) / dump, dir / name);
+            std::istringstream names(lines[i].substr(marker.size()));
+            for (std::string word; names >> word && word != "-->";) {
+                const size_t eq = word.find('=');
+                fs::create_directories((dir / word.substr(0, eq)).parent_path());
+                fs::copy_file(fs::path(TALVEX_DUMPS_DIR) / word.substr(eq == std::string::npos ? 0 : eq + 1),
+                              dir / word.substr(0, eq));
             }
-            const std::string out = (dir / ".out").string(), err = (dir / ".err").string();
-            const std::string command = "cd '" + (dir / "").string() + "' && '" + TALVEX_REPORT_EXE + "'"
-                                        + e.command.substr(std::string("talvex-report").size()) + " >'" + out
-                                        + "' 2>'" + err + "'";
+            std::vector<std::string> expected;
+            for (size_t k = i + 3; k < lines.size() && !lines[k].starts_with("```"); ++k)
+                expected.push_back(lines[k]);
+            const std::string args = lines[i + 2].substr(std::string("$ talvex-report").size());
+            const std::string command =
+                "cd '" + (dir / "").string() + "' && '" + TALVEX_REPORT_EXE + "'" + args + " >.out 2>.err";
             ASSERT_NE(std::system(command.c_str()), -1);
-            EXPECT_EQ(testing::Slurp(err), "");
-            const std::vector<std::string> got = Lines(testing::Slurp(out));
-            EXPECT_TRUE(Matches(e.expected, 0, got, 0)) << "the document says:\n"
-                                                        << Joined(e.expected) << "talvex-report prints:\n"
-                                                        << Joined(got);
+            EXPECT_EQ(testing::Slurp(dir / ".err"), "");
+            const std::string out = testing::Slurp(dir / ".out");
+            EXPECT_TRUE(Matches(expected, 0, Lines(out), 0)) << lines[i + 2] << "\nprints:\n"
+                                                             << out << "where the document says otherwise";
         }
+        EXPECT_EQ(examples, count) << document;
     }
 }
 

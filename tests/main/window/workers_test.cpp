@@ -102,25 +102,6 @@ TEST(Workers, StopWorkersReachesAWorkerWhereverItWaits) {
     EXPECT_EQ(ended, static_cast<int>(std::size(waits)));
 }
 
-// What StartWorker returns stops that worker, and no other.
-TEST(Workers, WhatStartWorkerReturnsStopsThatWorker) {
-    std::promise<void> first_stopped, second_stopped;
-    std::stop_source first = StartWorker([&](std::stop_token stop) {
-        while (!stop.stop_requested()) std::this_thread::yield();
-        first_stopped.set_value();
-    });
-    std::stop_source second = StartWorker([&](std::stop_token stop) {
-        while (!stop.stop_requested()) std::this_thread::yield();
-        second_stopped.set_value();
-    });
-    first.request_stop();
-    first_stopped.get_future().wait();
-    EXPECT_FALSE(second.stop_requested());
-    second.request_stop();
-    second_stopped.get_future().wait();
-    WaitForWorkers();
-}
-
 // The end of the program waits a bounded time: a worker stuck where no stop request reaches it ends
 // with the process, which exits with the program's status; workers that end in time let it return.
 TEST(WorkersDeathTest, TheEndOfTheProgramDoesNotWaitForAStuckWorker) {
