@@ -232,7 +232,8 @@ const Field kFields[] = {
     {"APIC ID",             DetailsSection::Identity, ApicText,                true,  false, kNone,
      "x2APIC ID of leaf 0x1F or 0xB, else leaf 1 EBX[31:24]"},
     {"Microcode",           DetailsSection::Identity, MicrocodeFieldText,      false, true,  kNone,
-     "the revision the running kernel reports (/proc/cpuinfo); a dump does not record it"},
+     "the revision the running kernel reports (/sys/devices/system/cpu/cpuN/microcode/version, else "
+     "/proc/cpuinfo); a dump does not record it"},
     {"Instructions",        DetailsSection::Identity, InstructionsText,        false, true,  kInstructionGaps,
      "the instruction-set extensions the feature bits name, as they are usually written"},
     {"Counts",              DetailsSection::Topology, CountsText,              false, true,  kCountGaps,
@@ -244,8 +245,8 @@ const Field kFields[] = {
     {"Threads per core",    DetailsSection::Topology, ThreadsText,             false, false, kTopologyGaps,
      "the SMT level of leaf 0x1F or 0xB, or AMD's 0x8000001E"},
     {"Logical per package", DetailsSection::Topology, LogicalText,             false, false, kTopologyGaps,
-     "the room leaf 0x1F or 0xB (or leaf 1, 0x80000008) gives a package: a part cut down from a "
-     "larger die has fewer"},
+     "CPUID's count of the logical processors of a package: EBX[15:0] of the last level of leaf 0x1F "
+     "or 0xB, else leaf 1 EBX[23:16] or 0x80000008 ECX[7:0] + 1; a bound, not a count of those examined"},
     {"Address bits",        DetailsSection::Topology, Of<AddressText>,         false, false, kNone,
      "0x80000008 EAX"},
     {"Hypervisor",          DetailsSection::Platform, Of<HypervisorText>,      false, true,  kHypervisorGaps,

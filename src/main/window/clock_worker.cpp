@@ -1,6 +1,5 @@
 #include "main/window/clock_worker.h"
 
-#include <atomic>
 #include <exception>
 #include <utility>
 
@@ -10,22 +9,22 @@
 
 namespace talvex {
 
+// The GUI thread's part, which the worker's result reaches through the inbox: used only there, and
+// only while the measurement is not stopped, `self` being alive until then.
 struct PinnedClockMeasurement::State {
-    std::atomic<bool> abandoned{false};
-    // GUI thread only, and only while not abandoned: `self` is alive until then.
     const PinnedClockMeasurement* self = nullptr;
     Done done;
 };
 
 namespace {
 
-// Ends the measuring second early once its measurement is abandoned, so a processor change does
-// not leave a busy thread behind for the rest of the second.
-struct Abandoned {};
+// Ends the measuring second early once its worker is asked to stop, so a processor change does not
+// leave a busy thread behind for the rest of the second.
+struct Stopped {};
 
-class AbandonablePlatform final : public Platform {
+class StoppablePlatform final : public Platform {
 public:
-    AbandonablePlatform(Platform& os, const std::atomic<bool>& abandoned) : os_(os), abandoned_(abandoned) {}
+    StoppablePlatform(Platform& os, std::stop_token stop) : os_(os), stop_(std::move(stop)) {}
 
     uint32_t ProcessorType() const override { return os_.ProcessorType(); }
     unsigned ProcessorCount() const override { return os_.ProcessorCount(); }
@@ -36,7 +35,7 @@ public:
     int64_t QueryPerformanceCounter() override { return os_.QueryPerformanceCounter(); }
     int64_t QueryPerformanceFrequency() override { return os_.QueryPerformanceFrequency(); }
     uint32_t TimeGetTime() override {
-        if (abandoned_.load(std::memory_order_relaxed)) throw Abandoned{};
+        if (stop_.stop_requested()) throw Stopped{};
         return os_.TimeGetTime();
     }
     uint64_t ReadTimeStampCounter() override { return os_.ReadTimeStampCounter(); }
@@ -44,7 +43,7 @@ public:
 
 private:
     Platform& os_;
-    const std::atomic<bool>& abandoned_;
+    std::stop_token stop_;
 };
 
 }  // namespace
@@ -54,13 +53,13 @@ PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, ProcessorNumb
     : processor_(processor), state_(std::make_shared<State>()) {
     state_->self = this;
     state_->done = std::move(done);
-    // The worker owns a share of the state and touches the probe's source and platform; it ends after
-    // one measurement, or at its next timer reading once abandoned. Its result goes through `inbox`,
-    // and is used there only while this object lives.
-    StartWorker([probe, processor, inbox, state = state_] {
+    // Owned by this object, which stops it when it goes. The worker touches its copies, the probe's
+    // source and platform, and posts its result to `inbox`, used there only while not stopped. It
+    // ends after one measurement, or at its next timer reading once stopped.
+    stop_ = StartWorker([probe, processor, inbox, state = state_](std::stop_token stop) {
         ClockResult result;
         try {
-            AbandonablePlatform os(probe.platform, state->abandoned);
+            StoppablePlatform os(probe.platform, stop);
             int64_t hz = 0;
             const PinStatus pinned = RunPinned(os, processor, [&] {
                 hz = MeasureClock(Probe{probe.source, os});
@@ -69,20 +68,20 @@ PinnedClockMeasurement::PinnedClockMeasurement(const Probe& probe, ProcessorNumb
                 result.hz = hz;
             else
                 result.error = PinStatusText(pinned, processor, "measurement");
-        } catch (const Abandoned&) {
+        } catch (const Stopped&) {
             return;
         } catch (const std::exception& e) {
             result.error = e.what();
         } catch (...) {
             result.error = "Unknown error";
         }
-        if (state->abandoned.load()) return;
-        inbox.Post([state, result = std::move(result)] {
-            if (!state->abandoned.load()) state->done(*state->self, result);
+        if (stop.stop_requested()) return;
+        inbox.Post([state, stop, result = std::move(result)] {
+            if (!stop.stop_requested()) state->done(*state->self, result);
         });
     });
 }
 
-PinnedClockMeasurement::~PinnedClockMeasurement() { state_->abandoned.store(true); }
+PinnedClockMeasurement::~PinnedClockMeasurement() { stop_.request_stop(); }
 
 }  // namespace talvex

@@ -1,12 +1,13 @@
 #pragma once
 // The clock measured on a thread of its own, pinned to the processor it describes, so the window
 // stays live through the measuring second. The result reaches the GUI thread through the window's
-// inbox; a measurement abandoned (nobody wants it any more: its processor no longer examined and no
+// inbox; a measurement stopped (nobody wants it any more: its processor no longer examined and no
 // copy waiting for it, its window gone) delivers nothing and ends at its next timer reading.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "main/window/workers.h"
@@ -30,7 +31,7 @@ public:
     // to use from a worker thread. `done` runs once, through `inbox`, unless this is destroyed first.
     PinnedClockMeasurement(const Probe& probe, ProcessorNumber processor, const Inbox::Address& inbox,
                            Done done);
-    // Abandons the measurement and returns at once; its worker ends on its own.
+    // Stops the measurement and returns at once; its worker ends on its own.
     ~PinnedClockMeasurement();
     PinnedClockMeasurement(const PinnedClockMeasurement&) = delete;
     PinnedClockMeasurement& operator=(const PinnedClockMeasurement&) = delete;
@@ -41,6 +42,7 @@ private:
     struct State;
     ProcessorNumber processor_;
     std::shared_ptr<State> state_;
+    std::stop_source stop_;
 };
 
 }  // namespace talvex

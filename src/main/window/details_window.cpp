@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QDate>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -13,17 +14,21 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineSeries>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QScreen>
 #include <QSplitter>
 #include <QStyle>
+#include <QSysInfo>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -55,14 +60,17 @@ LiveMeasure LiveMeasureThrough(const WindowServices& services, Platform& os) {
 }
 
 // Reads the dump `file` on a worker of its own, makes a Result of it with `make`, and hands that to
-// `deliver` on the window's thread through `inbox`. The worker owns its copies of the arguments and
-// touches the platform; it ends when done, or at its next read once `stop` is requested, and then
-// delivers nothing. An error, here or in `make`, is delivered as the Result's `error`.
+// `deliver` on the window's thread through `inbox`; returns what stops the worker. The caller owns
+// the worker and stops it when it no longer wants the result. The worker touches its copies of the
+// arguments and the platform; it ends when done, or once stopped at its next read (also while it
+// waits for a pipe's writer), and then delivers nothing. An error, here or in `make`, is delivered as
+// the Result's `error`.
 template <class Result, class Make, class Deliver>
-void ReadDumpOnWorker(Platform& platform, std::vector<unsigned> allowed, std::string file,
-                      std::stop_token stop, Inbox::Address inbox, Make make, Deliver deliver) {
-    StartWorker([&platform, allowed = std::move(allowed), file = std::move(file), stop = std::move(stop),
-                 inbox = std::move(inbox), make = std::move(make), deliver = std::move(deliver)] {
+std::stop_source ReadDumpOnWorker(Platform& platform, std::vector<unsigned> allowed, std::string file,
+                                  Inbox::Address inbox, Make make, Deliver deliver) {
+    return StartWorker([&platform, allowed = std::move(allowed), file = std::move(file),
+                        inbox = std::move(inbox), make = std::move(make),
+                        deliver = std::move(deliver)](std::stop_token stop) {
         // The thread starts on the GUI thread's one processor: a dump is read on any the program may
         // use (refused, it is read where the thread is).
         platform.SetThreadAffinity(allowed);
@@ -128,6 +136,69 @@ private:
     }
 
     const ClipboardWriter& write_;  // the window's, which outlives this child
+};
+
+// The horizontal room a view's cell text leaves: the margins of its delegate, and the grid line.
+int CellMargin(const QAbstractItemView& view) {
+    return 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1) + 1;
+}
+
+// A cell the view cuts short (its column too narrow, or the view's edge) gives its whole text as its
+// tooltip, before what the model says of it; a cell shown whole keeps the model's own.
+class CutCellTips final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) return false;
+        auto* view = qobject_cast<QAbstractItemView*>(watched->parent());
+        if (view == nullptr) return false;
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = view->indexAt(help->pos());
+        if (!index.isValid()) return false;
+        const QString text = index.data().toString();
+        QFont font = view->font();
+        if (const QVariant own = index.data(Qt::FontRole); own.isValid())
+            font = own.value<QFont>().resolve(font);
+        const QRect shown = view->visualRect(index) & view->viewport()->rect();
+        if (QFontMetrics(font).horizontalAdvance(text) + CellMargin(*view) <= shown.width()) return false;
+        const QString about = index.data(Qt::ToolTipRole).toString();
+        QToolTip::showText(help->globalPos(), about.isEmpty() ? text : text + "\n\n" + about,
+                           view->viewport(), shown);
+        return true;
+    }
+};
+
+// A summary value too long for its place (a small window, a long value such as the counts of a
+// hybrid processor) ends in "…", and its tooltip then gives it whole, before what the field is. A
+// value that fits is drawn as any label's, selectable. It asks the layout for its whole width, as any
+// label does: the layout cuts the longest values first.
+class ElidingLabel final : public QLabel {
+public:
+    ElidingLabel(const QString& about, QWidget* parent) : QLabel(parent), about_(about) { setToolTip(about); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!Cut()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        style()->drawItemText(
+            &painter, area, QStyle::visualAlignment(layoutDirection(), alignment()), palette(), isEnabled(),
+            fontMetrics().elidedText(text(), Qt::ElideRight, area.width()), foregroundRole());
+    }
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::ToolTip) setToolTip(Cut() ? text() + "\n\n" + about_ : about_);
+        return QLabel::event(event);
+    }
+
+private:
+    bool Cut() const { return fontMetrics().horizontalAdvance(text()) > contentsRect().width(); }
+
+    QString about_;
 };
 
 void SetUpTable(QTableView* view, QObject* copier) {
@@ -217,6 +288,7 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 
 void DetailsWindow::BuildControls() {
     auto* copier = new SelectionCopier(this, services_.write_clipboard);
+    auto* tips = new CutCellTips(this);
     auto* header = new QGridLayout;
     header->setColumnStretch(1, 1);
     header->setColumnStretch(3, 1);
@@ -249,7 +321,9 @@ void DetailsWindow::BuildControls() {
             });
             const auto k = static_cast<size_t>(at - lines.begin());
             auto* caption = new QLabel(QString::fromUtf8(key), this);
-            auto* value = new QLabel(this);
+            // A value with a row of its own wraps; one of two in a row ends in "…" where it is cut.
+            QLabel* value =
+                r.right == nullptr ? new QLabel(this) : new ElidingLabel(QString::fromUtf8(at->about), this);
             value->setObjectName(QString::fromUtf8(key));
             value->setTextInteractionFlags(Qt::TextSelectableByMouse);
             value->setWordWrap(r.right == nullptr);
@@ -271,6 +345,7 @@ void DetailsWindow::BuildControls() {
     cache_view_->setObjectName("cacheView");
     cache_view_->setModel(caches_);
     SetUpTable(cache_view_, copier);
+    cache_view_->viewport()->installEventFilter(tips);
     tabs_->addTab(cache_view_, "Caches");
 
     tabs_->setTabToolTip(0, "Each cache of the processor shown, from the richest leaf that describes it");
@@ -280,6 +355,7 @@ void DetailsWindow::BuildControls() {
     processor_view_->setObjectName("processorView");
     processor_view_->setModel(processors_);
     SetUpTable(processor_view_, copier);
+    processor_view_->viewport()->installEventFilter(tips);
     // The examined processor's clock over the last minute, against the time stamp counter's rate.
     auto* chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignRight);
@@ -330,7 +406,7 @@ void DetailsWindow::BuildControls() {
     security_view_->setObjectName("securityView");
     security_view_->setModel(security_);
     SetUpTable(security_view_, copier);
-    security_view_->setTextElideMode(Qt::ElideNone);  // the kernel's words whole, scrolled if need be
+    security_view_->viewport()->installEventFilter(this);  // FitVerdicts as it changes size
     tabs_->addTab(security_view_, "Security");
     tabs_->setTabToolTip(2,
                          "The running kernel's verdict on each vulnerability it knows, and the CPUID bits "
@@ -359,6 +435,7 @@ void DetailsWindow::BuildControls() {
     feature_view_->setUniformRowHeights(true);
     feature_view_->setTabKeyNavigation(false);
     feature_view_->installEventFilter(copier);
+    feature_view_->viewport()->installEventFilter(tips);
     tabs_->addTab(feature_view_, "Features");
     tabs_->setTabToolTip(3, "Every named feature bit, register by register, set or not");
 
@@ -452,6 +529,9 @@ bool DetailsWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    // The views are made one after another, each watched from then on.
+    if (security_view_ != nullptr && watched == security_view_->viewport() && event->type() == QEvent::Resize)
+        FitVerdicts();
     if (watched == clock_plot_ && event->type() == QEvent::Resize) {
         const QSize size = clock_plot_->size();
         time_axis_->setTickCount(std::clamp(size.width() / kTimeTickPixels, 2, 7));
@@ -511,6 +591,32 @@ void DetailsWindow::ShowSet() {
     }
     // After the clock column has its text, so that no cell is cut short.
     processor_view_->resizeColumnsToContents();
+    if (Live()) FitClockColumn();
+}
+
+void DetailsWindow::FitVerdicts() {
+    // The kernel's words whole: each verdict wraps in the width the names leave it, in rows as high
+    // as they need, rather than run past the view's edge.
+    const int verdicts = security_->columnCount() - 1;
+    int names = 0;
+    for (int column = 0; column < verdicts; ++column) names += security_view_->columnWidth(column);
+    const int header = security_view_->horizontalHeader()->sectionSizeHint(verdicts);
+    security_view_->setColumnWidth(verdicts, std::max(header, security_view_->viewport()->width() - names));
+    security_view_->resizeRowsToContents();
+}
+
+void DetailsWindow::FitClockColumn() {
+    // Room for the widest figure from the start, so that the column keeps its width as ", noisy"
+    // comes and goes; a longer text widens it, and nothing narrows it while the set is shown.
+    const int column = processors_->ClockColumn();
+    const QString widest = QString::fromStdString(MeasuredClockCell(CoreClock{9999, std::nullopt, true}));
+    // A character more than the figure, for the delegate's own rounding of the text's width.
+    const QFontMetrics metrics = processor_view_->fontMetrics();
+    const int width =
+        metrics.horizontalAdvance(widest) + metrics.averageCharWidth() + CellMargin(*processor_view_);
+    const int before = processor_view_->columnWidth(column);
+    processor_view_->resizeColumnToContents(column);
+    processor_view_->setColumnWidth(column, std::max({width, before, processor_view_->columnWidth(column)}));
 }
 
 void DetailsWindow::ShowEntry(int entry) {
@@ -540,6 +646,7 @@ void DetailsWindow::ShowEntry(int entry) {
     if (tabs_->currentIndex() == kLeavesTab) TabShown();
     cache_view_->resizeColumnsToContents();
     security_view_->resizeColumnsToContents();
+    FitVerdicts();
     feature_view_->expandAll();
     for (int column = 0; column < FeatureModel::kColumns; ++column)
         feature_view_->resizeColumnToContents(column);
@@ -547,7 +654,7 @@ void DetailsWindow::ShowEntry(int entry) {
     copy_button_->setEnabled(d != nullptr);
     tsc_series_->setName(d != nullptr && d->invariant_tsc ? "Time stamp counter (invariant)"
                                                           : "Time stamp counter");
-    compare_button_->setEnabled(d != nullptr && !comparing_);
+    EnableCompare();
     ShowClockPlot();
 }
 
@@ -654,7 +761,7 @@ void DetailsWindow::ApplyReadings(unsigned generation, const std::vector<LiveRea
         if (r.clock->tsc_mhz) h.tsc_mhz = *r.clock->tsc_mhz;
         while (!h.points.empty() && h.points.front().x() < now - kPlotSeconds) h.points.pop_front();
     }
-    processor_view_->resizeColumnToContents(processors_->ClockColumn());
+    FitClockColumn();
     ShowClockPlot();
 }
 
@@ -697,9 +804,23 @@ void DetailsWindow::CopyClick() {
         Utf8(DetailsText(set_.details, static_cast<size_t>(set_.record[static_cast<size_t>(entry)]))));
 }
 
+QString DetailsWindow::SuggestedDumpName() const {
+    // Without a suffix, so that the layout picked in the dialog adds its own.
+    if (!file_.isEmpty()) {
+        const QString name = QFileInfo(file_).fileName();
+        for (const char* suffix : {".libcpuid.txt", ".txt"})
+            if (name.endsWith(suffix)) return name.chopped(static_cast<qsizetype>(std::strlen(suffix)));
+        return name;
+    }
+    QString host = QSysInfo::machineHostName().section('.', 0, 0);
+    if (host.isEmpty()) host = "talvex";
+    return host + "-" + QDate::currentDate().toString(Qt::ISODate);
+}
+
 void DetailsWindow::SaveDumpClick() {
-    const FileChoice choice = services_.ask_file(
-        this, true, "Save Dump", {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
+    const FileChoice choice =
+        services_.ask_file(this, true, "Save Dump", SuggestedDumpName(),
+                           {QString::fromUtf8(kCpuidRawFilter), QString::fromUtf8(kLibcpuidFilter)});
     if (choice.path.isEmpty()) return;
     const bool libcpuid = choice.path.endsWith(".libcpuid.txt") || choice.filter == kLibcpuidFilter;
     // A name without a suffix gets the chosen layout's, so that Open Dump's filter shows the file.
@@ -735,21 +856,20 @@ void DetailsWindow::SaveDump(const QString& path, bool libcpuid) {
 
 void DetailsWindow::OpenDumpClick() {
     const FileChoice choice =
-        services_.ask_file(this, false, "Open Dump", {"CPUID dumps (*.txt)", "All files (*)"});
+        services_.ask_file(this, false, "Open Dump", {}, {"CPUID dumps (*.txt)", "All files (*)"});
     if (!choice.path.isEmpty()) OpenDump(choice.path);
 }
 
 bool DetailsWindow::OpenDump(const QString& path) {
     if (opening_) return false;
-    opening_.emplace();
-    ReadDumpOnWorker<Opened>(
-        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), opening_->get_token(),
-        inbox_->address(),
+    opening_ = ReadDumpOnWorker<Opened>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), inbox_->address(),
         [](std::vector<DumpProcessor> sections, Opened& opened) {
             opened.set = ProcessorSet::FromDump(std::move(sections));
         },
         [this, path](Opened& opened) { DumpOpened(path, opened); });
     open_button_->setEnabled(false);
+    EnableCompare();  // the processor shown is about to change
     busy_->start();
     return true;
 }
@@ -760,6 +880,7 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
     if (busy_cursor_) QApplication::restoreOverrideCursor();
     busy_cursor_ = false;
     open_button_->setEnabled(true);
+    EnableCompare();
     if (!opened.error.empty()) {
         ReportError(opened.error);
         return;
@@ -773,17 +894,15 @@ void DetailsWindow::DumpOpened(const QString& path, Opened& opened) {
 
 void DetailsWindow::CompareDumpClick() {
     const FileChoice choice =
-        services_.ask_file(this, false, "Compare with dump", {"CPUID dumps (*.txt)", "All files (*)"});
+        services_.ask_file(this, false, "Compare with dump", {}, {"CPUID dumps (*.txt)", "All files (*)"});
     if (!choice.path.isEmpty()) CompareWithDump(choice.path);
 }
 
 bool DetailsWindow::CompareWithDump(const QString& path) {
     const ProcessorDetails* shown = set_.DetailsOf(chooser_->currentIndex());
-    if (comparing_ || shown == nullptr) return false;
-    comparing_.emplace();
-    ReadDumpOnWorker<Compared>(
-        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), comparing_->get_token(),
-        inbox_->address(),
+    if (comparing_ || opening_ || shown == nullptr) return false;
+    comparing_ = ReadDumpOnWorker<Compared>(
+        probe_.platform, allowed_.Numbers(), QFile::encodeName(path).toStdString(), inbox_->address(),
         [a = *shown, a_name = (file_.isEmpty() ? QString("this machine") : QDir::toNativeSeparators(file_)),
          b_name = QDir::toNativeSeparators(path)](std::vector<DumpProcessor> sections, Compared& compared) {
             const auto k =
@@ -794,11 +913,16 @@ bool DetailsWindow::CompareWithDump(const QString& path) {
         },
         [this](Compared& compared) {
             comparing_.reset();
-            compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr);
+            EnableCompare();
             ShowComparison(compared);
         });
-    compare_button_->setEnabled(false);
+    EnableCompare();
     return true;
+}
+
+void DetailsWindow::EnableCompare() {
+    compare_button_->setEnabled(set_.DetailsOf(chooser_->currentIndex()) != nullptr && !comparing_
+                                && !opening_);
 }
 
 void DetailsWindow::ShowComparison(const Compared& compared) {

@@ -58,7 +58,7 @@ public:
     // Captures `processors` (the operating system's numbers, 0-based; empty: every configured
     // processor) through `probe` before it returns, and shows `examined`. The live clock and Open
     // Dump's reader go on through `probe.platform` from threads of their own: it must be safe to use
-    // from there and outlive every worker (WaitForWorkers). The desktop is reached through `services`.
+    // from there and outlive every worker (FinishWorkers). The desktop is reached through `services`.
     DetailsWindow(const Probe& probe, const std::vector<unsigned>& processors, ProcessorNumber examined,
                   WindowServices services = {}, QWidget* parent = nullptr);
 
@@ -81,7 +81,7 @@ public:
     // Compares the processor shown with the dump's processor of the same number (its first when it has
     // fewer), as `talvex-report --compare` does, the dump read on a thread of its own; the result is
     // shown in a dialog of its own ("compareResult"). Refused (false, the button greyed) while another
-    // comparison is under way.
+    // comparison is under way, or a dump is being opened (which replaces the processor shown).
     bool CompareWithDump(const QString& path);
     bool IsComparing() const { return comparing_.has_value(); }
     // Goes at once: a dump being opened or compared stops at its next read, and nothing of it is shown.
@@ -95,7 +95,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // Escape in the feature filter clears it; the plot's ticks follow its width.
+    // Escape in the feature filter clears it; the plot's ticks follow its width, the verdicts the
+    // Security tab's.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The live clock runs only while the window is shown: from just after it is drawn until hidden.
     void showEvent(QShowEvent* event) override;
@@ -116,6 +117,10 @@ private:
     bool Live() const;
     void StartLive();
     void ApplyReadings(unsigned generation, const std::vector<LiveReading>& readings);
+    // The clock column as wide as its widest text, measured or not.
+    void FitClockColumn();
+    // The Security tab's verdicts in the width its view has.
+    void FitVerdicts();
     // The plot of the examined processor's last 60 seconds, or why there is none.
     void ShowClockPlot();
     // The tab just shown: the filter where it applies, the leaves' fields decoded when first seen.
@@ -138,13 +143,19 @@ private:
         std::string error;
     };
     void ShowComparison(const Compared& compared);
+    // Compare with dump... is offered for a processor shown, one comparison at a time, and not while
+    // a dump is being opened.
+    void EnableCompare();
+    // What Save Dump offers: this machine's host name and today's date, or the name of the dump shown.
+    QString SuggestedDumpName() const;
 
     const Probe probe_;  // this machine: its processors and its operating system
     const WindowServices services_;
     AllowedProcessors allowed_;  // the processors captured of it: those the program may use
     Inbox* inbox_ = nullptr;     // where the workers hand their results over
     ProcessorSet set_;
-    // Reading a dump, to show or to compare with: how to stop it.
+    // The workers reading a dump, to show or to compare with: what stops each. Owned here, and
+    // stopped when the window goes.
     std::optional<std::stop_source> opening_, comparing_;
     QTimer* busy_ = nullptr;  // the busy cursor's delay
     bool busy_cursor_ = false;

@@ -16,11 +16,12 @@ LiveReading MeasurePinned(Platform& os, const LiveProcessor& processor) {
     return reading;
 }
 
-// Shared by the LiveClock and its worker: the stop request, and how the worker sleeps until asked.
+// Shared by the LiveClock and its worker: what asks the worker to stop, and the lock under which it
+// delivers, so that nothing is delivered once Stop() has returned.
 struct LiveClock::Worker {
     std::mutex lock;
-    std::condition_variable wake;
-    bool stop = false;
+    std::condition_variable_any wake;  // woken by nothing but the stop request
+    std::stop_source stop;
 };
 
 namespace {
@@ -35,40 +36,43 @@ void LiveClock::Start(std::vector<LiveProcessor> processors, std::chrono::millis
                       Deliver deliver) {
     Stop();
     if (processors.empty()) return;
-    worker_ = std::make_shared<Worker>();
-    // Owned by the worker: its copies of the measurement, the processors and the delivery, and a share
-    // of `worker_`. It ends once stopped, at its next look at `stop`.
-    StartWorker([worker = worker_, measure = measure_, p = std::move(processors), tick = Clock::now() + first,
-                 deliver = std::move(deliver)] { Loop(worker, measure, p, tick, deliver); });
+    auto worker = std::make_shared<Worker>();
+    // Owned by this LiveClock, which stops it. The worker touches its copies of the measurement, the
+    // processors and the delivery, a share of `worker` and, through `measure`, the platform. It ends
+    // once stopped: at once while it sleeps, else when the measurement under way ends.
+    worker->stop = StartWorker([worker, measure = measure_, p = std::move(processors),
+                                tick = Clock::now() + first, deliver = std::move(deliver)](
+                                   std::stop_token stop) { Loop(*worker, stop, measure, p, tick, deliver); });
+    worker_ = std::move(worker);
 }
 
 void LiveClock::Stop() {
     if (worker_ == nullptr) return;
     {
         const std::lock_guard hold(worker_->lock);
-        worker_->stop = true;
+        worker_->stop.request_stop();
     }
-    worker_->wake.notify_all();
     worker_.reset();
 }
 
 // The worker's loop. It touches its own copies, `worker` and, through `measure`, the platform.
-void LiveClock::Loop(const std::shared_ptr<Worker>& worker, const LiveMeasure& measure,
+void LiveClock::Loop(Worker& worker, const std::stop_token& stop, const LiveMeasure& measure,
                      const std::vector<LiveProcessor>& processors, Clock::time_point tick,
                      const Deliver& deliver) {
-    const auto stopped = [&] { return worker->stop; };
+    // Sleeps until `until` or the stop request; true when stopped.
+    const auto sleep = [&](std::unique_lock<std::mutex>& hold, Clock::time_point until) {
+        worker.wake.wait_until(hold, stop, until, [] { return false; });
+        return stop.stop_requested();
+    };
     {
-        std::unique_lock hold(worker->lock);
-        if (worker->wake.wait_until(hold, tick, stopped)) return;
+        std::unique_lock hold(worker.lock);
+        if (sleep(hold, tick)) return;
     }
     size_t next = 0;
     for (;;) {
         std::vector<LiveReading> readings;
         for (size_t n = 0; n < std::min(processors.size(), kLivePerSecond); ++n) {
-            {
-                const std::lock_guard hold(worker->lock);
-                if (worker->stop) return;
-            }
+            if (stop.stop_requested()) return;
             const LiveProcessor& p = processors[next];
             // A measurement that fails shows as that processor's clock being unavailable, no more.
             try {
@@ -78,13 +82,13 @@ void LiveClock::Loop(const std::shared_ptr<Worker>& worker, const LiveMeasure& m
             }
             next = (next + 1) % processors.size();
         }
-        std::unique_lock hold(worker->lock);
+        std::unique_lock hold(worker.lock);
         // Delivered under the lock, so that nothing is delivered once Stop() has returned.
-        if (worker->stop) return;
+        if (stop.stop_requested()) return;
         deliver(std::move(readings));
         // After a suspend or a long preemption, go on from now rather than catch up.
         tick = std::max(tick + std::chrono::seconds(1), Clock::now());
-        if (worker->wake.wait_until(hold, tick, stopped)) return;
+        if (sleep(hold, tick)) return;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 #include "probe/clock/core_clock.h"
@@ -59,7 +60,7 @@ public:
 
 private:
     struct Worker;
-    static void Loop(const std::shared_ptr<Worker>& worker, const LiveMeasure& measure,
+    static void Loop(Worker& worker, const std::stop_token& stop, const LiveMeasure& measure,
                      const std::vector<LiveProcessor>& processors, std::chrono::steady_clock::time_point tick,
                      const Deliver& deliver);
 

@@ -39,7 +39,7 @@ class Tmainform final : public QMainWindow {
 
 public:
     // The window queries the processor through `probe`, a pair of references that must outlive it and
-    // every worker it starts (WaitForWorkers), and reaches the desktop through `services`.
+    // every worker it starts (FinishWorkers), and reaches the desktop through `services`.
     explicit Tmainform(const Probe& probe, WindowServices services = {}, QWidget* parent = nullptr);
     ~Tmainform() override;
 

@@ -7,11 +7,12 @@
 
 namespace talvex {
 
-FileChoice AskWithQt(QWidget* parent, bool save, const QString& caption, const QStringList& filters) {
+FileChoice AskWithQt(QWidget* parent, bool save, const QString& caption, const QString& suggested,
+                     const QStringList& filters) {
     FileChoice choice;
     const QString joined = filters.join(";;");
-    choice.path = save ? QFileDialog::getSaveFileName(parent, caption, QString(), joined, &choice.filter)
-                       : QFileDialog::getOpenFileName(parent, caption, QString(), joined, &choice.filter);
+    choice.path = save ? QFileDialog::getSaveFileName(parent, caption, suggested, joined, &choice.filter)
+                       : QFileDialog::getOpenFileName(parent, caption, suggested, joined, &choice.filter);
     return choice;
 }
 

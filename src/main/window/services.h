@@ -18,10 +18,11 @@ struct FileChoice {
     QString path;
     QString filter;
 };
-// Asks for a file to save (`save`) or to open.
-using FileDialog =
-    std::function<FileChoice(QWidget* parent, bool save, const QString& caption, const QStringList& filters)>;
-FileChoice AskWithQt(QWidget* parent, bool save, const QString& caption, const QStringList& filters);
+// Asks for a file to save (`save`) or to open, offering the name `suggested` (empty: none).
+using FileDialog = std::function<FileChoice(QWidget* parent, bool save, const QString& caption,
+                                            const QString& suggested, const QStringList& filters)>;
+FileChoice AskWithQt(QWidget* parent, bool save, const QString& caption, const QString& suggested,
+                     const QStringList& filters);
 
 // Places plain text on the clipboard; false when the clipboard refused it.
 using ClipboardWriter = std::function<bool(const QString& text)>;

@@ -158,8 +158,9 @@ int main(int argc, char** argv) {
         form.show();
         status = app.exec();
     }
-    // The windows are gone and their workers abandoned, each ending at its next look: they use the
-    // probe, which must outlive them.
-    WaitForWorkers();
+    // The windows are gone and have asked their workers to stop. They use the probe, which must
+    // outlive them: a worker that does not end in time (stuck in a read of a pipe nobody writes to)
+    // ends with the process, before anything it uses goes.
+    FinishWorkers(status);
     return status;
 }

@@ -3,6 +3,9 @@
 #include <QPointer>
 
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <list>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -14,12 +17,13 @@ namespace talvex {
 
 namespace {
 
-// The workers still running. Threads are detached: a worker ends on its own, and the count is how
-// the end of the program knows that it has.
+// The workers whose threads exist: one entry each, which the worker's thread removes as it ends.
+// Threads are detached: a worker ends on its own, and this list is how the end of the program knows
+// that it has, and how it asks those still running to stop.
 struct Running {
     std::mutex lock;
     std::condition_variable ended;
-    unsigned count = 0;
+    std::list<std::stop_source> workers;
 };
 
 // Never destroyed, so a worker still ending as the program exits finds it whole.
@@ -28,31 +32,75 @@ Running& Workers() {
     return *running;
 }
 
+// A worker's entry in the list, removed when this goes: as the worker's thread ends, or with the
+// thread's closure when the thread cannot be started.
+class Entry {
+public:
+    explicit Entry(const std::stop_source& stop) {
+        Running& running = Workers();
+        const std::lock_guard hold(running.lock);
+        at_ = running.workers.insert(running.workers.end(), stop);
+    }
+    Entry(Entry&& other) noexcept : at_(other.at_), held_(std::exchange(other.held_, false)) {}
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+    Entry& operator=(Entry&&) = delete;
+    ~Entry() {
+        if (!held_) return;
+        Running& running = Workers();
+        const std::lock_guard hold(running.lock);
+        running.workers.erase(at_);
+        running.ended.notify_all();
+    }
+
+private:
+    std::list<std::stop_source>::iterator at_;
+    bool held_ = true;
+};
+
 }  // namespace
 
-void StartWorker(std::function<void()> work) {
-    Running& running = Workers();
-    {
-        const std::lock_guard hold(running.lock);
-        ++running.count;
-    }
-    std::thread([work = std::move(work), &running]() mutable {
+std::stop_source StartWorker(std::function<void(std::stop_token)> work) {
+    std::stop_source stop;
+    // Listed before the thread exists, so that the end of the program cannot miss it; should the
+    // thread not start, its closure, and the entry with it, goes before std::thread throws.
+    std::thread([work = std::move(work), token = stop.get_token(), entry = Entry(stop)]() mutable {
         try {
-            work();
+            work(token);
         } catch (...) {
             // The worker's own code hands its errors to its window; nothing may end the program here.
         }
         work = nullptr;  // what it holds goes before the worker counts as ended
-        const std::lock_guard hold(running.lock);
-        --running.count;
-        running.ended.notify_all();
+        { [[maybe_unused]] const Entry ending = std::move(entry); }
     }).detach();
+    return stop;
+}
+
+bool StopWorkers(std::chrono::milliseconds bound) {
+    Running& running = Workers();
+    {
+        const std::lock_guard hold(running.lock);
+        for (std::stop_source& worker : running.workers) worker.request_stop();
+    }
+    return WaitForWorkers(bound);
+}
+
+void FinishWorkers(int status) {
+    if (StopWorkers(kExitWait)) return;
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+bool WaitForWorkers(std::chrono::milliseconds bound) {
+    Running& running = Workers();
+    std::unique_lock hold(running.lock);
+    return running.ended.wait_for(hold, bound, [&] { return running.workers.empty(); });
 }
 
 void WaitForWorkers() {
     Running& running = Workers();
     std::unique_lock hold(running.lock);
-    running.ended.wait(hold, [&] { return running.count == 0; });
+    running.ended.wait(hold, [&] { return running.workers.empty(); });
 }
 
 struct Inbox::Address::Slot {

@@ -1,24 +1,42 @@
 #pragma once
 // The windows' worker threads, and the inbox through which a worker's result reaches the GUI thread.
-// Nothing on the GUI thread waits for a worker: a window that no longer wants a result drops interest
-// (its inbox goes, or it marks the work abandoned), and the worker runs to its end on its own. What a
-// worker may touch is its own data, shared with nobody but through an inbox, and the processor and
-// platform of the window's Probe, which the program keeps until every worker has ended (WaitForWorkers
-// before they go).
+//
+// One model for every worker: it runs on a thread of its own with a std::stop_token, and whoever
+// starts it keeps the std::stop_source StartWorker returns. Nothing on the GUI thread waits for a
+// worker: a window that no longer wants a result asks its workers to stop (and drops its inbox), and
+// each ends on its own at its next look at the token. What a worker may touch is its own data, shared
+// with nobody but through an inbox, and the processor and platform of the window's Probe, which the
+// program keeps until the workers have ended. At the end of the program FinishWorkers asks every
+// worker to stop and waits a bounded time: one stuck where no token reaches it (a read the kernel
+// does not end) ends with the process.
 
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 namespace talvex {
 
-// Runs `work` on a thread of its own. The thread starts on the processors of the thread that starts
-// it (a pinned GUI thread's one processor), so a worker sets its own first. An exception escaping
-// `work` ends that worker only.
-void StartWorker(std::function<void()> work);
-// Blocks until every worker started has ended: for the end of the program (or of a test), once its
-// windows are gone and no new worker can start.
+// Runs `work` on a thread of its own and returns what asks it to stop. The thread starts on the
+// processors of the thread that starts it (a pinned GUI thread's one processor), so a worker sets its
+// own first. An exception escaping `work` ends that worker only. A thread that cannot be started
+// throws std::system_error here, and leaves nothing for the end of the program to wait for.
+std::stop_source StartWorker(std::function<void(std::stop_token)> work);
+
+// Asks every worker still running to stop and waits up to `bound` for all of them to end; true when
+// they have.
+bool StopWorkers(std::chrono::milliseconds bound);
+// How long the end of the program waits for its workers.
+inline constexpr std::chrono::milliseconds kExitWait{500};
+// The end of the program, once its windows are gone: returns when every worker has ended within
+// kExitWait, so that what they use may go; otherwise ends the process at once with `status` (its
+// threads with it), output flushed, without running a destructor a stuck worker might still need.
+void FinishWorkers(int status);
+// Waits, without asking any to stop, up to `bound` for every worker started to end; true when they
+// have. Without a bound: for tests and benchmarks, which keep what the workers use until then.
+bool WaitForWorkers(std::chrono::milliseconds bound);
 void WaitForWorkers();
 
 // Where workers post results for the thread the inbox lives on (the GUI thread). A posted delivery

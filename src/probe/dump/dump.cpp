@@ -3,6 +3,8 @@
 #include "probe/dump/dump.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "probe/dump/dump_reader.h"
@@ -158,20 +161,35 @@ using namespace dump_detail;
 
 class DescriptorBytes final : public ByteSource {
 public:
-    // `status` is the descriptor's own, when fstat could give it.
+    // `status` is the descriptor's own, when fstat could give it. With a `stop` that can be requested,
+    // the descriptor is waited on with poll(), which the request interrupts: a pipe nobody writes to
+    // then holds the reader no longer than until it is stopped.
     DescriptorBytes(int fd, const std::string& file, const struct stat* status, std::stop_token stop)
         : fd_(fd),
           file_(file),
           stop_(std::move(stop)),
           expected_(status != nullptr && S_ISREG(status->st_mode) ? static_cast<uint64_t>(status->st_size)
-                                                                  : 0) {}
+                                                                  : 0) {
+        if (!stop_.stop_possible()) return;
+        wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (wake_ < 0) throw DumpError(file_, 0, std::string("cannot wait: ") + std::strerror(errno));
+        woken_.emplace(stop_, Wake{wake_});
+    }
+    ~DescriptorBytes() override {
+        woken_.reset();  // no stop request writes to the event once it is closed
+        if (wake_ >= 0) ::close(wake_);
+    }
+    DescriptorBytes(const DescriptorBytes&) = delete;
+    DescriptorBytes& operator=(const DescriptorBytes&) = delete;
 
     size_t Read(char* to, size_t size, long number) override {
         for (;;) {
             if (stop_.stop_requested()) throw DumpCancelled();
+            if (wake_ >= 0 && !Readable(number)) continue;
             const ssize_t got = ::read(fd_, to, size);
             if (got >= 0) return static_cast<size_t>(got);
-            if (errno != EINTR)
+            // EAGAIN: a descriptor opened without blocking had nothing after all; wait again.
+            if (errno != EINTR && errno != EAGAIN)
                 throw DumpError(file_, number, std::string("cannot read: ") + std::strerror(errno));
         }
     }
@@ -179,10 +197,32 @@ public:
     uint64_t ExpectedSize() const override { return expected_; }
 
 private:
+    struct Wake {
+        int fd;
+        void operator()() const noexcept {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+        }
+    };
+
+    // Waits until the descriptor has something to say (data, its end, an error) or a stop is
+    // requested; true in the first case. Before a read, also of a pipe opened without blocking,
+    // whose read would otherwise end at once while no writer has come yet.
+    bool Readable(long number) const {
+        pollfd fds[] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) return false;
+            throw DumpError(file_, number, std::string("cannot wait: ") + std::strerror(errno));
+        }
+        return fds[0].revents != 0 && fds[1].revents == 0;
+    }
+
     int fd_;
     const std::string& file_;
     std::stop_token stop_;
     uint64_t expected_ = 0;
+    int wake_ = -1;  // an eventfd the stop request writes to
+    std::optional<std::stop_callback<Wake>> woken_;
 };
 
 // Hands out the lines of a dump one by one through a fixed buffer, so memory stays bounded
@@ -382,7 +422,9 @@ std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file) {
 }
 
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path, std::stop_token stop) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A reader that may be stopped does not wait in open() for a pipe's writer: it waits in poll(),
+    // which the stop request ends.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (stop.stop_possible() ? O_NONBLOCK : 0));
     if (fd < 0) throw DumpError(path, 0, std::strerror(errno));
     try {
         // A directory opens for reading here and fails only at the first read, which has no line.

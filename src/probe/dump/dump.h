@@ -58,7 +58,8 @@ inline constexpr uint64_t kMaxDumpBytes = uint64_t{512} << 20;
 // report, `cpuid -r`, libcpuid's raw arrays, or the InstLatx64 / AIDA64 / EVEREST listing.
 // Throws DumpError on anything it does not understand.
 std::vector<DumpProcessor> ReadDump(std::istream& in, const std::string& file);
-// A file is read 64 KB at a time; once `stop` is requested, the next read throws DumpCancelled.
+// A file is read 64 KB at a time; once `stop` is requested, the next read throws DumpCancelled, also
+// while it waits for data (a pipe nobody writes to, a terminal).
 std::vector<DumpProcessor> ReadDumpFile(const std::string& path, std::stop_token stop = {});
 // The same from an open file descriptor (standard input), read to its end; `file` names it.
 std::vector<DumpProcessor> ReadDumpDescriptor(int fd, const std::string& file);
