@@ -39,11 +39,20 @@ FieldCells CellsOf(const DecodedField& f) {
     return {FieldName(f), BitsText(f), raw, f.row != nullptr ? ReadField(f).text : "", FieldAbout(f)};
 }
 
+std::string LongestFieldName() {
+    std::string_view longest = "reserved bit 31 set";
+    for (const FieldRow& r : FieldRows())
+        if (FieldText(r.name).size() > longest.size()) longest = FieldText(r.name);
+    return std::string(longest);
+}
+
 std::string SubleafText(uint32_t subleaf) { return "sub-leaf " + Decimal(subleaf); }
 
 std::string NotDecodedText(const DecodedLeaf& l) {
     return l.decoded ? "" : "beyond the top of its range: not decoded";
 }
+
+namespace {
 
 // The columns of the text: wide enough for every leaf, every register's bits and every name the table
 // has, so that every line lines up whatever the processors say.
@@ -51,11 +60,7 @@ constexpr size_t kLeafWidth = 13;  // "0x00000004/12"
 constexpr size_t kBitsWidth = 10;  // "EBX[31:22]"
 
 size_t NameWidth() {
-    static const size_t width = [] {
-        size_t w = std::string_view("reserved bit 31 set").size();
-        for (const FieldRow& r : FieldRows()) w = std::max(w, FieldText(r.name).size());
-        return w;
-    }();
+    static const size_t width = LongestFieldName().size();
     return width;
 }
 
@@ -71,6 +76,8 @@ void AppendLeafText(std::string& out, const DecodedLeaf& l) {
     out += '/';
     out += Decimal(l.subleaf);
 }
+
+}  // namespace
 
 std::string LeavesText(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers) {
     std::string out;

@@ -25,6 +25,8 @@ struct FieldCells {
     std::string_view about;
 };
 FieldCells CellsOf(const DecodedField& field);
+// The longest name a field of the table has, for the width of a column.
+std::string LongestFieldName();
 // "sub-leaf 1", and why a leaf is not decoded ("" when it is).
 std::string SubleafText(uint32_t subleaf);
 std::string NotDecodedText(const DecodedLeaf& leaf);

@@ -33,6 +33,7 @@
 #include <utility>
 
 #include "main/report/details_cells.h"
+#include "main/report/leaves_output.h"
 #include "main/report/details_text.h"
 #include "main/report/fleet_text.h"
 #include "main/window/application.h"
@@ -258,6 +259,7 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 
     BuildControls();
     ConnectEvents();
+    TabShown();
     // A dump that opens within 100 ms leaves the cursor as it was.
     busy_ = new QTimer(this);
     busy_->setSingleShot(true);
@@ -461,13 +463,15 @@ void DetailsWindow::BuildControls() {
     leaf_field_view_->setUniformRowHeights(true);
     leaf_field_view_->setTabKeyNavigation(false);
     leaf_field_view_->installEventFilter(copier);
-    // The raw registers beside their fields; choosing a leaf there shows its fields here.
-    auto* leaf_page = new QSplitter(Qt::Horizontal, this);
+    // The raw registers above their fields, each as wide as the page; choosing a leaf there shows its
+    // fields here.
+    auto* leaf_page = new QSplitter(Qt::Vertical, this);
     leaf_page->setObjectName("leafPage");
     leaf_page->setChildrenCollapsible(false);
     leaf_page->addWidget(leaf_view_);
     leaf_page->addWidget(leaf_field_view_);
-    leaf_page->setStretchFactor(1, 1);
+    leaf_page->setStretchFactor(0, 1);
+    leaf_page->setStretchFactor(1, 2);
     tabs_->addTab(leaf_page, "Leaves");
     tabs_->setTabToolTip(4, "Every leaf recorded of the processor shown: its registers, and each field decoded");
     // One filter for the two tabs that list names, at the tabs' corner, shown while one of them is.
@@ -665,8 +669,14 @@ void DetailsWindow::TabShown() {
     // Decoded when first shown: opening the window stays quick.
     leaf_fields_->Decode();
     FilterLeaves();
-    for (int column = 0; column < LeafFieldModel::kColumns; ++column)
-        leaf_field_view_->resizeColumnToContents(column);
+    // The names and bits as wide as the longest of them, closed or open; the value as its header.
+    const QFontMetrics metrics(leaf_field_view_->font());
+    const int indent = 3 * leaf_field_view_->indentation();
+    const int margin = 4 * leaf_field_view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, leaf_field_view_) + 8;
+    leaf_field_view_->setColumnWidth(LeafFieldModel::kField,
+                                     indent + margin + metrics.horizontalAdvance(QString::fromStdString(LongestFieldName())));
+    leaf_field_view_->setColumnWidth(LeafFieldModel::kBits, margin + metrics.horizontalAdvance("EBX[31:22]"));
+    leaf_field_view_->setColumnWidth(LeafFieldModel::kValue, margin + metrics.horizontalAdvance("0x00000000"));
 }
 
 void DetailsWindow::FilterLeaves() {
