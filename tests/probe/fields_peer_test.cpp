@@ -92,10 +92,12 @@ TEST(FieldsAgainstThePeer, TheNumbersBothDecodeAgree) {
                 for (const DecodedLeaf& l : leaves) {
                     if (l.leaf != p.leaf || l.subleaf != block || !l.decoded) continue;
                     for (const DecodedField& f : l.fields) {
-                        if (f.row == nullptr || f.reg != p.reg || f.high != p.high || f.low != p.low) continue;
+                        if (f.row == nullptr || f.reg != p.reg || f.high != p.high || f.low != p.low)
+                            continue;
                         const FieldReading r = ReadField(f);
                         const uint64_t ours = p.shown == Shown::Raw ? f.raw : r.number;
-                        EXPECT_EQ(ours, InParentheses(value)) << std::hex << p.leaf << "/" << block << " " << p.label;
+                        EXPECT_EQ(ours, InParentheses(value))
+                            << std::hex << p.leaf << "/" << block << " " << p.label;
                         ++compared;
                     }
                 }
@@ -113,7 +115,8 @@ class FieldsAgainstTheKernel : public ::testing::TestWithParam<std::string> {};
 TEST_P(FieldsAgainstTheKernel, SignatureAddressSizesAndLine) {
     const MachineSaid said = Said(GetParam());
     const auto blocks = ProcCpuinfoText(said.proc_cpuinfo);
-    if (blocks.empty() || blocks.begin()->second.count("cpu family") == 0) GTEST_SKIP() << "no x86 /proc/cpuinfo";
+    if (blocks.empty() || blocks.begin()->second.count("cpu family") == 0)
+        GTEST_SKIP() << "no x86 /proc/cpuinfo";
     // This machine is captured here, through the hardware; a recorded one is read from its file.
     unsigned processor = 0;
     DumpProcessor record;
@@ -153,7 +156,8 @@ TEST_P(FieldsAgainstTheKernel, SignatureAddressSizesAndLine) {
     EXPECT_EQ(std::to_string(field(1, 1, 8).value()), kernel.at("clflush size"));
     if (kernel.count("address sizes") && field(0x80000008, 0, 0)) {
         std::ostringstream sizes;
-        sizes << *field(0x80000008, 0, 0) << " bits physical, " << *field(0x80000008, 0, 8) << " bits virtual";
+        sizes << *field(0x80000008, 0, 0) << " bits physical, " << *field(0x80000008, 0, 8)
+              << " bits virtual";
         EXPECT_EQ(sizes.str(), kernel.at("address sizes"));
     }
 }

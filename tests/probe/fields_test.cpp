@@ -186,14 +186,15 @@ TEST(FieldDecoder, EverySetBitOfEveryDumpIsShownOnce) {
             const uint32_t regs[4] = {l.regs.EAX, l.regs.EBX, l.regs.ECX, l.regs.EDX};
             uint32_t seen[4] = {};
             for (const DecodedField& f : l.fields) {
-                const uint32_t mask = (f.high - f.low >= 31 ? 0xFFFFFFFFu : ((1u << (f.high - f.low + 1)) - 1))
-                                      << f.low;
+                const uint32_t mask =
+                    (f.high - f.low >= 31 ? 0xFFFFFFFFu : ((1u << (f.high - f.low + 1)) - 1)) << f.low;
                 EXPECT_EQ(seen[f.reg] & mask, 0u) << std::hex << l.leaf << "/" << l.subleaf;
                 seen[f.reg] |= mask;
                 EXPECT_EQ((regs[f.reg] & mask) >> f.low, f.raw);
                 ReadField(f);
             }
-            for (int r = 0; r < 4; ++r) EXPECT_EQ(regs[r] & ~seen[r], 0u) << std::hex << l.leaf << "/" << l.subleaf;
+            for (int r = 0; r < 4; ++r)
+                EXPECT_EQ(regs[r] & ~seen[r], 0u) << std::hex << l.leaf << "/" << l.subleaf;
         }
     }
 }

@@ -31,7 +31,8 @@ TEST(FlagRows, NamedWhereTheFieldTableNamesTheBitOnEveryDump) {
     for (const std::string& file : testing::DumpNames()) {
         SCOPED_TRACE(file);
         const testing::Replayed cpu(file);
-        const FieldContext context = ReadFieldContext([&](uint32_t leaf) { return cpu.source.Execute(leaf, 0); });
+        const FieldContext context =
+            ReadFieldContext([&](uint32_t leaf) { return cpu.source.Execute(leaf, 0); });
         for (const FlagRegisterInfo& info : kFlagRegisters) {
             const uint8_t reg = info.reads_ecx ? 2 : 3;
             const DecodedLeaf leaf = DecodeLeaf(context, info.leaf, 0, cpu.source.Execute(info.leaf, 0));
@@ -42,7 +43,8 @@ TEST(FlagRows, NamedWhereTheFieldTableNamesTheBitOnEveryDump) {
                 if (f.reg != reg || f.row == nullptr || f.row->feature < 0 || !ListsItsName(f.row->feature))
                     continue;
                 const TFlagName& row = (*info.names)[f.low];
-                EXPECT_FALSE(Reserved(row)) << info.entry_text << " bit " << int(f.low) << " (" << FieldName(f) << ")";
+                EXPECT_FALSE(Reserved(row))
+                    << info.entry_text << " bit " << int(f.low) << " (" << FieldName(f) << ")";
                 EXPECT_NE(row.short_name[0], '\0') << info.entry_text << " bit " << int(f.low);
                 EXPECT_EQ(FlagFeatureName(info.id, f.low), FieldName(f));
                 if (f.raw != 0) named_and_set.emplace(info.id, f.low);

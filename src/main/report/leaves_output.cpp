@@ -147,7 +147,8 @@ std::string LeavesJson(std::span<const DumpProcessor> dumps, std::span<const uns
                 .String("leaf", "0x" + Hex(l.leaf, 8))
                 .Number("subleaf", l.subleaf)
                 .Bool("decoded", l.decoded);
-            for (unsigned r = 0; r < 4; ++r) json.String(kJsonRegisters[r], "0x" + Hex(Register(l.regs, r), 8));
+            for (unsigned r = 0; r < 4; ++r)
+                json.String(kJsonRegisters[r], "0x" + Hex(Register(l.regs, r), 8));
             json.BeginArray("fields");
             for (const DecodedField& f : l.fields) {
                 const FieldReading v = ReadField(f);

@@ -47,7 +47,6 @@ constexpr std::array<int, kListedFeatureRegisters + 1> GroupStarts() {
 constexpr auto kGroupStarts = GroupStarts();
 static_assert(kGroupStarts.back() == static_cast<int>(kListedFeatures), "names run by register");
 
-
 // Nothing is set inside a model; one group row is the parent of its names.
 constexpr quintptr kGroupRow = 0;
 

@@ -33,9 +33,9 @@
 #include <utility>
 
 #include "main/report/details_cells.h"
-#include "main/report/leaves_output.h"
 #include "main/report/details_text.h"
 #include "main/report/fleet_text.h"
+#include "main/report/leaves_output.h"
 #include "main/window/application.h"
 #include "main/window/copy.h"
 #include "main/window/layout.h"
@@ -426,8 +426,9 @@ void DetailsWindow::BuildControls() {
     feature_filter_->setObjectName("featureFilter");
     feature_filter_->setPlaceholderText("Filter");
     feature_filter_->setClearButtonEnabled(true);
-    feature_filter_->setToolTip("Features: shows the names (or registers) that contain this text. Leaves: shows "
-                                "the fields whose name, description or meaning contains it. Escape clears it");
+    feature_filter_->setToolTip(
+        "Features: shows the names (or registers) that contain this text. Leaves: shows "
+        "the fields whose name, description or meaning contains it. Escape clears it");
     feature_filter_->installEventFilter(this);
     feature_view_ = new QTreeView(this);
     feature_view_->setObjectName("featureView");
@@ -473,7 +474,8 @@ void DetailsWindow::BuildControls() {
     leaf_page->setStretchFactor(0, 1);
     leaf_page->setStretchFactor(1, 2);
     tabs_->addTab(leaf_page, "Leaves");
-    tabs_->setTabToolTip(4, "Every leaf recorded of the processor shown: its registers, and each field decoded");
+    tabs_->setTabToolTip(4,
+                         "Every leaf recorded of the processor shown: its registers, and each field decoded");
     // One filter for the two tabs that list names, at the tabs' corner, shown while one of them is.
     tabs_->setCornerWidget(feature_filter_, Qt::TopRightCorner);
 
@@ -672,11 +674,15 @@ void DetailsWindow::TabShown() {
     // The names and bits as wide as the longest of them, closed or open; the value as its header.
     const QFontMetrics metrics(leaf_field_view_->font());
     const int indent = 3 * leaf_field_view_->indentation();
-    const int margin = 4 * leaf_field_view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, leaf_field_view_) + 8;
-    leaf_field_view_->setColumnWidth(LeafFieldModel::kField,
-                                     indent + margin + metrics.horizontalAdvance(QString::fromStdString(LongestFieldName())));
+    const int margin =
+        4 * leaf_field_view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, leaf_field_view_)
+        + 8;
+    leaf_field_view_->setColumnWidth(
+        LeafFieldModel::kField,
+        indent + margin + metrics.horizontalAdvance(QString::fromStdString(LongestFieldName())));
     leaf_field_view_->setColumnWidth(LeafFieldModel::kBits, margin + metrics.horizontalAdvance("EBX[31:22]"));
-    leaf_field_view_->setColumnWidth(LeafFieldModel::kValue, margin + metrics.horizontalAdvance("0x00000000"));
+    leaf_field_view_->setColumnWidth(LeafFieldModel::kValue,
+                                     margin + metrics.horizontalAdvance("0x00000000"));
 }
 
 void DetailsWindow::FilterLeaves() {

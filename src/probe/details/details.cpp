@@ -23,8 +23,8 @@
 #include "probe/details/capture.h"
 #include "probe/details/details_caches.h"
 #include "probe/leaves/leaf_reader.h"
-#include "probe/platform/platform.h"
 #include "probe/leaves/vendor.h"
+#include "probe/platform/platform.h"
 
 namespace talvex {
 

@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "probe/clock/core_clock.h"
-#include "probe/leaves/feature_names.h"
 #include "probe/details/uarch.h"
 #include "probe/dump/dump.h"
+#include "probe/leaves/feature_names.h"
+#include "probe/leaves/leaf2_descriptors.h"
+#include "probe/leaves/vendor.h"
 #include "probe/platform/cpuid.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
-#include "probe/leaves/leaf2_descriptors.h"
-#include "probe/leaves/vendor.h"
 #include "probe/text/inline_text.h"
 
 namespace talvex {

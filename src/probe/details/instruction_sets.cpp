@@ -86,7 +86,8 @@ struct MitigationRow {
 
 // A bit of the table below; one that another vendor's bit enumerates already (its twin in the field
 // table) gives no name or description of its own, and takes its twin's.
-constexpr MitigationRow Bit(std::string_view feature, std::string_view name = {}, std::string_view what = {}) {
+constexpr MitigationRow Bit(std::string_view feature, std::string_view name = {},
+                            std::string_view what = {}) {
     return {FeatureIndex(feature), {feature, name, what}};
 }
 

@@ -145,7 +145,9 @@ inline constexpr GccOption kGccOptions[] = {
 // clang-format on
 
 // Whether the features say the processor has the extension of kGccOptions[row].
-inline bool HasGccExtension(const FeatureSet& features, size_t row) { return features[kGccOptions[row].feature]; }
+inline bool HasGccExtension(const FeatureSet& features, size_t row) {
+    return features[kGccOptions[row].feature];
+}
 
 enum class GccNote : uint8_t {
     Checked,            // `detail`: the compiler and its version, "gcc 12.2.0"

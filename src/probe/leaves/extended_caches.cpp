@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "probe/platform/cpuid.h"
 #include "probe/leaves/vendor.h"
+#include "probe/platform/cpuid.h"
 
 namespace talvex {
 

@@ -115,15 +115,16 @@ DecodedLeaf DecodeLeaf(const FieldContext& context, uint32_t leaf, uint32_t subl
     d.decoded = true;
     const bool hypervisor = (range->base & 0xF0000000u) == kHypervisorBase;
     const uint32_t key = hypervisor ? kHypervisorBase + (leaf - range->base) : leaf;
-    const uint32_t vendor = 1u << (hypervisor ? static_cast<unsigned>(range->hypervisor)
-                                              : static_cast<unsigned>(context.vendor));
+    const uint32_t vendor =
+        1u << (hypervisor ? static_cast<unsigned>(range->hypervisor) : static_cast<unsigned>(context.vendor));
     const std::span<const FieldRow> rows = FieldRows();
-    const auto [first, last] = std::equal_range(rows.begin(), rows.end(), key, [](const auto& a, const auto& b) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, FieldRow>)
-            return a.leaf < b;
-        else
-            return a < b.leaf;
-    });
+    const auto [first, last] =
+        std::equal_range(rows.begin(), rows.end(), key, [](const auto& a, const auto& b) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(a)>, FieldRow>)
+                return a.leaf < b;
+            else
+                return a < b.leaf;
+        });
     d.fields.reserve(static_cast<size_t>(last - first) + 8);
     for (uint8_t reg = 0; reg < 4; ++reg) {
         const uint32_t value = Register(regs, reg);
@@ -159,19 +160,22 @@ FieldReading ReadField(const DecodedField& f) {
         AppendHex(text, f.raw, (row.high - row.low + 4) / 4, HexCase::Upper);
         return {Type::Number, f.raw, text};
     }
-    case FieldKind::CountMinusOne: return {Type::Number, uint64_t{f.raw} + 1, WithUnit(uint64_t{f.raw} + 1, unit)};
+    case FieldKind::CountMinusOne:
+        return {Type::Number, uint64_t{f.raw} + 1, WithUnit(uint64_t{f.raw} + 1, unit)};
     case FieldKind::Plus:
         return {Type::Number, uint64_t{f.raw} + row.factor, WithUnit(uint64_t{f.raw} + row.factor, unit)};
     case FieldKind::Size:
         return {Type::Number, uint64_t{f.raw} * row.factor, WithUnit(uint64_t{f.raw} * row.factor, unit)};
     case FieldKind::Log2:
-        if (f.raw > 63) return {Type::None, f.raw, "2^" + Decimal(f.raw) + (unit.empty() ? "" : " ") + std::string(unit)};
+        if (f.raw > 63)
+            return {Type::None, f.raw, "2^" + Decimal(f.raw) + (unit.empty() ? "" : " ") + std::string(unit)};
         return {Type::Number, uint64_t{1} << f.raw, WithUnit(uint64_t{1} << f.raw, unit)};
     case FieldKind::Enum: {
         const std::span<const FieldValue> values = FieldValues().subspan(row.first_value, row.value_count);
         const auto it = std::lower_bound(values.begin(), values.end(), f.raw,
                                          [](const FieldValue& v, uint32_t raw) { return v.value < raw; });
-        if (it == values.end() || it->value != f.raw) return {Type::Number, f.raw, "reserved (" + Decimal(f.raw) + ")"};
+        if (it == values.end() || it->value != f.raw)
+            return {Type::Number, f.raw, "reserved (" + Decimal(f.raw) + ")"};
         return {Type::Number, f.raw, Decimal(f.raw) + " (" + std::string(FieldText(it->meaning)) + ")"};
     }
     case FieldKind::Text: {
@@ -190,7 +194,8 @@ FieldReading ReadField(const DecodedField& f) {
         case 0x9: return {Type::None, f.raw, "described by leaf 0x8000001D"};
         case 0xF: return {Type::None, f.raw, "fully associative"};
         default:
-            if (kAmdAssociativity[f.raw] <= 0) return {Type::None, f.raw, "reserved (" + Decimal(f.raw) + ")"};
+            if (kAmdAssociativity[f.raw] <= 0)
+                return {Type::None, f.raw, "reserved (" + Decimal(f.raw) + ")"};
             return {Type::Number, static_cast<uint64_t>(kAmdAssociativity[f.raw]),
                     Decimal(static_cast<uint64_t>(kAmdAssociativity[f.raw])) + "-way"};
         }
@@ -216,14 +221,17 @@ std::string FieldName(const DecodedField& f) {
 }
 
 std::string_view FieldAbout(const DecodedField& f) {
-    if (f.row == nullptr) return "A bit the vendor's documents leave reserved, or that no row of the table describes yet.";
+    if (f.row == nullptr)
+        return "A bit the vendor's documents leave reserved, or that no row of the table describes yet.";
     return FieldText(f.row->about);
 }
 
 std::string Leaf2Meaning(uint8_t code) {
-    static constexpr std::string_view kCacheNames[] = {"data cache", "instruction cache", "cache", "trace cache"};
+    static constexpr std::string_view kCacheNames[] = {"data cache", "instruction cache", "cache",
+                                                       "trace cache"};
     if (const Leaf2Descriptor* c = FindLeaf2Descriptor(code, Leaf2Reader::Details)) {
-        std::string s = "L" + Decimal(c->level) + " " + std::string(kCacheNames[static_cast<size_t>(c->type)]) + ", ";
+        std::string s =
+            "L" + Decimal(c->level) + " " + std::string(kCacheNames[static_cast<size_t>(c->type)]) + ", ";
         if (c->type == CacheType::Trace) return s + Decimal(c->size) + "K micro-ops, " + WaysText(c->ways);
         s += c->size % 1024 == 0 ? Decimal(c->size / 1024) + " MB" : Decimal(c->size) + " KB";
         return s + ", " + WaysText(c->ways) + ", " + Decimal(c->line) + "-byte lines";

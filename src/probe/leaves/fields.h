@@ -69,7 +69,20 @@ std::string_view FieldText(FieldTextRef ref);
 
 // The vendor bits of the rows: processor vendors, and hypervisors in their own range.
 enum class FieldVendor : uint8_t {
-    Intel, AMD, Hygon, Centaur, Zhaoxin, Transmeta, Cyrix, NSC, UMC, Rise, SiS, NexGen, DMP, Other
+    Intel,
+    AMD,
+    Hygon,
+    Centaur,
+    Zhaoxin,
+    Transmeta,
+    Cyrix,
+    NSC,
+    UMC,
+    Rise,
+    SiS,
+    NexGen,
+    DMP,
+    Other
 };
 FieldVendor FieldVendorOf(Vendor vendor);
 // Whose leaves a hypervisor answers: by its vendor text, or Hyper-V's where leaf base + 1 EAX says
@@ -102,7 +115,7 @@ struct DecodedField {
 struct DecodedLeaf {
     uint32_t leaf = 0, subleaf = 0;
     TCPUIDRegs regs;
-    bool decoded = false;  // false beyond the top of its range, or in a range that is not there
+    bool decoded = false;              // false beyond the top of its range, or in a range that is not there
     std::vector<DecodedField> fields;  // register by register, lowest bit first
 };
 

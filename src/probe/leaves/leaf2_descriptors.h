@@ -150,8 +150,8 @@ enum class Leaf2Other : uint8_t {
 struct Leaf2OtherDescriptor {
     uint8_t code;
     Leaf2Other what;
-    uint8_t pages;     // bit 0: 4 KB, 1: 2 MB, 2: 4 MB, 3: 1 GB; several: either size
-    uint16_t ways;     // 0: fully associative; 0xFFFF: not stated
+    uint8_t pages;  // bit 0: 4 KB, 1: 2 MB, 2: 4 MB, 3: 1 GB; several: either size
+    uint16_t ways;  // 0: fully associative; 0xFFFF: not stated
     uint16_t entries;
     // 0x63, 0xB1 and 0xC3 describe a second array too: its pages, ways and entries.
     uint8_t pages2;

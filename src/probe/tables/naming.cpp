@@ -11,8 +11,8 @@
 #include <optional>
 #include <string_view>
 
-#include "probe/tables/cache.h"
 #include "probe/leaves/vendor.h"
+#include "probe/tables/cache.h"
 #include "probe/text/text.h"
 
 namespace talvex {

@@ -20,8 +20,9 @@ TEST(LeavesCli, EveryProcessorEveryLeafOneFieldALine) {
     const testing::Result r = Exec({"--leaves", "--replay", kAlderLake, "--cpu", "all"});
     ASSERT_EQ(r.status, 0) << r.err;
     static const std::regex heading("Processor [0-9]+");
-    static const std::regex registers("0x[0-9A-F]{8}/[0-9]+ +EAX=0x[0-9A-F]{8} EBX=0x[0-9A-F]{8} "
-                                      "ECX=0x[0-9A-F]{8} EDX=0x[0-9A-F]{8}( +\\(.*\\))?");
+    static const std::regex registers(
+        "0x[0-9A-F]{8}/[0-9]+ +EAX=0x[0-9A-F]{8} EBX=0x[0-9A-F]{8} "
+        "ECX=0x[0-9A-F]{8} EDX=0x[0-9A-F]{8}( +\\(.*\\))?");
     static const std::regex field("(0x[0-9A-F]{8}/[0-9]+ +)(E[A-D]X\\[[0-9]+(:[0-9]+)?\\] +)([^ ].*)");
     std::istringstream lines(r.out);
     size_t processors = 0, fields = 0, name_column = 0;

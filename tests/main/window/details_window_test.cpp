@@ -8,9 +8,9 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QJsonArray>
-#include <QLineEdit>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSortFilterProxyModel>
@@ -431,17 +431,22 @@ TEST_F(DetailsWindowTest, TheLeavesTabShowsWhatTalvexReportPrints) {
         QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
         chooser->setCurrentIndex(entry);
         emit chooser->activated(entry);  // as a choice in the list gives it
-        const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(
-            Exec({"--leaves", "--replay", dump, "--cpu", std::to_string(entry + 1), "--format", "json"}).out))
-                                     .object()["processors"].toArray()[0].toObject();
+        const QJsonObject json =
+            QJsonDocument::fromJson(
+                QByteArray::fromStdString(Exec({"--leaves", "--replay", dump, "--cpu",
+                                                std::to_string(entry + 1), "--format", "json"})
+                                              .out))
+                .object()["processors"]
+                .toArray()[0]
+                .toObject();
         QStringList expected, shown;
         for (const QJsonValue& leaf : json["leaves"].toArray())
             for (const QJsonValue& f : leaf["fields"].toArray()) {
                 const QJsonObject o = f.toObject();
                 if (o["name"].toString().startsWith("reserved bit")) continue;
-                expected.append(leaf["leaf"].toString() + "/" + QString::number(leaf["subleaf"].toInt()) + " " +
-                                o["register"].toString().toUpper() + " " + o["name"].toString() + " = " +
-                                o["text"].toString() + " | " + o["description"].toString());
+                expected.append(leaf["leaf"].toString() + "/" + QString::number(leaf["subleaf"].toInt()) + " "
+                                + o["register"].toString().toUpper() + " " + o["name"].toString() + " = "
+                                + o["text"].toString() + " | " + o["description"].toString());
             }
         for (int l = 0; l < m.rowCount(); ++l) {
             const QModelIndex leaf = m.index(l, 0);
@@ -452,10 +457,10 @@ TEST_F(DetailsWindowTest, TheLeavesTabShowsWhatTalvexReportPrints) {
                     for (int k = 0; k < m.rowCount(reg); ++k) {
                         const QString name = Cell(m, k, LeafFieldModel::kField, reg);
                         if (name.startsWith("reserved bit")) continue;
-                        shown.append(Cell(m, l, 0) + "/" + Cell(m, s, 0, leaf).section(' ', 1) + " " +
-                                     Cell(m, r, 0, sub) + " " + name + " = " +
-                                     Cell(m, k, LeafFieldModel::kMeaning, reg) + " | " +
-                                     m.index(k, 0, reg).data(Qt::ToolTipRole).toString());
+                        shown.append(Cell(m, l, 0) + "/" + Cell(m, s, 0, leaf).section(' ', 1) + " "
+                                     + Cell(m, r, 0, sub) + " " + name + " = "
+                                     + Cell(m, k, LeafFieldModel::kMeaning, reg) + " | "
+                                     + m.index(k, 0, reg).data(Qt::ToolTipRole).toString());
                     }
                 }
             }
@@ -473,7 +478,8 @@ TEST_F(DetailsWindowTest, TheLeavesTabShowsWhatTalvexReportPrints) {
             const QModelIndex i = m.index(r, 0, parent);
             if (depth == 3) {
                 ++found;
-                EXPECT_TRUE(i.data(LeafFieldModel::SearchRole).toString().contains("tlb", Qt::CaseInsensitive));
+                EXPECT_TRUE(
+                    i.data(LeafFieldModel::SearchRole).toString().contains("tlb", Qt::CaseInsensitive));
             }
             walk(i, depth + 1);
         }
@@ -488,7 +494,8 @@ TEST_F(DetailsWindowTest, TheLeavesTabShowsWhatTalvexReportPrints) {
     const QModelIndex current = tree->currentIndex();
     ASSERT_TRUE(current.isValid());
     EXPECT_EQ(Cell(m, current.parent().row(), 0), "0x" + Cell(*raw->model(), 3, 0));
-    EXPECT_EQ(current.data().toString(), "sub-leaf " + QString::number(Cell(*raw->model(), 3, 1).toInt(nullptr, 16)));
+    EXPECT_EQ(current.data().toString(),
+              "sub-leaf " + QString::number(Cell(*raw->model(), 3, 1).toInt(nullptr, 16)));
     EXPECT_TRUE(ShownErrors().empty());
 }
 
