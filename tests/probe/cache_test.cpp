@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "probe/tables/leaf2_descriptors.h"
+#include "probe/leaves/leaf2_descriptors.h"
 #include "support/fakes.h"
 
 namespace talvex {

@@ -160,29 +160,6 @@ TEST(DetailsDumps, CacheSharingOnAHybridProcessor) {
     EXPECT_EQ(all[16].topology, (Topology{1, 24}));
 }
 
-// The committed table is the list it is generated from, row for row.
-TEST(FeatureTable, IsTheList) {
-    const std::string list = std::string(TALVEX_TESTS_DIR) + "/../src/probe/details/feature_names.tsv";
-    std::ifstream in(list);
-    ASSERT_TRUE(in) << list << ": cannot be read";
-    std::string line;
-    size_t row = 0;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#' || line.rfind("leaf\t", 0) == 0) continue;
-        ASSERT_LT(row, kFeatureNames.size());
-        const FeatureName& f = kFeatureNames[row++];
-        const FeatureRegister& r = kFeatureRegisters[f.group];
-        static constexpr const char* kReg[] = {"EAX", "EBX", "ECX", "EDX"};
-        char expected[128];
-        std::snprintf(expected, sizeof expected, "0x%08X\t%u\t%s\t%u\t%.*s", r.leaf, r.subleaf,
-                      kReg[static_cast<int>(r.reg)], f.bit, static_cast<int>(f.name.size()), f.name.data());
-        size_t end = 0;  // the first five columns; the panel's names are the flag tables' to check
-        for (int tabs = 0; tabs < 5 && end != std::string::npos; ++tabs) end = line.find('\t', end + 1);
-        EXPECT_EQ(line.substr(0, end), expected);
-    }
-    EXPECT_EQ(row, kFeatureNames.size());
-}
-
 // Linux's mba comes from leaf 0x10 on Intel and from 0x80000008 on AMD: one name, set by either bit,
 // listed at its first row only.
 TEST(FeatureTable, ANameOfTwoBitsIsSetByEither) {

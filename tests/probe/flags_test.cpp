@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "probe/details/details.h"
+#include "probe/leaves/fields.h"
 #include "probe/platform/platform.h"
 #include "support/dumps.h"
 #include "support/machine_said.h"
@@ -19,40 +20,34 @@
 namespace talvex {
 namespace {
 
-// The feature list's register of a flag register: the same leaf, sub-leaf 0, the register read.
-size_t FeatureGroup(const FlagRegisterInfo& info) {
-    const FeatureReg reg = info.reads_ecx ? FeatureReg::ECX : FeatureReg::EDX;
-    for (size_t g = 0; g < kFeatureRegisters.size(); ++g)
-        if (kFeatureRegisters[g].leaf == info.leaf && kFeatureRegisters[g].subleaf == 0
-            && kFeatureRegisters[g].reg == reg)
-            return g;
-    ADD_FAILURE() << info.entry_text << ": not in the feature list";
-    return 0;
-}
-
 bool Reserved(const TFlagName& name) { return std::string_view(name.long_name) == "Reserved"; }
 
-// On every recorded processor the panel (fresh queries) and the details (one capture) read the same
-// five registers, and every bit the feature list names in them has a name on the panel. The rows the
-// list names, set somewhere in the corpus, are counted, so the check cannot pass over none.
-TEST(FlagRows, NamedWhereTheFeatureListNamesTheBitOnEveryDump) {
+// On every recorded processor, each bit of the five registers that the field table gives a name the
+// details list has that name on the panel (its own or the table's), never "Reserved"; the panel reads
+// fresh what the table decodes from the dump. The named bits set somewhere in the corpus are counted,
+// so the check cannot pass over none.
+TEST(FlagRows, NamedWhereTheFieldTableNamesTheBitOnEveryDump) {
     std::set<std::pair<FlagRegister, unsigned>> named_and_set;
     for (const std::string& file : testing::DumpNames()) {
         SCOPED_TRACE(file);
         const testing::Replayed cpu(file);
-        const ProcessorDetails d = GetProcessorDetails(cpu.probe);
+        const FieldContext context =
+            ReadFieldContext([&](uint32_t leaf) { return cpu.source.Execute(leaf, 0); });
         for (const FlagRegisterInfo& info : kFlagRegisters) {
+            const uint8_t reg = info.reads_ecx ? 2 : 3;
+            const DecodedLeaf leaf = DecodeLeaf(context, info.leaf, 0, cpu.source.Execute(info.leaf, 0));
+            if (!leaf.decoded) continue;
             const uint32_t value = ReadFlagRegister(cpu.probe, info.id);
-            const size_t group = FeatureGroup(info);
-            EXPECT_EQ(value, d.feature_registers[group]) << info.entry_text;
-            for (const FeatureName& f : kFeatureNames) {
-                if (f.group != group) continue;
-                const TFlagName& row = (*info.names)[f.bit];
+            EXPECT_EQ(value, reg == 2 ? leaf.regs.ECX : leaf.regs.EDX) << info.entry_text;
+            for (const DecodedField& f : leaf.fields) {
+                if (f.reg != reg || f.row == nullptr || f.row->feature < 0 || !ListsItsName(f.row->feature))
+                    continue;
+                const TFlagName& row = (*info.names)[f.low];
                 EXPECT_FALSE(Reserved(row))
-                    << info.entry_text << " bit " << int(f.bit) << " (" << f.name.view() << ")";
-                EXPECT_NE(row.short_name[0], '\0') << info.entry_text << " bit " << int(f.bit);
-                EXPECT_EQ(FlagFeatureName(info.id, f.bit), f.name.view());
-                if (BitSet(value, f.bit)) named_and_set.emplace(info.id, f.bit);
+                    << info.entry_text << " bit " << int(f.low) << " (" << FieldName(f) << ")";
+                EXPECT_NE(row.short_name[0], '\0') << info.entry_text << " bit " << int(f.low);
+                EXPECT_EQ(FlagFeatureName(info.id, f.low), FieldName(f));
+                if (f.raw != 0) named_and_set.emplace(info.id, f.low);
             }
         }
     }

@@ -33,6 +33,7 @@ struct Options {
     std::string cpu_text;
     bool all_cpus = false;  // --cpu all
     bool details = false;
+    bool leaves = false;                // --leaves: every recorded leaf decoded field by field
     bool measure = false;               // --measure: each processor's clock, with --details
     std::optional<std::string> replay;  // "-" for standard input
     bool help = false;

@@ -63,7 +63,8 @@ Options ParseOptions(int argc, const char* const* argv) {
             return argv[++i];
         };
         const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--details"
-                          || name == "--measure" || name == "--baseline" || name == "--compare";
+                          || name == "--measure" || name == "--baseline" || name == "--compare"
+                          || name == "--leaves";
         if (value && flag) throw UsageError(std::string(name) + " takes no value");
         const std::string_view option = name == "-h" ? "--help" : name;
         if (std::find(given.begin(), given.end(), option) != given.end())
@@ -75,6 +76,8 @@ Options ParseOptions(int argc, const char* const* argv) {
             o.version = true;
         } else if (name == "--details") {
             o.details = true;
+        } else if (name == "--leaves") {
+            o.leaves = true;
         } else if (name == "--measure") {
             o.measure = true;
         } else if (name == "--cpu") {
@@ -114,19 +117,21 @@ Options ParseOptions(int argc, const char* const* argv) {
         throw UsageError("--gcc goes with --baseline");
     if (o.Fleet()) {
         const char* what = o.baseline ? "--baseline" : "--compare";
-        if (o.details || o.measure || o.replay || o.all_cpus || o.DumpFormat())
+        if (o.details || o.leaves || o.measure || o.replay || o.all_cpus || o.DumpFormat())
             throw UsageError(std::string(what) + " takes inputs of its own and prints text or json");
     }
     if (o.details && o.DumpFormat()) throw UsageError("--details prints text or json, not a dump");
+    if (o.leaves && o.DumpFormat()) throw UsageError("--leaves prints text or json, not a dump");
+    if (o.leaves && o.details) throw UsageError("--leaves and --details go separately");
     if (o.measure && !o.details) throw UsageError("--measure goes with --details");
     if (o.measure && o.replay) throw UsageError("--measure measures this machine's processors, not a dump");
-    if (o.all_cpus && !o.details && !o.DumpFormat())
-        throw UsageError("--cpu all goes with --details or a dump format (cpuid-r, libcpuid)");
+    if (o.all_cpus && !o.details && !o.leaves && !o.DumpFormat())
+        throw UsageError("--cpu all goes with --details, --leaves or a dump format (cpuid-r, libcpuid)");
     return o;
 }
 
 const char* HelpText() {
-    return "Usage: talvex-report [--cpu N|all] [--replay FILE] [--details [--measure]]\n"
+    return "Usage: talvex-report [--cpu N|all] [--replay FILE] [--details [--measure] | --leaves]\n"
            "                     [--format text|json|cpuid-r|libcpuid]\n"
            "       talvex-report --compare INPUT INPUT [--cpu N] [--format text|json]\n"
            "       talvex-report --baseline INPUT... [--cpu N] [--gcc PROGRAM] [--format text|json]\n"
@@ -136,12 +141,14 @@ const char* HelpText() {
            "                   this process may run on; with --replay, the N-th processor\n"
            "                   section of the dump (default: the first)\n"
            "  --cpu all        every processor this process may run on, or every section of the\n"
-           "                   dump (with --details, cpuid-r and libcpuid)\n"
+           "                   dump (with --details, --leaves, cpuid-r and libcpuid)\n"
            "  --replay FILE    describe the processors recorded in FILE ('-': standard input):\n"
            "                   a Talvex report, cpuid -r output, a libcpuid raw dump or an\n"
            "                   InstLatx64/AIDA64/EVEREST CPUID listing\n"
            "  --details        the processor details: caches, topology, core type, hypervisor,\n"
            "                   x86-64 level, microarchitecture and every feature flag\n"
+           "  --leaves         every leaf and sub-leaf recorded, its registers and each of its\n"
+           "                   fields decoded (with --format json: as JSON)\n"
            "  --measure        with --details: measure each processor's clock as it runs now\n"
            "                   (about 20 ms a processor); not with --replay\n"
            "  --format json    the window's fields, flags, clock and caches as one JSON object\n"

@@ -15,6 +15,7 @@
 #include "main/report/details_text.h"
 #include "main/report/fleet_json.h"
 #include "main/report/fleet_text.h"
+#include "main/report/leaves_output.h"
 #include "main/report/report.h"
 #include "probe/clock/clock.h"
 #include "probe/clock/core_clock.h"
@@ -94,6 +95,9 @@ std::string DescribeDetails(const std::vector<DumpProcessor>& dumps, const std::
 std::string DescribeAll(const std::vector<DumpProcessor>& dumps, const std::vector<unsigned>& numbers,
                         const Options& o, Platform* live = nullptr) {
     if (o.details) return DescribeDetails(dumps, numbers, o, live, std::nullopt);
+    if (o.leaves) {
+        return o.format == OutputFormat::Json ? LeavesJson(dumps, numbers) : LeavesText(dumps, numbers);
+    }
     if (o.format == OutputFormat::CpuidRaw) return FormatCpuidRaw(dumps, numbers);
     if (o.format == OutputFormat::Libcpuid) return FormatLibcpuid(dumps);
     ReplayPlatform platform;
@@ -191,7 +195,7 @@ std::string FromMachine(const Options& o) {
 
     const HardwareSource source;
     if (o.details && !o.all_cpus) return MachineDetails(platform, source, chosen.front(), o);
-    if (!o.details && !o.DumpFormat()) {
+    if (!o.details && !o.leaves && !o.DumpFormat()) {
         const ProcessorNumber processor(chosen[0]);
         std::string text;
         const PinStatus pinned = RunPinned(platform, processor, [&] {

@@ -8,6 +8,8 @@
 #include <array>
 
 #include "main/report/details_cells.h"
+#include "main/report/leaves_output.h"
+#include "probe/details/recorded_leaves.h"
 #include "probe/text/text.h"
 
 namespace talvex {
@@ -30,22 +32,20 @@ QVariant Alignment(bool number) {
         Qt::Alignment(number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter));
 }
 
-// kFeatureNames runs register by register: where each register's names begin, and one past the end.
-constexpr std::array<int, kFeatureRegisters.size() + 1> GroupStarts() {
-    std::array<int, kFeatureRegisters.size() + 1> starts{};
+// The names the details list run register by register: where each register's names begin, and one
+// past the end.
+constexpr std::array<int, kListedFeatureRegisters + 1> GroupStarts() {
+    std::array<int, kListedFeatureRegisters + 1> starts{};
     int i = 0;
-    for (size_t g = 0; g < kFeatureRegisters.size(); ++g) {
+    for (size_t g = 0; g < kListedFeatureRegisters; ++g) {
         starts[g] = i;
-        while (i < static_cast<int>(kFeatureNames.size()) && kFeatureNames[static_cast<size_t>(i)].group == g)
-            ++i;
+        while (i < static_cast<int>(kListedFeatures) && kFeatureNames[static_cast<size_t>(i)].group == g) ++i;
     }
-    starts[kFeatureRegisters.size()] = i;
+    starts[kListedFeatureRegisters] = i;
     return starts;
 }
 constexpr auto kGroupStarts = GroupStarts();
-static_assert(kGroupStarts.back() == static_cast<int>(kFeatureNames.size()), "names run by register");
-
-constexpr std::array<const char*, 4> kRegisterNames{"EAX", "EBX", "ECX", "EDX"};
+static_assert(kGroupStarts.back() == static_cast<int>(kListedFeatures), "names run by register");
 
 // Nothing is set inside a model; one group row is the parent of its names.
 constexpr quintptr kGroupRow = 0;
@@ -288,7 +288,7 @@ QModelIndex FeatureModel::parent(const QModelIndex& child) const {
 
 int FeatureModel::rowCount(const QModelIndex& parent) const {
     if (!registers_) return 0;
-    if (!parent.isValid()) return static_cast<int>(kFeatureRegisters.size());
+    if (!parent.isValid()) return static_cast<int>(kListedFeatureRegisters);
     if (parent.internalId() != kGroupRow || parent.column() != 0) return 0;
     const auto g = static_cast<size_t>(parent.row());
     return kGroupStarts[g + 1] - kGroupStarts[g];
@@ -371,6 +371,122 @@ QVariant LeafModel::headerData(int section, Qt::Orientation orientation, int rol
     static constexpr std::array<const char*, 6> kHeaders{"Leaf", "Sub-leaf", "EAX", "EBX", "ECX", "EDX"};
     if (orientation == Qt::Horizontal && role == Qt::ToolTipRole)
         return "every leaf and sub-leaf recorded, as a replay answers it (hex)";
+    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
+}
+
+void LeafFieldModel::SetProcessor(const DumpProcessor* dump) {
+    beginResetModel();
+    nodes_.clear();
+    top_.clear();
+    pending_.reset();
+    if (dump != nullptr) pending_ = *dump;
+    endResetModel();
+}
+
+int LeafFieldModel::Add(int parent, Node node) {
+    node.parent = parent;
+    nodes_.push_back(std::move(node));  // before the siblings are reached: it may move every node
+    const int at = static_cast<int>(nodes_.size()) - 1;
+    std::vector<int>& siblings = parent < 0 ? top_ : nodes_[static_cast<size_t>(parent)].children;
+    nodes_.back().row = static_cast<int>(siblings.size());
+    siblings.push_back(at);
+    return at;
+}
+
+void LeafFieldModel::Decode() {
+    if (!pending_) return;
+    beginResetModel();
+    const std::vector<DecodedLeaf> leaves = DecodeRecordedLeaves(*pending_);
+    pending_.reset();
+    int leaf_node = -1;
+    for (const DecodedLeaf& l : leaves) {
+        if (leaf_node < 0 || nodes_[static_cast<size_t>(leaf_node)].leaf != l.leaf) {
+            Node n;
+            n.cells[kField] = "0x" + Hex(l.leaf, 8);
+            n.about = "Leaf 0x" + Hex(l.leaf, 8) + ": each sub-leaf recorded, its registers and their fields";
+            n.search = n.cells[kField];
+            n.leaf = l.leaf;
+            leaf_node = Add(-1, std::move(n));
+        }
+        Node sub;
+        sub.cells[kField] = SubleafText(l.subleaf);
+        sub.cells[kMeaning] = NotDecodedText(l);
+        sub.about = LeafText(l.leaf, l.subleaf) + ": the four registers as recorded, each with its fields";
+        sub.search = LeafText(l.leaf, l.subleaf);
+        sub.leaf = l.leaf;
+        sub.subleaf = l.subleaf;
+        sub.subleaf_node = true;
+        const int sub_node = Add(leaf_node, std::move(sub));
+        const uint32_t values[4] = {l.regs.EAX, l.regs.EBX, l.regs.ECX, l.regs.EDX};
+        for (uint8_t r = 0; r < 4; ++r) {
+            Node reg;
+            reg.cells[kField] = kRegisterNames[r];
+            reg.cells[kValue] = "0x" + Hex(values[r], 8);
+            reg.about = std::string(kRegisterNames[r]) + " of " + LeafText(l.leaf, l.subleaf) + ", in hex";
+            reg.search = reg.cells[kField];
+            const int reg_node = Add(sub_node, std::move(reg));
+            for (const DecodedField& f : l.fields) {
+                if (f.reg != r) continue;
+                FieldCells c = CellsOf(f);
+                Node field;
+                field.search = c.name + "\n" + std::string(c.about) + "\n" + c.meaning;
+                field.cells = {std::move(c.name), std::move(c.bits), std::move(c.raw), std::move(c.meaning)};
+                field.about = std::string(c.about);
+                Add(reg_node, std::move(field));
+            }
+        }
+    }
+    endResetModel();
+}
+
+QModelIndex LeafFieldModel::IndexOf(uint32_t leaf, uint32_t subleaf) const {
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (nodes_[i].subleaf_node && nodes_[i].leaf == leaf && nodes_[i].subleaf == subleaf)
+            return createIndex(nodes_[i].row, 0, static_cast<quintptr>(i));
+    return {};
+}
+
+QModelIndex LeafFieldModel::index(int row, int column, const QModelIndex& parent) const {
+    const std::vector<int>& siblings =
+        parent.isValid() ? nodes_[static_cast<size_t>(parent.internalId())].children : top_;
+    if (row < 0 || row >= static_cast<int>(siblings.size()) || column < 0 || column >= kColumns) return {};
+    return createIndex(row, column, static_cast<quintptr>(siblings[static_cast<size_t>(row)]));
+}
+
+QModelIndex LeafFieldModel::parent(const QModelIndex& child) const {
+    if (!child.isValid()) return {};
+    const int up = nodes_[static_cast<size_t>(child.internalId())].parent;
+    if (up < 0) return {};
+    return createIndex(nodes_[static_cast<size_t>(up)].row, 0, static_cast<quintptr>(up));
+}
+
+int LeafFieldModel::rowCount(const QModelIndex& parent) const {
+    if (!parent.isValid()) return static_cast<int>(top_.size());
+    if (parent.column() != 0) return 0;
+    return static_cast<int>(nodes_[static_cast<size_t>(parent.internalId())].children.size());
+}
+
+int LeafFieldModel::columnCount(const QModelIndex&) const { return kColumns; }
+
+QVariant LeafFieldModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const Node& n = nodes_[static_cast<size_t>(index.internalId())];
+    switch (role) {
+    case Qt::DisplayRole: return QString::fromStdString(n.cells[static_cast<size_t>(index.column())]);
+    case Qt::ToolTipRole: return QString::fromStdString(n.about);
+    case SearchRole: return QString::fromStdString(n.search);
+    default: return {};
+    }
+}
+
+QVariant LeafFieldModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    static constexpr std::array<const char*, kColumns> kHeaders{"Field", "Bits", "Value", "Meaning"};
+    static constexpr std::array<const char*, kColumns> kAbout{
+        "each leaf recorded, its sub-leaves, their registers and each register's fields, as the field table "
+        "names them",
+        "the register and the bits a field occupies", "a register in hex; a field's bits as they stand",
+        "what a field's bits mean: the quantity the vendors' documents make of them, with its unit"};
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) return kAbout[static_cast<size_t>(section)];
     return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
 }
 

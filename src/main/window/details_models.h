@@ -161,6 +161,8 @@ class LeafModel final : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
     void SetProcessor(const DumpProcessor* dump);
+    // The rows shown.
+    const std::vector<DumpLeaf>& Leaves() const { return leaves_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -169,6 +171,49 @@ public:
 
 private:
     std::vector<DumpLeaf> leaves_;
+};
+
+// The same leaves decoded through the field table, as a tree: leaf, sub-leaf, register (its value),
+// field (its bits, the bits' value and what they mean). A processor set here is decoded when the view
+// first asks for its rows (the tab is shown), not before. Every row's tooltip says what it is: a field's,
+// its description. SearchRole gives what a filter looks in: names, descriptions and meanings.
+class LeafFieldModel final : public QAbstractItemModel {
+    Q_OBJECT
+
+public:
+    enum Column { kField, kBits, kValue, kMeaning, kColumns };
+    static constexpr int SearchRole = Qt::UserRole + 1;
+
+    using QAbstractItemModel::QAbstractItemModel;
+    void SetProcessor(const DumpProcessor* dump);
+    // Decodes the processor set, if it is not decoded yet.
+    void Decode();
+    // The row of (leaf, sub-leaf), after Decode(); invalid when there is none.
+    QModelIndex IndexOf(uint32_t leaf, uint32_t subleaf) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    struct Node {
+        int parent = -1;  // index into nodes_; -1 at the top
+        int row = 0;      // among its parent's children
+        std::vector<int> children;
+        std::array<std::string, kColumns> cells;
+        std::string about;   // the tooltip
+        std::string search;  // what a filter looks in
+        uint32_t leaf = 0, subleaf = 0;
+        bool subleaf_node = false;
+    };
+    int Add(int parent, Node node);
+
+    std::optional<DumpProcessor> pending_;  // set, not decoded yet
+    std::vector<Node> nodes_;
+    std::vector<int> top_;  // the leaves' nodes
 };
 
 }  // namespace talvex

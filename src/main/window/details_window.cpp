@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QScreen>
+#include <QSplitter>
 #include <QStyle>
 #include <QSysInfo>
 #include <QToolTip>
@@ -34,6 +35,7 @@
 #include "main/report/details_cells.h"
 #include "main/report/details_text.h"
 #include "main/report/fleet_text.h"
+#include "main/report/leaves_output.h"
 #include "main/window/application.h"
 #include "main/window/copy.h"
 #include "main/window/layout.h"
@@ -257,6 +259,7 @@ DetailsWindow::DetailsWindow(const Probe& probe, const std::vector<unsigned>& pr
 
     BuildControls();
     ConnectEvents();
+    TabShown();
     // A dump that opens within 100 ms leaves the cursor as it was.
     busy_ = new QTimer(this);
     busy_->setSingleShot(true);
@@ -423,7 +426,9 @@ void DetailsWindow::BuildControls() {
     feature_filter_->setObjectName("featureFilter");
     feature_filter_->setPlaceholderText("Filter");
     feature_filter_->setClearButtonEnabled(true);
-    feature_filter_->setToolTip("Shows the names (or registers) that contain this text; Escape clears it");
+    feature_filter_->setToolTip(
+        "Features: shows the names (or registers) that contain this text. Leaves: shows "
+        "the fields whose name, description or meaning contains it. Escape clears it");
     feature_filter_->installEventFilter(this);
     feature_view_ = new QTreeView(this);
     feature_view_->setObjectName("featureView");
@@ -434,12 +439,7 @@ void DetailsWindow::BuildControls() {
     feature_view_->setTabKeyNavigation(false);
     feature_view_->installEventFilter(copier);
     feature_view_->viewport()->installEventFilter(tips);
-    auto* feature_page = new QWidget(this);
-    auto* feature_layout = new QVBoxLayout(feature_page);
-    feature_layout->setContentsMargins(0, 0, 0, 0);
-    feature_layout->addWidget(feature_filter_);
-    feature_layout->addWidget(feature_view_);
-    tabs_->addTab(feature_page, "Features");
+    tabs_->addTab(feature_view_, "Features");
     tabs_->setTabToolTip(3, "Every named feature bit, register by register, set or not");
 
     leaves_ = new LeafModel(this);
@@ -450,8 +450,34 @@ void DetailsWindow::BuildControls() {
     fixed.setPixelSize(layout::kFontPixels);
     leaf_view_->setFont(fixed);
     SetUpTable(leaf_view_, copier);
-    tabs_->addTab(leaf_view_, "Leaves");
-    tabs_->setTabToolTip(4, "Every leaf recorded of the processor shown");
+    leaf_fields_ = new LeafFieldModel(this);
+    leaf_filter_model_ = new QSortFilterProxyModel(this);
+    leaf_filter_model_->setSourceModel(leaf_fields_);
+    leaf_filter_model_->setFilterRole(LeafFieldModel::SearchRole);
+    leaf_filter_model_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    leaf_filter_model_->setRecursiveFilteringEnabled(true);
+    leaf_field_view_ = new QTreeView(this);
+    leaf_field_view_->setObjectName("leafFieldView");
+    leaf_field_view_->setModel(leaf_filter_model_);
+    leaf_field_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    leaf_field_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    leaf_field_view_->setUniformRowHeights(true);
+    leaf_field_view_->setTabKeyNavigation(false);
+    leaf_field_view_->installEventFilter(copier);
+    // The raw registers above their fields, each as wide as the page; choosing a leaf there shows its
+    // fields here.
+    auto* leaf_page = new QSplitter(Qt::Vertical, this);
+    leaf_page->setObjectName("leafPage");
+    leaf_page->setChildrenCollapsible(false);
+    leaf_page->addWidget(leaf_view_);
+    leaf_page->addWidget(leaf_field_view_);
+    leaf_page->setStretchFactor(0, 1);
+    leaf_page->setStretchFactor(1, 2);
+    tabs_->addTab(leaf_page, "Leaves");
+    tabs_->setTabToolTip(4,
+                         "Every leaf recorded of the processor shown: its registers, and each field decoded");
+    // One filter for the two tabs that list names, at the tabs' corner, shown while one of them is.
+    tabs_->setCornerWidget(feature_filter_, Qt::TopRightCorner);
 
     copy_button_ = new QPushButton("&Copy", this);
     copy_button_->setObjectName("copyButton");
@@ -534,7 +560,11 @@ void DetailsWindow::ConnectEvents() {
     connect(feature_filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
         feature_filter_model_->setFilterFixedString(text);
         feature_view_->expandAll();
+        FilterLeaves();
     });
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] { RunHandler([this] { TabShown(); }); });
+    connect(leaf_view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { RunHandler([&] { ShowLeafFields(current); }); });
 }
 
 void DetailsWindow::ShowSet() {
@@ -618,6 +648,8 @@ void DetailsWindow::ShowEntry(int entry) {
     security_->SetProcessor(d);
     features_->SetProcessor(d);
     leaves_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
+    leaf_fields_->SetProcessor(d != nullptr ? &set_.captures[static_cast<size_t>(entry)].dump : nullptr);
+    if (tabs_->currentIndex() == kLeavesTab) TabShown();
     cache_view_->resizeColumnsToContents();
     security_view_->resizeColumnsToContents();
     FitVerdicts();
@@ -630,6 +662,48 @@ void DetailsWindow::ShowEntry(int entry) {
                                                           : "Time stamp counter");
     EnableCompare();
     ShowClockPlot();
+}
+
+void DetailsWindow::TabShown() {
+    const int tab = tabs_->currentIndex();
+    feature_filter_->setVisible(tab == kFeaturesTab || tab == kLeavesTab);
+    if (tab != kLeavesTab) return;
+    // Decoded when first shown: opening the window stays quick.
+    leaf_fields_->Decode();
+    FilterLeaves();
+    // The names and bits as wide as the longest of them, closed or open; the value as its header.
+    const QFontMetrics metrics(leaf_field_view_->font());
+    const int indent = 3 * leaf_field_view_->indentation();
+    const int margin =
+        4 * leaf_field_view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, leaf_field_view_)
+        + 8;
+    leaf_field_view_->setColumnWidth(
+        LeafFieldModel::kField,
+        indent + margin + metrics.horizontalAdvance(QString::fromStdString(LongestFieldName())));
+    leaf_field_view_->setColumnWidth(LeafFieldModel::kBits, margin + metrics.horizontalAdvance("EBX[31:22]"));
+    leaf_field_view_->setColumnWidth(LeafFieldModel::kValue,
+                                     margin + metrics.horizontalAdvance("0x00000000"));
+}
+
+void DetailsWindow::FilterLeaves() {
+    leaf_filter_model_->setFilterFixedString(feature_filter_->text());
+    // A search shows every field it finds; without one, the leaves stand closed.
+    if (feature_filter_->text().isEmpty())
+        leaf_field_view_->collapseAll();
+    else
+        leaf_field_view_->expandAll();
+}
+
+void DetailsWindow::ShowLeafFields(const QModelIndex& raw) {
+    if (!raw.isValid()) return;
+    const std::vector<DumpLeaf>& shown = leaves_->Leaves();
+    const DumpLeaf& l = shown[static_cast<size_t>(raw.row())];
+    const QModelIndex at = leaf_filter_model_->mapFromSource(leaf_fields_->IndexOf(l.leaf, l.subleaf));
+    if (!at.isValid()) return;
+    leaf_field_view_->expand(at.parent());
+    leaf_field_view_->expand(at);
+    leaf_field_view_->scrollTo(at, QAbstractItemView::PositionAtTop);
+    leaf_field_view_->setCurrentIndex(at);
 }
 
 ProcessorNumber DetailsWindow::Plotted() const {

@@ -123,6 +123,13 @@ private:
     void FitVerdicts();
     // The plot of the examined processor's last 60 seconds, or why there is none.
     void ShowClockPlot();
+    // The tab just shown: the filter where it applies, the leaves' fields decoded when first seen.
+    void TabShown();
+    void FilterLeaves();
+    // The fields of the leaf chosen among the raw registers.
+    void ShowLeafFields(const QModelIndex& raw);
+    static constexpr int kFeaturesTab = 3;
+    static constexpr int kLeavesTab = 4;
 
     // The dump read on its thread: the processors, or why they cannot be shown.
     struct Opened {
@@ -165,6 +172,7 @@ private:
     QLineEdit* feature_filter_ = nullptr;
     QTreeView* feature_view_ = nullptr;
     QTableView* leaf_view_ = nullptr;
+    QTreeView* leaf_field_view_ = nullptr;
     QPushButton* copy_button_ = nullptr;
     QPushButton* save_button_ = nullptr;
     QPushButton* open_button_ = nullptr;
@@ -178,6 +186,8 @@ private:
     FeatureModel* features_ = nullptr;
     QSortFilterProxyModel* feature_filter_model_ = nullptr;
     LeafModel* leaves_ = nullptr;
+    LeafFieldModel* leaf_fields_ = nullptr;
+    QSortFilterProxyModel* leaf_filter_model_ = nullptr;
 
     QChartView* clock_plot_ = nullptr;
     QLineSeries* clock_series_ = nullptr;

@@ -22,9 +22,9 @@
 
 #include "probe/details/capture.h"
 #include "probe/details/details_caches.h"
-#include "probe/details/leaf_reader.h"
+#include "probe/leaves/leaf_reader.h"
+#include "probe/leaves/vendor.h"
 #include "probe/platform/platform.h"
-#include "probe/tables/vendor.h"
 
 namespace talvex {
 

@@ -17,13 +17,14 @@
 #include <vector>
 
 #include "probe/clock/core_clock.h"
-#include "probe/details/feature_names.h"
 #include "probe/details/uarch.h"
 #include "probe/dump/dump.h"
+#include "probe/leaves/feature_names.h"
+#include "probe/leaves/leaf2_descriptors.h"
+#include "probe/leaves/vendor.h"
 #include "probe/platform/cpuid.h"
 #include "probe/platform/platform.h"
 #include "probe/platform/processor_number.h"
-#include "probe/tables/leaf2_descriptors.h"
 #include "probe/text/inline_text.h"
 
 namespace talvex {
@@ -132,39 +133,6 @@ std::span<const uint16_t> X86_64LevelRows(unsigned level);
 
 // Bit i: the name of kFeatureNames[i] is set (by any of its bits, where two carry it).
 using FeatureSet = std::bitset<kFeatureNames.size()>;
-
-// Hypervisors by the vendor text of leaf 0x40000000 (EBX, ECX, EDX up to the first zero byte).
-struct HypervisorVendor {
-    std::string_view vendor;
-    const char* name;
-};
-// clang-format off
-inline constexpr HypervisorVendor kHypervisorVendors[] = {
-    // vendor text        name
-    {"KVMKVMKVM",         "KVM"},
-    {"Linux KVM Hv",      "KVM (Hyper-V interface)"},
-    {"Microsoft Hv",      "Microsoft Hyper-V"},
-    {"VMwareVMware",      "VMware"},
-    {"XenVMMXenVMM",      "Xen"},
-    {"TCGTCGTCGTCG",      "QEMU TCG"},
-    {"VBoxVBoxVBox",      "VirtualBox"},
-    {"bhyve bhyve ",      "bhyve"},
-    {"ACRNACRNACRN",      "ACRN"},
-    {" lrpepyh  vr",      "Parallels"},
-    {"prl hyperv  ",      "Parallels"},
-    {"QNXQVMBSQG",        "QNX Hypervisor"},
-    {"Jailhouse",         "Jailhouse"},
-    {"HAXMHAXMHAXM",      "Intel HAXM"},
-    {"EVMMEVMMEVMM",      "Intel KGT"},
-};
-// clang-format on
-
-// The hypervisor's name for its vendor text; nullptr when the text is not known.
-constexpr const char* HypervisorName(std::string_view vendor) {
-    for (const HypervisorVendor& h : kHypervisorVendors)
-        if (h.vendor == vendor) return h.name;
-    return nullptr;
-}
 
 // How much of the machine the records made together hold (GetRecordedDetails).
 enum class Coverage : uint8_t {

@@ -13,9 +13,9 @@
 #include <array>
 #include <bitset>
 
-#include "probe/tables/extended_caches.h"
-#include "probe/tables/leaf2_descriptors.h"
-#include "probe/tables/vendor.h"
+#include "probe/leaves/extended_caches.h"
+#include "probe/leaves/leaf2_descriptors.h"
+#include "probe/leaves/vendor.h"
 
 namespace talvex {
 

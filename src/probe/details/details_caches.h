@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "probe/details/details.h"
-#include "probe/details/leaf_reader.h"
+#include "probe/leaves/leaf_reader.h"
 
 namespace talvex {
 

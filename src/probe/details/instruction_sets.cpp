@@ -1,8 +1,10 @@
-// The instruction-set line and the mitigation bits, each one table over the feature names (names as
-// in feature_names.tsv). The order of the instruction sets is the one CPU identification tools have
+// The instruction-set line and the mitigation bits, each one table over the feature names (the named
+// bits of the field table, src/probe/leaves/fields/). The order of the instruction sets is the one CPU identification tools have
 // made familiar: MMX and 3DNow!, the SSE generations, AES, AVX and its widenings, FMA, then the
 // later single extensions, 64-bit mode and the virtualisation extension last.
 #include "probe/details/instruction_sets.h"
+
+#include <array>
 
 namespace talvex {
 
@@ -82,12 +84,15 @@ struct MitigationRow {
     MitigationBit bit;
 };
 
-constexpr MitigationRow Bit(std::string_view feature, std::string_view name, std::string_view what) {
+// A bit of the table below; one that another vendor's bit enumerates already (its twin in the field
+// table) gives no name or description of its own, and takes its twin's.
+constexpr MitigationRow Bit(std::string_view feature, std::string_view name = {},
+                            std::string_view what = {}) {
     return {FeatureIndex(feature), {feature, name, what}};
 }
 
 // clang-format off
-constexpr MitigationRow kMitigationBits[] = {
+constexpr MitigationRow kMitigationRows[] = {
     //  feature                name                 what
     Bit("spec_ctrl",           "IBRS/IBPB",         "indirect branch restricted speculation and the predictor barrier (Spectre v2)"),
     Bit("intel_stibp",         "STIBP",             "single-thread indirect branch predictors (Spectre v2 across threads)"),
@@ -102,9 +107,9 @@ constexpr MitigationRow kMitigationBits[] = {
     Bit("bhi_ctrl",            "BHI_DIS_S",         "branch history injection control (BHI)"),
     Bit("amd_ibpb",            "IBPB",              "indirect branch prediction barrier (Spectre v2)"),
     Bit("amd_ibrs",            "IBRS",              "indirect branch restricted speculation (Spectre v2)"),
-    Bit("amd_stibp",           "STIBP",             "single-thread indirect branch predictors (Spectre v2 across threads)"),
+    Bit("amd_stibp"),
     Bit("amd_stibp_always_on", "STIBP always on",   "STIBP is always on: no need to set it"),
-    Bit("amd_ssbd",            "SSBD",              "speculative store bypass disable (Spectre v4)"),
+    Bit("amd_ssbd"),
     Bit("virt_ssbd",           "VIRT_SSBD",         "speculative store bypass disable through the hypervisor's MSR"),
     Bit("amd_ssb_no",          "SSB_NO",            "not affected by speculative store bypass"),
     Bit("amd_psfd",            "PSFD",              "predictive store forwarding disable"),
@@ -116,6 +121,21 @@ constexpr MitigationRow kMitigationBits[] = {
     Bit("srso_no",             "SRSO_NO",           "not affected by speculative return stack overflow"),
 };
 // clang-format on
+
+// The rows with a twin's name and description filled in.
+constexpr auto kMitigationBits = [] {
+    std::array<MitigationRow, std::size(kMitigationRows)> rows{};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = kMitigationRows[i];
+        if (!rows[i].bit.name.empty()) continue;
+        for (const FeatureTwin& t : kFeatureTwins)
+            if (t.twin == rows[i].feature)
+                for (const MitigationRow& r : kMitigationRows)
+                    if (r.feature == t.row) rows[i].bit = {rows[i].bit.feature, r.bit.name, r.bit.what};
+        if (rows[i].bit.name.empty()) throw "a mitigation bit without a name or a twin that has one";
+    }
+    return rows;
+}();
 
 }  // namespace
 

@@ -65,7 +65,7 @@
 #include <cstddef>
 #include <span>
 
-#include "probe/tables/vendor.h"
+#include "probe/leaves/vendor.h"
 #include "probe/text/inline_text.h"
 
 namespace talvex {

@@ -1,8 +1,9 @@
 #pragma once
 // Features as machines are compared: each feature name of the processor details is one feature, except
-// where Intel and AMD enumerate one feature under bits of their own (the speculation controls and the
-// processor inventory number: Intel's in leaf 7, AMD's in 0x80000008 EBX). Those are one feature,
-// present when either vendor's bit is, so that a mixed fleet is compared by what the processors can do.
+// where Intel and AMD enumerate one feature under bits of their own (the twins of the field table: the
+// speculation controls and the processor inventory number, Intel's in leaf 7, AMD's in 0x80000008 EBX).
+// Those are one feature, present when either vendor's bit is, so that a mixed fleet is compared by what
+// the processors can do.
 
 #include <algorithm>
 #include <array>
@@ -15,23 +16,7 @@
 
 namespace talvex {
 
-struct SameFeature {
-    uint16_t intel;  // rows of kFeatureNames
-    uint16_t amd;
-};
-
-// clang-format off
-inline constexpr SameFeature kSameFeatures[] = {
-    // Intel's bit                      AMD's bit
-    {FeatureRow("spec_ctrl"),           FeatureRow("amd_ibrs")},   // IBRS: leaf 7 EDX[26] gives IBRS and
-    {FeatureRow("spec_ctrl"),           FeatureRow("amd_ibpb")},   // IBPB together
-    {FeatureRow("intel_stibp"),         FeatureRow("amd_stibp")},
-    {FeatureRow("spec_ctrl_ssbd"),      FeatureRow("amd_ssbd")},
-    {FeatureRow("intel_ppin"),          FeatureRow("amd_ppin")},
-};
-// clang-format on
-
-// One feature: one row of kFeatureNames, or the two of a kSameFeatures pair.
+// One feature: one row of kFeatureNames, or the two of a kFeatureTwins pair.
 struct MachineFeature {
     std::array<uint16_t, 2> rows{};
     uint8_t count = 0;
@@ -40,13 +25,13 @@ struct MachineFeature {
 namespace detail {
 
 constexpr bool InAPair(size_t row) {
-    for (const SameFeature& s : kSameFeatures)
-        if (s.intel == row || s.amd == row) return true;
+    for (const FeatureTwin& s : kFeatureTwins)
+        if (s.row == row || s.twin == row) return true;
     return false;
 }
 
 constexpr size_t MachineFeatureCount() {
-    size_t n = std::size(kSameFeatures);
+    size_t n = kFeatureTwins.size();
     for (size_t i = 0; i < kFeatureNames.size(); ++i)
         if (ListsItsName(i) && !InAPair(i)) ++n;
     return n;
@@ -62,9 +47,9 @@ constexpr std::array<MachineFeature, MachineFeatureCount()> MachineFeatureList()
             list[n++] = {{static_cast<uint16_t>(i), 0}, 1};
             continue;
         }
-        for (const SameFeature& s : kSameFeatures)
-            if ((s.intel == i || s.amd == i) && std::min(s.intel, s.amd) == i)
-                list[n++] = {{std::min(s.intel, s.amd), std::max(s.intel, s.amd)}, 2};
+        for (const FeatureTwin& s : kFeatureTwins)
+            if ((s.row == i || s.twin == i) && std::min(s.row, s.twin) == i)
+                list[n++] = {{std::min(s.row, s.twin), std::max(s.row, s.twin)}, 2};
     }
     return list;
 }

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "probe/details/leaf_reader.h"
+#include "probe/leaves/leaf_reader.h"
 
 namespace talvex {
 
@@ -97,25 +97,9 @@ ProcessorComparison CompareProcessors(const ProcessorDetails& a, const Processor
     return result;
 }
 
-GccRegisterValues ReadGccRegisters(const Probe& probe) {
-    const LeafReader leaves(probe.source);
-    GccRegisterValues values{};
-    for (size_t r = 0; r < kGccRegisters.size(); ++r) {
-        values[r] = leaves.Read(kGccRegisters[r]);
-    }
-    return values;
-}
-
-bool HasGccExtension(const GccRegisterValues& values, size_t row) {
-    const GccOption& o = kGccOptions[row];
-    for (size_t r = 0; r < kGccRegisters.size(); ++r)
-        if (detail::SameRegister(kGccRegisters[r], o.reg)) return ((values[r] >> o.bit) & 1u) != 0;
-    return false;
-}
-
 FleetMember FleetMemberOf(const Probe& probe) {
     const ProcessorDetails d = GetProcessorDetails(probe);
-    return {d.uarch, d.x86_64_level, d.features, ReadGccRegisters(probe)};
+    return {d.uarch, d.x86_64_level, d.features};
 }
 
 FleetBaseline Baseline(std::span<const FleetMember> machines) {
@@ -127,7 +111,7 @@ FleetBaseline Baseline(std::span<const FleetMember> machines) {
     fleet.level = kMaxX86_64Level;
     MachineFeatureSet any;
     fleet.common.set();
-    fleet.gcc_common.fill(~uint32_t{0});
+    fleet.all.set();
     std::vector<MachineFeatureSet> features;
     features.reserve(machines.size());
     std::unordered_map<std::string_view, size_t> group_of;  // by microarchitecture; "" not in the table
@@ -140,7 +124,7 @@ FleetBaseline Baseline(std::span<const FleetMember> machines) {
         fleet.common &= features.back();
         any |= features.back();
         fleet.names |= member.features;
-        for (size_t r = 0; r < fleet.gcc_common.size(); ++r) fleet.gcc_common[r] &= member.gcc_registers[r];
+        fleet.all &= member.features;
 
         const std::string_view key = member.uarch ? member.uarch->microarchitecture : std::string_view();
         auto [it, added] = group_of.try_emplace(key, fleet.uarchs.size());

@@ -53,8 +53,7 @@ ProcessorComparison CompareProcessors(const ProcessorDetails& a, const Processor
 struct FleetMember {
     std::optional<UarchName> uarch;
     unsigned x86_64_level = 0;
-    FeatureSet features;
-    GccRegisterValues gcc_registers{};
+    FeatureSet features;  // every named bit, those the details list and those GCC's options name
 };
 
 // The record of the processor `probe` reaches, cut down.
@@ -85,8 +84,8 @@ struct FleetBaseline {
         std::vector<size_t> lacking;  // machines, ascending
     };
     std::vector<Partial> partial;
-    FeatureSet names;                // every name set on some machine: how the features are named
-    GccRegisterValues gcc_common{};  // the bits every machine has
+    FeatureSet names;  // every name set on some machine: how the features are named
+    FeatureSet all;    // the named bits every machine has
 };
 
 // Time and memory in proportion to the machines (the features are a fixed number). No machines: an

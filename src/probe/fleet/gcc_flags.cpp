@@ -76,13 +76,9 @@ std::optional<size_t> RowOfMacro(std::string_view macro) {
 
 // Whether the row's bit is one that levels 1 to `level` are worked out from: -march=x86-64-vN turns it on.
 bool InLevel(size_t row, unsigned level) {
-    const GccOption& o = kGccOptions[row];
-    for (unsigned l = 1; l <= level; ++l) {
-        for (const uint16_t f : X86_64LevelRows(l)) {
-            const FeatureName& name = kFeatureNames[f];
-            if (detail::SameRegister(kFeatureRegisters[name.group], o.reg) && name.bit == o.bit) return true;
-        }
-    }
+    for (unsigned l = 1; l <= level; ++l)
+        for (const uint16_t f : X86_64LevelRows(l))
+            if (f == kGccOptions[row].feature) return true;
     return false;
 }
 
@@ -158,7 +154,7 @@ class Suggestion {
 public:
     Suggestion(const FleetBaseline& fleet, GccFlags& result) : fleet_(fleet), result_(result) {}
 
-    bool Common(size_t row) const { return HasGccExtension(fleet_.gcc_common, row); }
+    bool Common(size_t row) const { return HasGccExtension(fleet_.all, row); }
 
     enum class Outcome { Passed, UnknownMarch, UnknownExtensions, Refused, NoAnswer };
 

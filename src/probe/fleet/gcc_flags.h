@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "probe/details/feature_names.h"
+#include "probe/details/details.h"
+#include "probe/leaves/feature_names.h"
 #include "probe/platform/cpuid.h"
 #include "probe/platform/run_program.h"
 #include "probe/text/inline_text.h"
@@ -25,158 +26,128 @@ struct FleetBaseline;
 struct GccOption {
     InlineText<23> option;  // "-mavx2"
     InlineText<39> macro;   // defined while the option is on: "__AVX2__"
-    FeatureRegister reg;    // where the processor says it has the extension
-    uint8_t bit;
+    uint16_t feature;       // the named bit that says a processor has the extension: a row of kFeatureNames
     // Suggested on its own; false where another row's option turns it on (-msse4.2 brings -mcrc32) or
     // where it is an older spelling of one (-mabm of -mlzcnt and -mpopcnt).
     bool listed;
 };
 
-// By register, then bit, as the feature names are.
+// By register, then bit, as the field table lists them.
 // clang-format off
 inline constexpr GccOption kGccOptions[] = {
-    // option                  macro                                   leaf        sub register         bit listed
-    {"-mmmx",                  "__MMX__",                              {0x00000001, 0, FeatureReg::EDX}, 23, true},
-    {"-mfxsr",                 "__FXSR__",                             {0x00000001, 0, FeatureReg::EDX}, 24, true},
-    {"-msse",                  "__SSE__",                              {0x00000001, 0, FeatureReg::EDX}, 25, true},
-    {"-msse2",                 "__SSE2__",                             {0x00000001, 0, FeatureReg::EDX}, 26, true},
-    {"-msse3",                 "__SSE3__",                             {0x00000001, 0, FeatureReg::ECX},  0, true},
-    {"-mpclmul",               "__PCLMUL__",                           {0x00000001, 0, FeatureReg::ECX},  1, true},
-    {"-mmwait",                "__MWAIT__",                            {0x00000001, 0, FeatureReg::ECX},  3, false},
-    {"-mssse3",                "__SSSE3__",                            {0x00000001, 0, FeatureReg::ECX},  9, true},
-    {"-mfma",                  "__FMA__",                              {0x00000001, 0, FeatureReg::ECX}, 12, true},
-    {"-mcx16",                 "__GCC_HAVE_SYNC_COMPARE_AND_SWAP_16",  {0x00000001, 0, FeatureReg::ECX}, 13, true},
-    {"-msse4.1",               "__SSE4_1__",                           {0x00000001, 0, FeatureReg::ECX}, 19, true},
-    {"-msse4.2",               "__SSE4_2__",                           {0x00000001, 0, FeatureReg::ECX}, 20, true},
-    {"-mcrc32",                "__CRC32__",                            {0x00000001, 0, FeatureReg::ECX}, 20, false},
-    {"-mmovbe",                "__MOVBE__",                            {0x00000001, 0, FeatureReg::ECX}, 22, true},
-    {"-mpopcnt",               "__POPCNT__",                           {0x00000001, 0, FeatureReg::ECX}, 23, true},
-    {"-maes",                  "__AES__",                              {0x00000001, 0, FeatureReg::ECX}, 25, true},
-    {"-mxsave",                "__XSAVE__",                            {0x00000001, 0, FeatureReg::ECX}, 26, true},
-    {"-mavx",                  "__AVX__",                              {0x00000001, 0, FeatureReg::ECX}, 28, true},
-    {"-mf16c",                 "__F16C__",                             {0x00000001, 0, FeatureReg::ECX}, 29, true},
-    {"-mrdrnd",                "__RDRND__",                            {0x00000001, 0, FeatureReg::ECX}, 30, true},
-    {"-mfsgsbase",             "__FSGSBASE__",                         {0x00000007, 0, FeatureReg::EBX},  0, true},
-    {"-msgx",                  "__SGX__",                              {0x00000007, 0, FeatureReg::EBX},  2, true},
-    {"-mbmi",                  "__BMI__",                              {0x00000007, 0, FeatureReg::EBX},  3, true},
-    {"-mhle",                  "__HLE__",                              {0x00000007, 0, FeatureReg::EBX},  4, true},
-    {"-mavx2",                 "__AVX2__",                             {0x00000007, 0, FeatureReg::EBX},  5, true},
-    {"-mbmi2",                 "__BMI2__",                             {0x00000007, 0, FeatureReg::EBX},  8, true},
-    {"-mrtm",                  "__RTM__",                              {0x00000007, 0, FeatureReg::EBX}, 11, true},
-    {"-mavx512f",              "__AVX512F__",                          {0x00000007, 0, FeatureReg::EBX}, 16, true},
-    {"-mevex512",              "__EVEX512__",                          {0x00000007, 0, FeatureReg::EBX}, 16, false},
-    {"-mavx512dq",             "__AVX512DQ__",                         {0x00000007, 0, FeatureReg::EBX}, 17, true},
-    {"-mrdseed",               "__RDSEED__",                           {0x00000007, 0, FeatureReg::EBX}, 18, true},
-    {"-madx",                  "__ADX__",                              {0x00000007, 0, FeatureReg::EBX}, 19, true},
-    {"-mavx512ifma",           "__AVX512IFMA__",                       {0x00000007, 0, FeatureReg::EBX}, 21, true},
-    {"-mclflushopt",           "__CLFLUSHOPT__",                       {0x00000007, 0, FeatureReg::EBX}, 23, true},
-    {"-mclwb",                 "__CLWB__",                             {0x00000007, 0, FeatureReg::EBX}, 24, true},
-    {"-mavx512pf",             "__AVX512PF__",                         {0x00000007, 0, FeatureReg::EBX}, 26, true},
-    {"-mavx512er",             "__AVX512ER__",                         {0x00000007, 0, FeatureReg::EBX}, 27, true},
-    {"-mavx512cd",             "__AVX512CD__",                         {0x00000007, 0, FeatureReg::EBX}, 28, true},
-    {"-msha",                  "__SHA__",                              {0x00000007, 0, FeatureReg::EBX}, 29, true},
-    {"-mavx512bw",             "__AVX512BW__",                         {0x00000007, 0, FeatureReg::EBX}, 30, true},
-    {"-mavx512vl",             "__AVX512VL__",                         {0x00000007, 0, FeatureReg::EBX}, 31, true},
-    {"-mprefetchwt1",          "__PREFETCHWT1__",                      {0x00000007, 0, FeatureReg::ECX},  0, true},
-    {"-mavx512vbmi",           "__AVX512VBMI__",                       {0x00000007, 0, FeatureReg::ECX},  1, true},
-    {"-mpku",                  "__PKU__",                              {0x00000007, 0, FeatureReg::ECX},  3, true},
-    {"-mwaitpkg",              "__WAITPKG__",                          {0x00000007, 0, FeatureReg::ECX},  5, true},
-    {"-mavx512vbmi2",          "__AVX512VBMI2__",                      {0x00000007, 0, FeatureReg::ECX},  6, true},
-    {"-mshstk",                "__SHSTK__",                            {0x00000007, 0, FeatureReg::ECX},  7, true},
-    {"-mgfni",                 "__GFNI__",                             {0x00000007, 0, FeatureReg::ECX},  8, true},
-    {"-mvaes",                 "__VAES__",                             {0x00000007, 0, FeatureReg::ECX},  9, true},
-    {"-mvpclmulqdq",           "__VPCLMULQDQ__",                       {0x00000007, 0, FeatureReg::ECX}, 10, true},
-    {"-mavx512vnni",           "__AVX512VNNI__",                       {0x00000007, 0, FeatureReg::ECX}, 11, true},
-    {"-mavx512bitalg",         "__AVX512BITALG__",                     {0x00000007, 0, FeatureReg::ECX}, 12, true},
-    {"-mavx512vpopcntdq",      "__AVX512VPOPCNTDQ__",                  {0x00000007, 0, FeatureReg::ECX}, 14, true},
-    {"-mrdpid",                "__RDPID__",                            {0x00000007, 0, FeatureReg::ECX}, 22, true},
-    {"-mkl",                   "__KL__",                               {0x00000007, 0, FeatureReg::ECX}, 23, true},
-    {"-mcldemote",             "__CLDEMOTE__",                         {0x00000007, 0, FeatureReg::ECX}, 25, true},
-    {"-mmovdiri",              "__MOVDIRI__",                          {0x00000007, 0, FeatureReg::ECX}, 27, true},
-    {"-mmovdir64b",            "__MOVDIR64B__",                        {0x00000007, 0, FeatureReg::ECX}, 28, true},
-    {"-menqcmd",               "__ENQCMD__",                           {0x00000007, 0, FeatureReg::ECX}, 29, true},
-    {"-mavx5124vnniw",         "__AVX5124VNNIW__",                     {0x00000007, 0, FeatureReg::EDX},  2, true},
-    {"-mavx5124fmaps",         "__AVX5124FMAPS__",                     {0x00000007, 0, FeatureReg::EDX},  3, true},
-    {"-muintr",                "__UINTR__",                            {0x00000007, 0, FeatureReg::EDX},  5, true},
-    {"-mavx512vp2intersect",   "__AVX512VP2INTERSECT__",               {0x00000007, 0, FeatureReg::EDX},  8, true},
-    {"-mserialize",            "__SERIALIZE__",                        {0x00000007, 0, FeatureReg::EDX}, 14, true},
-    {"-mtsxldtrk",             "__TSXLDTRK__",                         {0x00000007, 0, FeatureReg::EDX}, 16, true},
-    {"-mpconfig",              "__PCONFIG__",                          {0x00000007, 0, FeatureReg::EDX}, 18, true},
-    {"-mamx-bf16",             "__AMX_BF16__",                         {0x00000007, 0, FeatureReg::EDX}, 22, true},
-    {"-mavx512fp16",           "__AVX512FP16__",                       {0x00000007, 0, FeatureReg::EDX}, 23, true},
-    {"-mamx-tile",             "__AMX_TILE__",                         {0x00000007, 0, FeatureReg::EDX}, 24, true},
-    {"-mamx-int8",             "__AMX_INT8__",                         {0x00000007, 0, FeatureReg::EDX}, 25, true},
-    {"-msha512",               "__SHA512__",                           {0x00000007, 1, FeatureReg::EAX},  0, true},
-    {"-msm3",                  "__SM3__",                              {0x00000007, 1, FeatureReg::EAX},  1, true},
-    {"-msm4",                  "__SM4__",                              {0x00000007, 1, FeatureReg::EAX},  2, true},
-    {"-mraoint",               "__RAOINT__",                           {0x00000007, 1, FeatureReg::EAX},  3, true},
-    {"-mavxvnni",              "__AVXVNNI__",                          {0x00000007, 1, FeatureReg::EAX},  4, true},
-    {"-mavx512bf16",           "__AVX512BF16__",                       {0x00000007, 1, FeatureReg::EAX},  5, true},
-    {"-mcmpccxadd",            "__CMPCCXADD__",                        {0x00000007, 1, FeatureReg::EAX},  7, true},
-    {"-mamx-fp16",             "__AMX_FP16__",                         {0x00000007, 1, FeatureReg::EAX}, 21, true},
-    {"-mhreset",               "__HRESET__",                           {0x00000007, 1, FeatureReg::EAX}, 22, true},
-    {"-mavxifma",              "__AVXIFMA__",                          {0x00000007, 1, FeatureReg::EAX}, 23, true},
-    {"-mavxvnniint8",          "__AVXVNNIINT8__",                      {0x00000007, 1, FeatureReg::EDX},  4, true},
-    {"-mavxneconvert",         "__AVXNECONVERT__",                     {0x00000007, 1, FeatureReg::EDX},  5, true},
-    {"-mamx-complex",          "__AMX_COMPLEX__",                      {0x00000007, 1, FeatureReg::EDX},  8, true},
-    {"-mavxvnniint16",         "__AVXVNNIINT16__",                     {0x00000007, 1, FeatureReg::EDX}, 10, true},
-    {"-mprefetchi",            "__PREFETCHI__",                        {0x00000007, 1, FeatureReg::EDX}, 14, true},
-    {"-musermsr",              "__USER_MSR__",                         {0x00000007, 1, FeatureReg::EDX}, 15, true},
-    {"-mxsaveopt",             "__XSAVEOPT__",                         {0x0000000D, 1, FeatureReg::EAX},  0, true},
-    {"-mxsavec",               "__XSAVEC__",                           {0x0000000D, 1, FeatureReg::EAX},  1, true},
-    {"-mxsaves",               "__XSAVES__",                           {0x0000000D, 1, FeatureReg::EAX},  3, true},
-    {"-mptwrite",              "__PTWRITE__",                          {0x00000014, 0, FeatureReg::EBX},  4, true},
-    {"-mwidekl",               "__WIDEKL__",                           {0x00000019, 0, FeatureReg::EBX},  2, true},
-    {"-msahf",                 "__LAHF_SAHF__",                        {0x80000001, 0, FeatureReg::ECX},  0, true},
-    {"-mlzcnt",                "__LZCNT__",                            {0x80000001, 0, FeatureReg::ECX},  5, true},
-    {"-mabm",                  "__ABM__",                              {0x80000001, 0, FeatureReg::ECX},  5, false},
-    {"-msse4a",                "__SSE4A__",                            {0x80000001, 0, FeatureReg::ECX},  6, true},
-    {"-mprfchw",               "__PRFCHW__",                           {0x80000001, 0, FeatureReg::ECX},  8, true},
-    {"-mxop",                  "__XOP__",                              {0x80000001, 0, FeatureReg::ECX}, 11, true},
-    {"-mlwp",                  "__LWP__",                              {0x80000001, 0, FeatureReg::ECX}, 15, true},
-    {"-mfma4",                 "__FMA4__",                             {0x80000001, 0, FeatureReg::ECX}, 16, true},
-    {"-mtbm",                  "__TBM__",                              {0x80000001, 0, FeatureReg::ECX}, 21, true},
-    {"-mmwaitx",               "__MWAITX__",                           {0x80000001, 0, FeatureReg::ECX}, 29, true},
-    {"-m3dnowa",               "__3dNOW_A__",                          {0x80000001, 0, FeatureReg::EDX}, 30, true},
-    {"-m3dnow",                "__3dNOW__",                            {0x80000001, 0, FeatureReg::EDX}, 31, true},
-    {"-mclzero",               "__CLZERO__",                           {0x80000008, 0, FeatureReg::EBX},  0, true},
-    {"-mwbnoinvd",             "__WBNOINVD__",                         {0x80000008, 0, FeatureReg::EBX},  9, true},
+    // option                 macro                                   the processor's bit             listed
+    {"-mmmx",                  "__MMX__",                              NamedBit("mmx"),                   true},
+    {"-mfxsr",                 "__FXSR__",                             NamedBit("fxsr"),                  true},
+    {"-msse",                  "__SSE__",                              NamedBit("sse"),                   true},
+    {"-msse2",                 "__SSE2__",                             NamedBit("sse2"),                  true},
+    {"-msse3",                 "__SSE3__",                             NamedBit("pni"),                   true},
+    {"-mpclmul",               "__PCLMUL__",                           NamedBit("pclmulqdq"),             true},
+    {"-mmwait",                "__MWAIT__",                            NamedBit("monitor"),               false},
+    {"-mssse3",                "__SSSE3__",                            NamedBit("ssse3"),                 true},
+    {"-mfma",                  "__FMA__",                              NamedBit("fma"),                   true},
+    {"-mcx16",                 "__GCC_HAVE_SYNC_COMPARE_AND_SWAP_16",  NamedBit("cx16"),                  true},
+    {"-msse4.1",               "__SSE4_1__",                           NamedBit("sse4_1"),                true},
+    {"-msse4.2",               "__SSE4_2__",                           NamedBit("sse4_2"),                true},
+    {"-mcrc32",                "__CRC32__",                            NamedBit("sse4_2"),                false},
+    {"-mmovbe",                "__MOVBE__",                            NamedBit("movbe"),                 true},
+    {"-mpopcnt",               "__POPCNT__",                           NamedBit("popcnt"),                true},
+    {"-maes",                  "__AES__",                              NamedBit("aes"),                   true},
+    {"-mxsave",                "__XSAVE__",                            NamedBit("xsave"),                 true},
+    {"-mavx",                  "__AVX__",                              NamedBit("avx"),                   true},
+    {"-mf16c",                 "__F16C__",                             NamedBit("f16c"),                  true},
+    {"-mrdrnd",                "__RDRND__",                            NamedBit("rdrand"),                true},
+    {"-mfsgsbase",             "__FSGSBASE__",                         NamedBit("fsgsbase"),              true},
+    {"-msgx",                  "__SGX__",                              NamedBit("sgx"),                   true},
+    {"-mbmi",                  "__BMI__",                              NamedBit("bmi1"),                  true},
+    {"-mhle",                  "__HLE__",                              NamedBit("hle"),                   true},
+    {"-mavx2",                 "__AVX2__",                             NamedBit("avx2"),                  true},
+    {"-mbmi2",                 "__BMI2__",                             NamedBit("bmi2"),                  true},
+    {"-mrtm",                  "__RTM__",                              NamedBit("rtm"),                   true},
+    {"-mavx512f",              "__AVX512F__",                          NamedBit("avx512f"),               true},
+    {"-mevex512",              "__EVEX512__",                          NamedBit("avx512f"),               false},
+    {"-mavx512dq",             "__AVX512DQ__",                         NamedBit("avx512dq"),              true},
+    {"-mrdseed",               "__RDSEED__",                           NamedBit("rdseed"),                true},
+    {"-madx",                  "__ADX__",                              NamedBit("adx"),                   true},
+    {"-mavx512ifma",           "__AVX512IFMA__",                       NamedBit("avx512ifma"),            true},
+    {"-mclflushopt",           "__CLFLUSHOPT__",                       NamedBit("clflushopt"),            true},
+    {"-mclwb",                 "__CLWB__",                             NamedBit("clwb"),                  true},
+    {"-mavx512pf",             "__AVX512PF__",                         NamedBit("avx512pf"),              true},
+    {"-mavx512er",             "__AVX512ER__",                         NamedBit("avx512er"),              true},
+    {"-mavx512cd",             "__AVX512CD__",                         NamedBit("avx512cd"),              true},
+    {"-msha",                  "__SHA__",                              NamedBit("sha_ni"),                true},
+    {"-mavx512bw",             "__AVX512BW__",                         NamedBit("avx512bw"),              true},
+    {"-mavx512vl",             "__AVX512VL__",                         NamedBit("avx512vl"),              true},
+    {"-mprefetchwt1",          "__PREFETCHWT1__",                      NamedBit("prefetchwt1"),           true},
+    {"-mavx512vbmi",           "__AVX512VBMI__",                       NamedBit("avx512vbmi"),            true},
+    {"-mpku",                  "__PKU__",                              NamedBit("pku"),                   true},
+    {"-mwaitpkg",              "__WAITPKG__",                          NamedBit("waitpkg"),               true},
+    {"-mavx512vbmi2",          "__AVX512VBMI2__",                      NamedBit("avx512_vbmi2"),          true},
+    {"-mshstk",                "__SHSTK__",                            NamedBit("shstk"),                 true},
+    {"-mgfni",                 "__GFNI__",                             NamedBit("gfni"),                  true},
+    {"-mvaes",                 "__VAES__",                             NamedBit("vaes"),                  true},
+    {"-mvpclmulqdq",           "__VPCLMULQDQ__",                       NamedBit("vpclmulqdq"),            true},
+    {"-mavx512vnni",           "__AVX512VNNI__",                       NamedBit("avx512_vnni"),           true},
+    {"-mavx512bitalg",         "__AVX512BITALG__",                     NamedBit("avx512_bitalg"),         true},
+    {"-mavx512vpopcntdq",      "__AVX512VPOPCNTDQ__",                  NamedBit("avx512_vpopcntdq"),      true},
+    {"-mrdpid",                "__RDPID__",                            NamedBit("rdpid"),                 true},
+    {"-mkl",                   "__KL__",                               NamedBit("key_locker"),            true},
+    {"-mcldemote",             "__CLDEMOTE__",                         NamedBit("cldemote"),              true},
+    {"-mmovdiri",              "__MOVDIRI__",                          NamedBit("movdiri"),               true},
+    {"-mmovdir64b",            "__MOVDIR64B__",                        NamedBit("movdir64b"),             true},
+    {"-menqcmd",               "__ENQCMD__",                           NamedBit("enqcmd"),                true},
+    {"-mavx5124vnniw",         "__AVX5124VNNIW__",                     NamedBit("avx512_4vnniw"),         true},
+    {"-mavx5124fmaps",         "__AVX5124FMAPS__",                     NamedBit("avx512_4fmaps"),         true},
+    {"-muintr",                "__UINTR__",                            NamedBit("uintr"),                 true},
+    {"-mavx512vp2intersect",   "__AVX512VP2INTERSECT__",               NamedBit("avx512_vp2intersect"),   true},
+    {"-mserialize",            "__SERIALIZE__",                        NamedBit("serialize"),             true},
+    {"-mtsxldtrk",             "__TSXLDTRK__",                         NamedBit("tsxldtrk"),              true},
+    {"-mpconfig",              "__PCONFIG__",                          NamedBit("pconfig"),               true},
+    {"-mamx-bf16",             "__AMX_BF16__",                         NamedBit("amx_bf16"),              true},
+    {"-mavx512fp16",           "__AVX512FP16__",                       NamedBit("avx512_fp16"),           true},
+    {"-mamx-tile",             "__AMX_TILE__",                         NamedBit("amx_tile"),              true},
+    {"-mamx-int8",             "__AMX_INT8__",                         NamedBit("amx_int8"),              true},
+    {"-msha512",               "__SHA512__",                           NamedBit("sha512"),                true},
+    {"-msm3",                  "__SM3__",                              NamedBit("sm3"),                   true},
+    {"-msm4",                  "__SM4__",                              NamedBit("sm4"),                   true},
+    {"-mraoint",               "__RAOINT__",                           NamedBit("rao_int"),               true},
+    {"-mavxvnni",              "__AVXVNNI__",                          NamedBit("avx_vnni"),              true},
+    {"-mavx512bf16",           "__AVX512BF16__",                       NamedBit("avx512_bf16"),           true},
+    {"-mcmpccxadd",            "__CMPCCXADD__",                        NamedBit("cmpccxadd"),             true},
+    {"-mamx-fp16",             "__AMX_FP16__",                         NamedBit("amx_fp16"),              true},
+    {"-mhreset",               "__HRESET__",                           NamedBit("hreset"),                true},
+    {"-mavxifma",              "__AVXIFMA__",                          NamedBit("avx_ifma"),              true},
+    {"-mavxvnniint8",          "__AVXVNNIINT8__",                      NamedBit("avx_vnni_int8"),         true},
+    {"-mavxneconvert",         "__AVXNECONVERT__",                     NamedBit("avx_ne_convert"),        true},
+    {"-mamx-complex",          "__AMX_COMPLEX__",                      NamedBit("amx_complex"),           true},
+    {"-mavxvnniint16",         "__AVXVNNIINT16__",                     NamedBit("avx_vnni_int16"),        true},
+    {"-mprefetchi",            "__PREFETCHI__",                        NamedBit("prefetchiti"),           true},
+    {"-musermsr",              "__USER_MSR__",                         NamedBit("user_msr"),              true},
+    {"-mxsaveopt",             "__XSAVEOPT__",                         NamedBit("xsaveopt"),              true},
+    {"-mxsavec",               "__XSAVEC__",                           NamedBit("xsavec"),                true},
+    {"-mxsaves",               "__XSAVES__",                           NamedBit("xsaves"),                true},
+    {"-mptwrite",              "__PTWRITE__",                          NamedBit("ptwrite"),               true},
+    {"-mwidekl",               "__WIDEKL__",                           NamedBit("aes_keylocker_wide"),    true},
+    {"-msahf",                 "__LAHF_SAHF__",                        NamedBit("lahf_lm"),               true},
+    {"-mlzcnt",                "__LZCNT__",                            NamedBit("abm"),                   true},
+    {"-mabm",                  "__ABM__",                              NamedBit("abm"),                   false},
+    {"-msse4a",                "__SSE4A__",                            NamedBit("sse4a"),                 true},
+    {"-mprfchw",               "__PRFCHW__",                           NamedBit("3dnowprefetch"),         true},
+    {"-mxop",                  "__XOP__",                              NamedBit("xop"),                   true},
+    {"-mlwp",                  "__LWP__",                              NamedBit("lwp"),                   true},
+    {"-mfma4",                 "__FMA4__",                             NamedBit("fma4"),                  true},
+    {"-mtbm",                  "__TBM__",                              NamedBit("tbm"),                   true},
+    {"-mmwaitx",               "__MWAITX__",                           NamedBit("mwaitx"),                true},
+    {"-m3dnowa",               "__3dNOW_A__",                          NamedBit("3dnowext"),              true},
+    {"-m3dnow",                "__3dNOW__",                            NamedBit("3dnow"),                 true},
+    {"-mclzero",               "__CLZERO__",                           NamedBit("clzero"),                true},
+    {"-mwbnoinvd",             "__WBNOINVD__",                         NamedBit("wbnoinvd"),              true},
 };
 // clang-format on
 
-namespace detail {
-
-constexpr bool SameRegister(const FeatureRegister& a, const FeatureRegister& b) {
-    return a.leaf == b.leaf && a.subleaf == b.subleaf && a.reg == b.reg;
+// Whether the features say the processor has the extension of kGccOptions[row].
+inline bool HasGccExtension(const FeatureSet& features, size_t row) {
+    return features[kGccOptions[row].feature];
 }
-
-constexpr size_t GccRegisterCount() {
-    size_t n = 0;
-    for (size_t i = 0; i < std::size(kGccOptions); ++i)
-        if (i == 0 || !SameRegister(kGccOptions[i].reg, kGccOptions[i - 1].reg)) ++n;
-    return n;
-}
-
-}  // namespace detail
-
-// The registers the rows name, in the rows' order (the rows are grouped by register).
-inline constexpr auto kGccRegisters = [] {
-    std::array<FeatureRegister, detail::GccRegisterCount()> regs{};
-    size_t n = 0;
-    for (size_t i = 0; i < std::size(kGccOptions); ++i)
-        if (i == 0 || !detail::SameRegister(kGccOptions[i].reg, kGccOptions[i - 1].reg))
-            regs[n++] = kGccOptions[i].reg;
-    return regs;
-}();
-
-// One processor's values of kGccRegisters.
-using GccRegisterValues = std::array<uint32_t, kGccRegisters.size()>;
-
-// Read through `probe` as the processor details read leaves (a leaf above its range's top is zero).
-GccRegisterValues ReadGccRegisters(const Probe& probe);
-
-// Whether the registers say the processor has the extension of kGccOptions[row].
-bool HasGccExtension(const GccRegisterValues& values, size_t row);
 
 enum class GccNote : uint8_t {
     Checked,            // `detail`: the compiler and its version, "gcc 12.2.0"

@@ -3,7 +3,7 @@
 // bits those call "Reserved" the names of the feature list (feature_names.tsv), one place for both.
 #include "probe/tables/flags.h"
 
-#include "probe/details/feature_names.h"
+#include "probe/leaves/feature_names.h"
 
 namespace talvex {
 

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string_view>
 
+#include "probe/leaves/vendor.h"
 #include "probe/tables/cache.h"
-#include "probe/tables/vendor.h"
 #include "probe/text/text.h"
 
 namespace talvex {

@@ -38,7 +38,7 @@ TEST(FaultsCli, UnreadableReplayFilesAndMissingProcessors) {
         {{"--cpu", "99999999999999"},
          1,
          "there is no processor 99999999999999 (this machine has " + std::to_string(count) + ")"},
-        {{"--cpu", "all"}, 2, "--cpu all goes with --details or a dump format"},
+        {{"--cpu", "all"}, 2, "--cpu all goes with --details, --leaves or a dump format"},
         {{"--details", "--format", "cpuid-r"}, 2, "--details prints text or json, not a dump"},
         {{"--measure"}, 2, "--measure goes with --details"},
         {{"--details", "--measure", "--replay", "/dev/null"},

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSortFilterProxyModel>
@@ -178,7 +179,7 @@ struct DetailsWindowTest : ::testing::Test {
                 if (Cell(features, k, FeatureModel::kValue, group) == "yes")
                     set.append(Cell(features, k, 0, group));
         }
-        EXPECT_EQ(names, static_cast<int>(kFeatureNames.size()));
+        EXPECT_EQ(names, static_cast<int>(kListedFeatures));
         QStringList listed;
         for (const QJsonValue& name : p["features"].toArray()) listed.append(name.toString());
         set.removeDuplicates();
@@ -389,7 +390,7 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
         for (int k = 0; k < features->rowCount(features->index(g, 0)); ++k)
             EXPECT_TRUE(Cell(*features, k, 0, features->index(g, 0)).startsWith("avx5"));
     Find<QLineEdit>(w, "featureFilter")->clear();
-    EXPECT_EQ(features->rowCount(), static_cast<int>(kFeatureRegisters.size()));
+    EXPECT_EQ(features->rowCount(), static_cast<int>(kListedFeatureRegisters));
 
     // Selected leaves copy as tab-separated lines.
     auto* leaves = Find<QTableView>(w, "leafView");
@@ -406,6 +407,95 @@ TEST_F(DetailsWindowTest, OneWindowFollowsTheMainWindowFromOneCapture) {
     entry->trigger();
     EXPECT_GT(machine.affinity_calls.size(), pinnings);
     EXPECT_FALSE(Find<QAction>(form, "mnuMainEditCPU3")->isEnabled());
+    EXPECT_TRUE(ShownErrors().empty());
+}
+
+// The Leaves tab decodes when first shown, then shows every field talvex-report --leaves prints for
+// the processor shown: the same names, bits and meanings, each field's description as its tooltip.
+// The features' filter finds fields by name, description or meaning; choosing a leaf among the raw
+// registers shows its fields; another processor shows its own.
+TEST_F(DetailsWindowTest, TheLeavesTabShowsWhatTalvexReportPrints) {
+    const std::string dump = testing::kDumps + "/intel-core-i9-12900k-alder-lake.txt";
+    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
+    Open(w, dump);
+    auto* tree = Find<QTreeView>(w, "leafFieldView");
+    const QAbstractItemModel& m = *tree->model();
+    EXPECT_EQ(m.rowCount(), 0);  // not shown yet: nothing decoded
+    auto* tabs = Find<QTabWidget>(w, "tabs");
+    tabs->setCurrentWidget(tree->parentWidget());
+    ASSERT_GT(m.rowCount(), 0);
+
+    // Processor 17 is an efficiency core: leaf 0x1A says so, where processor 1 says the opposite.
+    for (const int entry : {0, 16}) {
+        SCOPED_TRACE(entry);
+        QComboBox* chooser = Find<QComboBox>(w, "processorChooser");
+        chooser->setCurrentIndex(entry);
+        emit chooser->activated(entry);  // as a choice in the list gives it
+        const QJsonObject json =
+            QJsonDocument::fromJson(
+                QByteArray::fromStdString(Exec({"--leaves", "--replay", dump, "--cpu",
+                                                std::to_string(entry + 1), "--format", "json"})
+                                              .out))
+                .object()["processors"]
+                .toArray()[0]
+                .toObject();
+        QStringList expected, shown;
+        for (const QJsonValue& leaf : json["leaves"].toArray())
+            for (const QJsonValue& f : leaf["fields"].toArray()) {
+                const QJsonObject o = f.toObject();
+                if (o["name"].toString().startsWith("reserved bit")) continue;
+                expected.append(leaf["leaf"].toString() + "/" + QString::number(leaf["subleaf"].toInt()) + " "
+                                + o["register"].toString().toUpper() + " " + o["name"].toString() + " = "
+                                + o["text"].toString() + " | " + o["description"].toString());
+            }
+        for (int l = 0; l < m.rowCount(); ++l) {
+            const QModelIndex leaf = m.index(l, 0);
+            for (int s = 0; s < m.rowCount(leaf); ++s) {
+                const QModelIndex sub = m.index(s, 0, leaf);
+                for (int r = 0; r < m.rowCount(sub); ++r) {
+                    const QModelIndex reg = m.index(r, 0, sub);
+                    for (int k = 0; k < m.rowCount(reg); ++k) {
+                        const QString name = Cell(m, k, LeafFieldModel::kField, reg);
+                        if (name.startsWith("reserved bit")) continue;
+                        shown.append(Cell(m, l, 0) + "/" + Cell(m, s, 0, leaf).section(' ', 1) + " "
+                                     + Cell(m, r, 0, sub) + " " + name + " = "
+                                     + Cell(m, k, LeafFieldModel::kMeaning, reg) + " | "
+                                     + m.index(k, 0, reg).data(Qt::ToolTipRole).toString());
+                    }
+                }
+            }
+        }
+        EXPECT_GT(shown.size(), 500);
+        EXPECT_EQ(shown, expected);
+    }
+
+    // One filter for features and fields: "TLB" leaves the fields that speak of TLBs, under their leaves.
+    tabs->setCurrentWidget(tree->parentWidget());
+    QTest::keyClicks(Find<QLineEdit>(w, "featureFilter"), "TLB");
+    int found = 0;
+    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
+        for (int r = 0; r < m.rowCount(parent); ++r) {
+            const QModelIndex i = m.index(r, 0, parent);
+            if (depth == 3) {
+                ++found;
+                EXPECT_TRUE(
+                    i.data(LeafFieldModel::SearchRole).toString().contains("tlb", Qt::CaseInsensitive));
+            }
+            walk(i, depth + 1);
+        }
+    };
+    walk({}, 0);
+    EXPECT_GT(found, 10);
+    Find<QLineEdit>(w, "featureFilter")->clear();
+
+    // A leaf chosen among the raw registers is the current row of the fields.
+    auto* raw = Find<QTableView>(w, "leafView");
+    raw->setCurrentIndex(raw->model()->index(3, 0));
+    const QModelIndex current = tree->currentIndex();
+    ASSERT_TRUE(current.isValid());
+    EXPECT_EQ(Cell(m, current.parent().row(), 0), "0x" + Cell(*raw->model(), 3, 0));
+    EXPECT_EQ(current.data().toString(),
+              "sub-leaf " + QString::number(Cell(*raw->model(), 3, 1).toInt(nullptr, 16)));
     EXPECT_TRUE(ShownErrors().empty());
 }
 
@@ -430,7 +520,7 @@ TEST_F(DetailsWindowTest, EscapeInAnOpenListClosesOnlyTheList) {
 
     // In the feature filter, as in a dialog's line: the first Escape clears it, the next closes.
     auto* filter = Find<QLineEdit>(w, "featureFilter");
-    Find<QTabWidget>(w, "tabs")->setCurrentWidget(filter->parentWidget());
+    Find<QTabWidget>(w, "tabs")->setCurrentWidget(Find<QTreeView>(w, "featureView"));
     filter->setFocus();
     QTest::keyClicks(filter, "avx");
     QTest::keyClick(filter, Qt::Key_Escape);

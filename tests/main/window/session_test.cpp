@@ -82,6 +82,7 @@ TEST(Session, StartLoadSwitchCopyClose) {
     EXPECT_FALSE(form->isVisible());
     form.reset();
     WaitForWorkers();
+    for (const QString& e : testing::ShownErrors()) ADD_FAILURE() << "[" << e.toStdString() << "]";
     EXPECT_TRUE(testing::ShownErrors().empty());
 }
 

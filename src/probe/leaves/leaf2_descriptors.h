@@ -131,6 +131,95 @@ constexpr const Leaf2Descriptor* FindLeaf2Descriptor(uint8_t code, Leaf2Reader r
     return nullptr;
 }
 
+// The leaf 2 bytes that describe no cache, after the descriptor table of Intel's CPUID reference (SDM
+// Vol. 2A, leaf 02H): TLBs, prefetching, and the bytes that send the reader elsewhere.
+enum class Leaf2Other : uint8_t {
+    InstructionTlb,
+    DataTlb,
+    DataTlb0,
+    DataTlb1,
+    MicroTlb,
+    SharedL2Tlb,
+    Prefetch,     // `entries` holds the prefetch size in bytes
+    Null,         // an empty slot
+    NoCache,      // 0x40: no L2, or no L3 where there is an L2
+    SeeLeaf4,     // 0xFF: the caches are described by leaf 4
+    SeeLeaf0x18,  // 0xFE: the TLBs are described by leaf 0x18
+};
+
+struct Leaf2OtherDescriptor {
+    uint8_t code;
+    Leaf2Other what;
+    uint8_t pages;  // bit 0: 4 KB, 1: 2 MB, 2: 4 MB, 3: 1 GB; several: either size
+    uint16_t ways;  // 0: fully associative; 0xFFFF: not stated
+    uint16_t entries;
+    // 0x63, 0xB1 and 0xC3 describe a second array too: its pages, ways and entries.
+    uint8_t pages2;
+    uint16_t ways2, entries2;
+};
+
+inline constexpr uint8_t k4K = 1, k2M = 2, k4M = 4, k1G = 8;
+inline constexpr uint16_t kWaysUnstated = 0xFFFF;
+
+// clang-format off
+inline constexpr auto kLeaf2Others = std::to_array<Leaf2OtherDescriptor>({
+    // code what                        pages            ways  entries   second array
+    {0x00, Leaf2Other::Null,            0,               0,    0,        0, 0, 0},
+    {0x01, Leaf2Other::InstructionTlb,  k4K,             4,    32,       0, 0, 0},
+    {0x02, Leaf2Other::InstructionTlb,  k4M,             0,    2,        0, 0, 0},
+    {0x03, Leaf2Other::DataTlb,         k4K,             4,    64,       0, 0, 0},
+    {0x04, Leaf2Other::DataTlb,         k4M,             4,    8,        0, 0, 0},
+    {0x05, Leaf2Other::DataTlb1,        k4M,             4,    32,       0, 0, 0},
+    {0x0B, Leaf2Other::InstructionTlb,  k4M,             4,    4,        0, 0, 0},
+    {0x40, Leaf2Other::NoCache,         0,               0,    0,        0, 0, 0},
+    {0x4F, Leaf2Other::InstructionTlb,  k4K,  kWaysUnstated,   32,       0, 0, 0},
+    {0x50, Leaf2Other::InstructionTlb,  k4K|k2M|k4M, kWaysUnstated, 64,  0, 0, 0},
+    {0x51, Leaf2Other::InstructionTlb,  k4K|k2M|k4M, kWaysUnstated, 128, 0, 0, 0},
+    {0x52, Leaf2Other::InstructionTlb,  k4K|k2M|k4M, kWaysUnstated, 256, 0, 0, 0},
+    {0x55, Leaf2Other::InstructionTlb,  k2M|k4M,         0,    7,        0, 0, 0},
+    {0x56, Leaf2Other::DataTlb0,        k4M,             4,    16,       0, 0, 0},
+    {0x57, Leaf2Other::DataTlb0,        k4K,             4,    16,       0, 0, 0},
+    {0x59, Leaf2Other::DataTlb0,        k4K,             0,    16,       0, 0, 0},
+    {0x5A, Leaf2Other::DataTlb0,        k2M|k4M,         4,    32,       0, 0, 0},
+    {0x5B, Leaf2Other::DataTlb,         k4K|k4M,  kWaysUnstated,   64,   0, 0, 0},
+    {0x5C, Leaf2Other::DataTlb,         k4K|k4M,  kWaysUnstated,   128,  0, 0, 0},
+    {0x5D, Leaf2Other::DataTlb,         k4K|k4M,  kWaysUnstated,   256,  0, 0, 0},
+    {0x61, Leaf2Other::InstructionTlb,  k4K,             0,    48,       0, 0, 0},
+    {0x63, Leaf2Other::DataTlb,         k2M|k4M,         4,    32,       k1G, 4, 4},
+    {0x64, Leaf2Other::DataTlb,         k4K,             4,    512,      0, 0, 0},
+    {0x6A, Leaf2Other::MicroTlb,        k4K,             8,    64,       0, 0, 0},
+    {0x6B, Leaf2Other::DataTlb,         k4K,             8,    256,      0, 0, 0},
+    {0x6C, Leaf2Other::DataTlb,         k2M|k4M,         8,    128,      0, 0, 0},
+    {0x6D, Leaf2Other::DataTlb,         k1G,             0,    16,       0, 0, 0},
+    {0x76, Leaf2Other::InstructionTlb,  k2M|k4M,         0,    8,        0, 0, 0},
+    {0xA0, Leaf2Other::DataTlb,         k4K,             0,    32,       0, 0, 0},
+    {0xB0, Leaf2Other::InstructionTlb,  k4K,             4,    128,      0, 0, 0},
+    {0xB1, Leaf2Other::InstructionTlb,  k2M,             4,    8,        k4M, 4, 4},
+    {0xB2, Leaf2Other::InstructionTlb,  k4K,             4,    64,       0, 0, 0},
+    {0xB3, Leaf2Other::DataTlb,         k4K,             4,    128,      0, 0, 0},
+    {0xB4, Leaf2Other::DataTlb1,        k4K,             4,    256,      0, 0, 0},
+    {0xB5, Leaf2Other::InstructionTlb,  k4K,             8,    64,       0, 0, 0},
+    {0xB6, Leaf2Other::InstructionTlb,  k4K,             8,    128,      0, 0, 0},
+    {0xBA, Leaf2Other::DataTlb1,        k4K,             4,    64,       0, 0, 0},
+    {0xC0, Leaf2Other::DataTlb,         k4K|k4M,         4,    8,        0, 0, 0},
+    {0xC1, Leaf2Other::SharedL2Tlb,     k4K|k2M,         8,    1024,     0, 0, 0},
+    {0xC2, Leaf2Other::DataTlb,         k4K|k2M,         4,    16,       0, 0, 0},
+    {0xC3, Leaf2Other::SharedL2Tlb,     k4K|k2M,         6,    1536,     k1G, 4, 16},
+    {0xC4, Leaf2Other::DataTlb,         k2M|k4M,         4,    32,       0, 0, 0},
+    {0xCA, Leaf2Other::SharedL2Tlb,     k4K,             4,    512,      0, 0, 0},
+    {0xF0, Leaf2Other::Prefetch,        0,               0,    64,       0, 0, 0},
+    {0xF1, Leaf2Other::Prefetch,        0,               0,    128,      0, 0, 0},
+    {0xFE, Leaf2Other::SeeLeaf0x18,     0,               0,    0,        0, 0, 0},
+    {0xFF, Leaf2Other::SeeLeaf4,        0,               0,    0,        0, 0, 0},
+});
+// clang-format on
+
+constexpr const Leaf2OtherDescriptor* FindLeaf2Other(uint8_t code) {
+    for (const Leaf2OtherDescriptor& d : kLeaf2Others)
+        if (d.code == code) return &d;
+    return nullptr;
+}
+
 // How a reader walks the fifteen descriptor bytes of one execution of leaf 2 (AL, the number of
 // executions needed, is never a descriptor). The two readers differ only in these three choices.
 struct Leaf2Walk {

@@ -5,11 +5,22 @@
 // [15:12] associativity code, [7:0] line bytes; EDX (L3): [31:18] in 512 KB units, [15:12] code,
 // [7:0] line bytes. Processors known to report their L2 wrongly are corrected here, for both readers.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace talvex {
+
+// Associativity codes of 0x80000006 (its L2 and L3 caches and its TLBs, and 0x80000019's TLBs): ways,
+// 0 for fully associative; -1 where the code gives no number (0 disabled, 7 reserved, 9 "see leaf
+// 0x8000001D").
+// clang-format off
+inline constexpr std::array<int, 16> kAmdAssociativity{{
+    // 0   1  2  3  4  5  6  7   8   9   A   B   C   D   E    F
+      -1,  1, 2, 3, 4, 6, 8, -1, 16, -1, 32, 48, 64, 96, 128, 0,
+}};
+// clang-format on
 
 struct ExtendedCache {
     uint64_t kb = 0;

@@ -1,23 +1,15 @@
 // The extended cache leaves (layouts in extended_caches.h), after AMD's encodings; the errata from
 // AMD's revision guides for the Duron and Athlon (Thunderbird) and VIA's C3 data sheets.
-#include "probe/tables/extended_caches.h"
+#include "probe/leaves/extended_caches.h"
 
 #include <array>
 
+#include "probe/leaves/vendor.h"
 #include "probe/platform/cpuid.h"
-#include "probe/tables/vendor.h"
 
 namespace talvex {
 
 namespace {
-
-// Associativity codes of 0x80000006 L2 and L3: ways, 0 for fully associative; -1 for none.
-// clang-format off
-constexpr std::array<int, 16> kAssociativity{{
-    // 0   1  2  3  4  5  6  7   8   9   A   B   C   D   E    F
-      -1,  1, 2, 3, 4, 6, 8, -1, 16, -1, 32, 48, 64, 96, 128, 0,
-}};
-// clang-format on
 
 enum class L2Fix : uint8_t {
     L1Layout,  // the size in [31:24] and the ways in [23:16], as 0x80000005 lays out an L1
@@ -43,7 +35,7 @@ constexpr L2Erratum kL2Errata[] = {
 
 ExtendedCache Outer(uint64_t kb, uint32_t code, uint32_t line) {
     ExtendedCache c{kb, std::nullopt, line};
-    if (kAssociativity[code] >= 0) c.ways = static_cast<uint32_t>(kAssociativity[code]);
+    if (kAmdAssociativity[code] >= 0) c.ways = static_cast<uint32_t>(kAmdAssociativity[code]);
     return c;
 }
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "probe/details/feature_names.h"
+#include "probe/leaves/feature_names.h"
 #include "probe/platform/cpuid.h"
 
 namespace talvex {
