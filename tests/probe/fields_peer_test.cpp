@@ -163,12 +163,7 @@ TEST_P(FieldsAgainstTheKernel, SignatureAddressSizesAndLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, FieldsAgainstTheKernel, ::testing::ValuesIn(MachineNames()),
-                         [](const ::testing::TestParamInfo<std::string>& p) {
-                             std::string n = p.param;
-                             for (char& c : n)
-                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return n;
-                         });
+                         [](const ::testing::TestParamInfo<std::string>& p) { return TestName(p.param); });
 
 }  // namespace
 }  // namespace talvex

@@ -202,6 +202,17 @@ private:
     QString about_;
 };
 
+// A tree of names under their groups, read only, copied as the tables are.
+void SetUpTree(QTreeView* view, const char* name, QAbstractItemModel* model, QObject* copier) {
+    view->setObjectName(name);
+    view->setModel(model);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setUniformRowHeights(true);
+    view->setTabKeyNavigation(false);
+    view->installEventFilter(copier);
+}
+
 void SetUpTable(QTableView* view, QObject* copier) {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -431,13 +442,7 @@ void DetailsWindow::BuildControls() {
         "the fields whose name, description or meaning contains it. Escape clears it");
     feature_filter_->installEventFilter(this);
     feature_view_ = new QTreeView(this);
-    feature_view_->setObjectName("featureView");
-    feature_view_->setModel(feature_filter_model_);
-    feature_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    feature_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    feature_view_->setUniformRowHeights(true);
-    feature_view_->setTabKeyNavigation(false);
-    feature_view_->installEventFilter(copier);
+    SetUpTree(feature_view_, "featureView", feature_filter_model_, copier);
     feature_view_->viewport()->installEventFilter(tips);
     tabs_->addTab(feature_view_, "Features");
     tabs_->setTabToolTip(3, "Every named feature bit, register by register, set or not");
@@ -457,13 +462,7 @@ void DetailsWindow::BuildControls() {
     leaf_filter_model_->setFilterCaseSensitivity(Qt::CaseInsensitive);
     leaf_filter_model_->setRecursiveFilteringEnabled(true);
     leaf_field_view_ = new QTreeView(this);
-    leaf_field_view_->setObjectName("leafFieldView");
-    leaf_field_view_->setModel(leaf_filter_model_);
-    leaf_field_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    leaf_field_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    leaf_field_view_->setUniformRowHeights(true);
-    leaf_field_view_->setTabKeyNavigation(false);
-    leaf_field_view_->installEventFilter(copier);
+    SetUpTree(leaf_field_view_, "leafFieldView", leaf_filter_model_, copier);
     // The raw registers above their fields, each as wide as the page; choosing a leaf there shows its
     // fields here.
     auto* leaf_page = new QSplitter(Qt::Vertical, this);
