@@ -21,9 +21,15 @@ QString Text(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QVariant Header(const char* text, Qt::Orientation orientation, int role) {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    return QString::fromUtf8(text);
+// The caption of column `section` among `captions`; nothing for a row (a view sizing its rows asks
+// with row numbers) or another role.
+template <typename Captions>
+QVariant Header(const Captions& captions, int section, Qt::Orientation orientation, int role) {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || static_cast<size_t>(section) >= std::size(captions))
+        return {};
+    const std::string_view text(captions[static_cast<size_t>(section)]);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // Numbers stand right-aligned, as in the text's tables.
@@ -145,7 +151,7 @@ QVariant CacheModel::headerData(int section, Qt::Orientation orientation, int ro
     };
     // clang-format on
     if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) return kAbout[static_cast<size_t>(section)];
-    return Header(kCacheColumns[static_cast<size_t>(section)], orientation, role);
+    return Header(kCacheColumns, section, orientation, role);
 }
 
 void ProcessorTableModel::SetProcessors(const ProcessorSet* set) {
@@ -234,7 +240,7 @@ QVariant ProcessorTableModel::headerData(int section, Qt::Orientation orientatio
         if (const char* about = FieldAbout(name)) return about;
         return "size of the cache, and in brackets the processors that share it";
     }
-    return Header(header_[static_cast<size_t>(section)].c_str(), orientation, role);
+    return Header(header_, section, orientation, role);
 }
 
 void SecurityModel::SetProcessor(const ProcessorDetails* details) {
@@ -264,7 +270,7 @@ QVariant SecurityModel::headerData(int section, Qt::Orientation orientation, int
     static constexpr std::array<const char*, 2> kHeaders{"Vulnerability", "Status"};
     if (orientation == Qt::Horizontal && role == Qt::ToolTipRole)
         return "as the running kernel reports it (/sys/devices/system/cpu/vulnerabilities/)";
-    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
+    return Header(kHeaders, section, orientation, role);
 }
 
 void FeatureModel::SetProcessor(const ProcessorDetails* details) {
@@ -337,7 +343,7 @@ QVariant FeatureModel::headerData(int section, Qt::Orientation orientation, int 
         "/proc/cpuinfo",
         "the bit's place in its register", "the register in hex, or whether the bit is set"};
     if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) return kAbout[static_cast<size_t>(section)];
-    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
+    return Header(kHeaders, section, orientation, role);
 }
 
 void LeafModel::SetProcessor(const DumpProcessor* dump) {
@@ -371,7 +377,7 @@ QVariant LeafModel::headerData(int section, Qt::Orientation orientation, int rol
     static constexpr std::array<const char*, 6> kHeaders{"Leaf", "Sub-leaf", "EAX", "EBX", "ECX", "EDX"};
     if (orientation == Qt::Horizontal && role == Qt::ToolTipRole)
         return "every leaf and sub-leaf recorded, as a replay answers it (hex)";
-    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
+    return Header(kHeaders, section, orientation, role);
 }
 
 void LeafFieldModel::SetProcessor(const DumpProcessor* dump) {
@@ -487,7 +493,7 @@ QVariant LeafFieldModel::headerData(int section, Qt::Orientation orientation, in
         "the register and the bits a field occupies", "a register in hex; a field's bits as they stand",
         "what a field's bits mean: the quantity the vendors' documents make of them, with its unit"};
     if (orientation == Qt::Horizontal && role == Qt::ToolTipRole) return kAbout[static_cast<size_t>(section)];
-    return Header(kHeaders[static_cast<size_t>(section)], orientation, role);
+    return Header(kHeaders, section, orientation, role);
 }
 
 }  // namespace talvex
