@@ -86,7 +86,7 @@ enum class FieldVendor : uint8_t {
 };
 FieldVendor FieldVendorOf(Vendor vendor);
 // Whose leaves a hypervisor answers: by its vendor text, or Hyper-V's where leaf base + 1 EAX says
-// "Hv#1" (the vendor-neutral interface of Microsoft's hypervisor specification, which others offer too).
+// "Hv#1": the vendor-neutral interface Microsoft defined for Hyper-V, which other hypervisors offer too.
 HypervisorInterface HypervisorInterfaceOf(std::string_view vendor_text, uint32_t interface_signature);
 
 // What the decoder needs to know of a processor beyond a leaf's registers: its vendor, the top of
