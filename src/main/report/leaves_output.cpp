@@ -12,20 +12,38 @@ namespace {
 
 constexpr const char* kJsonRegisters[4] = {"eax", "ebx", "ecx", "edx"};
 
-uint32_t Register(const TCPUIDRegs& r, unsigned reg) {
-    const uint32_t all[4] = {r.EAX, r.EBX, r.ECX, r.EDX};
-    return all[reg];
+// "0x00000004/1", appended where a line is being written.
+void AppendLeafText(std::string& out, uint32_t leaf, uint32_t subleaf) {
+    out += "0x";
+    AppendHex(out, leaf, 8);
+    out += '/';
+    out += Decimal(subleaf);
+}
+
+// "EBX[31:22]", "EDX[5]".
+void AppendBits(std::string& out, const DecodedField& f) {
+    out += kRegisterNames[f.reg];
+    out += '[';
+    out += Decimal(f.high);
+    if (f.high != f.low) {
+        out += ':';
+        out += Decimal(f.low);
+    }
+    out += ']';
 }
 
 }  // namespace
 
-std::string LeafText(uint32_t leaf, uint32_t subleaf) { return "0x" + Hex(leaf, 8) + "/" + Decimal(subleaf); }
+std::string LeafText(uint32_t leaf, uint32_t subleaf) {
+    std::string s;
+    AppendLeafText(s, leaf, subleaf);
+    return s;
+}
 
 std::string BitsText(const DecodedField& f) {
-    std::string s = kRegisterNames[f.reg];
-    s += "[" + Decimal(f.high);
-    if (f.high != f.low) s += ":" + Decimal(f.low);
-    return s + "]";
+    std::string s;
+    AppendBits(s, f);
+    return s;
 }
 
 FieldCells CellsOf(const DecodedField& f) {
@@ -70,13 +88,6 @@ void Column(std::string& out, size_t from, size_t width) {
     out.append((used < width ? width - used : 0) + 2, ' ');
 }
 
-void AppendLeafText(std::string& out, const DecodedLeaf& l) {
-    out += "0x";
-    AppendHex(out, l.leaf, 8);
-    out += '/';
-    out += Decimal(l.subleaf);
-}
-
 }  // namespace
 
 std::string LeavesText(std::span<const DumpProcessor> dumps, std::span<const unsigned> numbers) {
@@ -95,14 +106,14 @@ std::string LeavesText(std::span<const DumpProcessor> dumps, std::span<const uns
         out += "Processor " + Decimal(numbers[p] + 1) + "\n";
         for (const DecodedLeaf& l : leaves) {
             size_t start = out.size();
-            AppendLeafText(out, l);
+            AppendLeafText(out, l.leaf, l.subleaf);
             const std::string leaf = out.substr(start);
             Column(out, start, kLeafWidth);
             for (unsigned r = 0; r < 4; ++r) {
                 out += r == 0 ? "" : " ";
                 out += kRegisterNames[r];
                 out += "=0x";
-                AppendHex(out, Register(l.regs, r), 8);
+                AppendHex(out, RegisterOf(l.regs, r), 8);
             }
             if (!l.decoded) out += "  (" + NotDecodedText(l) + ")";
             out += '\n';
@@ -111,14 +122,7 @@ std::string LeavesText(std::span<const DumpProcessor> dumps, std::span<const uns
                 out += leaf;
                 Column(out, start, kLeafWidth);
                 start = out.size();
-                out += kRegisterNames[f.reg];
-                out += '[';
-                out += Decimal(f.high);
-                if (f.high != f.low) {
-                    out += ':';
-                    out += Decimal(f.low);
-                }
-                out += ']';
+                AppendBits(out, f);
                 Column(out, start, kBitsWidth);
                 if (f.row == nullptr) {
                     out += FieldName(f);
@@ -148,7 +152,7 @@ std::string LeavesJson(std::span<const DumpProcessor> dumps, std::span<const uns
                 .Number("subleaf", l.subleaf)
                 .Bool("decoded", l.decoded);
             for (unsigned r = 0; r < 4; ++r)
-                json.String(kJsonRegisters[r], "0x" + Hex(Register(l.regs, r), 8));
+                json.String(kJsonRegisters[r], "0x" + Hex(RegisterOf(l.regs, r), 8));
             json.BeginArray("fields");
             for (const DecodedField& f : l.fields) {
                 const FieldReading v = ReadField(f);

@@ -423,11 +423,10 @@ void LeafFieldModel::Decode() {
         sub.subleaf = l.subleaf;
         sub.subleaf_node = true;
         const int sub_node = Add(leaf_node, std::move(sub));
-        const uint32_t values[4] = {l.regs.EAX, l.regs.EBX, l.regs.ECX, l.regs.EDX};
         for (uint8_t r = 0; r < 4; ++r) {
             Node reg;
             reg.cells[kField] = kRegisterNames[r];
-            reg.cells[kValue] = "0x" + Hex(values[r], 8);
+            reg.cells[kValue] = "0x" + Hex(RegisterOf(l.regs, r), 8);
             reg.about = std::string(kRegisterNames[r]) + " of " + LeafText(l.leaf, l.subleaf) + ", in hex";
             reg.search = reg.cells[kField];
             const int reg_node = Add(sub_node, std::move(reg));

@@ -16,16 +16,6 @@ namespace {
 
 enum class Reg : uint8_t { EAX, EBX, ECX, EDX };
 
-uint32_t Get(const TCPUIDRegs& r, Reg reg) {
-    switch (reg) {
-    case Reg::EAX: return r.EAX;
-    case Reg::EBX: return r.EBX;
-    case Reg::ECX: return r.ECX;
-    case Reg::EDX: return r.EDX;
-    }
-    return 0;
-}
-
 enum class Rule : uint8_t {
     MaxInSub0,   // sub-leaves 0 .. the field of sub-leaf 0
     UntilZero,   // from `first` on, until the field is 0 (that sub-leaf recorded: it ends the list);
@@ -92,7 +82,9 @@ template <typename Record>
 void EnumerateSubLeaves(uint32_t leaf, const TCPUIDRegs& sub0, Record record) {
     const LeafRule* rule = RuleOf(leaf);
     if (rule == nullptr) return;
-    const auto field = [rule](const TCPUIDRegs& r) { return Bits(Get(r, rule->reg), rule->high, rule->low); };
+    const auto field = [rule](const TCPUIDRegs& r) {
+        return Bits(RegisterOf(r, static_cast<unsigned>(rule->reg)), rule->high, rule->low);
+    };
     switch (rule->rule) {
     case Rule::MaxInSub0: {
         const uint32_t last = std::min(field(sub0), kCaptureSubLeavesPerLeaf - 1);

@@ -14,15 +14,6 @@ namespace {
 
 constexpr uint32_t kHypervisorBase = 0x40000000;
 
-uint32_t Register(const TCPUIDRegs& r, uint8_t reg) {
-    switch (reg) {
-    case 0: return r.EAX;
-    case 1: return r.EBX;
-    case 2: return r.ECX;
-    default: return r.EDX;
-    }
-}
-
 uint32_t Mask(uint8_t high, uint8_t low) {
     return high - low >= 31 ? 0xFFFFFFFFu : ((1u << (high - low + 1)) - 1u) << low;
 }
@@ -127,7 +118,7 @@ DecodedLeaf DecodeLeaf(const FieldContext& context, uint32_t leaf, uint32_t subl
         });
     d.fields.reserve(static_cast<size_t>(last - first) + 8);
     for (uint8_t reg = 0; reg < 4; ++reg) {
-        const uint32_t value = Register(regs, reg);
+        const uint32_t value = RegisterOf(regs, reg);
         uint32_t covered = 0;
         const size_t start = d.fields.size();
         for (auto it = first; it != last; ++it) {

@@ -139,11 +139,7 @@ std::string Leaf2Meaning(uint8_t code);
 template <typename Read>
 FieldContext ReadFieldContext(Read read) {
     FieldContext c;
-    const TCPUIDRegs leaf0 = read(0u);
-    std::array<char, 12> text{};
-    const uint32_t words[3] = {leaf0.EBX, leaf0.EDX, leaf0.ECX};
-    for (size_t i = 0; i < 12; ++i) text[i] = static_cast<char>(words[i / 4] >> (8 * (i % 4)));
-    c.vendor = FieldVendorOf(VendorOf(std::string_view(text.data(), 12)));
+    c.vendor = FieldVendorOf(VendorOf(VendorText(read(0u))));
     const TCPUIDRegs leaf1 = read(1u);
     // Zhaoxin's processors of VIA's lineage still answer "CentaurHauls"; they are family 7 and up,
     // VIA's own family 6 (and 5).
@@ -158,12 +154,8 @@ FieldContext ReadFieldContext(Read read) {
         r.present = top.EAX >= base && top.EAX - base < 0x10000;
         if (range.presence != RangePresence::Always) {
             r.present = r.present && hypervisor && top.EAX - base < 0x100;
-            std::array<char, 12> hv{};
-            const uint32_t hv_words[3] = {top.EBX, top.ECX, top.EDX};
-            for (size_t i = 0; i < 12; ++i) hv[i] = static_cast<char>(hv_words[i / 4] >> (8 * (i % 4)));
-            std::string_view name(hv.data(), 12);
-            name = name.substr(0, name.find('\0'));
-            r.hypervisor = HypervisorInterfaceOf(name, read(base + 1).EAX);
+            r.hypervisor = HypervisorInterfaceOf(
+                RegisterText({top.EBX, top.ECX, top.EDX}, TextEnd::Whole).view(), read(base + 1).EAX);
             // KVM once answered 0 here, which its documentation reads as 0x40000001.
             if (hypervisor && !r.present && r.hypervisor == HypervisorInterface::KVM && top.EAX == 0) {
                 r.top = base + 1;

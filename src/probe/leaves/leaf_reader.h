@@ -46,14 +46,7 @@ public:
 
     // One register of a leaf, as the feature tables name it.
     uint32_t Read(const FeatureRegister& r) const {
-        const TCPUIDRegs regs = Read(r.leaf, r.subleaf);
-        switch (r.reg) {
-        case FeatureReg::EAX: return regs.EAX;
-        case FeatureReg::EBX: return regs.EBX;
-        case FeatureReg::ECX: return regs.ECX;
-        case FeatureReg::EDX: return regs.EDX;
-        }
-        return 0;
+        return RegisterOf(Read(r.leaf, r.subleaf), static_cast<unsigned>(r.reg));
     }
 
 private:

@@ -16,6 +16,16 @@ struct TCPUIDRegs {
     friend bool operator==(const TCPUIDRegs&, const TCPUIDRegs&) = default;
 };
 
+// Register `index` of `r`: 0 EAX, 1 EBX, 2 ECX, 3 EDX.
+constexpr uint32_t RegisterOf(const TCPUIDRegs& r, unsigned index) {
+    switch (index) {
+    case 0: return r.EAX;
+    case 1: return r.EBX;
+    case 2: return r.ECX;
+    default: return r.EDX;
+    }
+}
+
 class RegisterSource {
 public:
     virtual ~RegisterSource() = default;
