@@ -399,8 +399,8 @@ int LeafFieldModel::Add(int parent, Node node) {
     return at;
 }
 
-void LeafFieldModel::Decode() {
-    if (!pending_) return;
+bool LeafFieldModel::Decode() {
+    if (!pending_) return false;
     beginResetModel();
     const std::vector<DecodedLeaf> leaves = DecodeRecordedLeaves(*pending_);
     pending_.reset();
@@ -442,6 +442,7 @@ void LeafFieldModel::Decode() {
         }
     }
     endResetModel();
+    return true;
 }
 
 QModelIndex LeafFieldModel::IndexOf(uint32_t leaf, uint32_t subleaf) const {

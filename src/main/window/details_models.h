@@ -186,8 +186,8 @@ public:
 
     using QAbstractItemModel::QAbstractItemModel;
     void SetProcessor(const DumpProcessor* dump);
-    // Decodes the processor set, if it is not decoded yet.
-    void Decode();
+    // Decodes the processor set, if it is not decoded yet; false when there was nothing to decode.
+    bool Decode();
     // The row of (leaf, sub-leaf), after Decode(); invalid when there is none.
     QModelIndex IndexOf(uint32_t leaf, uint32_t subleaf) const;
 

@@ -666,16 +666,14 @@ void DetailsWindow::ShowEntry(int entry) {
 void DetailsWindow::TabShown() {
     const int tab = tabs_->currentIndex();
     feature_filter_->setVisible(tab == kFeaturesTab || tab == kLeavesTab);
-    if (tab != kLeavesTab) return;
-    // Decoded when first shown: opening the window stays quick.
-    leaf_fields_->Decode();
+    // Decoded when first shown, so that opening the window stays quick; shown again, the tree stays
+    // as the user left it.
+    if (tab != kLeavesTab || !leaf_fields_->Decode()) return;
     FilterLeaves();
     // The names and bits as wide as the longest of them, closed or open; the value as its header.
     const QFontMetrics metrics(leaf_field_view_->font());
     const int indent = 3 * leaf_field_view_->indentation();
-    const int margin =
-        4 * leaf_field_view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, leaf_field_view_)
-        + 8;
+    const int margin = CellMargin(*leaf_field_view_);
     leaf_field_view_->setColumnWidth(
         LeafFieldModel::kField,
         indent + margin + metrics.horizontalAdvance(QString::fromStdString(LongestFieldName())));
