@@ -261,28 +261,6 @@ TEST_F(DetailsWindowTest, EveryDumpShowsWhatTalvexReportPrints) {
     EXPECT_TRUE(ShownErrors().empty());
 }
 
-// A copied report opened holds sub-leaf 0 of each leaf: the window shows the caches its own lines give
-// where its leaves cannot, as talvex-report does, and says where they come from.
-TEST_F(DetailsWindowTest, ACopiedReportShowsTheCachesOfItsOwnLines) {
-    const testing::TempDir dir;
-    const std::string report = (dir / "copied.txt").string();
-    const std::string machine =
-        std::string(TALVEX_MACHINES_DIR) + "/intel-xeon-icelake-sp-kvm-linux-6.18/cpuid-r.txt";
-    testing::Spill(report, Exec({"--replay", machine}).out);
-    DetailsWindow w(Probe{cpu, os}, {0}, ProcessorNumber(0), services);
-    Open(w, report);
-    ASSERT_TRUE(ShownErrors().empty()) << ShownErrors()[0].toStdString();
-    const QJsonArray all = QJsonDocument::fromJson(QByteArray::fromStdString(
-        Exec({"--replay", report, "--details", "--format", "json"}).out))["processors"]
-                               .toArray();
-    ExpectShows(w, all[0].toObject(), Exec({"--replay", report, "--details"}).out);
-    const QAbstractItemModel& caches = *Find<QTableView>(w, "cacheView")->model();
-    ASSERT_EQ(caches.rowCount(), 4);
-    EXPECT_EQ(Cell(caches, 2, 2), "1280 KB");
-    EXPECT_EQ(caches.index(2, 2).data(Qt::ToolTipRole).toString(), "from the report's lines");
-    EXPECT_EQ(caches.index(0, 2).data(Qt::ToolTipRole).toString(), "from leaf 4");
-}
-
 TEST_F(DetailsWindowTest, ThisMachineShowsWhatTalvexReportPrints) {
     const HardwareSource hardware;
     LinuxPlatform machine;
@@ -472,20 +450,15 @@ TEST_F(DetailsWindowTest, TheLeavesTabShowsWhatTalvexReportPrints) {
     // One filter for features and fields: "TLB" leaves the fields that speak of TLBs, under their leaves.
     tabs->setCurrentWidget(tree->parentWidget());
     QTest::keyClicks(Find<QLineEdit>(w, "featureFilter"), "TLB");
-    int found = 0;
-    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
-        for (int r = 0; r < m.rowCount(parent); ++r) {
-            const QModelIndex i = m.index(r, 0, parent);
-            if (depth == 3) {
-                ++found;
-                EXPECT_TRUE(
-                    i.data(LeafFieldModel::SearchRole).toString().contains("tlb", Qt::CaseInsensitive));
-            }
-            walk(i, depth + 1);
-        }
-    };
-    walk({}, 0);
-    EXPECT_GT(found, 10);
+    ASSERT_GT(m.rowCount(), 0);
+    for (int l = 0; l < m.rowCount(); ++l) {  // each leaf left has a field that speaks of TLBs
+        const QModelIndex reg = m.index(0, 0, m.index(0, 0, m.index(l, 0)));
+        ASSERT_TRUE(reg.isValid());
+        EXPECT_TRUE(m.index(0, 0, reg)
+                        .data(LeafFieldModel::SearchRole)
+                        .toString()
+                        .contains("tlb", Qt::CaseInsensitive));
+    }
     Find<QLineEdit>(w, "featureFilter")->clear();
 
     // A leaf chosen among the raw registers is the current row of the fields.
@@ -841,22 +814,10 @@ TEST_F(DetailsWindowTest, SaveDumpOffersTheHostAndTheDateOrTheDumpsName) {
     EXPECT_TRUE(suggested == host + "-" + before || suggested == host + "-" + after)
         << suggested.toStdString();
 
-    const testing::TempDir dir;
-    const std::string libcpuid = (dir / "saved.libcpuid.txt").string();
-    w.SaveDump(QString::fromStdString(libcpuid), true);
-    const struct {
-        std::string dump;
-        const char* offered;
-    } dumps[] = {
-        {testing::kDumps + "/intel-core-i7-4770-haswell.txt", "intel-core-i7-4770-haswell"},
-        {libcpuid, "saved"},
-    };
-    for (const auto& d : dumps) {
-        Open(w, d.dump);
-        Answer("");
-        w.SaveDumpClick();
-        EXPECT_EQ(suggested, d.offered);
-    }
+    Open(w, testing::kDumps + "/intel-core-i7-4770-haswell.txt");
+    Answer("");
+    w.SaveDumpClick();
+    EXPECT_EQ(suggested, "intel-core-i7-4770-haswell");
     EXPECT_TRUE(ShownErrors().empty());
 }
 
